@@ -1,0 +1,12 @@
+#include <cstdio>
+
+#include "CliCommands.h"
+
+namespace ostrel::cli {
+
+int runReport(const std::vector<std::string>& /*args*/) {
+  std::fputs("ostrel-cli report: not available in this build\n", stderr);
+  return 2;
+}
+
+}  // namespace ostrel::cli

@@ -1,0 +1,41 @@
+// ostrel-cli: the command-line companion of the program. Every command runs the same
+// code as the window does; see README.md for what each one is for.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CliCommands.h"
+
+namespace {
+
+constexpr std::string_view usage =
+    "usage: ostrel-cli COMMAND [ARGS]\n"
+    "  decode [FILE]            decode a captured report stream to JSON Lines\n"
+    "  convert IN OUT           convert a table file (.xls/.txt text, .xml packet)\n"
+    "  report TABLEFILE OUT     write the test data report (.pdf, .html, .txt, .csv)\n"
+    "  log [--demo | --device PATH] --out FILE [--limit N] [--interval S] [--no-repeat]\n"
+    "                           record readings from the cable to a text table file\n"
+    "  devices                  list the HID devices as the program sees them\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(usage.data(), stderr);
+    return 2;
+  }
+  const std::string command = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "decode") return ostrel::cli::runDecode(args);
+  if (command == "convert") return ostrel::cli::runConvert(args);
+  if (command == "report") return ostrel::cli::runReport(args);
+  if (command == "log") return ostrel::cli::runLog(args);
+  if (command == "devices") return ostrel::cli::runDevices(args);
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(usage.data(), stdout);
+    return 0;
+  }
+  std::fprintf(stderr, "ostrel-cli: unknown command '%s'\n%s", command.c_str(), usage.data());
+  return 2;
+}

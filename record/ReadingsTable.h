@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ostrel {
+
+// One record as a value: what recording and the table files hand to the table.
+// Every field may be empty (null). Texts are GBK byte strings; the table cuts them
+// to 20 bytes when storing (never splitting a two-byte character).
+struct RecordFields {
+  std::optional<std::int32_t> No;
+  std::optional<std::int32_t> TimeMs;  // milliseconds since midnight, 0..86399999
+  std::optional<std::string> Value;
+  std::optional<std::string> Unit;
+  std::optional<std::string> V_Range;
+  std::optional<std::string> I_Range;
+};
+
+// Told about every change of the table, on the thread that changed it (main thread).
+class ReadingsTableObserver {
+ public:
+  virtual ~ReadingsTableObserver() = default;
+  // Records [first, first + count) were appended.
+  virtual void recordsAppended(std::size_t first, std::size_t count) = 0;
+  // Anything else changed (cleared, replaced by a packet, or notifications resumed
+  // after a suspension during which the table changed).
+  virtual void tableReset() = 0;
+};
+
+// The readings table cds1: six fields (No, Time, Value, Unit, V_Range, I_Range), records
+// in append order, no key. Each record carries its change state (4 for appended records).
+// Main thread only.
+class ReadingsTable {
+ public:
+  enum Field : int { No = 0, Time, Value, Unit, V_Range, I_Range };
+  static constexpr int fieldCount = 6;
+  static constexpr std::size_t maxTextBytes = 20;
+  static constexpr std::uint8_t appendedChangeState = 4;
+
+  ReadingsTable();
+  ~ReadingsTable();
+  ReadingsTable(const ReadingsTable&) = delete;
+  ReadingsTable& operator=(const ReadingsTable&) = delete;
+
+  [[nodiscard]] std::size_t recordCount() const;
+  [[nodiscard]] bool empty() const { return recordCount() == 0; }
+
+  [[nodiscard]] std::optional<std::int32_t> no(std::size_t row) const;
+  [[nodiscard]] std::optional<std::int32_t> timeMs(std::size_t row) const;
+  // Value, Unit, V_Range or I_Range of a record; nullopt when the field is empty (null).
+  [[nodiscard]] std::optional<std::string_view> text(std::size_t row, Field field) const;
+  [[nodiscard]] std::uint8_t changeState(std::size_t row) const;
+  [[nodiscard]] RecordFields record(std::size_t row) const;
+
+  // Appends one record (texts cut to 20 bytes). Amortised constant time.
+  void append(const RecordFields& fields, std::uint8_t changeState = appendedChangeState);
+  // Empties records and change log.
+  void clear();
+  // Replaces every record at once (a loaded data packet), keeping each record's state.
+  void replaceAll(std::vector<std::pair<RecordFields, std::uint8_t>> records);
+
+  // Grid binding. Notifications can be suspended (DisableControls / EnableControls):
+  // while suspended, nothing is told; resuming tells tableReset() if anything changed.
+  void addObserver(ReadingsTableObserver* observer);
+  void removeObserver(ReadingsTableObserver* observer);
+  void DisableControls();
+  void EnableControls();
+  [[nodiscard]] bool controlsDisabled() const;
+
+ private:
+  struct Storage;
+  Storage* m_storage;  // owned; compact per-record layout, see ReadingsTable.cpp
+};
+
+}  // namespace ostrel

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds Ostrel and runs every test through CTest. On a fresh Debian 12 machine this is
+# all the set-up there is: it installs the packages first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+
+build=${OSTREL_BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON
+cmake --build "$build"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure --timeout 600 -j 2
