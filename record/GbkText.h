@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+// The one place where the program's GBK (code page 936) byte strings meet Unicode.
+// Texts stay GBK everywhere else; convert only for display and for UTF-8 outputs.
+
+// GBK bytes to UTF-8. A byte sequence that is not valid GBK becomes U+FFFD for each
+// byte it spans; the conversion never fails.
+std::string gbkToUtf8(std::string_view gbk);
+
+// UTF-8 to GBK. A character GBK cannot hold, or invalid UTF-8, becomes "?".
+std::string utf8ToGbk(std::string_view utf8);
+
+// True when byte b starts a two-byte GBK character (0x81..0xFE).
+constexpr bool isGbkLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+
+// The longest prefix of text of at most maxBytes bytes that does not end in the middle of
+// a two-byte GBK character.
+std::string_view gbkPrefix(std::string_view text, std::size_t maxBytes);
+
+}  // namespace ostrel
