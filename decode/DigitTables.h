@@ -17,9 +17,7 @@ constexpr int HexNibbleValue(char c) {
   return 0;
 }
 
-constexpr bool isUpperHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
+constexpr bool isUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 // Result of a digit lookup. shown: '0'..'9', '@' (the letter L), 'H' (blank), 'G'
 // (unrecognised) or '-' (dash). point: 'N' (point flag clear), 'P' (set), or '-' in the
@@ -91,7 +89,8 @@ constexpr DigitPair decodeDigit(const DigitLookup& lookup, std::string_view code
   if (code.size() < 2 || !isUpperHexDigit(code[0]) || !isUpperHexDigit(code[1])) {
     return unrecognisedDigit;
   }
-  return lookup[static_cast<std::size_t>(16 * HexNibbleValue(code[0]) + HexNibbleValue(code[1]))];
+  const int value = 16 * HexNibbleValue(code[0]) + HexNibbleValue(code[1]);
+  return lookup[static_cast<std::size_t>(value)];
 }
 
 }  // namespace detail

@@ -30,8 +30,7 @@ bool bitSet(std::string_view frame, std::size_t position, int bit) {
 
 }  // namespace
 
-FrameDecoder::FrameDecoder(DisplayModel& model, ReadingTexts& reading,
-                           std::string decimalSeparator)
+FrameDecoder::FrameDecoder(DisplayModel& model, ReadingTexts& reading, std::string decimalSeparator)
     : m_model(model), m_reading(reading), m_decimalSeparator(std::move(decimalSeparator)) {}
 
 void FrameDecoder::setTimer2RestartHook(std::function<void()> hook) {

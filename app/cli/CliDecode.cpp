@@ -148,7 +148,8 @@ int decodeStream(std::istream& in) {
       return 2;
     }
     if (bytes->empty()) continue;
-    assembler.Read740((*bytes)[0], bytes->data() + 1, static_cast<std::uint16_t>(bytes->size() - 1));
+    assembler.Read740((*bytes)[0], bytes->data() + 1,
+                      static_cast<std::uint16_t>(bytes->size() - 1));
   }
   std::fflush(stdout);
   if (in.bad()) {

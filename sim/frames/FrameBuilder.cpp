@@ -36,7 +36,8 @@ DigitPair plainPair(char glyph) {
 
 std::uint8_t pointMask(DigitTable table) {
   const auto& codes = digitTable(table);
-  return static_cast<std::uint8_t>(*encodeDigit(codes, {'0', 'P'}) ^ *encodeDigit(codes, {'0', 'N'}));
+  return static_cast<std::uint8_t>(*encodeDigit(codes, {'0', 'P'}) ^
+                                   *encodeDigit(codes, {'0', 'N'}));
 }
 
 // Glyphs of a display, right-aligned to four; '.' marks the glyph before it.
@@ -86,7 +87,8 @@ FrameBuilder& FrameBuilder::unit(std::string_view unit) {
 
 FrameBuilder& FrameBuilder::testVoltage(std::string_view text) {
   const auto glyphs = parseGlyphs(text, false, '\0');
-  for (std::size_t i = 0; i < digitsPerDisplay; ++i) setGlyph(firstTestVoltage + i, glyphs[i].glyph);
+  for (std::size_t i = 0; i < digitsPerDisplay; ++i)
+    setGlyph(firstTestVoltage + i, glyphs[i].glyph);
   return *this;
 }
 

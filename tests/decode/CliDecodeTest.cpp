@@ -59,6 +59,7 @@ CliRun decode(const std::string& args) {
 
 std::string streamText(const std::vector<FrameBuilder::Frame>& frames) {
   std::vector<std::vector<std::uint8_t>> serial;
+  serial.reserve(frames.size());
   for (const auto& f : frames) serial.emplace_back(f.begin(), f.end());
   std::ostringstream out;
   const auto reports = sim::reportStream(serial, 5, 2);

@@ -59,7 +59,8 @@ class Assembler : public testing::Test {
   bool feed(const std::vector<Report>& reports) {
     bool result = false;
     for (const Report& r : reports) {
-      result = assembler.Read740(r.reportId, r.data.data(), static_cast<std::uint16_t>(r.data.size()));
+      result =
+          assembler.Read740(r.reportId, r.data.data(), static_cast<std::uint16_t>(r.data.size()));
     }
     return result;
   }
@@ -119,14 +120,15 @@ TEST_P(FrameEnd, ReportWithoutDataEndsTheFrame) {
   EXPECT_FALSE(state.FrameInProgress);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Counts, FrameEnd,
-    testing::Values(EndCase{"F0", {{0xF0, 1, 2, 3}}}, EndCase{"FA", {{0xFA, 1, 2}}},
-                    EndCase{"FB", {{0xFB}}}, EndCase{"FC", {{0xFC, 9}}}, EndCase{"FD", {{0xFD}}},
-                    EndCase{"FE", {{0xFE}}}, EndCase{"FF", {{0xFF, 1, 2, 3, 4, 5, 6, 7}}},
-                    EndCase{"00", {{0x00}}}, EndCase{"SizeZero", {{}}},
-                    EndCase{"ReportIdIgnored", {{0xF0}, 0xF5}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Counts, FrameEnd,
+                         testing::Values(EndCase{"F0", {{0xF0, 1, 2, 3}}},
+                                         EndCase{"FA", {{0xFA, 1, 2}}}, EndCase{"FB", {{0xFB}}},
+                                         EndCase{"FC", {{0xFC, 9}}}, EndCase{"FD", {{0xFD}}},
+                                         EndCase{"FE", {{0xFE}}},
+                                         EndCase{"FF", {{0xFF, 1, 2, 3, 4, 5, 6, 7}}},
+                                         EndCase{"00", {{0x00}}}, EndCase{"SizeZero", {{}}},
+                                         EndCase{"ReportIdIgnored", {{0xF0}, 0xF5}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct CollectCase {
   const char* name;
@@ -202,7 +204,8 @@ TEST_F(Assembler, StreamFromTheFrameBuilderPackingArrivesWhole) {
   for (std::size_t perReport : {1U, 3U, 7U}) {
     handed.clear();
     std::vector<Report> reports;
-    for (const auto& r : sim::reportStream(frames, perReport, 2)) reports.push_back({r.data, r.reportId});
+    for (const auto& r : sim::reportStream(frames, perReport, 2))
+      reports.push_back({r.data, r.reportId});
     feed(reports);
     EXPECT_EQ(handed, (std::vector<std::string>{hex(frames[0]), hex(frames[2])})) << perReport;
   }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <ostream>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -236,12 +236,14 @@ TEST_P(MainValue, DigitsPointsAndValueText) {
 INSTANTIATE_TEST_SUITE_P(
     Codes, MainValue,
     testing::Values(
-        MainCase{"OnePointTwoThreeFour", {0xE0, 0x3E, 0x7A, 0x63}, "1.234", "1234", {E::Point1}, true},
+        MainCase{
+            "OnePointTwoThreeFour", {0xE0, 0x3E, 0x7A, 0x63}, "1.234", "1234", {E::Point1}, true},
         MainCase{"LeadingBlank", {0x00, 0xFD, 0x7D, 0x5B}, "0.05", "_005", {E::Point2}, true},
         MainCase{"LetterL", {0x60, 0x60, 0x0D, 0x60}, "11L1", "11@1", {}, true},
         MainCase{"LetterLWithPoint", {0x60, 0x8D, 0x60, 0x60}, "1L.11", "1@11", {E::Point2}, true},
         MainCase{"Dashes", {0x02, 0x02, 0x02, 0x02}, "", "----", {}, true},
-        MainCase{"PointAfterLastDigit", {0x60, 0x60, 0x60, 0xFD}, "1110.", "1110", {E::Labto}, true},
+        MainCase{
+            "PointAfterLastDigit", {0x60, 0x60, 0x60, 0xFD}, "1110.", "1110", {E::Labto}, true},
         MainCase{"AllBlank", {0x00, 0x00, 0x00, 0x00}, "", "____", {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -284,24 +286,50 @@ TEST_P(Secondary, DigitsFlagsAndTexts) {
 
 const std::string ir500 = "IR:500V 20G" + ohm;
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, Secondary,
-    testing::Values(
-        SecondaryCase{"Volts1000", {0x50, 0xD7, 0xD7, 0xDF}, "1000", {E::Label4}, "Continuous",
-                      "IR:1000V 40G\xA6\xB8"},
-        SecondaryCase{"Volts500", {0x00, 0xB5, 0xD7, 0xD7}, "_500", {}, "Continuous",
-                      "IR:500V 20G\xA6\xB8"},
-        SecondaryCase{"Volts2500", {0xE3, 0xB5, 0xD7, 0xD7}, "2500", {}, "Continuous",
-                      "IR:2500 100G\xA6\xB8"},
-        SecondaryCase{"Volts5000", {0xB5, 0xD7, 0xD7, 0xD7}, "5000", {}, "Continuous",
-                      "IR:5000V 1000G\xA6\xB8"},
-        SecondaryCase{"CompNg", {0x50, 0xD8, 0xD7, 0xD7}, "1700", {E::Labng}, "COMP:NG",
-                      "IR:500V 20G\xA6\xB8"},
-        SecondaryCase{"CompGoodOverNg", {0x50, 0xD8, 0xDF, 0xD7}, "1700", {E::Labng, E::Labgood},
-                      "COMP:GOOD", "IR:500V 20G\xA6\xB8"},
-        SecondaryCase{"FourWithPoint", {0x7C, 0x08, 0xD7, 0xD7}, "4_00", {E::danger}, "Continuous",
-                      "IR:500V 20G\xA6\xB8"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, Secondary,
+                         testing::Values(SecondaryCase{"Volts1000",
+                                                       {0x50, 0xD7, 0xD7, 0xDF},
+                                                       "1000",
+                                                       {E::Label4},
+                                                       "Continuous",
+                                                       "IR:1000V 40G\xA6\xB8"},
+                                         SecondaryCase{"Volts500",
+                                                       {0x00, 0xB5, 0xD7, 0xD7},
+                                                       "_500",
+                                                       {},
+                                                       "Continuous",
+                                                       "IR:500V 20G\xA6\xB8"},
+                                         SecondaryCase{"Volts2500",
+                                                       {0xE3, 0xB5, 0xD7, 0xD7},
+                                                       "2500",
+                                                       {},
+                                                       "Continuous",
+                                                       "IR:2500 100G\xA6\xB8"},
+                                         SecondaryCase{"Volts5000",
+                                                       {0xB5, 0xD7, 0xD7, 0xD7},
+                                                       "5000",
+                                                       {},
+                                                       "Continuous",
+                                                       "IR:5000V 1000G\xA6\xB8"},
+                                         SecondaryCase{"CompNg",
+                                                       {0x50, 0xD8, 0xD7, 0xD7},
+                                                       "1700",
+                                                       {E::Labng},
+                                                       "COMP:NG",
+                                                       "IR:500V 20G\xA6\xB8"},
+                                         SecondaryCase{"CompGoodOverNg",
+                                                       {0x50, 0xD8, 0xDF, 0xD7},
+                                                       "1700",
+                                                       {E::Labng, E::Labgood},
+                                                       "COMP:GOOD",
+                                                       "IR:500V 20G\xA6\xB8"},
+                                         SecondaryCase{"FourWithPoint",
+                                                       {0x7C, 0x08, 0xD7, 0xD7},
+                                                       "4_00",
+                                                       {E::danger},
+                                                       "Continuous",
+                                                       "IR:500V 20G\xA6\xB8"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Decoder, TestVoltageRuleSeesCaptionsLeftByEarlierFrames) {
   decode(FrameBuilder().testVoltage("2500"));
