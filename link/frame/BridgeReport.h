@@ -26,6 +26,9 @@ constexpr unsigned announcedCount(const std::uint8_t* data, std::size_t size) {
 }
 
 // The serial bytes a report really carries: the announced count, cut to what was delivered.
+// Same as reading them off the report's hexadecimal line "R ii  d0 d1 ...": Data[k] stands
+// at characters 7+3k and 8+3k of a line 6+3*size characters long, so it is there exactly
+// when k <= size-1.
 constexpr std::size_t carriedCount(const std::uint8_t* data, std::size_t size) {
   const std::size_t announced = announcedCount(data, size);
   return size == 0 || announced < size ? announced : size - 1;
