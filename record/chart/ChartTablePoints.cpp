@@ -9,8 +9,8 @@ std::vector<ChartPoint> chartPoints(const ReadingsTable& table, std::string_view
   std::vector<ChartPoint> points;
   points.reserve(table.recordCount());
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
-    if (auto point = chartPoint(table.no(row), table.text(row, ReadingsTable::Value),
-                                decimalSeparator)) {
+    if (auto point =
+            chartPoint(table.no(row), table.text(row, ReadingsTable::Value), decimalSeparator)) {
       points.push_back(*point);
     }
   }

@@ -8,6 +8,8 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -54,6 +56,7 @@ class ChtshowTest : public QObject {
   void zeroPointsPerPageMeansOnePage();
   void enlargeThenRestoreGivesTheSavedGeometryBack();
   void enlargeInsideARealWindow();
+  void enlargeInsideAScrolledWindowCoversWhatIsInView();
   void deleteGraphicKeepsThePageLabel();
   void nonNumericValuesAreLeftOut();
   void savesTheChartAsABitmap();
@@ -110,16 +113,26 @@ QList<bool> ChtshowTest::navigationStates() const {
 void ChtshowTest::startsWithSamplePointsAndHints_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QString>("hint");
-  QTest::newRow("BtFill") << "BtFill" << "Graphic Fill";
-  QTest::newRow("BtSave") << "BtSave" << "Save  Active Graphic";
-  QTest::newRow("BtNew") << "BtNew" << "Delete Graphic";
-  QTest::newRow("BtFirst") << "BtFirst" << "First";
-  QTest::newRow("BTPrevious") << "BTPrevious" << "Previous";
-  QTest::newRow("Bt10") << "Bt10" << "Page No.";
-  QTest::newRow("BtNext") << "BtNext" << "Next";
-  QTest::newRow("BTlast") << "BTlast" << "last";
-  QTest::newRow("TbFd") << "TbFd" << "Graphic Enlarge";
-  QTest::newRow("TbSx") << "TbSx" << "Graphic Restore";
+  QTest::newRow("BtFill") << "BtFill"
+                          << "Graphic Fill";
+  QTest::newRow("BtSave") << "BtSave"
+                          << "Save  Active Graphic";
+  QTest::newRow("BtNew") << "BtNew"
+                         << "Delete Graphic";
+  QTest::newRow("BtFirst") << "BtFirst"
+                           << "First";
+  QTest::newRow("BTPrevious") << "BTPrevious"
+                              << "Previous";
+  QTest::newRow("Bt10") << "Bt10"
+                        << "Page No.";
+  QTest::newRow("BtNext") << "BtNext"
+                          << "Next";
+  QTest::newRow("BTlast") << "BTlast"
+                          << "last";
+  QTest::newRow("TbFd") << "TbFd"
+                        << "Graphic Enlarge";
+  QTest::newRow("TbSx") << "TbSx"
+                        << "Graphic Restore";
 }
 
 void ChtshowTest::startsWithSamplePointsAndHints() {
@@ -147,6 +160,8 @@ void ChtshowTest::startsWithSamplePointsAndHints() {
   QCOMPARE(left->max(), 11000.0);
   QCOMPARE(left->minorTickCount(), 4);
   QVERIFY(!m_chart->chart()->legend()->isVisible());
+  m_chart->show();
+  QVERIFY(m_chart->chart()->plotArea().top() >= 28);  // clear of the tool strip
 }
 
 void ChtshowTest::fillSwitchShowsOneSeries() {
@@ -274,6 +289,29 @@ void ChtshowTest::enlargeInsideARealWindow() {
   m_chart->setParent(nullptr);
 }
 
+void ChtshowTest::enlargeInsideAScrolledWindowCoversWhatIsInView() {
+  QScrollArea window;
+  window.resize(619, 526);
+  auto* content = new QWidget;
+  content->resize(760, 830);
+  m_chart->setParent(content);
+  m_chart->setGeometry(18, 612, 361, 209);
+  window.setWidget(content);
+  window.show();
+  window.verticalScrollBar()->setValue(window.verticalScrollBar()->maximum());
+  const int scrolled = -content->y();
+  QVERIFY(scrolled > 0);
+  m_chart->setPlacement(std::make_unique<WidgetChartPlacement>(*m_chart, window.viewport()));
+  const QSize outer = window.frameGeometry().size();
+
+  m_chart->TbSxClick();
+  QCOMPARE(m_chart->geometry(), QRect(2, 30 + scrolled, outer.width() - 12, outer.height() - 90));
+  QCOMPARE(m_saved.top, 612 - scrolled);
+  m_chart->TbSxClick();
+  QCOMPARE(m_chart->geometry(), QRect(18, 612, 361, 209));
+  m_chart->setParent(nullptr);
+}
+
 void ChtshowTest::deleteGraphicKeepsThePageLabel() {
   plotReadings(250);
   button("BTlast")->click();
@@ -346,8 +384,9 @@ void ChtshowTest::savingIntoAMissingFolderShowsOnlyTheError() {
 
   QVERIFY(m_informations.isEmpty());
   QCOMPARE(m_errors.size(), 1);
-  QVERIFY2(m_errors.front().contains(home.path() + QStringLiteral("/TestGraph/2406151430page1.bmp")),
-           qPrintable(m_errors.front()));
+  QVERIFY2(
+      m_errors.front().contains(home.path() + QStringLiteral("/TestGraph/2406151430page1.bmp")),
+      qPrintable(m_errors.front()));
   QVERIFY(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
 

@@ -117,7 +117,8 @@ TEST(ChartNavigation, LastThenPreviousThriceFollowsTheButtonTable) {
   EXPECT_EQ(BTPreviousClick(chart, buttons), 2);
   EXPECT_EQ(states(), (std::vector<bool>{true, true, true, true}));
   EXPECT_EQ(BTPreviousClick(chart, buttons), 1);
-  EXPECT_EQ(states(), (std::vector<bool>{true, true, true, true})) << "page 1 reached, not yet found";
+  EXPECT_EQ(states(), (std::vector<bool>{true, true, true, true}))
+      << "page 1 reached, not yet found";
   EXPECT_EQ(BTPreviousClick(chart, buttons), 1);
   EXPECT_EQ(states(), (std::vector<bool>{false, false, true, true}));
   EXPECT_EQ(BtNextClick(chart, buttons), 2);
@@ -150,12 +151,16 @@ INSTANTIATE_TEST_SUITE_P(
     Values, ChartValueTest,
     testing::Values(std::make_tuple("1,234", ",", 1.234), std::make_tuple("-0.56", ".", -0.56),
                     std::make_tuple("1999", ".", 1999.0), std::make_tuple("12,", ",", 12.0),
-                    std::make_tuple("1.234", "", std::nullopt),
-                    std::make_tuple("1234", "", 1234.0), std::make_tuple("1.234", ",", std::nullopt),
-                    std::make_tuple("0L", ".", std::nullopt), std::make_tuple("-", ".", std::nullopt),
-                    std::make_tuple("----", ".", std::nullopt), std::make_tuple("", ".", std::nullopt),
-                    std::make_tuple(",", ",", std::nullopt), std::make_tuple("1,2,3", ",", std::nullopt),
-                    std::make_tuple("1\xA1\xA3" "5", "\xA1\xA3", 1.5)));
+                    std::make_tuple("1.234", "", std::nullopt), std::make_tuple("1234", "", 1234.0),
+                    std::make_tuple("1.234", ",", std::nullopt),
+                    std::make_tuple("0L", ".", std::nullopt),
+                    std::make_tuple("-", ".", std::nullopt),
+                    std::make_tuple("----", ".", std::nullopt),
+                    std::make_tuple("", ".", std::nullopt), std::make_tuple(",", ",", std::nullopt),
+                    std::make_tuple("1,2,3", ",", std::nullopt),
+                    std::make_tuple("1\xA1\xA3"
+                                    "5",
+                                    "\xA1\xA3", 1.5)));
 
 TEST(ChartPoint, NeedsNumberAndValue) {
   EXPECT_FALSE(chartPoint(std::nullopt, "1", "."));

@@ -51,9 +51,9 @@ QPixmap drawFloppy() {
   QPixmap pixmap = transparentPixmap(16, 16);
   QPainter painter(&pixmap);
   painter.fillRect(QRect(1, 1, 14, 14), kNavy);
-  painter.fillRect(QRect(4, 1, 8, 5), kSilver);       // metal shutter
-  painter.fillRect(QRect(9, 2, 2, 3), kNavy);         // shutter window
-  painter.fillRect(QRect(3, 8, 10, 7), Qt::white);    // label
+  painter.fillRect(QRect(4, 1, 8, 5), kSilver);     // metal shutter
+  painter.fillRect(QRect(9, 2, 2, 3), kNavy);       // shutter window
+  painter.fillRect(QRect(3, 8, 10, 7), Qt::white);  // label
   painter.setPen(QColor(128, 128, 128));
   painter.drawLine(4, 10, 11, 10);
   painter.drawLine(4, 12, 11, 12);
@@ -81,7 +81,7 @@ QPixmap drawMagnifier(bool plus) {
   painter.drawLine(QPointF(15.5, 15.5), QPointF(22, 22));  // handle
   painter.setPen(QPen(Qt::black, 1.5));
   painter.setBrush(QColor(210, 235, 255));
-  painter.drawEllipse(QPointF(10, 10), 7.5, 7.5);           // lens
+  painter.drawEllipse(QPointF(10, 10), 7.5, 7.5);  // lens
   painter.setPen(QPen(Qt::black, 2));
   painter.drawLine(QPointF(6, 10), QPointF(14, 10));
   if (plus) {

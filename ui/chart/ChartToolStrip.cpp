@@ -39,8 +39,8 @@ W* place(W* widget, const char* name, const QRect& bounds, const QString& hint) 
   return widget;
 }
 
-QToolButton* speedButton(QWidget& chart, const char* name, const QRect& bounds,
-                         const QString& hint, ChartToolPicture picture) {
+QToolButton* speedButton(QWidget& chart, const char* name, const QRect& bounds, const QString& hint,
+                         ChartToolPicture picture) {
   auto* button = place(new QToolButton(&chart), name, bounds, hint);
   const QPixmap pixmap = chartToolPicture(picture);
   button->setIcon(QIcon(pixmap));
@@ -108,10 +108,9 @@ ChartToolStrip::ChartToolStrip(QWidget& chart) {
                       ChartToolPicture::Cross);
   BtFirst = speedButton(chart, "BtFirst", QRect(163, 3, 25, 21), QStringLiteral("First"),
                         ChartToolPicture::First);
-  BTPrevious = speedButton(chart, "BTPrevious", QRect(187, 3, 25, 21),
-                           QStringLiteral("Previous"), ChartToolPicture::Previous);
-  Bt10 = place(new QToolButton(&chart), "Bt10", QRect(211, 3, 25, 21),
-               QStringLiteral("Page No."));
+  BTPrevious = speedButton(chart, "BTPrevious", QRect(187, 3, 25, 21), QStringLiteral("Previous"),
+                           ChartToolPicture::Previous);
+  Bt10 = place(new QToolButton(&chart), "Bt10", QRect(211, 3, 25, 21), QStringLiteral("Page No."));
   Bt10->setText(QStringLiteral("1"));
   Bt10->setFont(font);
   Bt10->setFocusPolicy(Qt::NoFocus);
@@ -123,10 +122,10 @@ ChartToolStrip::ChartToolStrip(QWidget& chart) {
   BTlast = speedButton(chart, "BTlast", QRect(263, 3, 25, 21), QStringLiteral("last"),
                        ChartToolPicture::Last);
 
-  TbFd = place(new ChartPicture(chartToolPicture(ChartToolPicture::MagnifierPlus), &chart),
-               "TbFd", QRect(288, 3, 25, 25), QStringLiteral("Graphic Enlarge"));
-  TbSx = place(new ChartPicture(chartToolPicture(ChartToolPicture::MagnifierMinus), &chart),
-               "TbSx", QRect(288, 4, 25, 25), QStringLiteral("Graphic Restore"));
+  TbFd = place(new ChartPicture(chartToolPicture(ChartToolPicture::MagnifierPlus), &chart), "TbFd",
+               QRect(288, 3, 25, 25), QStringLiteral("Graphic Enlarge"));
+  TbSx = place(new ChartPicture(chartToolPicture(ChartToolPicture::MagnifierMinus), &chart), "TbSx",
+               QRect(288, 4, 25, 25), QStringLiteral("Graphic Restore"));
   TbSx->hide();
 }
 

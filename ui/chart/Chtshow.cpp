@@ -99,7 +99,11 @@ void Chtshow::setClock(std::function<QDateTime()> now) { m_now = std::move(now);
 
 void Chtshow::buildChart() {
   m_chart = new QChart;
+  // The blank title reserves the band along the top edge that the tool strip covers.
   m_chart->setTitle(QStringLiteral("  "));
+  QFont titleFont;
+  titleFont.setPixelSize(16);
+  m_chart->setTitleFont(titleFont);
   m_chart->legend()->hide();
   m_chart->setBackgroundRoundness(0);
   m_chart->layout()->setContentsMargins(0, 0, 0, 0);
@@ -187,7 +191,8 @@ QXYSeries* Chtshow::pointsOf(int index) const {
   return index == 0 ? static_cast<QXYSeries*>(m_areaPoints) : m_Series1;
 }
 
-void Chtshow::plotReading(std::optional<std::int32_t> no, std::optional<std::string_view> valueGbk) {
+void Chtshow::plotReading(std::optional<std::int32_t> no,
+                          std::optional<std::string_view> valueGbk) {
   const std::optional<ChartPoint> point = chartPoint(no, valueGbk, m_decimalSeparator);
   if (!point) {
     return;
@@ -291,8 +296,8 @@ void Chtshow::TbSxClick() {
   } else {
     m_strip.TbSx->hide();
     m_strip.TbFd->show();
-    placement.setChartBounds(QRect(m_savedGeometry.left, m_savedGeometry.top,
-                                   m_savedGeometry.width, m_savedGeometry.height));
+    placement.setChartBounds(QRect(m_savedGeometry.left, m_savedGeometry.top, m_savedGeometry.width,
+                                   m_savedGeometry.height));
   }
 }
 

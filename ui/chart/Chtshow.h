@@ -108,10 +108,10 @@ class Chtshow final : public QFrame {
   std::array<ChartPageView, TrendChartModel::seriesCount> m_shown{};
   ChartToolStrip m_strip;
   QChartView* m_view = nullptr;
-  QChart* m_chart = nullptr;              // owned by m_view
-  QLineSeries* m_areaPoints = nullptr;    // upper line of Series2, owned by it
-  QLineSeries* m_Series1 = nullptr;       // owned by m_chart
-  QValueAxis* m_bottomAxis = nullptr;     // owned by m_chart
+  QChart* m_chart = nullptr;                // owned by m_view
+  QLineSeries* m_areaPoints = nullptr;      // upper line of Series2, owned by it
+  QLineSeries* m_Series1 = nullptr;         // owned by m_chart
+  QValueAxis* m_bottomAxis = nullptr;       // owned by m_chart
   QGraphicsRectItem* m_leftWall = nullptr;  // owned by m_chart
   std::unique_ptr<ChartPlacement> m_placement;
   ChartPrompts m_prompts;
