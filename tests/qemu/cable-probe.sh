@@ -1,0 +1,55 @@
+#!/bin/sh
+# Guest scenario (busybox sh, as root): the virtual cable through the kernel's HID
+# stack as hidapi and libudev see it. The cable plays the six frames of
+# /data/cable-frames.txt, going away after the third for half a second.
+# Proves: the cable is listed as "USB to Serial"; it receives exactly the line
+# settings 60 09 00 00 03 00 00 00 00 at each connect; the frames arrive in input
+# reports and reassemble unchanged; removal gives a read error and udev notices of
+# removal and arrival; after reconnecting, the remaining frames arrive.
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+ostrel-uhid-cable --frames /data/cable-frames.txt --frame-period-ms 200 --unplug 3:500 \
+  --log /tmp/cable.log >/dev/null 2>/tmp/cable.err &
+cable=$!
+
+tries=0
+until ostrel-hid-probe list >/tmp/list.txt && grep -q '^1a86:e008 USB to Serial|/dev/hidraw' /tmp/list.txt; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 100 ] || { cat /tmp/list.txt /tmp/cable.err; fail "the cable was not listed"; }
+  sleep 0.1
+done
+echo "--- hid devices"
+cat /tmp/list.txt
+
+ostrel-hid-probe log 6 60 >/tmp/probe.log 2>&1
+probe_status=$?
+kill "$cable"
+wait "$cable"
+echo "--- probe"
+cat /tmp/probe.log
+echo "--- cable"
+cat /tmp/cable.log /tmp/cable.err
+
+[ "$probe_status" = 0 ] || fail "the probe did not get all frames"
+
+settings='set-feature 60 09 00 00 03 00 00 00 00'
+[ "$(grep -c '^set-feature' /tmp/cable.log)" = 2 ] || fail "expected two feature reports"
+[ "$(grep -c "^$settings\$" /tmp/cable.log)" = 2 ] || fail "the cable did not receive the line settings"
+[ "$(grep -c '^feature 10$' /tmp/probe.log)" = 2 ] || fail "hid_send_feature_report did not return 10"
+[ "$(grep -c '^plugged$' /tmp/cable.log)" = 2 ] || fail "the cable did not come back"
+
+grep -v '^#' /data/cable-frames.txt >/tmp/frames.expected
+grep '^frame ' /tmp/cable.log | cut -d' ' -f3- >/tmp/frames.played
+grep '^frame ' /tmp/probe.log | cut -d' ' -f2- >/tmp/frames.received
+cmp -s /tmp/frames.expected /tmp/frames.played || fail "the cable did not play the frames in order"
+cmp -s /tmp/frames.expected /tmp/frames.received || fail "the frames received differ from those played"
+
+grep -q '^read-error' /tmp/probe.log || fail "the removal gave no read error"
+grep -q '^udev remove /dev/hidraw' /tmp/probe.log || fail "no udev notice of the removal"
+grep -q '^udev add /dev/hidraw' /tmp/probe.log || fail "no udev notice of the arrival"
+[ "$(grep -c '^connected' /tmp/probe.log)" = 2 ] || fail "the probe did not reconnect"
+echo "PASS"
