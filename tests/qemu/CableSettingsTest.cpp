@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 namespace ostrel::uhid {
@@ -16,6 +17,8 @@ struct SetFeatureCase {
   Bytes cableReceives;
   bool lineReady;
 };
+
+void PrintTo(const SetFeatureCase& c, std::ostream* out) { *out << c.name; }
 
 class CableSettingsSetFeature : public testing::TestWithParam<SetFeatureCase> {};
 

@@ -2,7 +2,8 @@
 // way the link does, for the QEMU guest tests. Prints one line per event:
 //   list                      "<vid>:<pid> <product>|<path>" per HID device
 //   log FRAMES SECONDS        connects to "USB to Serial", sends the line
-//                             settings, prints "frame <hex>" per reassembled frame,
+//                             settings and reads them back ("feature <sent>",
+//                             "get-feature <size> <hex>"), prints "frame <hex>" per frame,
 //                             "read-error", "connected <path>", "udev <action> <node>",
 //                             and follows the cable through removal and arrival
 // Exit status: 0 on success, 1 when FRAMES frames did not arrive in SECONDS.
@@ -11,6 +12,7 @@
 #include <libudev.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -138,6 +140,10 @@ int logFrames(int wanted, int seconds) {
       const int sent =
           hid_send_feature_report(device, kLineSettings2400.data(), kLineSettings2400.size());
       std::printf("feature %d\n", sent);
+      std::array<unsigned char, 16> settings{};  // byte 0: report number 0
+      const int got = hid_get_feature_report(device, settings.data(), settings.size());
+      std::printf("get-feature %d %s\n", got,
+                  hex({settings.begin(), settings.begin() + std::max(got, 0)}).c_str());
     }
     std::array<unsigned char, 64> report{};
     const int size = hid_read_timeout(device, report.data(), report.size(), 200);
