@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # build-initramfs.sh OUT.cpio KERNEL_DIR SCENARIO [--udev] [--program FILE]... [--file FILE]...
+#                    [--extra FILE]...
 # Builds the guest's root file system as an uncompressed newc cpio archive:
 #   /init                   tools/qemu/guest-init.sh (mounts, loads modules, runs the scenario)
 #   /scenario               the scenario script, run by /init with busybox sh
 #   /bin/busybox + applets  the shell and tools (busybox-static)
 #   /bin/<program>          each --program, with its shared-library closure (ldd)
 #   /data/<file>            each --file
+#   <path>                  each --extra file at its own absolute path, with its
+#                           closure (for libraries opened at run time, e.g. Qt plugins)
 #   /lib/modules/*.ko       the modules of KERNEL_DIR and their loading order
 #   systemd-udevd           with --udev, for device-change notices
 set -euo pipefail
@@ -17,12 +20,14 @@ shift 3
 here=$(cd "$(dirname "$0")" && pwd)
 programs=()
 files=()
+extras=()
 udev=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --udev) udev=1 ;;
     --program) programs+=("$2"); shift ;;
     --file) files+=("$2"); shift ;;
+    --extra) extras+=("$2"); shift ;;
     *) echo "build-initramfs: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -54,6 +59,11 @@ copy_closure() {
 for p in "${programs[@]}"; do
   cp "$p" "$root/bin/"
   copy_closure "$p"
+done
+for e in "${extras[@]}"; do
+  mkdir -p "$root$(dirname "$e")"
+  cp -L "$e" "$root$e"
+  copy_closure "$e"
 done
 if [ "$udev" = 1 ]; then
   udevadm=$(command -v udevadm) || { echo "build-initramfs: udevadm is not installed (udev)" >&2; exit 1; }

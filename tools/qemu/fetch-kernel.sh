@@ -16,6 +16,13 @@ cache=$(cd "$cache" && pwd)
 
 skip() { echo "fetch-kernel: SKIP: $*" >&2; exit 77; }
 
+# The package lists change only with apt-get update: until then the kernel made
+# last time is still the one linux-image-amd64 depends on.
+lists=/var/lib/apt/lists
+if [ -e "$cache/current/done" ] && [ -d "$lists" ] && [ "$cache/current/done" -nt "$lists" ]; then
+  exit 0
+fi
+
 package=$(apt-cache depends linux-image-amd64 2>/dev/null |
           awk '/Depends: linux-image-/ { print $2; exit }') || true
 if [ -z "$package" ]; then
@@ -25,6 +32,7 @@ fi
 version=$(apt-cache policy "$package" | awk '/Candidate:/ { print $2 }')
 kdir="$cache/$package-$version"
 if [ -e "$kdir/done" ]; then
+  touch "$kdir/done"
   ln -sfn "$(basename "$kdir")" "$cache/current"
   exit 0
 fi
