@@ -37,9 +37,9 @@ class CableLine {
     std::optional<std::size_t> completedFrame;
   };
 
-  // frames: played in order, once; empty frames are dropped. framePeriodUs: from the start of one frame to
-  // the start of the next; raised to the frame's transmission time plus two
-  // report periods where shorter, so the frame-end report always exists.
+  // frames: played in order, once; empty frames are dropped. framePeriodUs: from the start of one
+  // frame to the start of the next; raised to the frame's transmission time plus two report periods
+  // where shorter, so the frame-end report always exists.
   CableLine(std::vector<SerialFrame> frames, std::uint32_t framePeriodUs);
 
   // The report the cable sends next; advances the line by one report period.

@@ -71,7 +71,8 @@ void UhidDevice::sendInput(std::span<const std::uint8_t> report) {
 
 std::optional<uhid_event> UhidDevice::waitEvent(std::chrono::milliseconds timeout) {
   pollfd descriptor{m_fd, POLLIN, 0};
-  const int ready = ::poll(&descriptor, 1, static_cast<int>(std::max<long long>(timeout.count(), 0)));
+  const int ready =
+      ::poll(&descriptor, 1, static_cast<int>(std::max<long long>(timeout.count(), 0)));
   if (ready < 0) {
     if (errno == EINTR) return std::nullopt;
     throwErrno("poll /dev/uhid");

@@ -37,8 +37,8 @@ void VirtualCable::run(const volatile std::sig_atomic_t& stop) {
         plug();
         nextReport = Clock::now() + kReportPeriod;
       } else {
-        m_device.waitEvent(std::chrono::duration_cast<std::chrono::milliseconds>(
-            m_replugAt - Clock::now()));
+        m_device.waitEvent(
+            std::chrono::duration_cast<std::chrono::milliseconds>(m_replugAt - Clock::now()));
       }
       continue;
     }

@@ -71,7 +71,8 @@ TEST(CableLine, ReportsCarryTheFramesAtTheLinePace) {
 }
 
 TEST(CableLine, ShortFramePeriodStillLeavesAReportWithoutDataBetweenFrames) {
-  const std::vector<SerialFrame> frames = {meterFrame(0x10), meterFrame(0x20), {}, meterFrame(0x30)};
+  const std::vector<SerialFrame> frames = {
+      meterFrame(0x10), meterFrame(0x20), {}, meterFrame(0x30)};
   CableLine line(frames, 0);
   const Played played = play(line, 40);
   EXPECT_EQ(reassemble(played.reports),

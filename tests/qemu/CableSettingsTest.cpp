@@ -31,16 +31,27 @@ TEST_P(CableSettingsSetFeature, CableReceivesWhatAUsbHostSends) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CableSettingsSetFeature,
-    testing::Values(
-        SetFeatureCase{"LineSettings2400", 0, {0x00, 0x60, 0x09, 0x00, 0x00, 0x03, 0, 0, 0, 0},
-                       {0x60, 0x09, 0x00, 0x00, 0x03, 0, 0, 0, 0}, true},
-        SetFeatureCase{"Baud9600", 0, {0x00, 0x80, 0x25, 0x00, 0x00, 0x03},
-                       {0x80, 0x25, 0x00, 0x00, 0x03}, false},
-        SetFeatureCase{"TooShortLeavesTheLineAlone", 0, {0x00, 0x60, 0x09, 0x00, 0x00},
-                       {0x60, 0x09, 0x00, 0x00}, false},
-        SetFeatureCase{"NumberedReportKeepsItsNumber", 5, {0x05, 0x60, 0x09, 0x00, 0x00, 0x03},
-                       {0x05, 0x60, 0x09, 0x00, 0x00, 0x03}, false},
-        SetFeatureCase{"EmptyBuffer", 0, {}, {}, false}),
+    testing::Values(SetFeatureCase{"LineSettings2400",
+                                   0,
+                                   {0x00, 0x60, 0x09, 0x00, 0x00, 0x03, 0, 0, 0, 0},
+                                   {0x60, 0x09, 0x00, 0x00, 0x03, 0, 0, 0, 0},
+                                   true},
+                    SetFeatureCase{"Baud9600",
+                                   0,
+                                   {0x00, 0x80, 0x25, 0x00, 0x00, 0x03},
+                                   {0x80, 0x25, 0x00, 0x00, 0x03},
+                                   false},
+                    SetFeatureCase{"TooShortLeavesTheLineAlone",
+                                   0,
+                                   {0x00, 0x60, 0x09, 0x00, 0x00},
+                                   {0x60, 0x09, 0x00, 0x00},
+                                   false},
+                    SetFeatureCase{"NumberedReportKeepsItsNumber",
+                                   5,
+                                   {0x05, 0x60, 0x09, 0x00, 0x00, 0x03},
+                                   {0x05, 0x60, 0x09, 0x00, 0x00, 0x03},
+                                   false},
+                    SetFeatureCase{"EmptyBuffer", 0, {}, {}, false}),
     [](const testing::TestParamInfo<SetFeatureCase>& info) { return info.param.name; });
 
 TEST(CableSettings, ReplyPutsTheReportNumberInFrontOfTheSettings) {

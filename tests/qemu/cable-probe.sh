@@ -2,7 +2,8 @@
 # Guest scenario (busybox sh, as root): the virtual cable through the kernel's HID
 # stack as hidapi and libudev see it. The cable plays the six frames of
 # /data/cable-frames.txt, going away after the third for half a second.
-# Proves: the cable is listed as "USB to Serial"; at each connect it receives
+# Proves: the cable is listed as "USB to Serial"; it sends no report before it
+# receives the line settings; at each connect it receives
 # exactly the line settings 60 09 00 00 03 00 00 00 00, and reading them back
 # gives report number 0 in front of them; the frames arrive in input reports and
 # reassemble unchanged; removal gives a read error and udev notices of removal and
@@ -40,6 +41,8 @@ cat /tmp/cable.log /tmp/cable.err
 settings='set-feature 60 09 00 00 03 00 00 00 00'
 [ "$(grep -c '^set-feature' /tmp/cable.log)" = 2 ] || fail "expected two feature reports"
 [ "$(grep -c "^$settings\$" /tmp/cable.log)" = 2 ] || fail "the cable did not receive the line settings"
+[ "$(grep -c '^reports before the line settings 0$' /tmp/probe.log)" = 2 ] ||
+  fail "the cable sent reports before it received the line settings"
 [ "$(grep -c '^feature 10$' /tmp/probe.log)" = 2 ] || fail "hid_send_feature_report did not return 10"
 [ "$(grep -c '^get-feature 6 00 60 09 00 00 03$' /tmp/probe.log)" = 2 ] ||
   fail "reading the line settings back did not give report number 0 and the settings"

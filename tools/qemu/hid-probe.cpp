@@ -2,7 +2,8 @@
 // way the link does, for the QEMU guest tests. Prints one line per event:
 //   list                      "<vid>:<pid> <product>|<path>" per HID device
 //   log FRAMES SECONDS        connects to "USB to Serial", sends the line
-//                             settings and reads them back ("feature <sent>",
+//                             settings (after 300 ms of reading: "reports before
+//                             the line settings <count>") and reads them back ("feature <sent>",
 //                             "get-feature <size> <hex>"), prints "frame <hex>" per frame,
 //                             "read-error", "connected <path>", "udev <action> <node>",
 //                             and follows the cable through removal and arrival
@@ -52,8 +53,8 @@ std::string hex(const std::vector<unsigned char>& bytes) {
 int list() {
   hid_device_info* devices = hid_enumerate(0, 0);
   for (hid_device_info* d = devices; d; d = d->next)
-    std::printf("%04x:%04x %s|%s\n", d->vendor_id, d->product_id,
-                narrow(d->product_string).c_str(), d->path);
+    std::printf("%04x:%04x %s|%s\n", d->vendor_id, d->product_id, narrow(d->product_string).c_str(),
+                d->path);
   hid_free_enumeration(devices);
   return 0;
 }
@@ -137,6 +138,12 @@ int logFrames(int wanted, int seconds) {
         continue;
       }
       std::printf("connected %s\n", path->c_str());
+      // The cable sends nothing before its line runs at 2400 baud.
+      int early = 0;
+      std::array<unsigned char, 64> report{};
+      for (int i = 0; i < 3; ++i)
+        early += hid_read_timeout(device, report.data(), report.size(), 100) > 0;
+      std::printf("reports before the line settings %d\n", early);
       const int sent =
           hid_send_feature_report(device, kLineSettings2400.data(), kLineSettings2400.size());
       std::printf("feature %d\n", sent);
