@@ -100,3 +100,7 @@ printf '%s\n' "${order[@]}" >"$kdir/modules/order"
 rm -rf "$extract"
 touch "$kdir/done"
 ln -sfn "$(basename "$kdir")" "$cache/current"
+# Kernels of earlier package versions are not needed any more.
+for old in "$cache"/linux-image-*; do
+  case "$old" in "$kdir" | "$deb") ;; *) rm -rf "$old" ;; esac
+done
