@@ -10,8 +10,8 @@ constexpr std::size_t kMaxBytesPerReport = kInputReportSize - 1;
 constexpr std::uint8_t kCountMark = 0xF0;
 }  // namespace
 
-CableLine::CableLine(std::vector<SerialFrame> frames, std::uint32_t framePeriodUs)
-    : m_frames(std::move(frames)), m_framePeriodUs(framePeriodUs) {
+CableLine::CableLine(std::vector<SerialFrame> frames, std::uint32_t framePeriodUs, bool repeat)
+    : m_frames(std::move(frames)), m_framePeriodUs(framePeriodUs), m_repeat(repeat) {
   std::erase_if(m_frames, [](const SerialFrame& frame) { return frame.empty(); });
 }
 
@@ -39,8 +39,7 @@ CableLine::Step CableLine::nextReport() {
       step.completedFrame = m_frame;
       ++m_completed;
       m_frameStartUs += periodFor(frame);
-      ++m_frame;
-      m_nextByte = 0;
+      advanceFrame();
       break;  // the next frame cannot start before the pause that follows this one
     }
   }
@@ -48,11 +47,13 @@ CableLine::Step CableLine::nextReport() {
   return step;
 }
 
+void CableLine::advanceFrame() {
+  m_nextByte = 0;
+  if (++m_frame == m_frames.size() && m_repeat) m_frame = 0;
+}
+
 void CableLine::restartAtNextFrame() {
-  if (m_nextByte > 0) {
-    ++m_frame;
-    m_nextByte = 0;
-  }
+  if (m_nextByte > 0) advanceFrame();
   m_frameStartUs = m_nowUs;
 }
 

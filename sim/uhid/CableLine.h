@@ -37,10 +37,10 @@ class CableLine {
     std::optional<std::size_t> completedFrame;
   };
 
-  // frames: played in order, once; empty frames are dropped. framePeriodUs: from the start of one
-  // frame to the start of the next; raised to the frame's transmission time plus two report periods
-  // where shorter, so the frame-end report always exists.
-  CableLine(std::vector<SerialFrame> frames, std::uint32_t framePeriodUs);
+  // frames: played in order, once or (repeat) over and over; empty frames are dropped.
+  // framePeriodUs: from the start of one frame to the start of the next; raised to the frame's
+  // transmission time plus two report periods where shorter, so the frame-end report always exists.
+  CableLine(std::vector<SerialFrame> frames, std::uint32_t framePeriodUs, bool repeat = false);
 
   // The report the cable sends next; advances the line by one report period.
   Step nextReport();
@@ -50,8 +50,9 @@ class CableLine {
   // side (a new device): no report without data separates the cut frame.
   void restartAtNextFrame();
 
-  // All frames have been sent; the line now carries reports without data.
-  bool finished() const { return m_nextByte == 0 && m_frame >= m_frames.size(); }
+  // All frames have been sent (never when repeating); the line now carries
+  // reports without data.
+  bool finished() const { return m_frame >= m_frames.size(); }
   std::size_t framesCompleted() const { return m_completed; }
   const std::vector<SerialFrame>& frames() const { return m_frames; }
 
@@ -60,9 +61,11 @@ class CableLine {
 
  private:
   std::uint64_t periodFor(const SerialFrame& frame) const;
+  void advanceFrame();
 
   std::vector<SerialFrame> m_frames;
   std::uint32_t m_framePeriodUs;
+  bool m_repeat;
   std::uint64_t m_nowUs = 0;
   std::uint64_t m_frameStartUs = 0;
   std::size_t m_frame = 0;

@@ -23,7 +23,7 @@ constexpr auto kMaxLag = std::chrono::milliseconds(200);
 }  // namespace
 
 VirtualCable::VirtualCable(CableOptions options)
-    : m_line(std::move(options.frames), options.framePeriodUs),
+    : m_line(std::move(options.frames), options.framePeriodUs, options.repeat),
       m_unplugs(std::move(options.unplugs)) {
   if (!options.logPath.empty()) m_logFile.open(options.logPath, std::ios::trunc);
 }
@@ -92,7 +92,7 @@ void VirtualCable::sendNextReport() {
   m_device.sendInput(step.report);
   m_lastReportEmpty = (step.report[0] & 0x0F) == 0;
   if (step.completedFrame) {
-    log("frame " + std::to_string(*step.completedFrame + 1) + " " +
+    log("frame " + std::to_string(m_line.framesCompleted()) + " " +
         hexBytes(m_line.frames()[*step.completedFrame]));
   }
 }

@@ -25,6 +25,7 @@ struct Unplug {
 struct CableOptions {
   std::vector<SerialFrame> frames;
   std::uint32_t framePeriodUs = 250'000;
+  bool repeat = false;          // play the frames over and over
   std::vector<Unplug> unplugs;  // in the order they happen
   std::string logPath;          // empty: standard output only
 };
@@ -36,7 +37,8 @@ struct CableOptions {
 //
 // Log lines: "plugged", "unplugged", "open", "close", "set-feature <hex>" (the
 // bytes the cable received), "line <baud> baud", "get-feature", "output <hex>",
-// "frame <index from 1> <hex>" (when the frame's last byte was sent).
+// "frame <count of frames sent, from 1> <hex>" (when the frame's last byte was
+// sent).
 class VirtualCable {
  public:
   static constexpr int kLeaveAfterIdleReports = 8;

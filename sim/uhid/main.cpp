@@ -20,9 +20,10 @@ volatile std::sig_atomic_t g_stop = 0;
 void requestStop(int) { g_stop = 1; }
 
 constexpr char kUsage[] =
-    "usage: ostrel-uhid-cable --frames FILE [--frame-period-ms MS] [--unplug FRAMES:MS]...\n"
-    "                         [--log FILE]\n"
+    "usage: ostrel-uhid-cable --frames FILE [--repeat] [--frame-period-ms MS]\n"
+    "                         [--unplug FRAMES:MS]... [--log FILE]\n"
     "  --frames FILE        meter frames, one per line in hexadecimal\n"
+    "  --repeat             play the frames over and over (default: once)\n"
     "  --frame-period-ms    time from one frame's start to the next (default 250)\n"
     "  --unplug FRAMES:MS   after FRAMES frames in all, go away for MS milliseconds\n"
     "  --log FILE           also write the log lines to FILE\n";
@@ -43,6 +44,10 @@ bool parseOptions(int argc, char** argv, ostrel::uhid::CableOptions& options) {
   std::string framesPath;
   for (int i = 1; i < argc; ++i) {
     const std::string_view option = argv[i];
+    if (option == "--repeat") {
+      options.repeat = true;
+      continue;
+    }
     if (i + 1 >= argc) return false;
     const char* value = argv[++i];
     if (option == "--frames") {

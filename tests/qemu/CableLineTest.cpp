@@ -89,6 +89,19 @@ TEST(CableLine, RestartDropsTheRestOfTheFrameAndStartsTheNext) {
   EXPECT_TRUE(line.finished());
 }
 
+TEST(CableLine, RepeatPlaysTheFramesOverAndOver) {
+  CableLine line({meterFrame(0x10), meterFrame(0x20)}, 120'000, true);
+  const Played played = play(line, 60);
+  // A frame every ten reports.
+  EXPECT_EQ(played.completed, (std::vector<std::size_t>{0, 1, 0, 1, 0, 1}));
+  const std::vector<SerialFrame> pair = {meterFrame(0x10), meterFrame(0x20)};
+  std::vector<SerialFrame> expected;
+  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), pair.begin(), pair.end());
+  EXPECT_EQ(reassemble(played.reports), expected);
+  EXPECT_FALSE(line.finished());
+  EXPECT_EQ(line.framesCompleted(), 6u);
+}
+
 TEST(CableLine, AfterTheLastFrameOnlyReportsWithoutData) {
   CableLine line({meterFrame(0x10)}, 250'000);
   play(line, 9);
