@@ -2,12 +2,14 @@
 # Guest scenario (busybox sh, as root): the virtual cable through the kernel's HID
 # stack as hidapi and libudev see it. The cable plays the six frames of
 # /data/cable-frames.txt, going away after the third for half a second.
+# /data/cable-readings.txt holds the reading each frame shows.
 # Proves: the cable is listed as "USB to Serial"; it sends no report before it
 # receives the line settings; at each connect it receives
 # exactly the line settings 60 09 00 00 03 00 00 00 00, and reading them back
 # gives report number 0 in front of them; the frames arrive in input reports and
 # reassemble unchanged; removal gives a read error and udev notices of removal and
-# arrival; after reconnecting, the remaining frames arrive.
+# arrival; after reconnecting, the remaining frames arrive; the reports read, run
+# through ostrel-cli decode, give the readings of the frames played.
 
 fail() {
   echo "FAIL: $*"
@@ -27,7 +29,7 @@ done
 echo "--- hid devices"
 cat /tmp/list.txt
 
-ostrel-hid-probe log 6 60 >/tmp/probe.log 2>&1
+ostrel-hid-probe log 6 60 /tmp/reports.txt >/tmp/probe.log 2>&1
 probe_status=$?
 kill "$cable"
 wait "$cable"
@@ -53,6 +55,14 @@ grep '^frame ' /tmp/cable.log | cut -d' ' -f3- >/tmp/frames.played
 grep '^frame ' /tmp/probe.log | cut -d' ' -f2- >/tmp/frames.received
 cmp -s /tmp/frames.expected /tmp/frames.played || fail "the cable did not play the frames in order"
 cmp -s /tmp/frames.expected /tmp/frames.received || fail "the frames received differ from those played"
+
+ostrel-cli decode /tmp/reports.txt >/tmp/decoded.jsonl || fail "ostrel-cli decode failed"
+grep -o '"offered":true,"value":"[^"]*","unit":"[^"]*","vrange":"[^"]*"' /tmp/decoded.jsonl |
+  cut -d, -f2- >/tmp/readings.decoded
+cmp -s /data/cable-readings.txt /tmp/readings.decoded || {
+  cat /tmp/readings.decoded
+  fail "the reports read do not decode to the readings of the frames played"
+}
 
 grep -q '^read-error' /tmp/probe.log || fail "the removal gave no read error"
 grep -q '^udev remove /dev/hidraw' /tmp/probe.log || fail "no udev notice of the removal"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # build-initramfs.sh OUT.cpio KERNEL_DIR SCENARIO [--udev] [--program FILE]... [--file FILE]...
-#                    [--extra FILE]...
+#                    [--extra FILE]... [--gconv MODULE]...
 # Builds the guest's root file system as an uncompressed newc cpio archive:
 #   /init                   tools/qemu/guest-init.sh (mounts, loads modules, runs the scenario)
 #   /scenario               the scenario script, run by /init with busybox sh
@@ -11,7 +11,10 @@
 #                           closure (for libraries opened at run time, e.g. Qt plugins)
 #   /lib/modules/*.ko       the modules of KERNEL_DIR and their loading order
 #   systemd-udevd           with --udev, for device-change notices
+#   iconv's gconv modules   each --gconv MODULE (e.g. GBK) with the gconv configuration:
+#                           glibc's iconv loads them at run time, so ldd does not see them
 set -euo pipefail
+trap 'echo "build-initramfs: failed at line $LINENO" >&2' ERR
 
 out=${1:?usage: build-initramfs.sh OUT.cpio KERNEL_DIR SCENARIO [options]}
 kernel_dir=${2:?}
@@ -21,6 +24,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 programs=()
 files=()
 extras=()
+gconv=()
 udev=0
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -28,6 +32,7 @@ while [ $# -gt 0 ]; do
     --program) programs+=("$2"); shift ;;
     --file) files+=("$2"); shift ;;
     --extra) extras+=("$2"); shift ;;
+    --gconv) gconv+=("$2"); shift ;;
     *) echo "build-initramfs: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -65,6 +70,18 @@ for e in "${extras[@]}"; do
   cp -L "$e" "$root$e"
   copy_closure "$e"
 done
+if [ ${#gconv[@]} -gt 0 ]; then
+  gconv_dir=
+  for d in /usr/lib/*/gconv /usr/lib64/gconv /usr/lib/gconv; do
+    if [ -e "$d/gconv-modules" ]; then gconv_dir=$d; break; fi
+  done
+  [ -n "$gconv_dir" ] || { echo "build-initramfs: no gconv directory" >&2; exit 1; }
+  mkdir -p "$root$gconv_dir"
+  for f in gconv-modules gconv-modules.cache gconv-modules.d; do
+    if [ -e "$gconv_dir/$f" ]; then cp -r "$gconv_dir/$f" "$root$gconv_dir/"; fi
+  done
+  for m in "${gconv[@]}"; do cp "$gconv_dir/$m.so" "$root$gconv_dir/"; done
+fi
 if [ "$udev" = 1 ]; then
   udevadm=$(command -v udevadm) || { echo "build-initramfs: udevadm is not installed (udev)" >&2; exit 1; }
   cp "$udevadm" "$root/bin/udevadm"

@@ -8,6 +8,7 @@
 # `apt-get download` (never installed). Exit status 77 when no kernel package can
 # be had (no apt, no network and nothing cached); 1 on any other failure.
 set -euo pipefail
+trap 'echo "fetch-kernel: failed at line $LINENO" >&2' ERR
 
 cache=${1:?usage: fetch-kernel.sh CACHE_DIR}
 wanted_modules=(hid uhid hid_generic)

@@ -1,12 +1,15 @@
 // ostrel-hid-probe: exercises the real HID stack (hidapi on hidraw, libudev) the
 // way the link does, for the QEMU guest tests. Prints one line per event:
 //   list                      "<vid>:<pid> <product>|<path>" per HID device
-//   log FRAMES SECONDS        connects to "USB to Serial", sends the line
+//   log FRAMES SECONDS [CAPTURE]
+//                             connects to "USB to Serial", sends the line
 //                             settings (after 300 ms of reading: "reports before
 //                             the line settings <count>") and reads them back ("feature <sent>",
 //                             "get-feature <size> <hex>"), prints "frame <hex>" per frame,
 //                             "read-error", "connected <path>", "udev <action> <node>",
-//                             and follows the cable through removal and arrival
+//                             and follows the cable through removal and arrival;
+//                             CAPTURE receives every report read, report ID 00 first,
+//                             as the decode command reads them
 // Exit status: 0 on success, 1 when FRAMES frames did not arrive in SECONDS.
 
 #include <hidapi/hidapi.h>
@@ -122,7 +125,12 @@ class FrameAssembler {
   std::vector<unsigned char> m_bytes;
 };
 
-int logFrames(int wanted, int seconds) {
+int logFrames(int wanted, int seconds, const char* capturePath) {
+  std::FILE* capture = capturePath ? std::fopen(capturePath, "w") : nullptr;
+  if (capturePath && !capture) {
+    std::perror(capturePath);
+    return 2;
+  }
   UdevWatch watch;
   FrameAssembler assembler;
   hid_device* device = nullptr;
@@ -160,6 +168,12 @@ int logFrames(int wanted, int seconds) {
       device = nullptr;
       continue;
     }
+    if (capture && size > 0) {
+      // hidraw delivers the report without its number: the cable has only report 0.
+      std::vector<unsigned char> line = {0};
+      line.insert(line.end(), report.begin(), report.begin() + size);
+      std::fprintf(capture, "%s\n", hex(line).c_str());
+    }
     if (const auto frame = assembler.add(report.data(), size)) {
       std::printf("frame %s\n", hex(*frame).c_str());
       ++frames;
@@ -168,6 +182,7 @@ int logFrames(int wanted, int seconds) {
   }
   watch.drain();
   if (device) hid_close(device);
+  if (capture) std::fclose(capture);
   std::printf("%d of %d frames\n", frames, wanted);
   return frames == wanted ? 0 : 1;
 }
@@ -181,10 +196,10 @@ int main(int argc, char** argv) {
   int status = 2;
   if (command == "list") {
     status = list();
-  } else if (command == "log" && argc == 4) {
-    status = logFrames(std::atoi(argv[2]), std::atoi(argv[3]));
+  } else if (command == "log" && (argc == 4 || argc == 5)) {
+    status = logFrames(std::atoi(argv[2]), std::atoi(argv[3]), argc == 5 ? argv[4] : nullptr);
   } else {
-    std::fprintf(stderr, "usage: ostrel-hid-probe list | log FRAMES SECONDS\n");
+    std::fprintf(stderr, "usage: ostrel-hid-probe list | log FRAMES SECONDS [CAPTURE]\n");
   }
   hid_exit();
   return status;

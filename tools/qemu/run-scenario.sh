@@ -4,6 +4,7 @@
 # the kernel, builds the root file system, boots it and returns the scenario's exit
 # status. Exit status 77 (skipped) when QEMU or a kernel package cannot be had.
 set -euo pipefail
+trap 'echo "run-scenario: failed at line $LINENO" >&2' ERR
 
 work=${1:?usage: run-scenario.sh WORK_DIR SCENARIO [options]}
 scenario=${2:?}
