@@ -11,7 +11,8 @@ namespace ostrel {
 
 // One record as a value: what recording and the table files hand to the table.
 // Every field may be empty (null). Texts are GBK byte strings; the table cuts them
-// to 20 bytes when storing (never splitting a two-byte character).
+// to 20 bytes when storing (never splitting a two-byte character) and stores an empty
+// text as an empty (null) field.
 struct RecordFields {
   std::optional<std::int32_t> No;
   std::optional<std::int32_t> TimeMs;  // milliseconds since midnight, 0..86399999
@@ -63,6 +64,13 @@ class ReadingsTable {
   void clear();
   // Replaces every record at once (a loaded data packet), keeping each record's state.
   void replaceAll(std::vector<std::pair<RecordFields, std::uint8_t>> records);
+  // Exchanges the records (and change log) of both tables without copying them; both
+  // tables' observers are told tableReset(). A packet is loaded into a fresh table and
+  // swapped in, so a failed load leaves this table as it was.
+  void swapRecords(ReadingsTable& other);
+
+  // Bytes held for the records and their texts (capacity included); for measurements.
+  [[nodiscard]] std::size_t memoryBytes() const;
 
   // Grid binding. Notifications can be suspended (DisableControls / EnableControls):
   // while suspended, nothing is told; resuming tells tableReset() if anything changed.
@@ -74,7 +82,13 @@ class ReadingsTable {
 
  private:
   struct Storage;
+  void notifyAppended(std::size_t row);
+  void notifyReset();
+
   Storage* m_storage;  // owned; compact per-record layout, see ReadingsTable.cpp
+  std::vector<ReadingsTableObserver*> m_observers;
+  int m_disableCount = 0;
+  bool m_changedWhileDisabled = false;
 };
 
 }  // namespace ostrel
