@@ -13,7 +13,7 @@ namespace ostrel {
 
 // The reading the frame decoder offers for recording (its GBK texts).
 struct OfferedReading {
-  std::string_view Value, Unit, V_Range, I_Range;
+  std::string_view Value{}, Unit{}, V_Range{}, I_Range{};
 };
 
 // State of the recording controls of the main window.

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <ctime>
+#include <utility>
 
 namespace ostrel {
 
@@ -40,6 +41,11 @@ LongTimeFormat::LongTimeFormat(const char* localeName) : m_locale(openTimeLocale
   const auto locale = static_cast<locale_t>(m_locale);
   const char* pattern = locale != locale_t{} ? nl_langinfo_l(T_FMT, locale) : nullptr;
   m_pattern = pattern != nullptr && *pattern != '\0' ? pattern : "%H:%M:%S";
+  m_plainHms = m_pattern == "%H:%M:%S" || m_pattern == "%T";
+}
+
+LongTimeFormat::LongTimeFormat(const char* localeName, std::string pattern)
+    : m_locale(openTimeLocale(localeName)), m_pattern(std::move(pattern)) {
   m_plainHms = m_pattern == "%H:%M:%S" || m_pattern == "%T";
 }
 

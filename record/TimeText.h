@@ -15,6 +15,8 @@ class LongTimeFormat {
   // localeName as for newlocale: "" takes LC_ALL / LC_TIME / LANG from the environment.
   // A locale that cannot be opened falls back to "C" ("%H:%M:%S").
   explicit LongTimeFormat(const char* localeName);
+  // A given strftime/strptime pattern applied with the named locale's LC_TIME.
+  LongTimeFormat(const char* localeName, std::string pattern);
   ~LongTimeFormat();
   LongTimeFormat(const LongTimeFormat&) = delete;
   LongTimeFormat& operator=(const LongTimeFormat&) = delete;
