@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <strings.h>
@@ -87,8 +88,8 @@ class RowReader {
   RowReader(const std::array<std::string, 6>& names, bool utf8) : m_names(names), m_utf8(utf8) {}
 
   // Appends the row unless its state skips it; false when a value does not fit its field.
-  bool read(pugi::xml_node row, ReadingsTable& table) const {
-    RecordFields fields;
+  bool read(pugi::xml_node row, ReadingsTable& table) {
+    RecordView fields;
     unsigned state = 0;
     for (pugi::xml_attribute attr : row.attributes()) {
       const std::string_view name = attr.name();
@@ -102,12 +103,12 @@ class RowReader {
       }
     }
     if ((state & skippedRowStates) != 0) return true;
-    table.append(fields, static_cast<std::uint8_t>(state));
+    table.appendView(fields, static_cast<std::uint8_t>(state));
     return true;
   }
 
  private:
-  bool setField(std::string_view name, std::string_view value, RecordFields& fields) const {
+  bool setField(std::string_view name, std::string_view value, RecordView& fields) {
     if (sameName(name, m_names[ReadingsTable::No])) {
       fields.No = parseInt32(value);
       return fields.No.has_value();
@@ -116,11 +117,16 @@ class RowReader {
       fields.TimeMs = parsePacketTime(value);
       return fields.TimeMs.has_value();
     }
-    std::array<std::optional<std::string>*, 4> texts{&fields.Value, &fields.Unit,
-                                                     &fields.V_Range, &fields.I_Range};
+    std::array<std::optional<std::string_view>*, 4> texts{&fields.Value, &fields.Unit,
+                                                          &fields.V_Range, &fields.I_Range};
     for (std::size_t k = 0; k < texts.size(); ++k) {
       if (sameName(name, m_names[ReadingsTable::Value + k])) {
-        *texts[k] = m_utf8 ? utf8ToGbk(value) : std::string(value);
+        if (m_utf8) {
+          m_converted[k] = utf8ToGbk(value);
+          *texts[k] = m_converted[k];
+        } else {
+          *texts[k] = value;
+        }
         return true;
       }
     }
@@ -129,7 +135,122 @@ class RowReader {
 
   const std::array<std::string, 6>& m_names;
   bool m_utf8;
+  std::array<std::string, 4> m_converted;  // texts of a UTF-8 packet, in GBK
 };
+
+constexpr unsigned parseOptions = pugi::parse_escapes | pugi::parse_eol |
+                                  pugi::parse_wconv_attribute | pugi::parse_declaration;
+
+bool readRows(pugi::xml_node parent, RowReader& reader, ReadingsTable& table) {
+  for (pugi::xml_node row : parent.children()) {
+    if (row.type() != pugi::node_element || !sameName(row.name(), "ROW")) continue;
+    if (!reader.read(row, table)) return false;
+  }
+  return true;
+}
+
+// Where the records of a packet lie: between a plain "<ROWDATA>" start tag and the last
+// "</ROWDATA>" end tag.
+struct RowSpan {
+  std::size_t startTag = 0;  // offset of "<ROWDATA"
+  std::size_t begin = 0;     // first byte after the start tag
+  std::size_t end = 0;       // offset of the last "</ROWDATA"
+};
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// After `name` at pos: optional blanks and '>'; the offset after '>' or npos.
+std::size_t tagEnd(std::string_view bytes, std::size_t pos) {
+  while (pos < bytes.size() && isSpace(bytes[pos])) ++pos;
+  return pos < bytes.size() && bytes[pos] == '>' ? pos + 1 : std::string_view::npos;
+}
+
+std::optional<RowSpan> findRowSpan(std::string_view bytes) {
+  constexpr std::string_view open = "<ROWDATA";
+  constexpr std::string_view close = "</ROWDATA";
+  RowSpan span;
+  for (std::size_t at = bytes.find('<'); at != std::string_view::npos; at = bytes.find('<', at + 1)) {
+    if (!sameName(bytes.substr(at, open.size()), open)) continue;
+    span.startTag = at;
+    span.begin = tagEnd(bytes, at + open.size());
+    break;
+  }
+  if (span.begin == 0 || span.begin == std::string_view::npos) return std::nullopt;
+  for (std::size_t at = bytes.rfind('<'); at != std::string_view::npos && at >= span.begin;
+       at = at == 0 ? std::string_view::npos : bytes.rfind('<', at - 1)) {
+    if (sameName(bytes.substr(at, close.size()), close) &&
+        tagEnd(bytes, at + close.size()) != std::string_view::npos) {
+      span.end = at;
+      return span;
+    }
+  }
+  return std::nullopt;
+}
+
+// The packet without its records, checked like a whole packet: the six fields and whether
+// its texts are UTF-8.
+struct PacketHead {
+  pugi::xml_document document;
+  pugi::xml_node rowData;
+  std::array<std::string, 6> names;
+  bool utf8 = false;
+};
+
+bool readHead(std::string_view bytes, std::string_view wholePacket, PacketHead& head) {
+  if (!head.document.load_buffer(bytes.data(), bytes.size(), parseOptions, pugi::encoding_utf8)) {
+    return false;
+  }
+  const pugi::xml_node packet = head.document.document_element();
+  if (!sameName(packet.name(), "DATAPACKET")) return false;
+  for (pugi::xml_node node = packet.next_sibling(); node; node = node.next_sibling()) {
+    if (node.type() == pugi::node_element) return false;  // one root element only
+  }
+  const pugi::xml_node fields = child(child(packet, "METADATA"), "FIELDS");
+  if (!fields || !matchFields(fields, head.names)) return false;
+  head.rowData = child(packet, "ROWDATA");
+  head.utf8 = declaredUtf8(head.document, wholePacket);
+  return true;
+}
+
+// Parses the records piece by piece (about a megabyte each, cut before a '<'), which keeps
+// the parsed tree small and in cache. False when the packet does not have that simple
+// shape; the caller then parses it whole.
+bool readInPieces(std::string_view bytes, ReadingsTable& table) {
+  const auto span = findRowSpan(bytes);
+  if (!span) return false;
+  std::string skeleton(bytes.substr(0, span->begin));
+  skeleton.append(bytes.substr(span->end));
+  PacketHead head;
+  if (!readHead(skeleton, bytes, head) || !head.rowData ||
+      head.rowData.offset_debug() != static_cast<std::ptrdiff_t>(span->startTag)) {
+    return false;
+  }
+  RowReader reader(head.names, head.utf8);
+  constexpr std::size_t pieceBytes = std::size_t{1} << 20;
+  pugi::xml_document piece;
+  for (std::size_t begin = span->begin; begin < span->end;) {
+    std::size_t end = std::min(span->end, begin + pieceBytes);
+    if (end < span->end) {
+      const std::size_t cut = bytes.rfind('<', end);
+      end = cut != std::string_view::npos && cut > begin ? cut : span->end;
+    }
+    if (!piece.load_buffer(bytes.data() + begin, end - begin,
+                           parseOptions | pugi::parse_fragment, pugi::encoding_utf8) ||
+        !readRows(piece, reader, table)) {
+      return false;
+    }
+    begin = end;
+  }
+  return true;
+}
+
+bool readWhole(std::string_view bytes, ReadingsTable& table) {
+  PacketHead head;
+  if (!readHead(bytes, bytes, head)) return false;
+  if (!head.rowData) return true;  // metadata only: a packet without records
+  RowReader reader(head.names, head.utf8);
+  return readRows(head.rowData, reader, table);
+}
 
 }  // namespace
 
@@ -156,26 +277,10 @@ std::optional<std::int32_t> parsePacketTime(std::string_view text) {
 }
 
 bool readDataPacket(std::string_view bytes, ReadingsTable& table) {
-  pugi::xml_document document;
-  constexpr unsigned options = pugi::parse_escapes | pugi::parse_eol |
-                               pugi::parse_wconv_attribute | pugi::parse_declaration;
   // The bytes are taken as they are (GBK passes through); only a UTF-8 packet is converted.
-  if (!document.load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_utf8)) {
-    return false;
-  }
-  const pugi::xml_node packet = document.document_element();
-  if (!sameName(packet.name(), "DATAPACKET")) return false;
-  const pugi::xml_node fields = child(child(packet, "METADATA"), "FIELDS");
-  std::array<std::string, 6> names;
-  if (!fields || !matchFields(fields, names)) return false;
-  const pugi::xml_node rowData = child(packet, "ROWDATA");
-  if (!rowData) return true;  // metadata only: a packet without records
-  const RowReader reader(names, declaredUtf8(document, bytes));
-  for (pugi::xml_node row : rowData.children()) {
-    if (row.type() != pugi::node_element || !sameName(row.name(), "ROW")) continue;
-    if (!reader.read(row, table)) return false;
-  }
-  return true;
+  if (readInPieces(bytes, table)) return true;
+  table.clear();
+  return readWhole(bytes, table);
 }
 
 }  // namespace ostrel

@@ -6,9 +6,19 @@ namespace ostrel {
 
 namespace {
 
+std::string quoted(std::string_view text, std::string_view after) {
+  std::string message;
+  message.reserve(text.size() + after.size() + 2);
+  message.push_back('\'');
+  message.append(text);
+  message.push_back('\'');
+  message.append(after);
+  return message;
+}
+
 IntervalReading notAnInteger(std::string_view text) {
   IntervalReading reading;
-  reading.error = "'" + std::string(text) + "' is not a valid integer value";
+  reading.error = quoted(text, " is not a valid integer value");
   return reading;
 }
 
@@ -23,7 +33,8 @@ IntervalReading readInterval(std::string_view text) {
     return notAnInteger(text);
   }
   // Parsed with its sign so that -2147483648 is in range like any 32-bit integer.
-  const std::string signedText = (minus ? "-" : "") + std::string(digits);
+  std::string signedText(minus ? "-" : "");
+  signedText.append(digits);
   std::int32_t value = 0;
   const auto [end, status] =
       std::from_chars(signedText.data(), signedText.data() + signedText.size(), value);
@@ -33,7 +44,7 @@ IntervalReading readInterval(std::string_view text) {
   if (value < 0) {
     IntervalReading reading;
     reading.negative = true;
-    reading.error = "'" + std::string(text) + "' is not a valid interval: enter whole seconds, 0 or more";
+    reading.error = quoted(text, " is not a valid interval: enter whole seconds, 0 or more");
     return reading;
   }
   return {true, value, false, {}};

@@ -37,9 +37,14 @@ constexpr int pooledIndex(ReadingsTable::Field field) {
 
 // The stored form of a text: cut to 20 bytes without splitting a GBK character; an
 // empty text is stored as no value.
-std::optional<std::string_view> storedText(const std::optional<std::string>& text) {
+std::optional<std::string_view> storedText(const std::optional<std::string_view>& text) {
   if (!text || text->empty()) return std::nullopt;
   return gbkPrefix(*text, ReadingsTable::maxTextBytes);
+}
+
+std::optional<std::string_view> view(const std::optional<std::string>& text) {
+  if (!text) return std::nullopt;
+  return std::string_view(*text);
 }
 
 }  // namespace
@@ -109,6 +114,12 @@ RecordFields ReadingsTable::record(std::size_t row) const {
 }
 
 void ReadingsTable::append(const RecordFields& fields, std::uint8_t changeState) {
+  appendView({fields.No, fields.TimeMs, view(fields.Value), view(fields.Unit), view(fields.V_Range),
+              view(fields.I_Range)},
+             changeState);
+}
+
+void ReadingsTable::appendView(const RecordView& fields, std::uint8_t changeState) {
   PackedRecord& record = m_storage->grow();
   record.present = 0;
   record.changeState = changeState;
@@ -122,7 +133,7 @@ void ReadingsTable::append(const RecordFields& fields, std::uint8_t changeState)
     record.valueLength = static_cast<std::uint8_t>(value->size());
     record.present |= bit(Value);
   }
-  const std::array<std::pair<Field, const std::optional<std::string>*>, 3> pooled{
+  const std::array<std::pair<Field, const std::optional<std::string_view>*>, 3> pooled{
       {{Unit, &fields.Unit}, {V_Range, &fields.V_Range}, {I_Range, &fields.I_Range}}};
   for (const auto& [field, source] : pooled) {
     TextPool::Id id = 0;

@@ -22,6 +22,16 @@ struct RecordFields {
   std::optional<std::string> I_Range;
 };
 
+// The same record with its texts borrowed: for appending without copying texts first.
+struct RecordView {
+  std::optional<std::int32_t> No;
+  std::optional<std::int32_t> TimeMs;
+  std::optional<std::string_view> Value;
+  std::optional<std::string_view> Unit;
+  std::optional<std::string_view> V_Range;
+  std::optional<std::string_view> I_Range;
+};
+
 // Told about every change of the table, on the thread that changed it (main thread).
 class ReadingsTableObserver {
  public:
@@ -60,6 +70,7 @@ class ReadingsTable {
 
   // Appends one record (texts cut to 20 bytes). Amortised constant time.
   void append(const RecordFields& fields, std::uint8_t changeState = appendedChangeState);
+  void appendView(const RecordView& fields, std::uint8_t changeState = appendedChangeState);
   // Empties records and change log.
   void clear();
   // Replaces every record at once (a loaded data packet), keeping each record's state.

@@ -33,17 +33,11 @@ bool RecordingRules::INDataToTable(int mode, const OfferedReading& reading) {
   if (!interval.ok && !interval.negative) return false;
   m_counters.IntervalCountdown = interval.ok ? interval.seconds : 0;
 
-  RecordFields fields;
-  fields.No = m_counters.RecordNo;
-  fields.TimeMs = m_clock();
-  fields.Value = std::string(reading.Value);
-  fields.Unit = std::string(reading.Unit);
-  fields.V_Range = std::string(reading.V_Range);
-  fields.I_Range = std::string(reading.I_Range);
-  m_cds1.append(fields);
+  m_cds1.appendView({m_counters.RecordNo, m_clock(), reading.Value, reading.Unit, reading.V_Range,
+                     reading.I_Range});
 
   ++m_counters.RecordNo;
-  m_counters.LastRecordedValue = std::string(reading.Value);
+  m_counters.LastRecordedValue.assign(reading.Value);
   return true;
 }
 

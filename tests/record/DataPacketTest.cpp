@@ -203,3 +203,41 @@ TEST(PacketTime, KeepsTheMillisecondsWithinTheMinute) {
 
 }  // namespace
 }  // namespace ostrel
+
+namespace ostrel {
+namespace {
+
+TEST(LargePacket, LoadsRecordsSpreadOverManyPieces) {
+  ReadingsTable table;
+  for (int i = 1; i <= 40'000; ++i) {
+    table.append({i, i, std::to_string(i) + "&<", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Timed"});
+  }
+  const std::string bytes = writeDataPacket(table);
+  ASSERT_GT(bytes.size(), std::size_t{3} << 20);
+  ReadingsTable back;
+  ASSERT_TRUE(readDataPacket(bytes, back));
+  ASSERT_EQ(back.recordCount(), 40'000U);
+  for (std::size_t row : {std::size_t{0}, std::size_t{12'345}, std::size_t{39'999}}) {
+    EXPECT_EQ(back.no(row), table.no(row));
+    EXPECT_EQ(back.timeMs(row), table.timeMs(row));
+    EXPECT_EQ(back.text(row, ReadingsTable::Value), table.text(row, ReadingsTable::Value));
+  }
+}
+
+TEST(LargePacket, RowsInsideALongCommentAreNotRecords) {
+  std::string comment = "<!-- ";
+  while (comment.size() < (std::size_t{3} << 20)) comment += "<ROW Value=\"commented\"/>";
+  comment += " -->";
+  ReadingsTable table;
+  ASSERT_TRUE(readDataPacket(packet(oneRow + comment + oneRow), table));
+  EXPECT_EQ(table.recordCount(), 2U);
+}
+
+TEST(LargePacket, TrailingGarbageFails) {
+  ReadingsTable table;
+  EXPECT_FALSE(readDataPacket(packet(oneRow) + "<more/>", table));
+  EXPECT_FALSE(readDataPacket(packet(oneRow) + "</ROWDATA>", table));
+}
+
+}  // namespace
+}  // namespace ostrel

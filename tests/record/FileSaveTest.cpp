@@ -69,7 +69,10 @@ TEST_P(FailedSave, KeepsTheOldFileAndLeavesNoTemporaryFile) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, FailedSave, testing::Values("t.xls", "t.xml"));
+INSTANTIATE_TEST_SUITE_P(Formats, FailedSave, testing::Values("t.xls", "t.xml"),
+                         [](const auto& info) {
+                           return std::string(info.param).ends_with(".xml") ? "Packet" : "Text";
+                         });
 
 TEST(FileSave, ReportsAFolderThatCannotHoldTheFile) {
   ScratchFolder folder;
