@@ -15,8 +15,9 @@ namespace {
 // A row whose state has one of these bits (original, deleted, unused) is not a record.
 constexpr unsigned skippedRowStates = 1U | 2U | 32U;
 
+// Names compare in any letter case; the usual exact spelling is checked first.
 bool sameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), b.size()) == 0;
+  return a.size() == b.size() && (a == b || ::strncasecmp(a.data(), b.data(), b.size()) == 0);
 }
 
 pugi::xml_node child(pugi::xml_node parent, std::string_view name) {

@@ -1,40 +1,29 @@
 #include "TableFiles.h"
 
-#include <fstream>
-#include <iterator>
-#include <optional>
-
 #include "DataPacket.h"
+#include "FileBytes.h"
 #include "FileReplace.h"
 
 namespace ostrel {
 
 namespace {
 
-std::optional<std::string> readWholeFile(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
 FileResult loadFailed() { return {false, std::string(loadFailedMessage)}; }
 
 FileResult loadDataPacket(const std::string& fileName, ReadingsTable& table) {
-  const auto bytes = readWholeFile(fileName);
-  if (!bytes) return loadFailed();
+  FileBytes file;
+  if (!file.open(fileName)) return loadFailed();
   ReadingsTable loaded;
-  if (!readDataPacket(*bytes, loaded)) return loadFailed();
+  if (!readDataPacket(file.bytes(), loaded)) return loadFailed();
   table.swapRecords(loaded);
   return {true, {}};
 }
 
 FileResult loadTextTable(const std::string& fileName, ReadingsTable& table) {
-  const auto bytes = readWholeFile(fileName);
-  if (!bytes) return loadFailed();
+  FileBytes file;
+  if (!file.open(fileName)) return loadFailed();
   table.DisableControls();
-  const bool ok = readTextTable(*bytes, table, LongTimeFormat::fromEnvironment());
+  const bool ok = readTextTable(file.bytes(), table, LongTimeFormat::fromEnvironment());
   table.EnableControls();
   return ok ? FileResult{true, {}} : loadFailed();
 }
