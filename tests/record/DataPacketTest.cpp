@@ -91,6 +91,8 @@ struct VariationCase {
   std::uint8_t firstState;
 };
 
+void PrintTo(const VariationCase& c, std::ostream* os) { *os << c.name; }
+
 class PacketVariation : public testing::TestWithParam<VariationCase> {};
 
 TEST_P(PacketVariation, IsAccepted) {

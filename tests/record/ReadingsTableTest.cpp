@@ -15,6 +15,8 @@ struct CutCase {
   std::string expected;
 };
 
+void PrintTo(const CutCase& c, std::ostream* os) { *os << testing::PrintToString(c.stored); }
+
 class ReadingsTableCut : public testing::TestWithParam<CutCase> {};
 
 TEST_P(ReadingsTableCut, TextsAreCutTo20BytesWithoutSplittingACharacter) {

@@ -53,6 +53,8 @@ struct AdmissionCase {
   bool recorded;
 };
 
+void PrintTo(const AdmissionCase& c, std::ostream* os) { *os << c.name; }
+
 class Admission : public Recording, public testing::WithParamInterface<AdmissionCase> {};
 
 TEST_P(Admission, TestsRunInOrder) {
@@ -165,6 +167,8 @@ struct IntervalCase {
   bool ok;
   std::int32_t seconds;
 };
+
+void PrintTo(const IntervalCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class IntervalRule : public testing::TestWithParam<IntervalCase> {};
 

@@ -63,6 +63,8 @@ struct LoadCase {
   std::size_t records;  // records in the table afterwards
 };
 
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+
 class TextLoad : public testing::TestWithParam<LoadCase> {};
 
 TEST_P(TextLoad, LoadsLinesUntilTheFirstFailingOne) {
@@ -132,6 +134,8 @@ struct SplitCase {
   std::string delimiter;
   std::vector<std::string> pieces;
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << testing::PrintToString(c.text); }
 
 class Split : public testing::TestWithParam<SplitCase> {};
 
