@@ -61,6 +61,8 @@ class ReadingsTable {
   [[nodiscard]] std::size_t recordCount() const;
   [[nodiscard]] bool empty() const { return recordCount() == 0; }
 
+  // Record accessors: row must be below recordCount(). A view returned by text() stays
+  // valid until the table is emptied, swapped or replaced.
   [[nodiscard]] std::optional<std::int32_t> no(std::size_t row) const;
   [[nodiscard]] std::optional<std::int32_t> timeMs(std::size_t row) const;
   // Value, Unit, V_Range or I_Range of a record; nullopt when the field is empty (null).
