@@ -55,6 +55,15 @@ struct ReadingsTable::Storage {
   std::vector<std::unique_ptr<PackedRecord[]>> chunks;
   std::size_t count = 0;
   TextPool pool;
+  // Per pooled column, the id last stored: consecutive readings mostly repeat it, which
+  // spares the hash lookup.
+  std::array<std::optional<TextPool::Id>, 3> lastIds;
+
+  TextPool::Id intern(int column, std::string_view text) {
+    std::optional<TextPool::Id>& last = lastIds[static_cast<std::size_t>(column)];
+    if (!last || pool.text(*last) != text) last = pool.intern(text);
+    return *last;
+  }
 
   PackedRecord& at(std::size_t row) { return chunks[row / chunkRecords][row % chunkRecords]; }
   const PackedRecord& at(std::size_t row) const {
@@ -138,7 +147,7 @@ void ReadingsTable::appendView(const RecordView& fields, std::uint8_t changeStat
   for (const auto& [field, source] : pooled) {
     TextPool::Id id = 0;
     if (const auto text = storedText(*source)) {
-      id = m_storage->pool.intern(*text);
+      id = m_storage->intern(pooledIndex(field), *text);
       record.present |= bit(field);
     }
     record.pooled[static_cast<std::size_t>(pooledIndex(field))] = id;
@@ -150,6 +159,7 @@ void ReadingsTable::clear() {
   m_storage->chunks.clear();
   m_storage->count = 0;
   m_storage->pool.clear();
+  m_storage->lastIds = {};
   notifyReset();
 }
 
