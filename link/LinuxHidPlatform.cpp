@@ -29,6 +29,14 @@ std::optional<std::u16string> hidapiString(int result, const std::array<wchar_t,
   return QString::fromWCharArray(buffer.data()).toStdU16String();
 }
 
+// hidapi finds no strings for a device without a USB parent (uhid, for one); udev's name then stands.
+std::optional<std::u16string> orFromUdev(std::optional<std::u16string> fromHidapi, const std::u16string& fromUdev) {
+  if (fromHidapi && !fromHidapi->empty()) {
+    return fromHidapi;
+  }
+  return fromUdev.empty() ? fromHidapi : std::optional<std::u16string>(fromUdev);
+}
+
 // Info handle of a node opened read-write: strings and feature reports through hidapi.
 class HidapiInfoHandle final : public HidInfoHandle {
  public:
@@ -38,11 +46,14 @@ class HidapiInfoHandle final : public HidInfoHandle {
   std::optional<HidAttributes> attributes() override { return m_identity.attributes; }
   std::optional<std::u16string> productString() override {
     std::array<wchar_t, StringBufferUnits> buffer{};
-    return hidapiString(hid_get_product_string(m_device.get(), buffer.data(), buffer.size() - 1), buffer);
+    return orFromUdev(hidapiString(hid_get_product_string(m_device.get(), buffer.data(), buffer.size() - 1), buffer),
+                      m_identity.product);
   }
   std::optional<std::u16string> serialNumberString() override {
     std::array<wchar_t, StringBufferUnits> buffer{};
-    return hidapiString(hid_get_serial_number_string(m_device.get(), buffer.data(), buffer.size() - 1), buffer);
+    return orFromUdev(
+        hidapiString(hid_get_serial_number_string(m_device.get(), buffer.data(), buffer.size() - 1), buffer),
+        m_identity.serial);
   }
   // hidraw has no way to ask for string 0 (the language list): this answers nullopt there.
   std::optional<std::u16string> indexedString(int index) override {
