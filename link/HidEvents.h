@@ -28,8 +28,8 @@ class EControllerError : public std::runtime_error {
 // All handlers run on the main thread.
 // One input report: ReportID is byte 0 of the report, Data points at byte 1, Size counts the bytes
 // after the ID. Data is valid only during the call.
-using THidDataEvent = HidHandler<void(THidDevice& HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
-                                      std::uint16_t Size)>;
+using THidDataEvent = HidHandler<void(THidDevice& HidDev, std::uint8_t ReportID,
+                                      const std::uint8_t* Data, std::uint16_t Size)>;
 // A read could not be started; Error is the system error code (errno on Linux).
 using THidDataErrorEvent = HidHandler<void(THidDevice& HidDev, std::uint32_t Error)>;
 using THidPlugEvent = HidHandler<void(THidDevice& HidDev)>;

@@ -14,13 +14,18 @@ template <typename Signature>
 class HidHandler {
  public:
   HidHandler() = default;
+  // Implicit so that a lambda can be assigned where a handler is expected. The constraint keeps
+  // copies and moves of handlers on the copy and move constructors (which tidy does not see).
   template <typename Callable>
-    requires(!std::is_same_v<std::decay_t<Callable>, HidHandler>)
-  HidHandler(Callable&& callable)  // NOLINT(google-explicit-constructor): handlers are assigned from lambdas
-      : m_function(std::make_shared<const std::function<Signature>>(std::forward<Callable>(callable))) {}
+  requires(!std::is_same_v<std::decay_t<Callable>, HidHandler>)
+      HidHandler(Callable&& callable)  // NOLINT(bugprone-forwarding-reference-overload)
+      : m_function(
+            std::make_shared<const std::function<Signature>>(std::forward<Callable>(callable))) {}
 
   explicit operator bool() const { return m_function != nullptr; }
-  friend bool operator==(const HidHandler& a, const HidHandler& b) { return a.m_function == b.m_function; }
+  friend bool operator==(const HidHandler& a, const HidHandler& b) {
+    return a.m_function == b.m_function;
+  }
 
   template <typename... Args>
   decltype(auto) operator()(Args&&... args) const {

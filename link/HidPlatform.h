@@ -15,11 +15,12 @@ namespace ostrel {
 // What the HID device objects need from the operating system. Two implementations: the Linux one
 // (hidapi on hidraw plus libudev) and the simulated one in sim/hid/.
 // Thread affinity: everything runs on the main thread except openReader() and HidReader, which are
-// used by a device's read thread; implementations make those two safe against concurrent main-thread use.
+// used by a device's read thread; implementations make those two safe against concurrent
+// main-thread use.
 
 struct HidInterface {
-  std::string path;             // opens the interface
-  std::uint32_t instance = 0;   // new at every plug of the device
+  std::string path;            // opens the interface
+  std::uint32_t instance = 0;  // new at every plug of the device
 };
 
 struct HidAttributes {
@@ -46,7 +47,8 @@ class HidInfoHandle {
   // report[0] is the report ID (0 for a device without numbered reports); the size counts it.
   // False when the handle is query-only or the request fails.
   virtual bool sendFeature(std::span<const std::uint8_t> report) = 0;
-  // Longest input report in bytes, report ID byte included even for unnumbered reports; 0 if unknown.
+  // Longest input report in bytes, report ID byte included even for unnumbered reports; 0 if
+  // unknown.
   virtual std::size_t inputReportLength() = 0;
 };
 
@@ -60,8 +62,8 @@ class HidReader {
  public:
   virtual ~HidReader() = default;
   // Waits at most `slice` for one input report and copies it into `buffer`, byte 0 the report ID
-  // (0 for unnumbered reports). Never writes more than buffer.size() bytes. Returning after the slice
-  // is what makes a read cancellable: the caller checks its stop request between slices.
+  // (0 for unnumbered reports). Never writes more than buffer.size() bytes. Returning after the
+  // slice is what makes a read cancellable: the caller checks its stop request between slices.
   virtual HidReadResult read(std::span<std::uint8_t> buffer, std::chrono::milliseconds slice) = 0;
 };
 

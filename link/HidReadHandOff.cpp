@@ -41,7 +41,8 @@ void HidReadHandOff::markEnded() {
 void HidReadHandOff::postToMainThread() {
   // Without an application object nothing is queued; the item is then run by stopAndDrain().
   if (QCoreApplication* app = QCoreApplication::instance()) {
-    QMetaObject::invokeMethod(app, [self = shared_from_this()] { self->serve(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [self = shared_from_this()] { self->serve(); }, Qt::QueuedConnection);
   }
 }
 

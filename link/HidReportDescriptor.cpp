@@ -41,7 +41,9 @@ std::uint32_t itemData(std::span<const std::uint8_t> data) {
   return value;
 }
 
-std::size_t bytesWithId(std::uint64_t bits) { return bits == 0 ? 0 : static_cast<std::size_t>((bits + 7) / 8) + 1; }
+std::size_t bytesWithId(std::uint64_t bits) {
+  return bits == 0 ? 0 : static_cast<std::size_t>((bits + 7) / 8) + 1;
+}
 
 }  // namespace
 
@@ -70,20 +72,27 @@ HidReportLengths parseReportDescriptor(std::span<const std::uint8_t> descriptor)
     pos += 1 + size;
     if (type == TypeGlobal) {
       switch (tag) {
-        case GlobalReportSize: global.reportSize = value; break;
-        case GlobalReportCount: global.reportCount = value; break;
+        case GlobalReportSize:
+          global.reportSize = value;
+          break;
+        case GlobalReportCount:
+          global.reportCount = value;
+          break;
         case GlobalReportId:
           global.reportId = value;
           lengths.numberedReports = true;
           break;
-        case GlobalPush: stack.push_back(global); break;
+        case GlobalPush:
+          stack.push_back(global);
+          break;
         case GlobalPop:
           if (!stack.empty()) {
             global = stack.back();
             stack.pop_back();
           }
           break;
-        default: break;
+        default:
+          break;
       }
     } else if (type == TypeMain) {
       const std::uint64_t bits = static_cast<std::uint64_t>(global.reportSize) * global.reportCount;

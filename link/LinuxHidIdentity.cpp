@@ -21,11 +21,14 @@ std::string nodeName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::u16string utf16(const char* utf8) { return utf8 == nullptr ? std::u16string{} : QString::fromUtf8(utf8).toStdU16String(); }
+std::u16string utf16(const char* utf8) {
+  return utf8 == nullptr ? std::u16string{} : QString::fromUtf8(utf8).toStdU16String();
+}
 
 std::uint32_t hexValue(const char* text) {
   unsigned value = 0;
-  if (text != nullptr && std::sscanf(text, "%x", &value) != 1) {  // NOLINT(cert-err34-c): text comes from sysfs
+  if (text != nullptr &&
+      std::sscanf(text, "%x", &value) != 1) {  // NOLINT(cert-err34-c): text comes from sysfs
     value = 0;
   }
   return value;
@@ -52,7 +55,8 @@ std::optional<LinuxHidIdentity> readLinuxHidIdentity(udev* context, const std::s
   unsigned vendor = 0;
   unsigned product = 0;
   const char* hidId = udev_device_get_property_value(hid, "HID_ID");  // "0003:00001A86:0000E008"
-  if (hidId == nullptr || std::sscanf(hidId, "%x:%x:%x", &bus, &vendor, &product) != 3) {  // NOLINT(cert-err34-c)
+  if (hidId == nullptr ||
+      std::sscanf(hidId, "%x:%x:%x", &bus, &vendor, &product) != 3) {  // NOLINT(cert-err34-c)
     return std::nullopt;
   }
   identity.attributes.VendorID = static_cast<std::uint16_t>(vendor);
@@ -61,8 +65,10 @@ std::optional<LinuxHidIdentity> readLinuxHidIdentity(udev* context, const std::s
   const auto dot = hidName.rfind('.');
   identity.instance = dot == std::string::npos ? 0 : hexValue(hidName.c_str() + dot + 1);
 
-  if (udev_device* usb = udev_device_get_parent_with_subsystem_devtype(node.get(), "usb", "usb_device")) {
-    identity.attributes.VersionNumber = static_cast<std::uint16_t>(hexValue(udev_device_get_sysattr_value(usb, "bcdDevice")));
+  if (udev_device* usb =
+          udev_device_get_parent_with_subsystem_devtype(node.get(), "usb", "usb_device")) {
+    identity.attributes.VersionNumber =
+        static_cast<std::uint16_t>(hexValue(udev_device_get_sysattr_value(usb, "bcdDevice")));
     identity.product = utf16(udev_device_get_sysattr_value(usb, "product"));
     identity.serial = utf16(udev_device_get_sysattr_value(usb, "serial"));
   } else {
@@ -73,7 +79,8 @@ std::optional<LinuxHidIdentity> readLinuxHidIdentity(udev* context, const std::s
 }
 
 std::vector<std::uint8_t> readReportDescriptor(const std::string& path) {
-  std::ifstream file("/sys/class/hidraw/" + nodeName(path) + "/device/report_descriptor", std::ios::binary);
+  std::ifstream file("/sys/class/hidraw/" + nodeName(path) + "/device/report_descriptor",
+                     std::ios::binary);
   if (!file) {
     return {};
   }

@@ -22,7 +22,8 @@ struct LinuxHidIdentity {
 // `path` is the node, e.g. /dev/hidraw3. nullopt when udev does not know it (any more).
 std::optional<LinuxHidIdentity> readLinuxHidIdentity(udev* context, const std::string& path);
 
-// The raw report descriptor from sysfs (no udev context, safe on any thread); empty when unreadable.
+// The raw report descriptor from sysfs (no udev context, safe on any thread); empty when
+// unreadable.
 std::vector<std::uint8_t> readReportDescriptor(const std::string& path);
 
 }  // namespace ostrel

@@ -110,7 +110,8 @@ std::u16string THidDevice::SerialNumberString() {
   }
   const auto serial = m_infoHandle->serialNumberString();
   if (serial) {
-    // Some devices answer the serial request with their language list; such a "serial" is no serial.
+    // Some devices answer the serial request with their language list; such a "serial" is no
+    // serial.
     const std::u16string string0 = m_infoHandle->indexedString(0).value_or(std::u16string{});
     const std::size_t length = writtenLength(string0);
     std::u16string padded = *serial;
@@ -175,7 +176,8 @@ std::chrono::milliseconds THidDevice::runHandOff(const HidHandOffItem& item) {
       handler(*this, item.error);
     }
   } else if (const THidDataEvent handler = m_dataHandler) {
-    handler(*this, item.report[0], item.report.data() + 1, static_cast<std::uint16_t>(item.report.size() - 1));
+    handler(*this, item.report[0], item.report.data() + 1,
+            static_cast<std::uint16_t>(item.report.size() - 1));
   }
   if (alive.expired()) {
     return std::chrono::milliseconds{0};

@@ -15,11 +15,11 @@ namespace ostrel {
 
 // One HID interface as the controller last listed it. Everything here runs on the main thread.
 //
-// Ownership: a device listed by a controller belongs to the controller until CheckOutDevice() hands it
-// out as a std::unique_ptr; from then on it belongs to the holder, and destroying it checks it in (the
-// controller puts a fresh object for the same interface at its list position, or drops the entry if the
-// device is gone). The destructor stops the read thread first, so a holder that destroys its devices
-// before the application object has every read thread ended.
+// Ownership: a device listed by a controller belongs to the controller until CheckOutDevice() hands
+// it out as a std::unique_ptr; from then on it belongs to the holder, and destroying it checks it
+// in (the controller puts a fresh object for the same interface at its list position, or drops the
+// entry if the device is gone). The destructor stops the read thread first, so a holder that
+// destroys its devices before the application object has every read thread ended.
 class THidDevice {
  public:
   static constexpr int MinSleepTime = 10;
@@ -44,18 +44,18 @@ class THidDevice {
   // Empty when the string cannot be read (tried again at the next request) or the device is not
   // accessible; a text once read is cached. Removed devices answer from the cache only.
   std::u16string ProductString();
-  // Empty also when the serial equals string 0 (the language list) or string 0 cannot be read, which
-  // is always so on hidraw: such a serial number counts as absent.
+  // Empty also when the serial equals string 0 (the language list) or string 0 cannot be read,
+  // which is always so on hidraw: such a serial number counts as absent.
   std::u16string SerialNumberString();
   // report[0] is the report ID; false when the device is not accessible or the request fails.
   // Leaves the info handle open.
   bool SendFeature(std::span<const std::uint8_t> report);
 
-  // Installs (starting the read thread when the device is checked out, plugged in and read-write) or
-  // removes (stopping the thread, pending hand-offs handled first) the data handler. Replacing one
-  // handler by another keeps a running thread; each report goes to the handler installed when it is
-  // handed over. Removing it from inside the device's own data handler is allowed: the thread then
-  // ends without waiting for that hand-off to return.
+  // Installs (starting the read thread when the device is checked out, plugged in and read-write)
+  // or removes (stopping the thread, pending hand-offs handled first) the data handler. Replacing
+  // one handler by another keeps a running thread; each report goes to the handler installed when
+  // it is handed over. Removing it from inside the device's own data handler is allowed: the thread
+  // then ends without waiting for that hand-off to return.
   void SetDataHandler(THidDataEvent handler);
   const THidDataEvent& DataHandler() const { return m_dataHandler; }
   void SetDataErrorHandler(THidDataErrorEvent handler) { m_dataErrorHandler = std::move(handler); }
@@ -67,14 +67,15 @@ class THidDevice {
   // Values outside 10..10000 ms are ignored.
   void SetSleepTime(int milliseconds);
 
-  // Asks the read side to wait `duration` after the report being handled before it reads again; a stop
-  // ends the wait early. Meant to be called from the data handler (e.g. after a decoded frame); outside a
-  // hand-off it applies to the next one. The reports that arrive meanwhile queue up in the system.
+  // Asks the read side to wait `duration` after the report being handled before it reads again; a
+  // stop ends the wait early. Meant to be called from the data handler (e.g. after a decoded
+  // frame); outside a hand-off it applies to the next one. The reports that arrive meanwhile queue
+  // up in the system.
   void PauseNextRead(std::chrono::milliseconds duration) { m_pauseNextRead = duration; }
 
-  // Called by the controller when the device is gone: closes the handles, PluggedIn becomes false, the
-  // unplug handler is called once and then removed. A running read thread keeps running and reports a
-  // failed read start every slice until its data handler is removed.
+  // Called by the controller when the device is gone: closes the handles, PluggedIn becomes false,
+  // the unplug handler is called once and then removed. A running read thread keeps running and
+  // reports a failed read start every slice until its data handler is removed.
   void Unplug();
 
  private:

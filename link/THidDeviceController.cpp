@@ -1,6 +1,7 @@
 #include "link/THidDeviceController.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "link/THidDevice.h"
 
@@ -57,7 +58,8 @@ THidDevice* THidDeviceController::Device(int Idx) const {
 
 int THidDeviceController::indexOf(const THidDevice& device) const {
   const auto found =
-      std::find_if(m_devices.begin(), m_devices.end(), [&device](const Entry& entry) { return entry.device == &device; });
+      std::find_if(m_devices.begin(), m_devices.end(),
+                   [&device](const Entry& entry) { return entry.device == &device; });
   return found == m_devices.end() ? -1 : static_cast<int>(found - m_devices.begin());
 }
 
@@ -74,7 +76,8 @@ std::vector<THidDeviceController::Entry> THidDeviceController::buildDeviceList()
   }
   for (const HidInterface& present : m_platform.listInterfaces()) {
     try {
-      std::unique_ptr<THidDevice> device(new THidDevice(m_platform, {present.path, present.instance}, this));
+      std::unique_ptr<THidDevice> device(
+          new THidDevice(m_platform, {present.path, present.instance}, this));
       THidDevice* raw = device.get();
       list.push_back({raw, std::move(device)});
     } catch (const EControllerError&) {
@@ -88,7 +91,8 @@ void THidDeviceController::fireWithEventFlag(const THidPlugEvent& handler, THidD
   if (!handler) {
     return;
   }
-  const THidPlugEvent call = handler;
+  // A copy: the handler may assign a new one to the property it came from while it runs.
+  const THidPlugEvent call = handler;  // NOLINT(performance-unnecessary-copy-initialization)
   const std::weak_ptr<const int> alive = device.m_aliveToken;
   device.setInControllerEvent(true);
   call(device);
@@ -121,10 +125,11 @@ void THidDeviceController::reconcile() {
   bool changed = false;
   removeGone(present, changed);
   for (Entry& candidate : present) {
-    const bool duplicate = std::any_of(m_devices.begin(), m_devices.end(), [&candidate](const Entry& listed) {
-      return listed.device->PluggedIn() &&
-             listed.device->PnPInfo().DeviceInstance == candidate.device->PnPInfo().DeviceInstance;
-    });
+    const bool duplicate =
+        std::any_of(m_devices.begin(), m_devices.end(), [&candidate](const Entry& listed) {
+          return listed.device->PluggedIn() && listed.device->PnPInfo().DeviceInstance ==
+                                                   candidate.device->PnPInfo().DeviceInstance;
+        });
     if (duplicate) {
       destroyDetached(std::move(candidate.owned));
       candidate.device = nullptr;
@@ -145,9 +150,11 @@ void THidDeviceController::removeGone(const std::vector<Entry>& present, bool& c
     }
     THidDevice* device = m_devices[static_cast<std::size_t>(i)].device;
     const auto instance = device->PnPInfo().DeviceInstance;
-    const bool stillPresent = device->PluggedIn() && std::any_of(present.begin(), present.end(), [instance](const Entry& e) {
-                                return e.device->PnPInfo().DeviceInstance == instance;
-                              });
+    const bool stillPresent =
+        device->PluggedIn() &&
+        std::any_of(present.begin(), present.end(), [instance](const Entry& e) {
+          return e.device->PnPInfo().DeviceInstance == instance;
+        });
     if (stillPresent) {
       continue;
     }
@@ -156,7 +163,8 @@ void THidDeviceController::removeGone(const std::vector<Entry>& present, bool& c
     // The handler may have checked the device in (destroyed it); look it up by address only.
     const int index = indexOf(*device);
     if (index >= 0 && m_devices[static_cast<std::size_t>(index)].owned) {
-      std::unique_ptr<THidDevice> gone = std::move(m_devices[static_cast<std::size_t>(index)].owned);
+      std::unique_ptr<THidDevice> gone =
+          std::move(m_devices[static_cast<std::size_t>(index)].owned);
       m_devices.erase(m_devices.begin() + index);
       destroyDetached(std::move(gone));
     }
@@ -215,8 +223,8 @@ std::unique_ptr<THidDevice> THidDeviceController::CheckOutDevice(int Idx) {
   return device;
 }
 
-void THidDeviceController::CheckIn(THidDevice& device, THidDataEvent dataHandler, THidPlugEvent unplugHandler,
-                                   int sleepTime) noexcept {
+void THidDeviceController::CheckIn(THidDevice& device, THidDataEvent dataHandler,
+                                   THidPlugEvent unplugHandler, int sleepTime) noexcept {
   const int index = indexOf(device);
   if (index < 0) {
     return;
@@ -230,8 +238,8 @@ void THidDeviceController::CheckIn(THidDevice& device, THidDataEvent dataHandler
       THidDevice* raw = fresh.get();
       m_devices[static_cast<std::size_t>(index)] = {raw, std::move(fresh)};
       return;
-    } catch (const EControllerError&) {
-      // Falls through: the entry is taken out, see the header.
+    } catch (const std::exception&) {
+      // Falls through (this runs inside a destructor): the entry is taken out, see the header.
     }
   }
   m_devices.erase(m_devices.begin() + index);

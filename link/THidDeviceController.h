@@ -11,15 +11,16 @@ namespace ostrel {
 
 class THidDevice;
 
-// Keeps an ordered list of the present HID interfaces as THidDevice objects, brings it up to date at
-// every device-change notice of the platform, and fires OnRemoval / OnArrival / OnDeviceChange.
+// Keeps an ordered list of the present HID interfaces as THidDevice objects, brings it up to date
+// at every device-change notice of the platform, and fires OnRemoval / OnArrival / OnDeviceChange.
 // Main thread only. At most one controller exists at a time (a second one throws EControllerError
-// "Only one THidDeviceController allowed per program"). The platform must outlive the controller and
-// every device object it created.
+// "Only one THidDeviceController allowed per program"). The platform must outlive the controller
+// and every device object it created.
 //
-// Ownership: listed devices belong to the controller until CheckOutDevice() returns them; a checked-out
-// device stays listed but belongs to its holder, and destroying it checks it in. When the controller goes
-// first, checked-out devices are unplugged and detached; their holders still destroy them.
+// Ownership: listed devices belong to the controller until CheckOutDevice() returns them; a
+// checked-out device stays listed but belongs to its holder, and destroying it checks it in. When
+// the controller goes first, checked-out devices are unplugged and detached; their holders still
+// destroy them.
 class THidDeviceController {
  public:
   static constexpr int DefaultSleepTime = 100;
@@ -33,8 +34,9 @@ class THidDeviceController {
   // Returns the number of devices visited. A visited device that was not checked out in the handler
   // has its info handle closed again.
   int EnumerateDevices();
-  // The device at list position Idx, now owned by the caller; nullptr when Idx is outside the list or
-  // the device is already checked out. Starts its read thread when it already has a data handler.
+  // The device at list position Idx, now owned by the caller; nullptr when Idx is outside the list
+  // or the device is already checked out. Starts its read thread when it already has a data
+  // handler.
   std::unique_ptr<THidDevice> CheckOutDevice(int Idx);
 
   // The list as it stands (checked-out devices included); for inspection, ownership unchanged.
@@ -75,8 +77,8 @@ class THidDeviceController {
   friend class THidDevice;
 
   struct Entry {
-    THidDevice* device = nullptr;         // always set
-    std::unique_ptr<THidDevice> owned;    // set while checked in
+    THidDevice* device = nullptr;       // always set
+    std::unique_ptr<THidDevice> owned;  // set while checked in
   };
 
   std::vector<Entry> buildDeviceList();
@@ -86,10 +88,12 @@ class THidDeviceController {
   int indexOf(const THidDevice& device) const;
   void fireWithEventFlag(const THidPlugEvent& handler, THidDevice& device);
   static void destroyDetached(std::unique_ptr<THidDevice> device);
-  // Called from a listed device's destructor: replaces a plugged-in device with a fresh object at the
-  // same position, or takes an unplugged one out. A replacement that cannot be created (the device can
-  // no longer be opened or identified) leaves the entry out: the next notice lists it again if it works.
-  void CheckIn(THidDevice& device, THidDataEvent dataHandler, THidPlugEvent unplugHandler, int sleepTime) noexcept;
+  // Called from a listed device's destructor: replaces a plugged-in device with a fresh object at
+  // the same position, or takes an unplugged one out. A replacement that cannot be created (the
+  // device can no longer be opened or identified) leaves the entry out: the next notice lists it
+  // again if it works.
+  void CheckIn(THidDevice& device, THidDataEvent dataHandler, THidPlugEvent unplugHandler,
+               int sleepTime) noexcept;
 
   HidPlatform& m_platform;
   std::vector<Entry> m_devices;

@@ -7,8 +7,10 @@
 
 namespace ostrel {
 
-THidDeviceReadThread::THidDeviceReadThread(HidPlatform& platform, std::string path, std::size_t inputReportLength,
-                                           const HidReadShared& shared, HidReadHandOff::Runner runner)
+THidDeviceReadThread::THidDeviceReadThread(HidPlatform& platform, std::string path,
+                                           std::size_t inputReportLength,
+                                           const HidReadShared& shared,
+                                           HidReadHandOff::Runner runner)
     : m_platform(platform),
       m_path(std::move(path)),
       m_shared(shared),
@@ -66,14 +68,16 @@ bool THidDeviceReadThread::readOnce() {
       error = EINVAL;
     }
     if (!m_reader) {
-      // Retried after one slice, not at once: a broken device must not spin a core or flood the log.
+      // Retried after one slice, not at once: a broken device must not spin a core or flood the
+      // log.
       reportError(error);
       return !m_handOff->waitOrStop(slice);
     }
   }
   const HidReadResult result = m_reader->read(m_ReportBuffer, slice);
   if (result.error != 0) {
-    // A read that ends in failure is dropped like an empty one; the next pass opens the device again.
+    // A read that ends in failure is dropped like an empty one; the next pass opens the device
+    // again.
     m_reader.reset();
     return !m_handOff->waitOrStop(slice);
   }
@@ -82,7 +86,8 @@ bool THidDeviceReadThread::readOnce() {
   }
   const std::size_t bytes = std::min(result.bytes, m_ReportBuffer.size());
   HidHandOffItem item;
-  item.report.assign(m_ReportBuffer.begin(), m_ReportBuffer.begin() + static_cast<std::ptrdiff_t>(bytes));
+  item.report.assign(m_ReportBuffer.begin(),
+                     m_ReportBuffer.begin() + static_cast<std::ptrdiff_t>(bytes));
   const auto pause = m_handOff->deliver(std::move(item));
   if (pause.count() > 0) {
     return !m_handOff->waitOrStop(pause);

@@ -35,8 +35,9 @@ class THidDeviceReadThread {
   THidDeviceReadThread(const THidDeviceReadThread&) = delete;
   THidDeviceReadThread& operator=(const THidDeviceReadThread&) = delete;
 
-  // Main thread: tells the thread to end and waits for it, running the hand-offs it queues meanwhile
-  // (a pending report is handled before the thread ends). Takes at most one slice plus the hand-off.
+  // Main thread: tells the thread to end and waits for it, running the hand-offs it queues
+  // meanwhile (a pending report is handled before the thread ends). Takes at most one slice plus
+  // the hand-off.
   void stop();
 
  private:

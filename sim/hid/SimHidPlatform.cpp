@@ -26,7 +26,8 @@ class SimHidPlatform::InfoHandle final : public HidInfoHandle {
     return ask<std::u16string>([](const Device& d) { return d.spec.serial; });
   }
   std::optional<std::u16string> indexedString(int index) override {
-    return ask<std::u16string>([index](const Device& d) { return index == 0 ? d.spec.string0 : std::nullopt; });
+    return ask<std::u16string>(
+        [index](const Device& d) { return index == 0 ? d.spec.string0 : std::nullopt; });
   }
   bool sendFeature(std::span<const std::uint8_t> report) override {
     const std::lock_guard lock(m_platform.m_mutex);
@@ -46,7 +47,8 @@ class SimHidPlatform::InfoHandle final : public HidInfoHandle {
  private:
   Device* current() {
     auto found = m_platform.m_devices.find(m_id);
-    return found != m_platform.m_devices.end() && found->second.plugged && found->second.instance == m_instance
+    return found != m_platform.m_devices.end() && found->second.plugged &&
+                   found->second.instance == m_instance
                ? &found->second
                : nullptr;
   }
@@ -63,8 +65,8 @@ class SimHidPlatform::InfoHandle final : public HidInfoHandle {
   bool m_readWrite;
 };
 
-// Reader of a virtual interface: blocks like a real read until a report is queued, the slice ends or
-// the device goes away.
+// Reader of a virtual interface: blocks like a real read until a report is queued, the slice ends
+// or the device goes away.
 class SimHidPlatform::Reader final : public HidReader {
  public:
   Reader(SimHidPlatform& platform, DeviceId id, std::uint32_t instance)
@@ -96,7 +98,8 @@ class SimHidPlatform::Reader final : public HidReader {
     }
     std::unique_lock lock(m_platform.m_mutex);
     Device& device = m_platform.m_devices.at(m_id);
-    m_platform.m_reportsChanged.wait_for(lock, slice, [&] { return gone(device) || !device.reports.empty(); });
+    m_platform.m_reportsChanged.wait_for(lock, slice,
+                                         [&] { return gone(device) || !device.reports.empty(); });
     if (gone(device)) {
       return {0, ENODEV};
     }
@@ -110,7 +113,8 @@ class SimHidPlatform::Reader final : public HidReader {
 
  private:
   bool gone(const Device& device) const { return !device.plugged || device.instance != m_instance; }
-  static HidReadResult copy(const std::vector<std::uint8_t>& report, std::span<std::uint8_t> buffer) {
+  static HidReadResult copy(const std::vector<std::uint8_t>& report,
+                            std::span<std::uint8_t> buffer) {
     const std::size_t bytes = std::min(report.size(), buffer.size());
     std::copy_n(report.begin(), bytes, buffer.begin());
     return {bytes, 0};
@@ -237,8 +241,9 @@ std::vector<HidInterface> SimHidPlatform::listInterfaces() {
 }
 
 SimHidPlatform::Device* SimHidPlatform::findPlugged(const std::string& path) {
-  const auto found = std::find_if(m_devices.begin(), m_devices.end(),
-                                  [&path](const auto& entry) { return entry.second.plugged && entry.second.spec.path == path; });
+  const auto found = std::find_if(m_devices.begin(), m_devices.end(), [&path](const auto& entry) {
+    return entry.second.plugged && entry.second.spec.path == path;
+  });
   return found == m_devices.end() ? nullptr : &found->second;
 }
 
@@ -249,11 +254,13 @@ std::unique_ptr<HidInfoHandle> SimHidPlatform::open(const std::string& path, Hid
   if (device == nullptr || !device->spec.openable || (readWrite && !device->spec.readWrite)) {
     return nullptr;
   }
-  const auto found = std::find_if(m_devices.begin(), m_devices.end(), [device](const auto& e) { return &e.second == device; });
+  const auto found = std::find_if(m_devices.begin(), m_devices.end(),
+                                  [device](const auto& e) { return &e.second == device; });
   return std::make_unique<InfoHandle>(*this, found->first, device->instance, readWrite);
 }
 
-std::unique_ptr<HidReader> SimHidPlatform::openReader(const std::string& path, std::uint32_t& error) {
+std::unique_ptr<HidReader> SimHidPlatform::openReader(const std::string& path,
+                                                      std::uint32_t& error) {
   const std::lock_guard lock(m_mutex);
   Device* device = findPlugged(path);
   error = 0;
@@ -272,11 +279,14 @@ std::unique_ptr<HidReader> SimHidPlatform::openReader(const std::string& path, s
     return nullptr;
   }
   ++device->openReaders;
-  const auto found = std::find_if(m_devices.begin(), m_devices.end(), [device](const auto& e) { return &e.second == device; });
+  const auto found = std::find_if(m_devices.begin(), m_devices.end(),
+                                  [device](const auto& e) { return &e.second == device; });
   return std::make_unique<Reader>(*this, found->first, device->instance);
 }
 
-void SimHidPlatform::setDeviceChangeHandler(std::function<void()> handler) { m_changeHandler = std::move(handler); }
+void SimHidPlatform::setDeviceChangeHandler(std::function<void()> handler) {
+  m_changeHandler = std::move(handler);
+}
 
 void SimHidPlatform::postChangeNotice() {
   // Queued like the real notice; dropped when the platform goes first.

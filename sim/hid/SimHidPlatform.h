@@ -23,12 +23,12 @@ struct SimHidDeviceSpec {
   std::string path;  // empty: "sim-hid-<id>"
   HidAttributes attributes;
   std::optional<std::u16string> product = std::u16string{};  // nullopt: the request fails
-  std::optional<std::u16string> serial;                     // nullopt: the request fails
-  std::optional<std::u16string> string0;                    // language list; nullopt as on hidraw
-  bool readWrite = true;      // false: only query-only opens succeed
-  bool openable = true;       // false: no open succeeds at all
-  bool identifiable = true;   // false: attributes cannot be read
-  std::size_t inputReportLength = 9;  // report ID byte included
+  std::optional<std::u16string> serial;                      // nullopt: the request fails
+  std::optional<std::u16string> string0;                     // language list; nullopt as on hidraw
+  bool readWrite = true;                                     // false: only query-only opens succeed
+  bool openable = true;                                      // false: no open succeeds at all
+  bool identifiable = true;                                  // false: attributes cannot be read
+  std::size_t inputReportLength = 9;                         // report ID byte included
 };
 
 // A HID platform of virtual interfaces for tests and the virtual meter.
@@ -39,9 +39,11 @@ struct SimHidDeviceSpec {
 class SimHidPlatform final : public HidPlatform {
  public:
   using DeviceId = int;
-  // Called on the read thread whenever a read finds the report queue empty; returns one report (byte 0
-  // the report ID) or nullopt, and may sleep up to `slice` (e.g. to pace reports every 12 ms).
-  using ReportFeeder = std::function<std::optional<std::vector<std::uint8_t>>(std::chrono::milliseconds slice)>;
+  // Called on the read thread whenever a read finds the report queue empty; returns one report
+  // (byte 0 the report ID) or nullopt, and may sleep up to `slice` (e.g. to pace reports every 12
+  // ms).
+  using ReportFeeder =
+      std::function<std::optional<std::vector<std::uint8_t>>(std::chrono::milliseconds slice)>;
 
   SimHidPlatform();
   ~SimHidPlatform() override;

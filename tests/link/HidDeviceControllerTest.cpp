@@ -19,7 +19,8 @@ using test::namedSpec;
 // was never read before its removal).
 std::string name(THidDevice& device) {
   const std::u16string product = device.ProductString();
-  return product.empty() ? "PID=" + std::to_string(device.ProductID()) : QString::fromStdU16String(product).toStdString();
+  return product.empty() ? "PID=" + std::to_string(device.ProductID())
+                         : QString::fromStdU16String(product).toStdString();
 }
 
 // A simulated platform with devices "A" and "B", a controller, and an event log of its handlers.
@@ -37,7 +38,8 @@ class ControllerTest : public ::testing::Test {
   }
 
   void logEvents() {
-    // Strings are readable inside arrival and removal events (cached ones only for a removed device).
+    // Strings are readable inside arrival and removal events (cached ones only for a removed
+    // device).
     m_controller->SetOnArrival([this](THidDevice& d) { m_log.push_back("arrival " + name(d)); });
     m_controller->SetOnRemoval([this](THidDevice& d) { m_log.push_back("removal " + name(d)); });
     m_controller->SetOnDeviceChange([this](THidDeviceController&) { m_log.push_back("change"); });
@@ -108,7 +110,8 @@ TEST_F(ControllerTest, RemovedCheckedOutDeviceStaysListedAndIsReportedAgainAtEve
 TEST_F(ControllerTest, CheckInReplacesThePluggedInDeviceAtTheSamePosition) {
   std::unique_ptr<THidDevice> b = m_controller->CheckOutDevice(1);
   ASSERT_NE(b, nullptr);
-  const THidDataEvent handler = [](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {};
+  const THidDataEvent handler = [](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+  };
   const THidPlugEvent unplug = [](THidDevice&) {};
   b->SetDataHandler(handler);
   b->SetUnplugHandler(unplug);

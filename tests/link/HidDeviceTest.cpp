@@ -97,7 +97,8 @@ TEST_F(HidDeviceTest, ReplacingTheHandlerKeepsTheThreadAndRoutesToTheNewOne) {
   checkOut(test::cableSpec());
   device->SetDataHandler(recordingHandler());
   int second = 0;
-  device->SetDataHandler([&](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) { ++second; });
+  device->SetDataHandler(
+      [&](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) { ++second; });
   m_platform.pushInputReport(m_id, {0, 0xF0, 0, 0, 0, 0, 0, 0, 0});
   ASSERT_TRUE(pumpUntil([&] { return second == 1; }));
   EXPECT_TRUE(reports.empty());
@@ -110,7 +111,8 @@ TEST_F(HidDeviceTest, SleepTimeTakesOnlyTenToTenThousand) {
     int set;
     int expected;
   };
-  for (const Step step : {Step{9, 100}, Step{10, 10}, Step{10001, 10}, Step{10000, 10000}, Step{-5, 10000}}) {
+  for (const Step step :
+       {Step{9, 100}, Step{10, 10}, Step{10001, 10}, Step{10000, 10000}, Step{-5, 10000}}) {
     device->SetSleepTime(step.set);
     EXPECT_EQ(device->SleepTime(), step.expected) << "after setting " << step.set;
   }
@@ -138,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SerialCase{"Accepted", u"A1B2", std::u16string(u"\x0409"), u"A1B2"},
                       SerialCase{"LanguageListUnreadable", u"A1B2", std::nullopt, u""},
                       SerialCase{"EmptyLanguageList", u"A1B2", std::u16string(), u""},
-                      SerialCase{"SerialEqualsLanguageList", std::u16string(u"\x0409"), std::u16string(u"\x0409"), u""},
+                      SerialCase{"SerialEqualsLanguageList", std::u16string(u"\x0409"),
+                                 std::u16string(u"\x0409"), u""},
                       SerialCase{"SerialUnreadable", std::nullopt, std::u16string(u"\x0409"), u""}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -86,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DescriptorCase{"BitFields", BitFieldDescriptor, {false, 3, 0, 0}},
                       DescriptorCase{"Empty", {}, {false, 0, 0, 0}},
                       // Cut inside the Output item's data: only the input report was declared.
-                      DescriptorCase{"Truncated", truncated(CableDescriptor, 25), {false, 9, 0, 0}}),
+                      DescriptorCase{
+                          "Truncated", truncated(CableDescriptor, 25), {false, 9, 0, 0}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -10,7 +10,8 @@
 namespace ostrel::test {
 
 // Runs the main thread's event loop until `done` holds or `timeout` passes; returns `done()`.
-inline bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+inline bool pumpUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) {

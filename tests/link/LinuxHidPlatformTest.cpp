@@ -15,10 +15,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The cable's report descriptor: vendor page, no report IDs, 8-byte input and output, 5-byte feature.
+// The cable's report descriptor: vendor page, no report IDs, 8-byte input and output, 5-byte
+// feature.
 constexpr std::array<std::uint8_t, 33> CableDescriptor = {
-    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x08, 0x09, 0x02,
-    0x81, 0x02, 0x09, 0x02, 0x95, 0x08, 0x91, 0x02, 0x09, 0x03, 0x95, 0x05, 0xB1, 0x02, 0xC0};
+    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF,
+    0x00, 0x75, 0x08, 0x95, 0x08, 0x09, 0x02, 0x81, 0x02, 0x09, 0x02,
+    0x95, 0x08, 0x91, 0x02, 0x09, 0x03, 0x95, 0x05, 0xB1, 0x02, 0xC0};
 
 // Runs the real backend against a uhid device; skips where the machine has no /dev/uhid (run it as
 // root on a machine or VM with the uhid module).
@@ -54,11 +56,12 @@ TEST(LinuxHidPlatform, ListsReadsAndConfiguresAUhidCable) {
   EXPECT_EQ(cable->featureReports()[0], lineSettings);
 
   std::vector<std::vector<std::uint8_t>> reports;
-  device->SetDataHandler([&](THidDevice&, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
-    std::vector<std::uint8_t> report{id};
-    report.insert(report.end(), data, data + size);
-    reports.push_back(report);
-  });
+  device->SetDataHandler(
+      [&](THidDevice&, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
+        std::vector<std::uint8_t> report{id};
+        report.insert(report.end(), data, data + size);
+        reports.push_back(report);
+      });
   ASSERT_TRUE(test::pumpUntil([&] {
     cable->sendInput(std::vector<std::uint8_t>{0xF2, 0x0D, 0x0A, 0, 0, 0, 0, 0});
     return !reports.empty();

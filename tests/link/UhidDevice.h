@@ -17,13 +17,14 @@
 
 namespace ostrel::test {
 
-// A kernel HID device driven from user space through /dev/uhid: the real hidraw path without hardware.
-// It has no USB parent, so udev names it from HID_NAME. Answers feature (SET_REPORT) requests on a
-// thread of its own and keeps what they carried.
+// A kernel HID device driven from user space through /dev/uhid: the real hidraw path without
+// hardware. It has no USB parent, so udev names it from HID_NAME. Answers feature (SET_REPORT)
+// requests on a thread of its own and keeps what they carried.
 class UhidDevice {
  public:
   // nullptr when /dev/uhid cannot be opened (no uhid module, no rights).
-  static std::unique_ptr<UhidDevice> create(const std::string& name, std::uint16_t vendor, std::uint16_t product,
+  static std::unique_ptr<UhidDevice> create(const std::string& name, std::uint16_t vendor,
+                                            std::uint16_t product,
                                             std::span<const std::uint8_t> descriptor) {
     const int fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
     if (fd < 0) {
@@ -32,7 +33,8 @@ class UhidDevice {
     std::unique_ptr<UhidDevice> device(new UhidDevice(fd));
     uhid_event event{};
     event.type = UHID_CREATE2;
-    std::strncpy(reinterpret_cast<char*>(event.u.create2.name), name.c_str(), sizeof(event.u.create2.name) - 1);
+    std::strncpy(reinterpret_cast<char*>(event.u.create2.name), name.c_str(),
+                 sizeof(event.u.create2.name) - 1);
     event.u.create2.rd_size = static_cast<std::uint16_t>(descriptor.size());
     event.u.create2.bus = 0x06;  // BUS_VIRTUAL
     event.u.create2.vendor = vendor;
@@ -74,7 +76,9 @@ class UhidDevice {
  private:
   explicit UhidDevice(int fd) : m_fd(fd) {}
 
-  bool send(const uhid_event& event) const { return ::write(m_fd, &event, sizeof(event)) == sizeof(event); }
+  bool send(const uhid_event& event) const {
+    return ::write(m_fd, &event, sizeof(event)) == sizeof(event);
+  }
 
   void respond() {
     while (!m_stop) {
