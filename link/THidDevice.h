@@ -20,6 +20,8 @@ namespace ostrel {
 // in (the controller puts a fresh object for the same interface at its list position, or drops the
 // entry if the device is gone). The destructor stops the read thread first, so a holder that
 // destroys its devices before the application object has every read thread ended.
+// Reports and read errors are handed over through the main thread's Qt event loop, so a
+// QCoreApplication (or QApplication) must exist while a device reads.
 class THidDevice {
  public:
   static constexpr int MinSleepTime = 10;
