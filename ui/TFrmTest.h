@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "Dialogs.h"
+#include "LinkControls.h"
+#include "decode/DisplayModel.h"
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+class QTableView;
+class QTimer;
+class QToolButton;
+
+namespace ostrel {
+
+struct AppState;
+class ClickPanel;
+class DisplayMirror;
+class ScrollContent;
+
+// The main window FrmTest. Owns the display model, the hidden link controls and every
+// control of the window; reads and writes the program-wide state it is given, which must
+// outlive it. Each control's objectName is its name (Panel2, RepeatSet, DBGrid1, ...).
+// Main thread only.
+class TFrmTest : public QMainWindow {
+ public:
+  // dialogs: the modal questions and file choices; nullptr for the real ones.
+  explicit TFrmTest(AppState& state, std::unique_ptr<Dialogs> dialogs = nullptr,
+                    QWidget* parent = nullptr);
+  ~TFrmTest() override;
+
+  [[nodiscard]] DisplayModel& display() { return m_display; }
+  [[nodiscard]] LinkControls& link() { return m_link; }
+  [[nodiscard]] AppState& state() { return m_state; }
+
+  // Repaints the mirror if the display model changed (call after each decoded frame).
+  void refreshMirror();
+
+  // Hooks the program connects. Each runs on the main thread from its control's click.
+  void setPrintHandler(std::function<void()> handler) { m_onPrint = std::move(handler); }
+  void setConnectHandler(std::function<void()> handler) { m_onConnect = std::move(handler); }
+  void setSetFeatureHandler(std::function<void()> handler) { m_onSetFeature = std::move(handler); }
+
+  // Panel2's caption ("Connect" or "Disconnect").
+  [[nodiscard]] QString connectCaption() const;
+  void setConnectCaption(const QString& caption);
+
+  // Puts the trend chart in the place of the Chtshow placeholder (same geometry); the
+  // window's scrolled content takes ownership.
+  void setChart(QWidget* chart);
+  // The parent of every top-level control, in whose coordinates they are placed.
+  [[nodiscard]] QWidget* scrollContent() const;
+
+  // Handlers, named after their control and event.
+  void Panel2Click();
+  void Panel3Click();
+  void SetFeatureClick();
+  void MajPrintClick();
+  void HELP1Click();
+  void set1kClick();
+  void set5kClick();
+  void set10kClick();
+  void set50kClick();
+  void set100kClick();
+  void setlimitClick();
+
+ private:
+  void FormCreate();
+  void buildWindow();
+  void buildToolbar(QWidget* panel);
+  void buildMenu();
+  void setRecordLimit(QAction* item, std::int32_t limit);
+
+  AppState& m_state;
+  std::unique_ptr<Dialogs> m_dialogs;
+  DisplayModel m_display;
+  LinkControls m_link;
+
+  std::function<void()> m_onPrint;
+  std::function<void()> m_onConnect;
+  std::function<void()> m_onSetFeature;
+
+  QScrollArea* m_scroll = nullptr;
+  ScrollContent* m_content = nullptr;
+  ClickPanel* Panel2 = nullptr;
+  ClickPanel* Panel3 = nullptr;
+  DisplayMirror* Panel4 = nullptr;
+  QWidget* Panel7 = nullptr;
+  QCheckBox* RepeatSet = nullptr;
+  QCheckBox* RecordSI = nullptr;
+  QLineEdit* RecordSITime = nullptr;
+  QToolButton* SpeedButton2 = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QToolButton* SpeedButton3 = nullptr;
+  QToolButton* MajPrint = nullptr;
+  QTableView* DBGrid1 = nullptr;
+  QWidget* Chtshow = nullptr;
+  QPushButton* SetFeature = nullptr;
+  QActionGroup* m_limitGroup = nullptr;
+  QAction* set1k = nullptr;
+  QAction* set5k = nullptr;
+  QAction* set10k = nullptr;
+  QAction* set50k = nullptr;
+  QAction* set100k = nullptr;
+  QAction* setlimit = nullptr;
+  QAction* HELP1 = nullptr;
+  QTimer* SampInterTime = nullptr;
+};
+
+}  // namespace ostrel
