@@ -1,42 +1,74 @@
 #include "TFrmTest.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QScrollArea>
+#include <QTimer>
 
 #include "ClickPanel.h"
 #include "DisplayMirror.h"
 #include "QtDialogs.h"
+#include "ReadingsGrid.h"
+#include "ReadingsGridModel.h"
 #include "ScrollContent.h"
 #include "app/AppState.h"
+#include "decode/DecimalSeparator.h"
 
 namespace ostrel {
-
-namespace {
-
-constexpr std::int32_t limitlessRecordLimit = 10000000;
-
-}  // namespace
 
 TFrmTest::TFrmTest(AppState& state, std::unique_ptr<Dialogs> dialogs, QWidget* parent)
     : QMainWindow(parent),
       m_state(state),
-      m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()) {
+      m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()),
+      m_rules(cds1, state.recording, m_controls),
+      m_limitMenu(state.recording) {
   setObjectName(QStringLiteral("FrmTest"));
   buildWindow();
+  connectRecordingControls();
   FormCreate();
+  SampInterTime->start();
 }
 
-TFrmTest::~TFrmTest() = default;
+TFrmTest::~TFrmTest() {
+  // The grid's model observes cds1, a member that goes before the window's children do.
+  DBGrid1->setModel(nullptr);
+  delete m_gridModel;
+}
 
 void TFrmTest::FormCreate() {
   m_state.AppDirectory = (QCoreApplication::applicationDirPath() + u'/').toStdString();
-  set10k->setChecked(true);
+
+  m_state.DecimalSeparatorText = decimalSeparatorFromLocale();
+  m_decoder =
+      std::make_unique<FrameDecoder>(m_display, m_state.reading, m_state.DecimalSeparatorText);
+  m_decoder->setTimer2RestartHook([this] {
+    if (m_onTimer2Restart) m_onTimer2Restart();
+  });
+  m_decoder->setRecordHook([this](int mode) {
+    const ReadingTexts& r = m_state.reading;
+    m_rules.INDataToTable(mode, {r.CurrentValue, r.UnitText, r.VRangeText, r.IRangeText});
+  });
+
+  m_limitItems[m_limitMenu.checkedIndex()]->setChecked(true);
+
+  m_gridModel = new ReadingsGridModel(cds1, this);
+  DBGrid1->setModel(m_gridModel);
+
   RepeatSet->setChecked(true);
   setWindowTitle(QStringLiteral("Ostrel 1.00"));
+}
+
+FrameDecoder::Outcome TFrmTest::ShowData860(std::string_view meterFrame) {
+  const FrameDecoder::Outcome outcome = m_decoder->ShowData860(meterFrame);
+  Panel4->refresh();
+  return outcome;
+}
+
+void TFrmTest::setTimer2RestartHook(std::function<void()> hook) {
+  m_onTimer2Restart = std::move(hook);
 }
 
 void TFrmTest::refreshMirror() { Panel4->refresh(); }
@@ -55,6 +87,8 @@ void TFrmTest::setChart(QWidget* chart) {
 }
 
 QWidget* TFrmTest::scrollContent() const { return m_content; }
+
+QWidget* TFrmTest::clientViewport() const { return m_scroll->viewport(); }
 
 void TFrmTest::Panel2Click() {
   if (m_onConnect) m_onConnect();
@@ -78,17 +112,5 @@ void TFrmTest::HELP1Click() {
   m_dialogs->showError(this, QStringLiteral("Help"),
                        QStringLiteral("Cannot open the help file %1.").arg(helpFile));
 }
-
-void TFrmTest::setRecordLimit(QAction* item, std::int32_t limit) {
-  m_state.recording.RecordLimit = limit;
-  item->setChecked(true);
-}
-
-void TFrmTest::set1kClick() { setRecordLimit(set1k, 1000); }
-void TFrmTest::set5kClick() { setRecordLimit(set5k, 5000); }
-void TFrmTest::set10kClick() { setRecordLimit(set10k, 10000); }
-void TFrmTest::set50kClick() { setRecordLimit(set50k, 50000); }
-void TFrmTest::set100kClick() { setRecordLimit(set100k, 100000); }
-void TFrmTest::setlimitClick() { setRecordLimit(setlimit, limitlessRecordLimit); }
 
 }  // namespace ostrel

@@ -1,20 +1,23 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <functional>
 #include <memory>
 
 #include "Dialogs.h"
 #include "LinkControls.h"
 #include "decode/DisplayModel.h"
+#include "decode/FrameDecoder.h"
+#include "record/ReadingsTable.h"
+#include "record/RecordLimitMenu.h"
+#include "record/RecordingRules.h"
 
 class QAction;
-class QActionGroup;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QScrollArea;
-class QTableView;
 class QTimer;
 class QToolButton;
 
@@ -23,12 +26,14 @@ namespace ostrel {
 struct AppState;
 class ClickPanel;
 class DisplayMirror;
+class ReadingsGrid;
+class ReadingsGridModel;
 class ScrollContent;
 
-// The main window FrmTest. Owns the display model, the hidden link controls and every
-// control of the window; reads and writes the program-wide state it is given, which must
-// outlive it. Each control's objectName is its name (Panel2, RepeatSet, DBGrid1, ...).
-// Main thread only.
+// The main window FrmTest. Owns the display model, the frame decoder, the readings table
+// cds1 with its recording rules, the hidden link controls and every control of the window;
+// reads and writes the program-wide state it is given, which must outlive it. Each
+// control's objectName is its name (Panel2, RepeatSet, DBGrid1, ...). Main thread only.
 class TFrmTest : public QMainWindow {
  public:
   // dialogs: the modal questions and file choices; nullptr for the real ones.
@@ -37,10 +42,17 @@ class TFrmTest : public QMainWindow {
   ~TFrmTest() override;
 
   [[nodiscard]] DisplayModel& display() { return m_display; }
+  [[nodiscard]] ReadingsTable& table() { return cds1; }
   [[nodiscard]] LinkControls& link() { return m_link; }
   [[nodiscard]] AppState& state() { return m_state; }
 
-  // Repaints the mirror if the display model changed (call after each decoded frame).
+  // The frame path's entry: decodes one meter frame into the mirror and the reading texts,
+  // offers the reading for recording and repaints the mirror. Returns at once (no pause).
+  FrameDecoder::Outcome ShowData860(std::string_view meterFrame);
+  // Run at the start of every frame, dropped or not (the link restarts Timer2 there).
+  void setTimer2RestartHook(std::function<void()> hook);
+
+  // Repaints the mirror if the display model changed.
   void refreshMirror();
 
   // Hooks the program connects. Each runs on the main thread from its control's click.
@@ -57,6 +69,8 @@ class TFrmTest : public QMainWindow {
   void setChart(QWidget* chart);
   // The parent of every top-level control, in whose coordinates they are placed.
   [[nodiscard]] QWidget* scrollContent() const;
+  // The visible part of the client area (the scroll area's viewport).
+  [[nodiscard]] QWidget* clientViewport() const;
 
   // Handlers, named after their control and event.
   void Panel2Click();
@@ -64,6 +78,11 @@ class TFrmTest : public QMainWindow {
   void SetFeatureClick();
   void MajPrintClick();
   void HELP1Click();
+  void ClearRClick();
+  void Save_asClick();
+  void OpenClick();
+  void RecordSITimeChange();
+  void SampInterTimeTimer();
   void set1kClick();
   void set5kClick();
   void set10kClick();
@@ -76,12 +95,19 @@ class TFrmTest : public QMainWindow {
   void buildWindow();
   void buildToolbar(QWidget* panel);
   void buildMenu();
-  void setRecordLimit(QAction* item, std::int32_t limit);
+  void chooseRecordLimit(std::size_t entry);
+  void connectRecordingControls();
 
   AppState& m_state;
   std::unique_ptr<Dialogs> m_dialogs;
   DisplayModel m_display;
   LinkControls m_link;
+  ReadingsTable cds1;
+  RecordingControls m_controls;
+  RecordingRules m_rules;
+  RecordLimitMenu m_limitMenu;
+  std::unique_ptr<FrameDecoder> m_decoder;  // created in FormCreate with the separator
+  std::function<void()> m_onTimer2Restart;
 
   std::function<void()> m_onPrint;
   std::function<void()> m_onConnect;
@@ -100,16 +126,11 @@ class TFrmTest : public QMainWindow {
   QToolButton* SpeedButton1 = nullptr;
   QToolButton* SpeedButton3 = nullptr;
   QToolButton* MajPrint = nullptr;
-  QTableView* DBGrid1 = nullptr;
+  ReadingsGrid* DBGrid1 = nullptr;
+  ReadingsGridModel* m_gridModel = nullptr;
   QWidget* Chtshow = nullptr;
   QPushButton* SetFeature = nullptr;
-  QActionGroup* m_limitGroup = nullptr;
-  QAction* set1k = nullptr;
-  QAction* set5k = nullptr;
-  QAction* set10k = nullptr;
-  QAction* set50k = nullptr;
-  QAction* set100k = nullptr;
-  QAction* setlimit = nullptr;
+  std::array<QAction*, RecordLimitMenu::entries.size()> m_limitItems{};  // set1k .. setlimit
   QAction* HELP1 = nullptr;
   QTimer* SampInterTime = nullptr;
 };

@@ -1,15 +1,11 @@
 // Construction of the main window's controls at their fixed places.
 #include <QAction>
-#include <QActionGroup>
 #include <QCheckBox>
-#include <QHeaderView>
-#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 
@@ -17,6 +13,7 @@
 #include "ClickPanel.h"
 #include "DisplayMirror.h"
 #include "MainWindowLayout.h"
+#include "ReadingsGrid.h"
 #include "ScrollContent.h"
 #include "TFrmTest.h"
 #include "WindowFonts.h"
@@ -51,7 +48,6 @@ void TFrmTest::buildWindow() {
   m_scroll = new QScrollArea(this);
   m_scroll->setObjectName(QStringLiteral("ClientArea"));
   m_scroll->setFrameShape(QFrame::NoFrame);
-  m_scroll->setFixedSize(layout::clientArea);
   m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_content = new ScrollContent;
@@ -68,7 +64,7 @@ void TFrmTest::buildWindow() {
                   layout::Panel7);
   buildToolbar(Panel7);
 
-  DBGrid1 = placed(new QTableView(m_content), "DBGrid1", layout::DBGrid1);
+  DBGrid1 = placed(new ReadingsGrid(m_content), "DBGrid1", layout::DBGrid1);
 
   Chtshow = placed(new QWidget(m_content), "Chtshow", layout::Chtshow);
 
@@ -93,8 +89,10 @@ void TFrmTest::buildWindow() {
   SampInterTime->setObjectName(QStringLiteral("SampInterTime"));
   SampInterTime->setInterval(1000);
 
-  // Fixed size: the client area plus the menu bar.
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // Fixed size: the client area below the menu bar. Code may still set another fixed size
+  // (the chart's enlarge switch changes the height); the user cannot.
+  setFixedSize(layout::clientArea.width(),
+               layout::clientArea.height() + menuBar()->sizeHint().height());
 }
 
 void TFrmTest::buildToolbar(QWidget* panel) {
@@ -126,22 +124,22 @@ void TFrmTest::buildMenu() {
   record->setObjectName(QStringLiteral("Record"));
   QMenu* recordSet = record->addMenu(QStringLiteral(" RecordSet"));
   recordSet->setObjectName(QStringLiteral("RecordSet"));
-  m_limitGroup = new QActionGroup(this);
-  m_limitGroup->setExclusive(true);
-  auto item = [&](const char* name, const QString& caption, void (TFrmTest::*handler)()) {
-    QAction* action = recordSet->addAction(caption);
-    action->setObjectName(QString::fromLatin1(name));
+  // Captions carry no '&': no item gets a mnemonic, and none has a shortcut key.
+  using Handler = void (TFrmTest::*)();
+  constexpr std::array<Handler, RecordLimitMenu::entries.size()> handlers = {
+      &TFrmTest::set1kClick,  &TFrmTest::set5kClick,   &TFrmTest::set10kClick,
+      &TFrmTest::set50kClick, &TFrmTest::set100kClick, &TFrmTest::setlimitClick};
+  for (std::size_t i = 0; i < handlers.size(); ++i) {
+    const RecordLimitMenu::Entry& entry = RecordLimitMenu::entries[i];
+    QAction* action = recordSet->addAction(
+        QString::fromLatin1(entry.caption.data(), static_cast<qsizetype>(entry.caption.size())));
+    action->setObjectName(
+        QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size())));
     action->setCheckable(true);
-    m_limitGroup->addAction(action);
-    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-    return action;
-  };
-  set1k = item("set1k", QStringLiteral("1000"), &TFrmTest::set1kClick);
-  set5k = item("set5k", QStringLiteral("5000"), &TFrmTest::set5kClick);
-  set10k = item("set10k", QStringLiteral("10000"), &TFrmTest::set10kClick);
-  set50k = item("set50k", QStringLiteral("50000"), &TFrmTest::set50kClick);
-  set100k = item("set100k", QStringLiteral("100000"), &TFrmTest::set100kClick);
-  setlimit = item("setlimit", QStringLiteral("Limitless"), &TFrmTest::setlimitClick);
+    connect(action, &QAction::triggered, this,
+            [this, handler = handlers[i]] { (this->*handler)(); });
+    m_limitItems[i] = action;
+  }
 }
 
 }  // namespace ostrel

@@ -1,8 +1,11 @@
 // The main window: start state, layout, mirror painting, menu, help key.
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -11,13 +14,16 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
 
 #include "StubDialogs.h"
 #include "app/AppState.h"
+#include "sim/frames/FrameBuilder.h"
 #include "ui/MirrorLayout.h"
+#include "ui/QtDialogs.h"
 #include "ui/TFrmTest.h"
 
 namespace ostrel::test {
@@ -39,6 +45,22 @@ QRect inkBounds(const QImage& image) {
     }
   }
   return bounds;
+}
+
+QTableView* grid(TFrmTest& window) {
+  return window.findChild<QTableView*>(QStringLiteral("DBGrid1"));
+}
+
+QString cell(TFrmTest& window, int row, int column) {
+  QAbstractItemModel* model = grid(window)->model();
+  return model->data(model->index(row, column)).toString();
+}
+
+void appendRecords(TFrmTest& window, int count) {
+  for (int i = 0; i < count; ++i) {
+    window.table().append({i + 1, 1000 * i, std::string("1.5"), std::string("M\xA6\xB8"),
+                           std::string("IR:500V 20G\xA6\xB8"), std::string("Continuous")});
+  }
 }
 
 QRect elementBox(const MirrorRow& row) {
@@ -227,6 +249,197 @@ class TFrmTestTest : public QObject {
     QVERIFY(eight != one);
     model.setCaption(DisplayElement::LabelA, '8');
     QCOMPARE(mirrorImage(*m_window), eight);
+  }
+
+  void gridColumns() {
+    QTableView* view = grid(*m_window);
+    QAbstractItemModel* model = view->model();
+    const QStringList titles = {"Measurement No.", "Time", "Value", "Unit", "Function", "Remark"};
+    const int widths[] = {106, 92, 72, 78, 109, 132};
+    QCOMPARE(model->columnCount(), 6);
+    for (int c = 0; c < 6; ++c) {
+      QCOMPARE(model->headerData(c, Qt::Horizontal).toString(), titles[c]);
+      QCOMPARE(view->columnWidth(c), widths[c]);
+    }
+    QCOMPARE(view->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
+    QVERIFY(view->verticalHeader()->isVisible());
+  }
+
+  // Two decoded frames: the mirror follows, and each appends a row that becomes current.
+  void decodedFramesUpdateMirrorAndGrid() {
+    TFrmTest& w = *m_window;
+    const QImage before = mirrorImage(w);
+    const std::string first = sim::FrameBuilder()
+                                  .mainDigits("1.234")
+                                  .unit("M\u03A9")
+                                  .testVoltage(" 500")
+                                  .barGraph(12)
+                                  .symbol("IGPower")
+                                  .symbol("powerV1")
+                                  .symbol("powerv2")
+                                  .text();
+    QCOMPARE(w.ShowData860(first), FrameDecoder::Outcome::Decoded);
+    QCOMPARE(w.display().caption(DisplayElement::LabelA), '1');
+    QVERIFY(w.display().isVisible(DisplayElement::CONok));
+    QVERIFY(!w.display().isVisible(DisplayElement::bar12));
+    const QImage lit = mirrorImage(w);
+    QVERIFY(lit != before);
+    QVERIFY(lit.scaled(lit.size() * 2).save(QStringLiteral("mirror-frame1-2x.png")));
+
+    QCOMPARE(grid(w)->model()->rowCount(), 1);
+    QCOMPARE(cell(w, 0, 0), QStringLiteral("1"));
+    QVERIFY(cell(w, 0, 2).startsWith(u'1'));
+    QCOMPARE(cell(w, 0, 3), QStringLiteral("M\u03A9"));
+    QCOMPARE(grid(w)->currentIndex().row(), 0);
+
+    const std::string second =
+        sim::FrameBuilder().mainDigits("0.05").unit("G\u03A9").symbol("labp1").text();
+    QCOMPARE(w.ShowData860(second), FrameDecoder::Outcome::Decoded);
+    QCOMPARE(grid(w)->model()->rowCount(), 2);
+    QCOMPARE(grid(w)->currentIndex().row(), 1);
+    QCOMPARE(cell(w, 1, 0), QStringLiteral("2"));
+    QCOMPARE(cell(w, 1, 3), QStringLiteral("G\u03A9"));
+    QCOMPARE(cell(w, 1, 5), QStringLiteral("PI"));
+    QVERIFY(w.grab().save(QStringLiteral("window-frames.png")));
+    const QImage rows = grid(w)->grab().toImage();
+    QVERIFY(rows.scaled(rows.size() * 2).save(QStringLiteral("grid-frames-2x.png")));
+
+    std::string broken = second;
+    broken.replace(40, 4, "0D0B");
+    QCOMPARE(w.ShowData860(broken), FrameDecoder::Outcome::Dropped);
+    QCOMPARE(grid(w)->model()->rowCount(), 2);
+  }
+
+  void intervalKeyFilter_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("countdown");
+    QTest::newRow("digits pass") << "5"
+                                 << "105" << 105;
+    QTest::newRow("letters, signs, blanks refused") << "a-+ .x7"
+                                                    << "107" << 107;
+    QTest::newRow("enter refused, nothing changes") << "\r"
+                                                    << "10" << 0;
+  }
+  void intervalKeyFilter() {
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    QFETCH(int, countdown);
+    auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
+    QCOMPARE(m_state->recording.IntervalCountdown, 0);  // the start text did not count
+    edit->setFocus();
+    edit->end(false);
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), text);
+    QCOMPARE(m_state->recording.IntervalCountdown, countdown);
+  }
+
+  void intervalEditingKeys() {
+    auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
+    edit->setFocus();
+    edit->end(false);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QCOMPARE(edit->text(), QStringLiteral("1"));
+    QCOMPARE(m_state->recording.IntervalCountdown, 1);
+    edit->setText(QStringLiteral("42"));
+    QTest::keyClick(edit, Qt::Key_Home);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->text(), QStringLiteral("2"));
+    QApplication::clipboard()->setText(QStringLiteral("-9"));
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text(), QStringLiteral("2"));
+  }
+
+  void intervalOutOfRangeIsReported() {
+    auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
+    edit->setText(QStringLiteral("7"));
+    QCOMPARE(m_state->recording.IntervalCountdown, 7);
+    QVERIFY(m_log.errors.isEmpty());
+    edit->setText(QStringLiteral("99999999999"));
+    QCOMPARE(m_log.errors.size(), 1);
+    QCOMPARE(m_state->recording.IntervalCountdown, 7);
+  }
+
+  void samplingTimerCountsDown() {
+    auto* timer = m_window->findChild<QTimer*>(QStringLiteral("SampInterTime"));
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 1000);
+    m_window->findChild<QCheckBox*>(QStringLiteral("RecordSI"))->setChecked(true);
+    m_window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText(QStringLiteral("3"));
+    m_window->SampInterTimeTimer();
+    QCOMPARE(m_state->recording.IntervalCountdown, 2);
+  }
+
+  void deleteData_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("answered No") << false;
+    QTest::newRow("answered Yes") << true;
+  }
+  void deleteData() {
+    QFETCH(bool, yes);
+    appendRecords(*m_window, 3);
+    m_state->recording.RecordNo = 4;
+    m_log.yesNoAnswer = yes;
+    QTest::mouseClick(m_window->findChild<QWidget*>(QStringLiteral("SpeedButton2")),
+                      Qt::LeftButton);
+    QCOMPARE(m_log.questions,
+             QStringList{"Do you want to remove the current data and create a new data?"});
+    QCOMPARE(grid(*m_window)->model()->rowCount(), yes ? 0 : 3);
+    QCOMPARE(m_state->recording.RecordNo, yes ? 1 : 4);
+  }
+
+  void saveAndOpen() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("readings.xls"));
+    appendRecords(*m_window, 3);
+    auto click = [&](const char* name) {
+      QTest::mouseClick(m_window->findChild<QWidget*>(QString::fromLatin1(name)), Qt::LeftButton);
+    };
+
+    click("SpeedButton1");  // cancelled
+    QCOMPARE(m_log.saveAsked, 1);
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(m_log.messages.isEmpty());
+
+    m_log.saveAnswer = path;
+    click("SpeedButton1");
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(m_log.messages,
+             QStringList{QStringLiteral("Save table to specified file: %1 Scuss!").arg(path)});
+    QCOMPARE(grid(*m_window)->currentIndex().row(), 2);
+
+    m_log.openAnswer = path;
+    click("SpeedButton3");
+    QCOMPARE(grid(*m_window)->model()->rowCount(), 6);
+    QCOMPARE(cell(*m_window, 5, 3), QStringLiteral("M\u03A9"));
+    QVERIFY(m_log.errors.isEmpty());
+    QCOMPARE(m_log.messages.size(), 1);
+
+    const QString empty = dir.filePath(QStringLiteral("empty.txt"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    m_log.openAnswer = empty;
+    click("SpeedButton3");
+    QCOMPARE(m_log.errors, QStringList{QStringLiteral("Error|Failed to Load File!")});
+    QCOMPARE(grid(*m_window)->model()->rowCount(), 6);
+
+    m_log.saveAnswer = dir.filePath(QStringLiteral("missing/readings.xls"));
+    click("SpeedButton1");
+    QCOMPARE(m_log.messages.last(),
+             QStringLiteral("Could not save table to specified file: %1").arg(*m_log.saveAnswer));
+  }
+
+  void realFileDialogs() {
+    QtDialogs dialogs;
+    QFileDialog& save = dialogs.SaveDialog2();
+    QCOMPARE(save.nameFilters(),
+             QStringList({"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)"}));
+    QCOMPARE(save.defaultSuffix(), QStringLiteral("xls"));
+    QCOMPARE(save.acceptMode(), QFileDialog::AcceptSave);
+    QVERIFY(!save.testOption(QFileDialog::DontConfirmOverwrite));
+    QCOMPARE(dialogs.OpenDialog1().nameFilters(),
+             QStringList({"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
+    QCOMPARE(dialogs.OpenDialog1().acceptMode(), QFileDialog::AcceptOpen);
   }
 
   void helpKeyFromEveryControl_data() {
