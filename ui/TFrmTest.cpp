@@ -12,6 +12,7 @@
 #include "QtDialogs.h"
 #include "ScrollContent.h"
 #include "app/AppState.h"
+#include "decode/DecimalSeparator.h"
 
 namespace ostrel {
 
@@ -34,9 +35,30 @@ TFrmTest::~TFrmTest() = default;
 
 void TFrmTest::FormCreate() {
   m_state.AppDirectory = (QCoreApplication::applicationDirPath() + u'/').toStdString();
+
+  m_state.DecimalSeparatorText = decimalSeparatorFromLocale();
+  m_decoder =
+      std::make_unique<FrameDecoder>(m_display, m_state.reading, m_state.DecimalSeparatorText);
+  m_decoder->setTimer2RestartHook([this] {
+    if (m_onTimer2Restart) m_onTimer2Restart();
+  });
+  m_decoder->setRecordHook([this](int mode) {
+    if (m_onRecord) m_onRecord(mode);
+  });
+
   set10k->setChecked(true);
   RepeatSet->setChecked(true);
   setWindowTitle(QStringLiteral("Ostrel 1.00"));
+}
+
+FrameDecoder::Outcome TFrmTest::ShowData860(std::string_view meterFrame) {
+  const FrameDecoder::Outcome outcome = m_decoder->ShowData860(meterFrame);
+  Panel4->refresh();
+  return outcome;
+}
+
+void TFrmTest::setTimer2RestartHook(std::function<void()> hook) {
+  m_onTimer2Restart = std::move(hook);
 }
 
 void TFrmTest::refreshMirror() { Panel4->refresh(); }
@@ -55,6 +77,8 @@ void TFrmTest::setChart(QWidget* chart) {
 }
 
 QWidget* TFrmTest::scrollContent() const { return m_content; }
+
+QWidget* TFrmTest::clientViewport() const { return m_scroll->viewport(); }
 
 void TFrmTest::Panel2Click() {
   if (m_onConnect) m_onConnect();

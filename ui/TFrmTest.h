@@ -7,6 +7,7 @@
 #include "Dialogs.h"
 #include "LinkControls.h"
 #include "decode/DisplayModel.h"
+#include "decode/FrameDecoder.h"
 
 class QAction;
 class QActionGroup;
@@ -14,7 +15,6 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QScrollArea;
-class QTableView;
 class QTimer;
 class QToolButton;
 
@@ -23,6 +23,7 @@ namespace ostrel {
 struct AppState;
 class ClickPanel;
 class DisplayMirror;
+class ReadingsGrid;
 class ScrollContent;
 
 // The main window FrmTest. Owns the display model, the hidden link controls and every
@@ -40,7 +41,16 @@ class TFrmTest : public QMainWindow {
   [[nodiscard]] LinkControls& link() { return m_link; }
   [[nodiscard]] AppState& state() { return m_state; }
 
-  // Repaints the mirror if the display model changed (call after each decoded frame).
+  // The frame path's entry: decodes one meter frame into the mirror and the reading texts,
+  // offers the reading for recording and repaints the mirror. Returns at once (no pause).
+  FrameDecoder::Outcome ShowData860(std::string_view meterFrame);
+  // Run at the start of every frame, dropped or not (the link restarts Timer2 there).
+  void setTimer2RestartHook(std::function<void()> hook);
+  // Run with mode 1 at the end of a decoded frame that shows a main digit; the reading is
+  // in state().reading (INDataToTable of the recording rules).
+  void setRecordHook(std::function<void(int mode)> hook) { m_onRecord = std::move(hook); }
+
+  // Repaints the mirror if the display model changed.
   void refreshMirror();
 
   // Hooks the program connects. Each runs on the main thread from its control's click.
@@ -57,6 +67,8 @@ class TFrmTest : public QMainWindow {
   void setChart(QWidget* chart);
   // The parent of every top-level control, in whose coordinates they are placed.
   [[nodiscard]] QWidget* scrollContent() const;
+  // The visible part of the client area (the scroll area's viewport).
+  [[nodiscard]] QWidget* clientViewport() const;
 
   // Handlers, named after their control and event.
   void Panel2Click();
@@ -82,10 +94,13 @@ class TFrmTest : public QMainWindow {
   std::unique_ptr<Dialogs> m_dialogs;
   DisplayModel m_display;
   LinkControls m_link;
+  std::unique_ptr<FrameDecoder> m_decoder;  // created in FormCreate with the separator
 
   std::function<void()> m_onPrint;
   std::function<void()> m_onConnect;
   std::function<void()> m_onSetFeature;
+  std::function<void()> m_onTimer2Restart;
+  std::function<void(int)> m_onRecord;
 
   QScrollArea* m_scroll = nullptr;
   ScrollContent* m_content = nullptr;
@@ -100,7 +115,7 @@ class TFrmTest : public QMainWindow {
   QToolButton* SpeedButton1 = nullptr;
   QToolButton* SpeedButton3 = nullptr;
   QToolButton* MajPrint = nullptr;
-  QTableView* DBGrid1 = nullptr;
+  ReadingsGrid* DBGrid1 = nullptr;
   QWidget* Chtshow = nullptr;
   QPushButton* SetFeature = nullptr;
   QActionGroup* m_limitGroup = nullptr;

@@ -2,14 +2,11 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCheckBox>
-#include <QHeaderView>
-#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 
@@ -17,6 +14,7 @@
 #include "ClickPanel.h"
 #include "DisplayMirror.h"
 #include "MainWindowLayout.h"
+#include "ReadingsGrid.h"
 #include "ScrollContent.h"
 #include "TFrmTest.h"
 #include "WindowFonts.h"
@@ -51,7 +49,6 @@ void TFrmTest::buildWindow() {
   m_scroll = new QScrollArea(this);
   m_scroll->setObjectName(QStringLiteral("ClientArea"));
   m_scroll->setFrameShape(QFrame::NoFrame);
-  m_scroll->setFixedSize(layout::clientArea);
   m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_content = new ScrollContent;
@@ -68,7 +65,7 @@ void TFrmTest::buildWindow() {
                   layout::Panel7);
   buildToolbar(Panel7);
 
-  DBGrid1 = placed(new QTableView(m_content), "DBGrid1", layout::DBGrid1);
+  DBGrid1 = placed(new ReadingsGrid(m_content), "DBGrid1", layout::DBGrid1);
 
   Chtshow = placed(new QWidget(m_content), "Chtshow", layout::Chtshow);
 
@@ -93,8 +90,10 @@ void TFrmTest::buildWindow() {
   SampInterTime->setObjectName(QStringLiteral("SampInterTime"));
   SampInterTime->setInterval(1000);
 
-  // Fixed size: the client area plus the menu bar.
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // Fixed size: the client area below the menu bar. Code may still set another fixed size
+  // (the chart's enlarge switch changes the height); the user cannot.
+  setFixedSize(layout::clientArea.width(),
+               layout::clientArea.height() + menuBar()->sizeHint().height());
 }
 
 void TFrmTest::buildToolbar(QWidget* panel) {

@@ -17,6 +17,7 @@
 
 #include "StubDialogs.h"
 #include "app/AppState.h"
+#include "sim/frames/FrameBuilder.h"
 #include "ui/MirrorLayout.h"
 #include "ui/TFrmTest.h"
 
@@ -227,6 +228,45 @@ class TFrmTestTest : public QObject {
     QVERIFY(eight != one);
     model.setCaption(DisplayElement::LabelA, '8');
     QCOMPARE(mirrorImage(*m_window), eight);
+  }
+
+  // Decoded frames drive the mirror and offer their reading; a dropped frame offers none.
+  void decodedFramesUpdateMirror() {
+    TFrmTest& w = *m_window;
+    QStringList offered;
+    w.setRecordHook([&](int mode) {
+      QCOMPARE(mode, 1);
+      offered << QString::fromStdString(m_state->reading.CurrentValue);
+    });
+    const QImage before = mirrorImage(w);
+    const std::string first = sim::FrameBuilder()
+                                  .mainDigits("1.234")
+                                  .unit("M\u03A9")
+                                  .testVoltage(" 500")
+                                  .barGraph(12)
+                                  .symbol("IGPower")
+                                  .symbol("powerV1")
+                                  .symbol("powerv2")
+                                  .text();
+    QCOMPARE(w.ShowData860(first), FrameDecoder::Outcome::Decoded);
+    QCOMPARE(w.display().caption(DisplayElement::LabelA), '1');
+    QVERIFY(w.display().isVisible(DisplayElement::CONok));
+    QVERIFY(!w.display().isVisible(DisplayElement::bar12));
+    const QImage lit = mirrorImage(w);
+    QVERIFY(lit != before);
+    QVERIFY(lit.scaled(lit.size() * 2).save(QStringLiteral("mirror-frame1-2x.png")));
+
+    const std::string second =
+        sim::FrameBuilder().mainDigits("0.05").unit("G\u03A9").symbol("labp1").text();
+    QCOMPARE(w.ShowData860(second), FrameDecoder::Outcome::Decoded);
+    QCOMPARE(offered.size(), 2);
+    QVERIFY(offered.front().startsWith(u'1'));
+    QVERIFY(w.grab().save(QStringLiteral("window-frames.png")));
+
+    std::string broken = second;
+    broken.replace(40, 4, "0D0B");
+    QCOMPARE(w.ShowData860(broken), FrameDecoder::Outcome::Dropped);
+    QCOMPARE(offered.size(), 2);
   }
 
   void helpKeyFromEveryControl_data() {
