@@ -50,6 +50,7 @@ void TFrmTest::FormCreate() {
   m_decoder->setRecordHook([this](int mode) {
     const ReadingTexts& r = m_state.reading;
     m_rules.INDataToTable(mode, {r.CurrentValue, r.UnitText, r.VRangeText, r.IRangeText});
+    if (m_onRecord) m_onRecord(mode);
   });
 
   m_limitItems[m_limitMenu.checkedIndex()]->setChecked(true);

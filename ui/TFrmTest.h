@@ -51,6 +51,9 @@ class TFrmTest : public QMainWindow {
   FrameDecoder::Outcome ShowData860(std::string_view meterFrame);
   // Run at the start of every frame, dropped or not (the link restarts Timer2 there).
   void setTimer2RestartHook(std::function<void()> hook);
+  // Run with mode 1 after the reading of a decoded frame that shows a main digit was offered
+  // to the recording rules (whether recorded or not); the reading is in state().reading.
+  void setRecordHook(std::function<void(int mode)> hook) { m_onRecord = std::move(hook); }
 
   // Repaints the mirror if the display model changed.
   void refreshMirror();
@@ -108,6 +111,7 @@ class TFrmTest : public QMainWindow {
   RecordLimitMenu m_limitMenu;
   std::unique_ptr<FrameDecoder> m_decoder;  // created in FormCreate with the separator
   std::function<void()> m_onTimer2Restart;
+  std::function<void(int)> m_onRecord;
 
   std::function<void()> m_onPrint;
   std::function<void()> m_onConnect;

@@ -269,6 +269,8 @@ class TFrmTestTest : public QObject {
   // Two decoded frames: the mirror follows, and each appends a row that becomes current.
   void decodedFramesUpdateMirrorAndGrid() {
     TFrmTest& w = *m_window;
+    int offered = 0;
+    w.setRecordHook([&](int) { ++offered; });
     const QImage before = mirrorImage(w);
     const std::string first = sim::FrameBuilder()
                                   .mainDigits("1.234")
@@ -309,6 +311,7 @@ class TFrmTestTest : public QObject {
     broken.replace(40, 4, "0D0B");
     QCOMPARE(w.ShowData860(broken), FrameDecoder::Outcome::Dropped);
     QCOMPARE(grid(w)->model()->rowCount(), 2);
+    QCOMPARE(offered, 2);
   }
 
   void intervalKeyFilter_data() {
