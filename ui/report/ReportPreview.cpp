@@ -5,12 +5,14 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "ui/report/ReportGeometry.h"
@@ -95,10 +97,16 @@ void ReportPreview::buildToolBar() {
   add(QStringLiteral("Page Width"), QKeySequence(), [this] { fitWidth(); });
   bar->addSeparator();
   add(QStringLiteral("Print..."), QKeySequence(QKeySequence::Print), [this] { printReportPages(); });
-  add(QStringLiteral("Save PDF..."), QKeySequence(QKeySequence::Save), [this] { saveAs(ReportFormat::Pdf); });
-  add(QStringLiteral("Export HTML..."), QKeySequence(), [this] { saveAs(ReportFormat::Html); });
-  add(QStringLiteral("Export Text..."), QKeySequence(), [this] { saveAs(ReportFormat::Text); });
-  add(QStringLiteral("Export CSV..."), QKeySequence(), [this] { saveAs(ReportFormat::Csv); });
+  add(QStringLiteral("Save..."), QKeySequence(QKeySequence::Save), [this] { saveAs(ReportFormat::Pdf); });
+  auto* exportMenu = new QMenu(bar);
+  exportMenu->addAction(QStringLiteral("HTML Document..."), this, [this] { saveAs(ReportFormat::Html); });
+  exportMenu->addAction(QStringLiteral("Text File..."), this, [this] { saveAs(ReportFormat::Text); });
+  exportMenu->addAction(QStringLiteral("Comma-Separated Text..."), this, [this] { saveAs(ReportFormat::Csv); });
+  auto* exportButton = new QToolButton(bar);
+  exportButton->setText(QStringLiteral("Export"));
+  exportButton->setMenu(exportMenu);
+  exportButton->setPopupMode(QToolButton::InstantPopup);
+  bar->addWidget(exportButton);
   bar->addSeparator();
   add(QStringLiteral("Close"), QKeySequence(), [this] { reject(); });
 }
