@@ -8,7 +8,9 @@
 #include "ui/report/ReportDataSet.h"
 
 // Shows a QString in gtest's failure messages as text.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace ostrel::test {
 

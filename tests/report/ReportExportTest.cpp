@@ -55,7 +55,8 @@ TEST(CsvExport, QuotesOnlyFieldsWithCommaQuoteOrLineBreak) {
 
 TEST(CsvExport, ListsEveryRecordOfEveryPageOnce) {
   const test::FakeDataSet rows(75);
-  const QStringList lines = written(ReportLayout(rows, texts("3")), writeReportCsv).split(QStringLiteral("\r\n"));
+  const QStringList lines =
+      written(ReportLayout(rows, texts("3")), writeReportCsv).split(QStringLiteral("\r\n"));
   ASSERT_EQ(lines.size(), 1 + 75 + 1);  // titles, records, nothing after the last CR LF
   EXPECT_TRUE(lines[75].startsWith(QStringLiteral("75,")));
   EXPECT_TRUE(lines.last().isEmpty());
@@ -69,25 +70,34 @@ TEST(HtmlExport, PlacesEscapedTextsOnOneSheetPerPage) {
   EXPECT_FALSE(html.contains(QStringLiteral("<b>&")));
   EXPECT_TRUE(html.contains(QStringLiteral(">1&quot;2</div>")));
   EXPECT_TRUE(html.contains(QStringLiteral(">0,512</div>")));
-  EXPECT_TRUE(html.contains(QStringLiteral(
-      "left:65.83mm;top:12.12mm;font-size:14pt;color:#0000ff;font-weight:bold;"
-      "text-decoration:underline;width:78.32mm;height:6.61mm;text-align:center\"> TEST DATA REPORT</div>")));
-  EXPECT_TRUE(html.contains(QStringLiteral("left:181.45mm;top:15.29mm;font-size:7pt;color:#000000\">12/10/26</div>")));
-  EXPECT_TRUE(html.contains(QStringLiteral("left:47.04mm;top:280.65mm;font-size:9pt;color:#0000ff\">1</div>")));
+  EXPECT_TRUE(html.contains(
+      QStringLiteral("left:65.83mm;top:12.12mm;font-size:14pt;color:#0000ff;font-weight:bold;"
+                     "text-decoration:underline;width:78.32mm;height:6.61mm;text-align:center\"> "
+                     "TEST DATA REPORT</div>")));
+  EXPECT_TRUE(html.contains(
+      QStringLiteral("left:181.45mm;top:15.29mm;font-size:7pt;color:#000000\">12/10/26</div>")));
+  EXPECT_TRUE(html.contains(
+      QStringLiteral("left:47.04mm;top:280.65mm;font-size:9pt;color:#0000ff\">1</div>")));
 
   const test::FakeDataSet many(38);
-  EXPECT_EQ(written(ReportLayout(many, texts("2")), writeReportHtml).count(QStringLiteral("<div class=\"page\">")), 2);
+  EXPECT_EQ(written(ReportLayout(many, texts("2")), writeReportHtml)
+                .count(QStringLiteral("<div class=\"page\">")),
+            2);
 }
 
 TEST(TextExport, OneLinePerBandWithElementsAtTheirColumns) {
   const test::FakeDataSet rows = smallTable();
-  const QStringList lines = written(ReportLayout(rows, texts("1")), writeReportText).split(QLatin1Char('\n'));
+  const QStringList lines =
+      written(ReportLayout(rows, texts("1")), writeReportText).split(QLatin1Char('\n'));
   ASSERT_EQ(lines.size(), 7);
   EXPECT_TRUE(lines[0].contains(QStringLiteral(" TEST DATA REPORT")));
   EXPECT_TRUE(lines[0].endsWith(QStringLiteral("Print Date: 12/10/26")));
-  EXPECT_EQ(lines[1], QStringLiteral("    No           Time           Value             Unit        Function           Remark"));
-  EXPECT_EQ(lines[2].indexOf(QStringLiteral("0,512")), lines[1].indexOf(QStringLiteral("Value")) + 1);
-  EXPECT_EQ(lines[3], QStringLiteral("    2            09:05:04        1\"2              GΩ          IR:1000V 2TΩ        <b>&"));
+  EXPECT_EQ(lines[1], QStringLiteral("    No           Time           Value             Unit       "
+                                     " Function           Remark"));
+  EXPECT_EQ(lines[2].indexOf(QStringLiteral("0,512")),
+            lines[1].indexOf(QStringLiteral("Value")) + 1);
+  EXPECT_EQ(lines[3], QStringLiteral("    2            09:05:04        1\"2              GΩ        "
+                                     "  IR:1000V 2TΩ        <b>&"));
   EXPECT_EQ(lines[4], QString());
   EXPECT_EQ(lines[5], QStringLiteral("    The Page 1  Of 1"));
 
@@ -114,8 +124,8 @@ TEST(PdfExport, WritesOneSheetPerPage) {
 TEST(Export, FailsWithTheSystemsReasonWhenTheFileCannotBeWritten) {
   const test::FakeDataSet rows = smallTable();
   const QTemporaryDir dir;
-  const ReportFileResult result =
-      exportReport(ReportLayout(rows, texts("1")), ReportFormat::Csv, dir.filePath(QStringLiteral("missing/out.csv")));
+  const ReportFileResult result = exportReport(ReportLayout(rows, texts("1")), ReportFormat::Csv,
+                                               dir.filePath(QStringLiteral("missing/out.csv")));
   EXPECT_FALSE(result.ok);
   EXPECT_FALSE(result.message.isEmpty());
 }

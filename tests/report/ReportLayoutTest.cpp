@@ -9,7 +9,8 @@
 namespace ostrel {
 namespace {
 
-const ReportElement& element(const std::vector<ReportElement>& page, const QString& name, int occurrence = 0) {
+const ReportElement& element(const std::vector<ReportElement>& page, const QString& name,
+                             int occurrence = 0) {
   for (const ReportElement& e : page) {
     if (e.name == name && occurrence-- == 0) return e;
   }
@@ -17,7 +18,8 @@ const ReportElement& element(const std::vector<ReportElement>& page, const QStri
 }
 
 int countOf(const std::vector<ReportElement>& page, ReportBand band) {
-  return static_cast<int>(std::count_if(page.begin(), page.end(), [band](const ReportElement& e) { return e.band == band; }));
+  return static_cast<int>(std::count_if(page.begin(), page.end(),
+                                        [band](const ReportElement& e) { return e.band == band; }));
 }
 
 ReportTexts texts(const QString& allpage) {
@@ -60,7 +62,8 @@ TEST_P(Paging, PageTotalPagesAndRowsPerPageAgree) {
 INSTANTIATE_TEST_SUITE_P(Records, Paging,
                          ::testing::Values(PagingCase{0, 1, {0}}, PagingCase{1, 1, {1}},
                                            PagingCase{37, 1, {37}}, PagingCase{38, 2, {37, 1}},
-                                           PagingCase{74, 2, {37, 37}}, PagingCase{75, 3, {37, 37, 1}}));
+                                           PagingCase{74, 2, {37, 37}},
+                                           PagingCase{75, 3, {37, 37, 1}}));
 
 TEST(PageTotal, FollowsTheRuleForLargeAndOddCounts) {
   EXPECT_EQ(TestDataReport::pageTotalFor(100000), 2703);
@@ -158,7 +161,8 @@ TEST(ReportPage, ElementsStandAtTheirPlacesInMillimetres) {
 
 TEST(ReportPage, TitleIsCentredAcrossTheBandInItsBox) {
   const test::FakeDataSet rows(1);
-  const ReportElement title = element(ReportLayout(rows, texts(QStringLiteral("1"))).page(1), QStringLiteral("QRLabel1"));
+  const ReportElement title =
+      element(ReportLayout(rows, texts(QStringLiteral("1"))).page(1), QStringLiteral("QRLabel1"));
   EXPECT_EQ(title.text, QStringLiteral(" TEST DATA REPORT"));
   EXPECT_FALSE(title.autoSize);
   const QRectF r = title.paperRectMm();

@@ -78,7 +78,8 @@ TEST(MajPrintClick, DetachesTheGridWhilePreviewingAndReattachesAfterFailure) {
   EXPECT_EQ(data.enabled, 1);
 
   QString error;
-  QuickRep1.setPreviewRunner([](const ReportLayout&, QWidget*) { throw std::runtime_error("no paper"); });
+  QuickRep1.setPreviewRunner(
+      [](const ReportLayout&, QWidget*) { throw std::runtime_error("no paper"); });
   QuickRep1.setErrorReporter([&error](QWidget*, const QString& message) { error = message; });
   QuickRep1.MajPrintClick(window);
   EXPECT_EQ(error, QStringLiteral("no paper"));
@@ -185,9 +186,10 @@ TEST_F(PreviewFixture, SavesAndExportsInEveryFormatAndShowsWriteErrors) {
   const test::FakeDataSet data(3);
   const ReportLayout layout(data, ReportTexts{});
   ReportPreview preview(layout, nullptr, stubDialogs());
-  const std::pair<ReportFormat, const char*> formats[] = {
-      {ReportFormat::Pdf, "%PDF"}, {ReportFormat::Html, "<!DOCTYPE html>"},
-      {ReportFormat::Text, "  "}, {ReportFormat::Csv, "No,Time,Value"}};
+  const std::pair<ReportFormat, const char*> formats[] = {{ReportFormat::Pdf, "%PDF"},
+                                                          {ReportFormat::Html, "<!DOCTYPE html>"},
+                                                          {ReportFormat::Text, "  "},
+                                                          {ReportFormat::Csv, "No,Time,Value"}};
   for (const auto& [format, start] : formats) {
     nextFileName = dir.filePath(QStringLiteral("out%1").arg(static_cast<int>(format)));
     preview.saveAs(format);

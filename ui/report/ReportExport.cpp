@@ -22,21 +22,24 @@ QString mm(double value) { return QString::number(value, 'f', 2) + QStringLitera
 
 QString htmlElement(const ReportElement& e) {
   const QRectF r = e.paperRectMm();
-  QString style = QStringLiteral("left:%1;top:%2;font-size:%3pt;color:%4")
-                      .arg(mm(r.left()), mm(r.top()), QString::number(e.font.pointSize),
-                           e.color.name());
+  QString style =
+      QStringLiteral("left:%1;top:%2;font-size:%3pt;color:%4")
+          .arg(mm(r.left()), mm(r.top()), QString::number(e.font.pointSize), e.color.name());
   if (e.font.bold) style += QStringLiteral(";font-weight:bold");
   if (e.font.underline) style += QStringLiteral(";text-decoration:underline");
   if (!e.autoSize) {
-    style += QStringLiteral(";width:%1;height:%2;text-align:center").arg(mm(r.width()), mm(r.height()));
+    style +=
+        QStringLiteral(";width:%1;height:%2;text-align:center").arg(mm(r.width()), mm(r.height()));
   }
-  return QStringLiteral("<div class=\"e\" style=\"%1\">%2</div>\n").arg(style, e.text.toHtmlEscaped());
+  return QStringLiteral("<div class=\"e\" style=\"%1\">%2</div>\n")
+      .arg(style, e.text.toHtmlEscaped());
 }
 
 // The elements of one band row (same band, same band top) as one line of text.
 QString textLine(std::vector<const ReportElement*> elements) {
-  std::sort(elements.begin(), elements.end(),
-            [](const ReportElement* a, const ReportElement* b) { return a->paperRectMm().left() < b->paperRectMm().left(); });
+  std::sort(elements.begin(), elements.end(), [](const ReportElement* a, const ReportElement* b) {
+    return a->paperRectMm().left() < b->paperRectMm().left();
+  });
   QString line;
   for (const ReportElement* e : elements) {
     const QRectF r = e->boxMm;
@@ -74,7 +77,8 @@ QString csvField(const QString& text) {
 
 void writeReportHtml(const ReportLayout& layout, QIODevice& out) {
   QTextStream s(&out);
-  s << "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>TEST DATA REPORT</title>\n"
+  s << "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>TEST DATA "
+       "REPORT</title>\n"
        "<style>\n"
        "body{background:#808080;margin:0;padding:4mm 0}\n"
        ".page{position:relative;width:210mm;height:297mm;margin:0 auto 4mm;background:#fff;"
@@ -149,14 +153,23 @@ void writeReportPdf(const ReportLayout& layout, QIODevice& out) {
   paintReportPages(painter, pdf, layout, 1, layout.pageCount());
 }
 
-ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format, const QString& fileName) {
+ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
+                              const QString& fileName) {
   QFile file(fileName);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return failure(file);
   switch (format) {
-    case ReportFormat::Pdf: writeReportPdf(layout, file); break;
-    case ReportFormat::Html: writeReportHtml(layout, file); break;
-    case ReportFormat::Text: writeReportText(layout, file); break;
-    case ReportFormat::Csv: writeReportCsv(layout, file); break;
+    case ReportFormat::Pdf:
+      writeReportPdf(layout, file);
+      break;
+    case ReportFormat::Html:
+      writeReportHtml(layout, file);
+      break;
+    case ReportFormat::Text:
+      writeReportText(layout, file);
+      break;
+    case ReportFormat::Csv:
+      writeReportCsv(layout, file);
+      break;
   }
   if (!file.flush() || file.error() != QFileDevice::NoError) return failure(file);
   file.close();

@@ -26,7 +26,8 @@ std::optional<ReportFormat> reportFormatForFile(const QString& fileName);
 // Writes every page of the report to fileName (created or replaced), page by page.
 // Fails with the system's reason when the file cannot be opened or written.
 // Pdf needs a QGuiApplication (fonts); the text formats do not.
-ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format, const QString& fileName);
+ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
+                              const QString& fileName);
 
 // Writers on an open device, UTF-8, streaming one page at a time:
 // - HTML: one A4 sheet per page, every element at its place in millimetres, texts escaped;

@@ -6,7 +6,7 @@ namespace ostrel::report {
 // measured from the left margin and from the top of their band.
 inline constexpr double pageWidthMm = 210.0;  // A4 portrait
 inline constexpr double pageHeightMm = 297.0;
-inline constexpr double marginMm = 10.0;      // all four margins
+inline constexpr double marginMm = 10.0;       // all four margins
 inline constexpr double bandWidthMm = 189.97;  // the width between the margins, as laid out
 inline constexpr double printableHeightMm = pageHeightMm - 2 * marginMm;
 

@@ -93,7 +93,8 @@ std::vector<ReportElement> ReportLayout::page(int number) const {
   std::vector<ReportElement> out;
   if (number < 1 || number > pageCount()) return out;
   const PageRows rows = rowsOnPage(number);
-  out.reserve(3 + columnTitles.size() + static_cast<std::size_t>(rows.count) * detailPlaces.size() + 4);
+  out.reserve(3 + columnTitles.size() + static_cast<std::size_t>(rows.count) * detailPlaces.size() +
+              4);
   addPageHeader(out);
   addColumnHeader(out);
   for (int i = 0; i < rows.count; ++i) {

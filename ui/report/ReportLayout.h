@@ -38,7 +38,7 @@ struct ReportElement {
 
 // What the report prints besides the records; fixed for one generation.
 struct ReportTexts {
-  QString printDate;                       // the system's short date format
+  QString printDate;                                   // the system's short date format
   QString allPageCaption = QStringLiteral("Allpage");  // set by QuickRep1BeforePrint
   QColor toolTipTextColor = QColor(0, 0, 0);           // of "The Page"
 };

@@ -29,7 +29,8 @@ QFont deviceFont(const ReportFont& spec, double dotsPerMm, const QPaintDevice& d
 void paintReportPage(QPainter& painter, const std::vector<ReportElement>& page, double dotsPerMm,
                      QPointF origin) {
   painter.save();
-  const QRectF paper(origin, QSizeF(report::pageWidthMm * dotsPerMm, report::pageHeightMm * dotsPerMm));
+  const QRectF paper(origin,
+                     QSizeF(report::pageWidthMm * dotsPerMm, report::pageHeightMm * dotsPerMm));
   painter.fillRect(paper, Qt::white);
   const QPaintDevice& device = *painter.device();
   for (const ReportElement& e : page) {

@@ -34,17 +34,22 @@ struct FormatChoice {
 
 FormatChoice formatChoice(ReportFormat format) {
   switch (format) {
-    case ReportFormat::Pdf: return {"Save Report", "PDF report (*.pdf)", "pdf"};
-    case ReportFormat::Html: return {"Export as HTML", "HTML document (*.html *.htm)", "html"};
-    case ReportFormat::Text: return {"Export as Text", "Text file (*.txt)", "txt"};
-    case ReportFormat::Csv: return {"Export as CSV", "Comma-separated text (*.csv)", "csv"};
+    case ReportFormat::Pdf:
+      return {"Save Report", "PDF report (*.pdf)", "pdf"};
+    case ReportFormat::Html:
+      return {"Export as HTML", "HTML document (*.html *.htm)", "html"};
+    case ReportFormat::Text:
+      return {"Export as Text", "Text file (*.txt)", "txt"};
+    case ReportFormat::Csv:
+      return {"Export as CSV", "Comma-separated text (*.csv)", "csv"};
   }
   return {"Save Report", "PDF report (*.pdf)", "pdf"};
 }
 
 }  // namespace
 
-ReportPreview::ReportPreview(const ReportLayout& layout, QWidget* parent, ReportPreviewDialogs dialogs)
+ReportPreview::ReportPreview(const ReportLayout& layout, QWidget* parent,
+                             ReportPreviewDialogs dialogs)
     : QDialog(parent), m_layout(layout), m_dialogs(std::move(dialogs)) {
   setWindowTitle(QStringLiteral("Print Preview"));
   setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
@@ -78,30 +83,39 @@ void ReportPreview::buildToolBar() {
     return action;
   };
   add(QStringLiteral("First"), QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { showPage(1); });
-  add(QStringLiteral("Prior"), QKeySequence(Qt::Key_PageUp), [this] { showPage(pageNumber() - 1); });
+  add(QStringLiteral("Prior"), QKeySequence(Qt::Key_PageUp),
+      [this] { showPage(pageNumber() - 1); });
   m_pageBox = new QSpinBox(bar);
   m_pageBox->setRange(1, m_layout.pageCount());
   m_pageBox->setSuffix(QStringLiteral(" of %1").arg(m_layout.pageCount()));
   m_pageBox->setKeyboardTracking(false);
   connect(m_pageBox, &QSpinBox::valueChanged, this, &ReportPreview::showPage);
   bar->addWidget(m_pageBox);
-  add(QStringLiteral("Next"), QKeySequence(Qt::Key_PageDown), [this] { showPage(pageNumber() + 1); });
-  add(QStringLiteral("Last"), QKeySequence(Qt::CTRL | Qt::Key_End), [this] { showPage(m_layout.pageCount()); });
+  add(QStringLiteral("Next"), QKeySequence(Qt::Key_PageDown),
+      [this] { showPage(pageNumber() + 1); });
+  add(QStringLiteral("Last"), QKeySequence(Qt::CTRL | Qt::Key_End),
+      [this] { showPage(m_layout.pageCount()); });
   bar->addSeparator();
   add(QStringLiteral("Zoom Out"), QKeySequence(QKeySequence::ZoomOut), [this] { zoomOut(); });
   m_zoomLabel = new QLabel(bar);
-  m_zoomLabel->setMinimumWidth(m_zoomLabel->fontMetrics().horizontalAdvance(QStringLiteral("0000%")));
+  m_zoomLabel->setMinimumWidth(
+      m_zoomLabel->fontMetrics().horizontalAdvance(QStringLiteral("0000%")));
   m_zoomLabel->setAlignment(Qt::AlignCenter);
   bar->addWidget(m_zoomLabel);
   add(QStringLiteral("Zoom In"), QKeySequence(QKeySequence::ZoomIn), [this] { zoomIn(); });
   add(QStringLiteral("Page Width"), QKeySequence(), [this] { fitWidth(); });
   bar->addSeparator();
-  add(QStringLiteral("Print..."), QKeySequence(QKeySequence::Print), [this] { printReportPages(); });
-  add(QStringLiteral("Save..."), QKeySequence(QKeySequence::Save), [this] { saveAs(ReportFormat::Pdf); });
+  add(QStringLiteral("Print..."), QKeySequence(QKeySequence::Print),
+      [this] { printReportPages(); });
+  add(QStringLiteral("Save..."), QKeySequence(QKeySequence::Save),
+      [this] { saveAs(ReportFormat::Pdf); });
   auto* exportMenu = new QMenu(bar);
-  exportMenu->addAction(QStringLiteral("HTML Document..."), this, [this] { saveAs(ReportFormat::Html); });
-  exportMenu->addAction(QStringLiteral("Text File..."), this, [this] { saveAs(ReportFormat::Text); });
-  exportMenu->addAction(QStringLiteral("Comma-Separated Text..."), this, [this] { saveAs(ReportFormat::Csv); });
+  exportMenu->addAction(QStringLiteral("HTML Document..."), this,
+                        [this] { saveAs(ReportFormat::Html); });
+  exportMenu->addAction(QStringLiteral("Text File..."), this,
+                        [this] { saveAs(ReportFormat::Text); });
+  exportMenu->addAction(QStringLiteral("Comma-Separated Text..."), this,
+                        [this] { saveAs(ReportFormat::Csv); });
   auto* exportButton = new QToolButton(bar);
   exportButton->setText(QStringLiteral("Export"));
   exportButton->setMenu(exportMenu);
@@ -156,7 +170,8 @@ void ReportPreview::saveAs(ReportFormat format) {
   QString fileName = m_dialogs.saveFileName(this, QString::fromLatin1(choice.caption),
                                             QString::fromLatin1(choice.filter));
   if (fileName.isEmpty()) return;
-  if (QFileInfo(fileName).suffix().isEmpty()) fileName += QLatin1Char('.') + QLatin1String(choice.extension);
+  if (QFileInfo(fileName).suffix().isEmpty())
+    fileName += QLatin1Char('.') + QLatin1String(choice.extension);
   const ReportFileResult result = exportReport(m_layout, format, fileName);
   if (!result.ok) m_dialogs.showError(this, fileName + QStringLiteral(": ") + result.message);
 }

@@ -12,7 +12,8 @@ namespace ostrel {
 // user. The defaults are QFileDialog, QPrintDialog and QMessageBox.
 struct ReportPreviewDialogs {
   // The file to write, or an empty text when the user cancels.
-  std::function<QString(QWidget* parent, const QString& caption, const QString& filter)> saveFileName;
+  std::function<QString(QWidget* parent, const QString& caption, const QString& filter)>
+      saveFileName;
   // Lets the user choose printer, copies and page range (pages 1..pageCount); false when
   // cancelled.
   std::function<bool(QPrinter& printer, int pageCount, QWidget* parent)> setUpPrinter;

@@ -18,7 +18,9 @@ namespace {
 // Detaches the data set's controls for its lifetime; re-attaches on every way out.
 class ControlsDetached {
  public:
-  explicit ControlsDetached(ReportDataSet& dataSet) : m_dataSet(dataSet) { m_dataSet.DisableControls(); }
+  explicit ControlsDetached(ReportDataSet& dataSet) : m_dataSet(dataSet) {
+    m_dataSet.DisableControls();
+  }
   ~ControlsDetached() { m_dataSet.EnableControls(); }
   ControlsDetached(const ControlsDetached&) = delete;
   ControlsDetached& operator=(const ControlsDetached&) = delete;
