@@ -16,6 +16,8 @@ struct ReportFont {
   double pointSize = 10.0;
   bool bold = false;
   bool underline = false;
+
+  bool operator==(const ReportFont&) const = default;
 };
 
 // One printed element of a page. boxMm is measured from the left margin and from the top
