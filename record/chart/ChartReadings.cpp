@@ -1,0 +1,65 @@
+#include "record/chart/ChartReadings.h"
+
+#include <charconv>
+#include <string>
+
+namespace ostrel {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Length of the run of digits at the start of text.
+std::size_t digitRun(std::string_view text) {
+  std::size_t n = 0;
+  while (n < text.size() && isDigit(text[n])) {
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+std::optional<double> chartValue(std::string_view valueGbk, std::string_view decimalSeparator) {
+  std::string plain;
+  std::string_view rest = valueGbk;
+  if (!rest.empty() && rest.front() == '-') {
+    plain += '-';
+    rest.remove_prefix(1);
+  }
+  const std::size_t whole = digitRun(rest);
+  plain.append(rest.substr(0, whole));
+  rest.remove_prefix(whole);
+  std::size_t fraction = 0;
+  if (!decimalSeparator.empty() && rest.starts_with(decimalSeparator)) {
+    rest.remove_prefix(decimalSeparator.size());
+    fraction = digitRun(rest);
+    plain += '.';
+    plain.append(rest.substr(0, fraction));
+    rest.remove_prefix(fraction);
+  }
+  if (!rest.empty() || whole + fraction == 0) {
+    return std::nullopt;
+  }
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+  if (error != std::errc{} || end != plain.data() + plain.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<ChartPoint> chartPoint(std::optional<std::int32_t> no,
+                                     std::optional<std::string_view> valueGbk,
+                                     std::string_view decimalSeparator) {
+  if (!no || !valueGbk) {
+    return std::nullopt;
+  }
+  const std::optional<double> value = chartValue(*valueGbk, decimalSeparator);
+  if (!value) {
+    return std::nullopt;
+  }
+  return ChartPoint{static_cast<double>(*no), *value};
+}
+
+}  // namespace ostrel

@@ -1,0 +1,46 @@
+#include "ui/chart/ChartPlacement.h"
+
+#include <QWidget>
+
+namespace ostrel {
+
+WidgetChartPlacement::WidgetChartPlacement(QWidget& chart, QWidget* client)
+    : m_chart(chart), m_client(client) {}
+
+QSize WidgetChartPlacement::windowOuterSize() const {
+  return m_chart.window()->frameGeometry().size();
+}
+
+void WidgetChartPlacement::setWindowOuterHeight(int height) {
+  QWidget* window = m_chart.window();
+  const int frameExtra = window->frameGeometry().height() - window->height();
+  const int clientHeight = height - frameExtra;
+  if (window->minimumHeight() == window->maximumHeight()) {
+    window->setFixedHeight(clientHeight);
+  } else {
+    window->resize(window->width(), clientHeight);
+  }
+}
+
+bool WidgetChartPlacement::mapsToClient() const {
+  QWidget* parent = m_chart.parentWidget();
+  return m_client != nullptr && parent != nullptr && parent != m_client;
+}
+
+QRect WidgetChartPlacement::chartBounds() const {
+  QRect bounds = m_chart.geometry();
+  if (mapsToClient()) {
+    bounds.moveTopLeft(m_chart.parentWidget()->mapTo(m_client, bounds.topLeft()));
+  }
+  return bounds;
+}
+
+void WidgetChartPlacement::setChartBounds(const QRect& bounds) {
+  QRect inParent = bounds;
+  if (mapsToClient()) {
+    inParent.moveTopLeft(m_chart.parentWidget()->mapFrom(m_client, bounds.topLeft()));
+  }
+  m_chart.setGeometry(inParent);
+}
+
+}  // namespace ostrel

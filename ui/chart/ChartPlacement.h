@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+namespace ostrel {
+
+// Where the enlarge switch reads and moves things: the main window's outer size and the
+// chart's bounds, in pixels of the window's client area. Main thread only.
+class ChartPlacement {
+ public:
+  virtual ~ChartPlacement() = default;
+  // The main window's outer (frame) size, title bar and borders included.
+  [[nodiscard]] virtual QSize windowOuterSize() const = 0;
+  // Makes the main window's outer height `height`, keeping its width.
+  virtual void setWindowOuterHeight(int height) = 0;
+  [[nodiscard]] virtual QRect chartBounds() const = 0;
+  virtual void setChartBounds(const QRect& bounds) = 0;
+};
+
+// The placement of a chart widget inside a real window. Bounds are counted from the top
+// left of `client`, an ancestor of the chart that stands for the window's client area (a
+// scroll area's viewport, so that the enlarged chart covers what is in view); with no
+// client they are the chart's geometry in its parent. The window is chart.window(); a
+// window of fixed height keeps a fixed height (the new one).
+class WidgetChartPlacement final : public ChartPlacement {
+ public:
+  explicit WidgetChartPlacement(QWidget& chart, QWidget* client = nullptr);
+
+  [[nodiscard]] QSize windowOuterSize() const override;
+  void setWindowOuterHeight(int height) override;
+  [[nodiscard]] QRect chartBounds() const override;
+  void setChartBounds(const QRect& bounds) override;
+
+ private:
+  [[nodiscard]] bool mapsToClient() const;
+
+  QWidget& m_chart;
+  QWidget* m_client;  // not owned; may be null
+};
+
+}  // namespace ostrel
