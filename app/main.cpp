@@ -4,6 +4,7 @@
 
 #include "app/AppState.h"
 #include "ui/ButtonPictures.h"
+#include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(ostrel::applicationIcon());
 
   ostrel::TFrmTest FrmTest(state);
+  ostrel::ReportAndChart reportAndChart(FrmTest, state);
   FrmTest.adjustSize();
   if (const QScreen* screen = FrmTest.screen()) {
     QRect frame = FrmTest.frameGeometry();

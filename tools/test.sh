@@ -10,4 +10,8 @@ build=${OSTREL_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON
 cmake --build "$build"
 export QT_QPA_PLATFORM=offscreen
+
+# The link's read threads under ThreadSanitizer, in a build folder of their own.
+tools/test-link-tsan.sh
+
 ctest --test-dir "$build" --output-on-failure --timeout 600 -j 2

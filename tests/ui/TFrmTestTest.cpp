@@ -24,7 +24,9 @@
 #include "sim/frames/FrameBuilder.h"
 #include "ui/MirrorLayout.h"
 #include "ui/QtDialogs.h"
+#include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"
+#include "ui/chart/Chtshow.h"
 
 namespace ostrel::test {
 
@@ -312,6 +314,25 @@ class TFrmTestTest : public QObject {
     QCOMPARE(w.ShowData860(broken), FrameDecoder::Outcome::Dropped);
     QCOMPARE(grid(w)->model()->rowCount(), 2);
     QCOMPARE(offered, 2);
+  }
+
+  void chartPlotsRecordsAndPrintIsConnected() {
+    TFrmTest& w = *m_window;
+    ReportAndChart companions(w, *m_state);
+    const Chtshow& chart = companions.chart();
+    QCOMPARE(chart.geometry(), QRect(18, 612, 361, 209));
+    for (const char* value : {"1.5", "2.5", "0L"}) {
+      QCOMPARE(w.ShowData860(sim::FrameBuilder().mainDigits(value).text()),
+               FrameDecoder::Outcome::Decoded);
+    }
+    // The overload "0L" is recorded but not plotted; the sample point gave way.
+    QCOMPARE(w.table().recordCount(), std::size_t{3});
+    QCOMPARE(chart.model().points(0).size(), std::size_t{2});
+    QCOMPARE(chart.model().points(0).back().y, 2.5);
+
+    m_log.yesNoAnswer = true;
+    w.ClearRClick();
+    QCOMPARE(chart.model().points(0).size(), std::size_t{1});  // the sample point again
   }
 
   void intervalKeyFilter_data() {

@@ -1,0 +1,38 @@
+#include "ReportAndChart.h"
+
+#include <memory>
+
+#include "ui/TFrmTest.h"
+#include "ui/chart/ChartPlacement.h"
+#include "ui/chart/Chtshow.h"
+
+namespace ostrel {
+
+ReportAndChart::ReportAndChart(TFrmTest& window, AppState& state)
+    : m_window(window),
+      m_cds1(window.table()),
+      m_reportData(m_cds1),
+      QuickRep1(m_reportData, state.ReportPageTotal),
+      m_chart(new Chtshow(state.savedChartGeometry, state.DecimalSeparatorText)) {
+  m_window.setChart(m_chart);
+  // Enlarging works in what the user sees of the scrolled content.
+  m_chart->setPlacement(
+      std::make_unique<WidgetChartPlacement>(*m_chart, m_window.clientViewport()));
+  m_window.setPrintHandler([this] { QuickRep1.MajPrintClick(m_window); });
+  m_cds1.addObserver(this);
+}
+
+ReportAndChart::~ReportAndChart() {
+  m_cds1.removeObserver(this);
+  m_window.setPrintHandler({});
+}
+
+void ReportAndChart::recordsAppended(std::size_t first, std::size_t count) {
+  for (std::size_t row = first; row < first + count; ++row) {
+    m_chart->plotReading(m_cds1.no(row), m_cds1.text(row, ReadingsTable::Value));
+  }
+}
+
+void ReportAndChart::tableReset() { m_chart->plotTable(m_cds1); }
+
+}  // namespace ostrel
