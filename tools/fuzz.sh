@@ -34,9 +34,10 @@ for target in "${targets[@]}"; do
   corpus="$build/fuzz-corpus/$target"
   artifacts="$build/fuzz-artifacts/$target"
   mkdir -p "$corpus" "$artifacts"
+  options=(-max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048
+    -print_final_stats=1 -artifact_prefix="$artifacts/")
+  if [ -f "fuzz/$target.dict" ]; then options+=(-dict="fuzz/$target.dict"); fi
   echo "== $target: ${seconds}s"
-  "$build/fuzz/$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
-    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
-    "$corpus" "fuzz/corpus/$target"
+  "$build/fuzz/$target" "${options[@]}" "$corpus" "fuzz/corpus/$target"
 done
 echo "fuzz: no findings"
