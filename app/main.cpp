@@ -1,12 +1,25 @@
-// ostrel: the desktop program.
+// ostrel: the desktop program. Reads no arguments, no environment and no settings.
 #include <QApplication>
-#include <QMainWindow>
+#include <QScreen>
+
+#include "app/AppState.h"
+#include "ui/ButtonPictures.h"
+#include "ui/TFrmTest.h"
 
 int main(int argc, char** argv) {
+  ostrel::AppState state;  // start values before any window exists
+
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral(" "));
-  QMainWindow window;
-  window.setWindowTitle(QStringLiteral("Ostrel 1.00"));
-  window.show();
+  QApplication::setApplicationName(QStringLiteral("ostrel"));
+  QApplication::setWindowIcon(ostrel::applicationIcon());
+
+  ostrel::TFrmTest FrmTest(state);
+  FrmTest.adjustSize();
+  if (const QScreen* screen = FrmTest.screen()) {
+    QRect frame = FrmTest.frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    FrmTest.move(frame.topLeft());
+  }
+  FrmTest.show();
   return QApplication::exec();
 }

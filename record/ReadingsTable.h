@@ -11,7 +11,8 @@ namespace ostrel {
 
 // One record as a value: what recording and the table files hand to the table.
 // Every field may be empty (null). Texts are GBK byte strings; the table cuts them
-// to 20 bytes when storing (never splitting a two-byte character).
+// to 20 bytes when storing (never splitting a two-byte character) and stores an empty
+// text as an empty (null) field.
 struct RecordFields {
   std::optional<std::int32_t> No;
   std::optional<std::int32_t> TimeMs;  // milliseconds since midnight, 0..86399999
@@ -19,6 +20,16 @@ struct RecordFields {
   std::optional<std::string> Unit;
   std::optional<std::string> V_Range;
   std::optional<std::string> I_Range;
+};
+
+// The same record with its texts borrowed: for appending without copying texts first.
+struct RecordView {
+  std::optional<std::int32_t> No;
+  std::optional<std::int32_t> TimeMs;
+  std::optional<std::string_view> Value;
+  std::optional<std::string_view> Unit;
+  std::optional<std::string_view> V_Range;
+  std::optional<std::string_view> I_Range;
 };
 
 // Told about every change of the table, on the thread that changed it (main thread).
@@ -50,6 +61,8 @@ class ReadingsTable {
   [[nodiscard]] std::size_t recordCount() const;
   [[nodiscard]] bool empty() const { return recordCount() == 0; }
 
+  // Record accessors: row must be below recordCount(). A view returned by text() stays
+  // valid until the table is emptied, swapped or replaced.
   [[nodiscard]] std::optional<std::int32_t> no(std::size_t row) const;
   [[nodiscard]] std::optional<std::int32_t> timeMs(std::size_t row) const;
   // Value, Unit, V_Range or I_Range of a record; nullopt when the field is empty (null).
@@ -59,10 +72,18 @@ class ReadingsTable {
 
   // Appends one record (texts cut to 20 bytes). Amortised constant time.
   void append(const RecordFields& fields, std::uint8_t changeState = appendedChangeState);
+  void appendView(const RecordView& fields, std::uint8_t changeState = appendedChangeState);
   // Empties records and change log.
   void clear();
   // Replaces every record at once (a loaded data packet), keeping each record's state.
   void replaceAll(std::vector<std::pair<RecordFields, std::uint8_t>> records);
+  // Exchanges the records (and change log) of both tables without copying them; both
+  // tables' observers are told tableReset(). A packet is loaded into a fresh table and
+  // swapped in, so a failed load leaves this table as it was.
+  void swapRecords(ReadingsTable& other);
+
+  // Bytes held for the records and their texts (capacity included); for measurements.
+  [[nodiscard]] std::size_t memoryBytes() const;
 
   // Grid binding. Notifications can be suspended (DisableControls / EnableControls):
   // while suspended, nothing is told; resuming tells tableReset() if anything changed.
@@ -74,7 +95,13 @@ class ReadingsTable {
 
  private:
   struct Storage;
+  void notifyAppended(std::size_t row);
+  void notifyReset();
+
   Storage* m_storage;  // owned; compact per-record layout, see ReadingsTable.cpp
+  std::vector<ReadingsTableObserver*> m_observers;
+  int m_disableCount = 0;
+  bool m_changedWhileDisabled = false;
 };
 
 }  // namespace ostrel

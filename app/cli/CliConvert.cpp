@@ -1,12 +1,30 @@
+// ostrel-cli convert IN OUT: loads IN into an empty table as "Open Data" does and saves it
+// to OUT as "Save Data" does; each file's extension decides its format.
 #include <cstdio>
 
 #include "CliCommands.h"
+#include "record/ReadingsTable.h"
+#include "record/TableFiles.h"
 
 namespace ostrel::cli {
 
-int runConvert(const std::vector<std::string>& /*args*/) {
-  std::fputs("ostrel-cli convert: not available in this build\n", stderr);
-  return 2;
+int runConvert(const std::vector<std::string>& args) {
+  if (args.size() != 2) {
+    std::fputs("usage: ostrel-cli convert IN OUT\n", stderr);
+    return 2;
+  }
+  ReadingsTable table;
+  const FileResult loaded = LoadTableFromFile(args[0], table, false);
+  if (!loaded.ok) {
+    std::fprintf(stderr, "%s\n", loaded.message.c_str());
+    return 1;
+  }
+  const FileResult saved = SaveTableToFile(table, args[1]);
+  if (!saved.ok) {
+    std::fprintf(stderr, "%s\n", saved.message.c_str());
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace ostrel::cli

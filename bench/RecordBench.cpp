@@ -1,0 +1,160 @@
+// Readings table at the scale of "Limitless": appending, bytes per record, and saving and
+// loading a million records as text and as a data packet, beside xmllint --stream parsing
+// the same packet.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "record/ReadingsTable.h"
+#include "record/RecordingCounters.h"
+#include "record/RecordingRules.h"
+#include "record/TableFiles.h"
+
+namespace {
+
+using ostrel::ReadingsTable;
+
+constexpr int million = 1'000'000;
+
+// Typical readings: a changing value, the texts that repeat, GBK ohm signs (kind 0), or
+// ASCII-only texts (kind 1, so that xmllint can read the very same bytes).
+void fillTable(ReadingsTable& table, int records, int kind) {
+  ostrel::RecordingCounters counters;
+  counters.RecordLimit = records;
+  ostrel::RecordingControls controls;
+  std::int32_t now = 8 * 3'600'000;
+  ostrel::RecordingRules rules(table, counters, controls, [&now] { return now = (now + 500) % 86'400'000; });
+  const std::string_view unit = kind == 0 ? "M\xA6\xB8" : "V";
+  const std::string_view range = kind == 0 ? "IR:500V 20G\xA6\xB8" : "DCV 600V";
+  char value[16];
+  for (int i = 0; i < records; ++i) {
+    std::snprintf(value, sizeof value, "%d.%03d", i % 1000, i % 997);
+    rules.INDataToTable(1, {value, unit, range, "Continuous"});
+  }
+}
+
+std::size_t residentBytes() {
+  long pages = 0;
+  long resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  return static_cast<std::size_t>(resident) * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+std::string benchFile(const char* name) {
+  return (std::filesystem::temp_directory_path() / name).string();
+}
+
+const char* packetName(int kind) {
+  return kind == 0 ? "ostrel-bench-gbk.xml" : "ostrel-bench-ascii.xml";
+}
+
+void BM_AppendMillion(benchmark::State& state) {
+  double bytesPerRecord = 0;
+  double residentPerRecord = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto table = std::make_unique<ReadingsTable>();
+    const std::size_t before = residentBytes();
+    state.ResumeTiming();
+    fillTable(*table, million, 0);
+    state.PauseTiming();
+    bytesPerRecord = static_cast<double>(table->memoryBytes()) / million;
+    residentPerRecord = static_cast<double>(residentBytes() - before) / million;
+    table.reset();
+    state.ResumeTiming();
+  }
+  state.counters["bytes_per_record"] = bytesPerRecord;
+  state.counters["resident_bytes_per_record"] = residentPerRecord;
+  state.SetItemsProcessed(state.iterations() * million);
+}
+BENCHMARK(BM_AppendMillion)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_SaveText(benchmark::State& state) {
+  ReadingsTable table;
+  fillTable(table, million, 0);
+  const std::string name = benchFile("ostrel-bench.xls");
+  for (auto _ : state) {
+    if (!ostrel::SaveTableToFile(table, name).ok) state.SkipWithError("save failed");
+  }
+  state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(name)) / 1e6;
+}
+BENCHMARK(BM_SaveText)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_LoadText(benchmark::State& state) {
+  const std::string name = benchFile("ostrel-bench.xls");
+  {
+    ReadingsTable table;
+    fillTable(table, million, 0);
+    ostrel::SaveTableToFile(table, name);
+  }
+  for (auto _ : state) {
+    ReadingsTable table;
+    if (!ostrel::LoadTableFromFile(name, table, false).ok) state.SkipWithError("load failed");
+    if (table.recordCount() != million) state.SkipWithError("records lost");
+  }
+}
+BENCHMARK(BM_LoadText)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_SavePacket(benchmark::State& state) {
+  ReadingsTable table;
+  fillTable(table, million, static_cast<int>(state.range(0)));
+  const std::string name = benchFile(packetName(static_cast<int>(state.range(0))));
+  for (auto _ : state) {
+    if (!ostrel::SaveTableToFile(table, name).ok) state.SkipWithError("save failed");
+  }
+  state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(name)) / 1e6;
+}
+BENCHMARK(BM_SavePacket)->ArgName("ascii")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
+    ->Iterations(3)->UseRealTime();
+
+void BM_LoadPacket(benchmark::State& state) {
+  const std::string name = benchFile(packetName(static_cast<int>(state.range(0))));
+  {
+    ReadingsTable table;
+    fillTable(table, million, static_cast<int>(state.range(0)));
+    ostrel::SaveTableToFile(table, name);
+  }
+  for (auto _ : state) {
+    ReadingsTable table;
+    if (!ostrel::LoadTableFromFile(name, table, false).ok) state.SkipWithError("load failed");
+    if (table.recordCount() != million) state.SkipWithError("records lost");
+  }
+}
+BENCHMARK(BM_LoadPacket)->ArgName("ascii")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
+    ->Iterations(3)->UseRealTime();
+
+// xmllint --stream --huge (the packet is one line of 100 MB) on the packet BM_LoadPacket reads. The GBK packet gets an encoding
+// declaration in a copy (xmllint refuses undeclared GBK bytes); the ASCII one is the very file.
+void BM_XmllintStream(benchmark::State& state) {
+  const int kind = static_cast<int>(state.range(0));
+  std::string name = benchFile(packetName(kind));
+  {
+    ReadingsTable table;
+    fillTable(table, million, kind);
+    ostrel::SaveTableToFile(table, name);
+  }
+  if (kind == 0) {
+    std::ifstream in(name, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bytes.replace(0, bytes.find('?', 2), "<?xml version=\"1.0\" encoding=\"GBK\" standalone=\"yes\"");
+    name = benchFile("ostrel-bench-gbk-declared.xml");
+    std::ofstream(name, std::ios::binary) << bytes;
+  }
+  const std::string command = "xmllint --stream --huge --noout '" + name + "'";
+  for (auto _ : state) {
+    if (std::system(command.c_str()) != 0) state.SkipWithError("xmllint failed or is missing");
+  }
+}
+BENCHMARK(BM_XmllintStream)->ArgName("ascii")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
+    ->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "link/HidEvents.h"
+#include "link/HidPlatform.h"
+#include "link/THidDeviceReadThread.h"
+
+namespace ostrel {
+
+// One HID interface as the controller last listed it. Everything here runs on the main thread.
+//
+// Ownership: a device listed by a controller belongs to the controller until CheckOutDevice() hands
+// it out as a std::unique_ptr; from then on it belongs to the holder, and destroying it checks it
+// in (the controller puts a fresh object for the same interface at its list position, or drops the
+// entry if the device is gone). The destructor stops the read thread first, so a holder that
+// destroys its devices before the application object has every read thread ended.
+// Reports and read errors are handed over through the main thread's Qt event loop, so a
+// QCoreApplication (or QApplication) must exist while a device reads.
+class THidDevice {
+ public:
+  static constexpr int MinSleepTime = 10;
+  static constexpr int MaxSleepTime = 10000;
+  static constexpr std::size_t MaxStringLength = 254;  // UTF-16 units
+
+  ~THidDevice();
+  THidDevice(const THidDevice&) = delete;
+  THidDevice& operator=(const THidDevice&) = delete;
+
+  const THidPnPInfo& PnPInfo() const { return m_pnpInfo; }
+  std::uint16_t VendorID() const { return m_attributes.VendorID; }
+  std::uint16_t ProductID() const { return m_attributes.ProductID; }
+  std::uint16_t VersionNumber() const { return m_attributes.VersionNumber; }
+  bool PluggedIn() const { return m_pluggedIn; }
+  bool CheckedOut() const { return m_checkedOut; }
+  bool InControllerEvent() const { return m_inControllerEvent; }
+  bool ReadWriteAccess() const { return m_readWriteAccess; }
+  bool Reading() const { return m_readThread != nullptr; }
+  THidDeviceController* Controller() const { return m_controller; }
+
+  // Empty when the string cannot be read (tried again at the next request) or the device is not
+  // accessible; a text once read is cached. Removed devices answer from the cache only.
+  std::u16string ProductString();
+  // Empty also when the serial equals string 0 (the language list) or string 0 cannot be read,
+  // which is always so on hidraw: such a serial number counts as absent.
+  std::u16string SerialNumberString();
+  // report[0] is the report ID; false when the device is not accessible or the request fails.
+  // Leaves the info handle open.
+  bool SendFeature(std::span<const std::uint8_t> report);
+
+  // Installs (starting the read thread when the device is checked out, plugged in and read-write)
+  // or removes (stopping the thread, pending hand-offs handled first) the data handler. Replacing
+  // one handler by another keeps a running thread; each report goes to the handler installed when
+  // it is handed over. Removing it from inside the device's own data handler is allowed: the thread
+  // then ends without waiting for that hand-off to return.
+  void SetDataHandler(THidDataEvent handler);
+  const THidDataEvent& DataHandler() const { return m_dataHandler; }
+  void SetDataErrorHandler(THidDataErrorEvent handler) { m_dataErrorHandler = std::move(handler); }
+  const THidDataErrorEvent& DataErrorHandler() const { return m_dataErrorHandler; }
+  void SetUnplugHandler(THidPlugEvent handler) { m_unplugHandler = std::move(handler); }
+  const THidPlugEvent& UnplugHandler() const { return m_unplugHandler; }
+
+  int SleepTime() const { return m_shared.sleepTimeMs.load(); }
+  // Values outside 10..10000 ms are ignored.
+  void SetSleepTime(int milliseconds);
+
+  // Asks the read side to wait `duration` after the report being handled before it reads again; a
+  // stop ends the wait early. Meant to be called from the data handler (e.g. after a decoded
+  // frame); outside a hand-off it applies to the next one. The reports that arrive meanwhile queue
+  // up in the system.
+  void PauseNextRead(std::chrono::milliseconds duration) { m_pauseNextRead = duration; }
+
+  // Called by the controller when the device is gone: closes the handles, PluggedIn becomes false,
+  // the unplug handler is called once and then removed. A running read thread keeps running and
+  // reports a failed read start every slice until its data handler is removed.
+  void Unplug();
+
+ private:
+  friend class THidDeviceController;
+
+  // Throws EControllerError "device cannot be opened" / "device cannot be identified".
+  THidDevice(HidPlatform& platform, THidPnPInfo pnpInfo, THidDeviceController* controller);
+
+  void setCheckedOut(bool checkedOut);
+  void setInControllerEvent(bool inEvent);
+  void updateAccessible();
+  bool accessible() const;
+  bool openInfoHandle();
+  void closeInfoHandle() { m_infoHandle.reset(); }
+  std::size_t inputReportLength();
+  void startReadThreadIfReady();
+  void stopReadThread();
+  std::chrono::milliseconds runHandOff(const HidHandOffItem& item);
+
+  HidPlatform& m_platform;
+  THidDeviceController* m_controller;
+  THidPnPInfo m_pnpInfo;
+  HidAttributes m_attributes;
+  bool m_pluggedIn = true;
+  bool m_checkedOut = false;
+  bool m_inControllerEvent = false;
+  bool m_readWriteAccess = false;
+  std::unique_ptr<HidInfoHandle> m_infoHandle;
+  std::size_t m_inputReportLength = 0;
+  bool m_capabilitiesRead = false;
+  std::u16string m_productString;
+  std::u16string m_serialNumberString;
+  THidDataEvent m_dataHandler;
+  THidDataErrorEvent m_dataErrorHandler;
+  THidPlugEvent m_unplugHandler;
+  std::chrono::milliseconds m_pauseNextRead{0};
+  HidReadShared m_shared;
+  std::shared_ptr<const int> m_aliveToken = std::make_shared<const int>(0);
+  std::unique_ptr<THidDeviceReadThread> m_readThread;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,98 @@
+#include "link/THidDeviceReadThread.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "link/HidPlatform.h"
+
+namespace ostrel {
+
+THidDeviceReadThread::THidDeviceReadThread(HidPlatform& platform, std::string path,
+                                           std::size_t inputReportLength,
+                                           const HidReadShared& shared,
+                                           HidReadHandOff::Runner runner)
+    : m_platform(platform),
+      m_path(std::move(path)),
+      m_shared(shared),
+      m_handOff(std::make_shared<HidReadHandOff>()),
+      m_ReportBuffer(inputReportLength) {
+  m_handOff->setRunner(std::move(runner));
+  m_thread = std::thread([this] { run(); });
+}
+
+THidDeviceReadThread::~THidDeviceReadThread() {
+  stop();
+  // Queued calls that are still in the event loop find no pending item, and no runner either.
+  m_handOff->setRunner(nullptr);
+}
+
+void THidDeviceReadThread::stop() {
+  if (!m_thread.joinable()) {
+    return;
+  }
+  m_handOff->stopAndDrain();
+  m_thread.join();
+}
+
+void THidDeviceReadThread::run() {
+  while (!m_handOff->stopRequested()) {
+    if (!readOnce()) {
+      break;
+    }
+  }
+  // Closing the reader here ends the outstanding read before the buffer goes away.
+  m_reader.reset();
+  m_handOff->markEnded();
+}
+
+void THidDeviceReadThread::reportError(std::uint32_t error) {
+  HidHandOffItem item;
+  item.error = error;
+  m_handOff->deliver(std::move(item));
+}
+
+// One pass of the read loop. An input report as the reader delivers it:
+//   byte 0      report ID (0 for a device without numbered reports)
+//   bytes 1..n  report data; n+1 <= ReportBuffer size (InputReportByteLength)
+bool THidDeviceReadThread::readOnce() {
+  const std::chrono::milliseconds slice{m_shared.sleepTimeMs.load()};
+  std::fill(m_ReportBuffer.begin(), m_ReportBuffer.end(), std::uint8_t{0});
+  if (!m_shared.accessible.load()) {
+    m_reader.reset();  // an unplugged device's read handle is closed
+  }
+  if (!m_reader) {
+    std::uint32_t error = ENODEV;
+    if (m_shared.accessible.load() && !m_ReportBuffer.empty()) {
+      m_reader = m_platform.openReader(m_path, error);
+    } else if (m_ReportBuffer.empty()) {
+      error = EINVAL;
+    }
+    if (!m_reader) {
+      // Retried after one slice, not at once: a broken device must not spin a core or flood the
+      // log.
+      reportError(error);
+      return !m_handOff->waitOrStop(slice);
+    }
+  }
+  const HidReadResult result = m_reader->read(m_ReportBuffer, slice);
+  if (result.error != 0) {
+    // A read that ends in failure is dropped like an empty one; the next pass opens the device
+    // again.
+    m_reader.reset();
+    return !m_handOff->waitOrStop(slice);
+  }
+  if (result.bytes == 0) {
+    return true;
+  }
+  const std::size_t bytes = std::min(result.bytes, m_ReportBuffer.size());
+  HidHandOffItem item;
+  item.report.assign(m_ReportBuffer.begin(),
+                     m_ReportBuffer.begin() + static_cast<std::ptrdiff_t>(bytes));
+  const auto pause = m_handOff->deliver(std::move(item));
+  if (pause.count() > 0) {
+    return !m_handOff->waitOrStop(pause);
+  }
+  return true;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ReadingsTable.h"
+
+namespace ostrel {
+
+// The XML data packet of the readings table: one line, no encoding declared, texts as the
+// table's GBK bytes.
+
+// The whole packet for `table`, byte for byte as the program writes it.
+std::string writeDataPacket(const ReadingsTable& table);
+
+// Reads a packet (our form and its usual variations: white space between elements, other
+// attribute order or letter case, an encoding declaration, fields in another order, other
+// PARAMS attributes) into `table`, which should be empty; rows whose RowState has bit 1, 2
+// or 32 set are skipped, every other row keeps its state. A packet declared UTF-8 has its
+// texts converted to GBK. Returns false when the packet cannot be parsed, lacks one of the
+// six fields or gives one another type, or holds a value that does not fit its field;
+// `table` is then in an unspecified state.
+bool readDataPacket(std::string_view bytes, ReadingsTable& table);
+
+// Packet time values: "hh:nn:" + milliseconds within the minute as five digits.
+std::string formatPacketTime(std::int32_t ms);
+std::optional<std::int32_t> parsePacketTime(std::string_view text);
+
+}  // namespace ostrel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ReadingsTable.h"
+#include "TimeText.h"
+
+namespace ostrel {
+
+// Outcome of a save or load; message is the text for the window's message box (empty
+// when none is shown).
+struct FileResult {
+  bool ok = false;
+  std::string message;
+};
+
+inline constexpr std::string_view loadFailedMessage = "Failed to Load File!";
+
+// Saves the whole table; ".xml" (any letter case) writes a data packet, any other name
+// tab-separated text. The previous file is replaced only by a complete new one: a failed
+// save leaves it intact. Messages: "Save table to specified file: <name> Scuss!" on
+// success; "Could not save table to specified file: <name>" for a failed text save; for a
+// failed packet save "Cannot create file \"<name>\". " + the system's reason.
+FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName);
+
+// Loads a file into the table (EmptyFirst: empty it before). A data packet replaces the
+// table, which stays as it was if the packet cannot be loaded. A text file appends one
+// record per line after the first (state 4); a failing line ends the load, keeping the
+// records of the lines before it. Any failure: ok false, message "Failed to Load File!".
+FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst);
+
+// Replaces list by the pieces of text between occurrences of delimiter (n delimiters give
+// n + 1 pieces, empty ones included). An empty delimiter gives text as the one piece.
+void SplitByDelimiter(std::string_view text, std::string_view delimiter,
+                      std::vector<std::string>& list);
+
+// The tab-separated text of the table, byte for byte as saved, times in `timeFormat`.
+std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat);
+// Appends the records of a tab-separated text; false at the first failing line.
+bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat);
+
+// True when the name's extension (from its last dot on) is ".xml" in any letter case.
+bool isDataPacketName(std::string_view fileName);
+
+}  // namespace ostrel

@@ -1,0 +1,60 @@
+#include "sim/uhid/CableLine.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace ostrel::uhid {
+
+namespace {
+constexpr std::size_t kMaxBytesPerReport = kInputReportSize - 1;
+constexpr std::uint8_t kCountMark = 0xF0;
+}  // namespace
+
+CableLine::CableLine(std::vector<SerialFrame> frames, std::uint32_t framePeriodUs, bool repeat)
+    : m_frames(std::move(frames)), m_framePeriodUs(framePeriodUs), m_repeat(repeat) {
+  std::erase_if(m_frames, [](const SerialFrame& frame) { return frame.empty(); });
+}
+
+std::uint64_t CableLine::transmissionUs(std::size_t count) {
+  return static_cast<std::uint64_t>(count) * kBitsPerByte * 1'000'000 / kBaud;
+}
+
+std::uint64_t CableLine::periodFor(const SerialFrame& frame) const {
+  return std::max<std::uint64_t>(m_framePeriodUs,
+                                 transmissionUs(frame.size()) + 2 * kReportPeriodUs);
+}
+
+CableLine::Step CableLine::nextReport() {
+  m_nowUs += kReportPeriodUs;
+  Step step;
+  std::size_t count = 0;
+  while (m_frame < m_frames.size() && count < kMaxBytesPerReport) {
+    const SerialFrame& frame = m_frames[m_frame];
+    if (m_nowUs < m_frameStartUs) break;
+    const std::uint64_t elapsed = m_nowUs - m_frameStartUs;
+    // Bytes are handed on once their stop bit is on the line.
+    if (m_nextByte >= frame.size() || transmissionUs(m_nextByte + 1) > elapsed) break;
+    step.report[1 + count++] = frame[m_nextByte++];
+    if (m_nextByte == frame.size()) {
+      step.completedFrame = m_frame;
+      ++m_completed;
+      m_frameStartUs += periodFor(frame);
+      advanceFrame();
+      break;  // the next frame cannot start before the pause that follows this one
+    }
+  }
+  step.report[0] = static_cast<std::uint8_t>(kCountMark | count);
+  return step;
+}
+
+void CableLine::advanceFrame() {
+  m_nextByte = 0;
+  if (++m_frame == m_frames.size() && m_repeat) m_frame = 0;
+}
+
+void CableLine::restartAtNextFrame() {
+  if (m_nextByte > 0) advanceFrame();
+  m_frameStartUs = m_nowUs;
+}
+
+}  // namespace ostrel::uhid

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "link/THidDevice.h"
+#include "link/THidDeviceController.h"
+#include "tests/link/LinkTestSupport.h"
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+using test::pumpUntil;
+
+struct Report {
+  std::uint8_t id = 0;
+  std::vector<std::uint8_t> data;
+};
+
+// A controller over a simulated platform holding one interface, checked out as `device`.
+class HidDeviceTest : public ::testing::Test {
+ protected:
+  void checkOut(SimHidDeviceSpec spec) {
+    m_id = m_platform.addDevice(std::move(spec));
+    m_controller = std::make_unique<THidDeviceController>(m_platform);
+    device = m_controller->CheckOutDevice(0);
+    ASSERT_NE(device, nullptr);
+  }
+
+  THidDataEvent recordingHandler() {
+    return [this](THidDevice&, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
+      reports.push_back({id, std::vector<std::uint8_t>(data, data + size)});
+    };
+  }
+
+  void TearDown() override {
+    device.reset();
+    m_controller.reset();
+  }
+
+  SimHidPlatform m_platform;
+  SimHidPlatform::DeviceId m_id = 0;
+  std::unique_ptr<THidDeviceController> m_controller;
+  std::unique_ptr<THidDevice> device;
+  std::vector<Report> reports;
+};
+
+TEST_F(HidDeviceTest, ReportOfNineBytesArrivesAsIdZeroAndEightDataBytes) {
+  checkOut(test::cableSpec());
+  device->SetDataHandler(recordingHandler());
+  m_platform.pushInputReport(m_id, {0x00, 0xF3, 0x0D, 0x0A, 0x41, 0, 0, 0, 0});
+  ASSERT_TRUE(pumpUntil([&] { return !reports.empty(); }));
+  EXPECT_EQ(reports[0].id, 0);
+  EXPECT_EQ(reports[0].data, (std::vector<std::uint8_t>{0xF3, 0x0D, 0x0A, 0x41, 0, 0, 0, 0}));
+}
+
+TEST_F(HidDeviceTest, LongerReportIsCutToTheInputReportLength) {
+  checkOut(test::cableSpec());
+  device->SetDataHandler(recordingHandler());
+  m_platform.pushInputReport(m_id, std::vector<std::uint8_t>(20, 0x11));
+  ASSERT_TRUE(pumpUntil([&] { return !reports.empty(); }));
+  EXPECT_EQ(reports[0].data.size(), 8U);
+}
+
+TEST_F(HidDeviceTest, QueryOnlyDeviceIsListedWithoutAccessAndGetsNoThread) {
+  SimHidDeviceSpec spec = test::cableSpec();
+  spec.readWrite = false;
+  checkOut(spec);
+  EXPECT_FALSE(device->ReadWriteAccess());
+  EXPECT_EQ(device->ProductString(), u"USB to Serial");
+  device->SetDataHandler(recordingHandler());
+  EXPECT_FALSE(device->Reading());
+  EXPECT_FALSE(device->SendFeature(std::vector<std::uint8_t>{0, 1}));
+}
+
+TEST_F(HidDeviceTest, HandlerOnACheckedInDeviceStartsReadingAtCheckOut) {
+  m_id = m_platform.addDevice(test::cableSpec());
+  m_controller = std::make_unique<THidDeviceController>(m_platform);
+  m_controller->SetOnDeviceData(recordingHandler());
+  EXPECT_FALSE(m_controller->Device(0)->Reading());
+  device = m_controller->CheckOutDevice(0);
+  EXPECT_TRUE(device->Reading());
+  m_platform.pushInputReport(m_id, {0, 0xF1, 0x55, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(pumpUntil([&] { return reports.size() == 1; }));
+  device->SetDataHandler({});
+  EXPECT_FALSE(device->Reading());
+  EXPECT_TRUE(pumpUntil([&] { return m_platform.openReaders(m_id) == 0; }));
+  // Without a thread, removing the handler only clears it.
+  device->SetDataHandler({});
+  EXPECT_FALSE(device->DataHandler());
+}
+
+TEST_F(HidDeviceTest, ReplacingTheHandlerKeepsTheThreadAndRoutesToTheNewOne) {
+  checkOut(test::cableSpec());
+  device->SetDataHandler(recordingHandler());
+  int second = 0;
+  device->SetDataHandler(
+      [&](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) { ++second; });
+  m_platform.pushInputReport(m_id, {0, 0xF0, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(pumpUntil([&] { return second == 1; }));
+  EXPECT_TRUE(reports.empty());
+  EXPECT_EQ(m_platform.readerOpenAttempts(m_id), 1);
+}
+
+TEST_F(HidDeviceTest, SleepTimeTakesOnlyTenToTenThousand) {
+  checkOut(test::cableSpec());
+  struct Step {
+    int set;
+    int expected;
+  };
+  for (const Step step :
+       {Step{9, 100}, Step{10, 10}, Step{10001, 10}, Step{10000, 10000}, Step{-5, 10000}}) {
+    device->SetSleepTime(step.set);
+    EXPECT_EQ(device->SleepTime(), step.expected) << "after setting " << step.set;
+  }
+}
+
+struct SerialCase {
+  const char* name;
+  std::optional<std::u16string> serial;
+  std::optional<std::u16string> string0;
+  std::u16string expected;
+};
+
+class SerialNumberTest : public HidDeviceTest, public ::testing::WithParamInterface<SerialCase> {};
+
+TEST_P(SerialNumberTest, IsCheckedAgainstTheLanguageList) {
+  SimHidDeviceSpec spec = test::cableSpec();
+  spec.serial = GetParam().serial;
+  spec.string0 = GetParam().string0;
+  checkOut(spec);
+  EXPECT_EQ(device->SerialNumberString(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SerialNumberTest,
+    ::testing::Values(SerialCase{"Accepted", u"A1B2", std::u16string(u"\x0409"), u"A1B2"},
+                      SerialCase{"LanguageListUnreadable", u"A1B2", std::nullopt, u""},
+                      SerialCase{"EmptyLanguageList", u"A1B2", std::u16string(), u""},
+                      SerialCase{"SerialEqualsLanguageList", std::u16string(u"\x0409"),
+                                 std::u16string(u"\x0409"), u""},
+                      SerialCase{"SerialUnreadable", std::nullopt, std::u16string(u"\x0409"), u""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HidDeviceTest, FeatureReportReachesTheDeviceWithItsIdByte) {
+  checkOut(test::cableSpec());
+  const std::vector<std::uint8_t> lineSettings{0x00, 0x60, 0x09, 0x00, 0x00, 0x03, 0, 0, 0, 0};
+  EXPECT_TRUE(device->SendFeature(lineSettings));
+  ASSERT_EQ(m_platform.featureLog(m_id).size(), 1U);
+  EXPECT_EQ(m_platform.featureLog(m_id)[0], lineSettings);
+}
+
+TEST_F(HidDeviceTest, StopWhileAHandOffIsPendingHandlesTheReportFirst) {
+  checkOut(test::cableSpec());
+  device->SetDataHandler(recordingHandler());
+  m_platform.pushInputReport(m_id, {0, 0xF1, 0x42, 0, 0, 0, 0, 0, 0});
+  // The main thread stays busy (no event processing) while the read thread takes the report.
+  while (m_platform.queuedReports(m_id) != 0) {
+    std::this_thread::sleep_for(1ms);
+  }
+  device->SetDataHandler({});
+  ASSERT_EQ(reports.size(), 1U);
+  EXPECT_EQ(reports[0].data[1], 0x42);
+  EXPECT_FALSE(device->Reading());
+}
+
+TEST_F(HidDeviceTest, HandlerMayStopItsOwnThreadFromInsideTheHandOff) {
+  checkOut(test::cableSpec());
+  int calls = 0;
+  device->SetDataHandler([&](THidDevice& dev, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+    ++calls;
+    dev.SetDataHandler({});
+  });
+  m_platform.pushInputReport(m_id, {0, 0xF0, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(pumpUntil([&] { return calls == 1; }));
+  EXPECT_FALSE(device->Reading());
+}
+
+TEST_F(HidDeviceTest, ReadThatCannotStartIsReportedAndRetriedAfterASlice) {
+  checkOut(test::cableSpec());
+  device->SetSleepTime(50);
+  m_platform.failReaderOpens(m_id, 3, EIO);
+  std::vector<std::uint32_t> errors;
+  std::vector<std::chrono::steady_clock::time_point> times;
+  device->SetDataErrorHandler([&](THidDevice&, std::uint32_t error) {
+    errors.push_back(error);
+    times.push_back(std::chrono::steady_clock::now());
+  });
+  device->SetDataHandler(recordingHandler());
+  m_platform.pushInputReport(m_id, {0, 0xF0, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(pumpUntil([&] { return !reports.empty(); }));
+  EXPECT_EQ(errors, (std::vector<std::uint32_t>{EIO, EIO, EIO}));
+  EXPECT_EQ(m_platform.readerOpenAttempts(m_id), 4);
+  for (std::size_t i = 1; i < times.size(); ++i) {
+    EXPECT_GE(times[i] - times[i - 1], 45ms) << "retry " << i << " came before the slice ended";
+  }
+}
+
+TEST_F(HidDeviceTest, UnpluggedReadingDeviceReportsErrorsUntilItsHandlerIsRemoved) {
+  checkOut(test::cableSpec());
+  device->SetSleepTime(20);
+  int unplugCalls = 0;
+  device->SetUnplugHandler([&](THidDevice&) { ++unplugCalls; });
+  std::vector<std::uint32_t> errors;
+  device->SetDataErrorHandler([&](THidDevice&, std::uint32_t error) { errors.push_back(error); });
+  device->SetDataHandler(recordingHandler());
+  ASSERT_TRUE(pumpUntil([&] { return m_platform.openReaders(m_id) == 1; }));
+  device->Unplug();
+  EXPECT_FALSE(device->PluggedIn());
+  EXPECT_EQ(unplugCalls, 1);
+  EXPECT_FALSE(device->UnplugHandler());
+  ASSERT_TRUE(pumpUntil([&] { return errors.size() >= 2; }));
+  EXPECT_EQ(errors[0], static_cast<std::uint32_t>(ENODEV));
+  EXPECT_EQ(m_platform.openReaders(m_id), 0);
+  EXPECT_FALSE(device->SendFeature(std::vector<std::uint8_t>{0, 1}));
+  device->SetDataHandler({});
+  EXPECT_FALSE(device->Reading());
+}
+
+TEST_F(HidDeviceTest, PauseNextReadHoldsTheReadSideAfterTheReport) {
+  checkOut(test::cableSpec());
+  std::vector<std::chrono::steady_clock::time_point> times;
+  device->SetDataHandler([&](THidDevice& dev, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+    times.push_back(std::chrono::steady_clock::now());
+    dev.PauseNextRead(300ms);
+  });
+  m_platform.pushInputReport(m_id, {0, 0xF0, 0, 0, 0, 0, 0, 0, 0});
+  m_platform.pushInputReport(m_id, {0, 0xF0, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(pumpUntil([&] { return times.size() == 2; }));
+  EXPECT_GE(times[1] - times[0], 290ms);
+  // A stop during the pause does not wait for it to end (the wait is bounded by the slice).
+  m_platform.pushInputReport(m_id, {0, 0xF0, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(pumpUntil([&] { return times.size() == 3; }));
+  device->SetDataHandler({});
+  EXPECT_FALSE(device->Reading());
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "RecordTestSupport.h"
+#include "record/DataPacket.h"
+#include "record/TableFiles.h"
+
+namespace ostrel {
+namespace {
+
+using test::ScratchFolder;
+
+const std::string fieldsPart =
+    "<METADATA><FIELDS><FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+    "<FIELD attrname=\"Time\" fieldtype=\"time\"/>"
+    "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
+    "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
+    "<FIELD attrname=\"V_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
+    "<FIELD attrname=\"I_Range\" fieldtype=\"string\" WIDTH=\"20\"/></FIELDS>";
+
+std::string packet(const std::string& rows, const std::string& params = "<PARAMS/>") {
+  return "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\">" + fieldsPart +
+         params + "</METADATA><ROWDATA>" + rows + "</ROWDATA></DATAPACKET>";
+}
+
+TEST(DataPacket, SavesByteForByte) {
+  ReadingsTable table;
+  test::fillFixtureReadings(table);
+  ScratchFolder folder;
+  const std::string name = folder.file("DATA.XML");
+  const FileResult result = SaveTableToFile(table, name);
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.message, "Save table to specified file: " + name + " Scuss!");
+  EXPECT_EQ(test::readBytes(name), test::readBytes(test::fixturePath("readings.xml")));
+}
+
+TEST(DataPacket, EmptyTableAndOtherStates) {
+  EXPECT_EQ(writeDataPacket(ReadingsTable{}), packet(""));
+  ReadingsTable table;
+  table.append({1, 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt}, 0);
+  table.append({2, 61'001, std::nullopt, std::nullopt, std::nullopt, std::nullopt}, 8);
+  EXPECT_EQ(writeDataPacket(table),
+            packet("<ROW No=\"1\" Time=\"00:00:00000\"/><ROW RowState=\"8\" No=\"2\" "
+                   "Time=\"00:01:01001\"/>",
+                   "<PARAMS CHANGE_LOG=\"2 0 4\"/>"));
+}
+
+TEST(DataPacket, EscapesCharactersButNeverASecondByte) {
+  ReadingsTable table;
+  table.append({1, 0, "<>&'\"", "\r\n\t\\", "\x81\x5C\x95\x5C\\", "\xA6"});
+  EXPECT_NE(writeDataPacket(table).find(
+                " Value=\"&lt;&gt;&amp;&apos;&quot;\" Unit=\"&#013;&#010;&#009;&#092;\" "
+                "V_Range=\"\x81\x5C\x95\x5C&#092;\" I_Range=\"\xA6\"/>"),
+            std::string::npos);
+  ReadingsTable back;
+  ASSERT_TRUE(readDataPacket(writeDataPacket(table), back));
+  EXPECT_EQ(back.record(0).Value, table.record(0).Value);
+  EXPECT_EQ(back.record(0).Unit, table.record(0).Unit);
+  EXPECT_EQ(back.record(0).V_Range, table.record(0).V_Range);
+  EXPECT_EQ(back.record(0).I_Range, table.record(0).I_Range);
+}
+
+TEST(DataPacket, LoadReplacesTheTableWithTheFixture) {
+  ReadingsTable expected;
+  test::fillFixtureReadings(expected);
+  ReadingsTable table;
+  table.append({99, 0, "old", std::nullopt, std::nullopt, std::nullopt});
+  const FileResult result = LoadTableFromFile(test::fixturePath("readings.xml"), table, false);
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.message, "");
+  ASSERT_EQ(table.recordCount(), 3U);
+  for (std::size_t row = 0; row < 3; ++row) {
+    const RecordFields a = table.record(row);
+    const RecordFields b = expected.record(row);
+    EXPECT_EQ(a.No, b.No);
+    EXPECT_EQ(a.TimeMs, b.TimeMs);
+    EXPECT_EQ(a.Value, b.Value);
+    EXPECT_EQ(a.Unit, b.Unit);
+    EXPECT_EQ(a.V_Range, b.V_Range);
+    EXPECT_EQ(a.I_Range, b.I_Range);
+    EXPECT_EQ(table.changeState(row), 4);
+  }
+}
+
+struct VariationCase {
+  const char* name;
+  std::string bytes;
+  std::size_t records;
+  std::string firstValue;  // Value of the first loaded record, when any
+  std::uint8_t firstState;
+};
+
+void PrintTo(const VariationCase& c, std::ostream* os) { *os << c.name; }
+
+class PacketVariation : public testing::TestWithParam<VariationCase> {};
+
+TEST_P(PacketVariation, IsAccepted) {
+  ReadingsTable table;
+  ASSERT_TRUE(readDataPacket(GetParam().bytes, table));
+  ASSERT_EQ(table.recordCount(), GetParam().records);
+  if (GetParam().records > 0) {
+    EXPECT_EQ(table.text(0, ReadingsTable::Value).value_or(""), GetParam().firstValue);
+    EXPECT_EQ(table.changeState(0), GetParam().firstState);
+  }
+}
+
+const std::string oneRow = "<ROW RowState=\"4\" No=\"1\" Time=\"14:30:05123\" Value=\"1.5\"/>";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PacketVariation,
+    testing::Values(
+        VariationCase{"OurForm", packet(oneRow), 1, "1.5", 4},
+        VariationCase{"EmptyRowData", packet(""), 0, "", 0},
+        VariationCase{"LineBreaksAndBlanks",
+                      "<?xml version=\"1.0\"?>\r\n<DATAPACKET Version=\"2.0\">\n  " + fieldsPart +
+                          "\n  <PARAMS/></METADATA>\n  <ROWDATA>\n    " + oneRow +
+                          "\n  </ROWDATA>\n</DATAPACKET>\n",
+                      1, "1.5", 4},
+        VariationCase{"OtherAttributeOrderAndCase",
+                      packet("<ROW value=\"2.5\" TIME=\"14:30:05\" rowstate=\"4\" no=\"1\"/>"), 1,
+                      "2.5", 4},
+        VariationCase{"GbkDeclared",
+                      "<?xml version=\"1.0\" encoding=\"GBK\"?>" +
+                          packet("<ROW Value=\"M\xA6\xB8\"/>").substr(38),
+                      1, "M\xA6\xB8", 0},
+        VariationCase{"Utf8DeclaredIsConverted",
+                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" +
+                          packet("<ROW Value=\"M\xCE\xA9\"/>").substr(38),
+                      1, "M\xA6\xB8", 0},
+        VariationCase{"OtherParams",
+                      packet(oneRow, "<PARAMS CHANGE_LOG=\"1 0 4\" LCID=\"2052\" DATASET_DELTA=\"1\"/>"),
+                      1, "1.5", 4},
+        VariationCase{"FieldsInOtherOrder",
+                      "<DATAPACKET><METADATA><FIELDS>"
+                      "<FIELD attrname=\"I_Range\" fieldtype=\"string\"/>"
+                      "<FIELD attrname=\"Value\" fieldtype=\"string\"/>"
+                      "<FIELD attrname=\"Extra\" fieldtype=\"r8\"/>"
+                      "<FIELD attrname=\"V_Range\" fieldtype=\"string\"/>"
+                      "<FIELD attrname=\"Time\" fieldtype=\"time\"/>"
+                      "<FIELD attrname=\"Unit\" fieldtype=\"string\"/>"
+                      "<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+                      "</FIELDS></METADATA><ROWDATA><ROW I_Range=\"Timed\" Extra=\"1.5\" "
+                      "Value=\"3\"/></ROWDATA></DATAPACKET>",
+                      1, "3", 0},
+        VariationCase{"SkippedStates",
+                      packet("<ROW RowState=\"1\" Value=\"a\"/><ROW RowState=\"2\" Value=\"b\"/>"
+                             "<ROW RowState=\"32\" Value=\"c\"/><ROW RowState=\"12\" Value=\"d\"/>"
+                             "<ROW RowState=\"8\" Value=\"e\"/>"),
+                      2, "d", 12},
+        VariationCase{"EmptyAttributeIsEmptyField", packet("<ROW Value=\"\" No=\"2\"/>"), 1, "",
+                      0},
+        VariationCase{"LongTextCut",
+                      packet("<ROW Value=\"123456789012345678\xA6\xB8\xA6\xB8\"/>"), 1,
+                      "123456789012345678\xA6\xB8", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class PacketFailure : public testing::TestWithParam<std::pair<const char*, std::string>> {};
+
+TEST_P(PacketFailure, FailsAndLeavesTheTableAsItWas) {
+  ScratchFolder folder;
+  const std::string name = folder.file("bad.xml");
+  test::writeBytes(name, GetParam().second);
+  ReadingsTable table;
+  test::fillFixtureReadings(table);
+  const FileResult result = LoadTableFromFile(name, table, false);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.message, "Failed to Load File!");
+  ASSERT_EQ(table.recordCount(), 3U);
+  EXPECT_EQ(table.text(2, ReadingsTable::Value), "a&b");
+  table.append({4, 0, "still usable", std::nullopt, std::nullopt, std::nullopt});
+  EXPECT_EQ(table.recordCount(), 4U);
+}
+
+std::string withField(const std::string& from, const std::string& to) {
+  std::string bytes = packet(oneRow);
+  bytes.replace(bytes.find(from), from.size(), to);
+  return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PacketFailure,
+    testing::Values(
+        std::pair<const char*, std::string>{"Unparseable", packet(oneRow).substr(0, 300)},
+        std::pair<const char*, std::string>{"Empty", ""},
+        std::pair<const char*, std::string>{"TextFile", "Measurement No.\tTime\r\n"},
+        std::pair<const char*, std::string>{
+            "MissingField", withField("<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>", "")},
+        std::pair<const char*, std::string>{
+            "OtherType", withField("attrname=\"No\" fieldtype=\"i4\"", "attrname=\"No\" fieldtype=\"string\"")},
+        std::pair<const char*, std::string>{"OtherRoot", "<TABLE/>"},
+        std::pair<const char*, std::string>{"BadNumber", packet("<ROW No=\"1.5\"/>")},
+        std::pair<const char*, std::string>{"BadTime", packet("<ROW Time=\"25:00:00000\"/>")},
+        std::pair<const char*, std::string>{"BadState", packet("<ROW RowState=\"x\"/>")}),
+    [](const auto& info) { return std::string(info.param.first); });
+
+TEST(PacketTime, KeepsTheMillisecondsWithinTheMinute) {
+  EXPECT_EQ(formatPacketTime(((9 * 60 + 5) * 60 + 3) * 1000 + 40), "09:05:03040");
+  EXPECT_EQ(formatPacketTime(86'399'999), "23:59:59999");
+  EXPECT_EQ(parsePacketTime("23:59:59999"), 86'399'999);
+  EXPECT_EQ(parsePacketTime("00:00:60000"), std::nullopt);
+  EXPECT_EQ(parsePacketTime("14:30:05"), 52'205'000);
+  EXPECT_EQ(parsePacketTime("14:30:5123"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace ostrel
+
+namespace ostrel {
+namespace {
+
+TEST(LargePacket, LoadsRecordsSpreadOverManyPieces) {
+  ReadingsTable table;
+  for (int i = 1; i <= 40'000; ++i) {
+    table.append({i, i, std::to_string(i) + "&<", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Timed"});
+  }
+  const std::string bytes = writeDataPacket(table);
+  ASSERT_GT(bytes.size(), std::size_t{3} << 20);
+  ReadingsTable back;
+  ASSERT_TRUE(readDataPacket(bytes, back));
+  ASSERT_EQ(back.recordCount(), 40'000U);
+  for (std::size_t row : {std::size_t{0}, std::size_t{12'345}, std::size_t{39'999}}) {
+    EXPECT_EQ(back.no(row), table.no(row));
+    EXPECT_EQ(back.timeMs(row), table.timeMs(row));
+    EXPECT_EQ(back.text(row, ReadingsTable::Value), table.text(row, ReadingsTable::Value));
+  }
+}
+
+TEST(LargePacket, RowsInsideALongCommentAreNotRecords) {
+  std::string comment = "<!-- ";
+  while (comment.size() < (std::size_t{3} << 20)) comment += "<ROW Value=\"commented\"/>";
+  comment += " -->";
+  ReadingsTable table;
+  ASSERT_TRUE(readDataPacket(packet(oneRow + comment + oneRow), table));
+  EXPECT_EQ(table.recordCount(), 2U);
+}
+
+TEST(LargePacket, TrailingGarbageFails) {
+  ReadingsTable table;
+  EXPECT_FALSE(readDataPacket(packet(oneRow) + "<more/>", table));
+  EXPECT_FALSE(readDataPacket(packet(oneRow) + "</ROWDATA>", table));
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "ui/Dialogs.h"
+
+namespace ostrel::test {
+
+// Dialogs that answer from a script and remember what was asked.
+struct DialogLog {
+  std::optional<QString> saveAnswer;
+  std::optional<QString> openAnswer;
+  bool yesNoAnswer = false;
+  bool openDocumentResult = true;
+
+  int saveAsked = 0;
+  int openAsked = 0;
+  QStringList messages;   // plain message boxes
+  QStringList errors;     // "caption|text" of error boxes
+  QStringList questions;  // Yes/No questions
+  QStringList openedDocuments;
+};
+
+class StubDialogs : public Dialogs {
+ public:
+  explicit StubDialogs(DialogLog& log) : m_log(log) {}
+
+  std::optional<QString> chooseSaveFile(QWidget*) override {
+    ++m_log.saveAsked;
+    return m_log.saveAnswer;
+  }
+  std::optional<QString> chooseOpenFile(QWidget*) override {
+    ++m_log.openAsked;
+    return m_log.openAnswer;
+  }
+  void showMessage(QWidget*, const QString& text) override { m_log.messages << text; }
+  void showError(QWidget*, const QString& caption, const QString& text) override {
+    m_log.errors << caption + u'|' + text;
+  }
+  bool askYesNo(QWidget*, const QString& text) override {
+    m_log.questions << text;
+    return m_log.yesNoAnswer;
+  }
+  bool openDocument(const QString& path) override {
+    m_log.openedDocuments << path;
+    return m_log.openDocumentResult;
+  }
+
+ private:
+  DialogLog& m_log;
+};
+
+}  // namespace ostrel::test

@@ -1,0 +1,499 @@
+// The main window: start state, layout, mirror painting, menu, help key.
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "StubDialogs.h"
+#include "app/AppState.h"
+#include "sim/frames/FrameBuilder.h"
+#include "ui/MirrorLayout.h"
+#include "ui/QtDialogs.h"
+#include "ui/TFrmTest.h"
+
+namespace ostrel::test {
+
+namespace {
+
+// The mirror's client area as painted, bevels excluded.
+QImage mirrorImage(TFrmTest& window) {
+  auto* mirror = window.findChild<QWidget*>(QStringLiteral("Panel4"));
+  return mirror->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Bounding box of the pixels inside the bevels that are not white.
+QRect inkBounds(const QImage& image) {
+  QRect bounds;
+  for (int y = 3; y < image.height() - 3; ++y) {
+    for (int x = 3; x < image.width() - 3; ++x) {
+      if (image.pixel(x, y) != qRgb(255, 255, 255)) bounds |= QRect(x, y, 1, 1);
+    }
+  }
+  return bounds;
+}
+
+QTableView* grid(TFrmTest& window) {
+  return window.findChild<QTableView*>(QStringLiteral("DBGrid1"));
+}
+
+QString cell(TFrmTest& window, int row, int column) {
+  QAbstractItemModel* model = grid(window)->model();
+  return model->data(model->index(row, column)).toString();
+}
+
+void appendRecords(TFrmTest& window, int count) {
+  for (int i = 0; i < count; ++i) {
+    window.table().append({i + 1, 1000 * i, std::string("1.5"), std::string("M\xA6\xB8"),
+                           std::string("IR:500V 20G\xA6\xB8"), std::string("Continuous")});
+  }
+}
+
+QRect elementBox(const MirrorRow& row) {
+  const MirrorPanelRow& panel = mirrorPanel(row.parent);
+  const QRect parent(panel.left, panel.top, panel.width, panel.height);
+  return QRect(parent.left() + row.left, parent.top() + row.top, row.width, row.height)
+      .intersected(parent);
+}
+
+}  // namespace
+
+class TFrmTestTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    m_log = DialogLog{};
+    m_state = std::make_unique<AppState>();
+    m_window = std::make_unique<TFrmTest>(*m_state, std::make_unique<StubDialogs>(m_log));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+  }
+  void cleanup() {
+    m_window.reset();
+    m_state.reset();
+  }
+
+  void startState() {
+    TFrmTest& w = *m_window;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Ostrel 1.00"));
+    QCOMPARE(QString::fromStdString(m_state->AppDirectory),
+             QCoreApplication::applicationDirPath() + u'/');
+    QVERIFY(w.findChild<QCheckBox*>(QStringLiteral("RepeatSet"))->isChecked());
+    QVERIFY(!w.findChild<QCheckBox*>(QStringLiteral("RecordSI"))->isChecked());
+    QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->text(), QStringLiteral("10"));
+    QCOMPARE(w.connectCaption(), QStringLiteral("Connect"));
+
+    for (std::size_t i = 0; i < displayElementCount; ++i) {
+      const auto e = static_cast<DisplayElement>(i);
+      QCOMPARE(w.display().isVisible(e), e != DisplayElement::CONok);
+    }
+
+    auto* area = w.findChild<QScrollArea*>(QStringLiteral("ClientArea"));
+    QCOMPARE(area->size(), QSize(619, 526));
+    QVERIFY(area->horizontalScrollBar()->isVisible());
+    QVERIFY(area->verticalScrollBar()->isVisible());
+    QCOMPARE(w.scrollContent()->size(), QSize(757, 821));
+    QVERIFY(!w.isMaximized());
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+
+    QVERIFY(w.grab().save(QStringLiteral("window-start.png")));
+    const QImage mirror = mirrorImage(w);
+    QVERIFY(mirror.scaled(mirror.size() * 2).save(QStringLiteral("mirror-start-2x.png")));
+  }
+
+  void controlPlaces_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("place");
+    QTest::newRow("Panel2") << "Panel2" << QRect(414, 2, 119, 27);
+    QTest::newRow("Panel3") << "Panel3" << QRect(536, 2, 81, 27);
+    QTest::newRow("Panel4") << "Panel4" << QRect(2, 30, 615, 289);
+    QTest::newRow("Panel7") << "Panel7" << QRect(2, 320, 615, 33);
+    QTest::newRow("DBGrid1") << "DBGrid1" << QRect(0, 348, 617, 177);
+    QTest::newRow("Chtshow") << "Chtshow" << QRect(18, 612, 361, 209);
+    QTest::newRow("SetFeature") << "SetFeature" << QRect(698, 694, 59, 33);
+    QTest::newRow("RepeatSet") << "RepeatSet" << QRect(5, 5, 54, 20);
+    QTest::newRow("RecordSI") << "RecordSI" << QRect(60, 4, 167, 19);
+    QTest::newRow("RecordSITime") << "RecordSITime" << QRect(166, 0, 29, 22);
+    QTest::newRow("SpeedButton2") << "SpeedButton2" << QRect(501, 4, 25, 21);
+    QTest::newRow("SpeedButton1") << "SpeedButton1" << QRect(528, 4, 25, 21);
+    QTest::newRow("SpeedButton3") << "SpeedButton3" << QRect(555, 4, 25, 21);
+    QTest::newRow("MajPrint") << "MajPrint" << QRect(582, 4, 29, 21);
+  }
+  void controlPlaces() {
+    QFETCH(QString, name);
+    QFETCH(QRect, place);
+    auto* control = m_window->findChild<QWidget*>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), place);
+    QVERIFY(control->isVisible());
+  }
+
+  void gridLiesOverToolbar() {
+    auto* content = m_window->scrollContent();
+    QWidget* atOverlap = content->childAt(300, 350);
+    QVERIFY(atOverlap);
+    QVERIFY(atOverlap == m_window->findChild<QWidget*>(QStringLiteral("DBGrid1")) ||
+            m_window->findChild<QWidget*>(QStringLiteral("DBGrid1"))->isAncestorOf(atOverlap));
+    // The interval edit covers the blanks of RecordSI's caption.
+    QWidget* overCaption =
+        m_window->findChild<QWidget*>(QStringLiteral("Panel7"))->childAt(180, 10);
+    QCOMPARE(overCaption, m_window->findChild<QWidget*>(QStringLiteral("RecordSITime")));
+  }
+
+  void hintsOnlyOnTheFourSpeedButtons() {
+    const QMap<QString, QString> hints = {{"SpeedButton2", "Delete Data"},
+                                          {"SpeedButton1", "Save Data"},
+                                          {"SpeedButton3", "Open Data"},
+                                          {"MajPrint", "Print Data"}};
+    for (QWidget* widget : m_window->findChildren<QWidget*>()) {
+      QCOMPARE(widget->toolTip(), hints.value(widget->objectName()));
+    }
+  }
+
+  void recordLimitMenu() {
+    QMenu* recordSet = m_window->findChild<QMenu*>(QStringLiteral("RecordSet"));
+    QCOMPARE(recordSet->title(), QStringLiteral(" RecordSet"));
+    QStringList captions;
+    for (QAction* item : recordSet->actions()) {
+      captions << item->text();
+      QVERIFY(item->shortcut().isEmpty());
+    }
+    QCOMPARE(captions, QStringList({"1000", "5000", "10000", "50000", "100000", "Limitless"}));
+    QCOMPARE(m_window->menuBar()->actions().size(), 1);
+    QCOMPARE(m_window->menuBar()->actions().front()->text(), QStringLiteral("Record"));
+
+    auto checkedItems = [&] {
+      QStringList checked;
+      for (QAction* item : recordSet->actions()) {
+        if (item->isChecked()) checked << item->objectName();
+      }
+      return checked;
+    };
+    QCOMPARE(checkedItems(), QStringList{"set10k"});
+    QCOMPARE(m_state->recording.RecordLimit, 10000);
+    const std::pair<const char*, int> entries[] = {{"set1k", 1000},        {"set5k", 5000},
+                                                   {"set50k", 50000},      {"set100k", 100000},
+                                                   {"setlimit", 10000000}, {"set10k", 10000}};
+    for (const auto& [name, limit] : entries) {
+      m_window->findChild<QAction*>(QString::fromLatin1(name))->trigger();
+      QCOMPARE(checkedItems(), QStringList{QString::fromLatin1(name)});
+      QCOMPARE(m_state->recording.RecordLimit, limit);
+    }
+  }
+
+  void mirrorLayoutHasEveryElementOnce() {
+    std::array<int, displayElementCount> seen{};
+    for (const MirrorRow& row : mirrorRows()) {
+      ++seen[static_cast<std::size_t>(row.element)];
+      if (DisplayModel::isDigit(row.element)) QCOMPARE(row.kind, MirrorKind::Glyphs);
+    }
+    for (std::size_t i = 0; i < displayElementCount; ++i) {
+      QCOMPARE(seen[i], static_cast<DisplayElement>(i) == DisplayElement::KD ? 0 : 1);
+    }
+  }
+
+  // Each element alone paints ink, and only inside its own box cut by its sub-panel.
+  void eachElementPaintsInsideItsBox() {
+    DisplayModel& model = m_window->display();
+    for (const MirrorRow& row : mirrorRows()) {
+      for (std::size_t i = 0; i < displayElementCount; ++i) {
+        model.setVisible(static_cast<DisplayElement>(i), false);
+      }
+      model.setVisible(DisplayElement::KD, true);
+      model.setVisible(row.element, true);
+      const QRect ink = inkBounds(mirrorImage(*m_window));
+      const QByteArray name(displayElementName(row.element).data(),
+                            static_cast<qsizetype>(displayElementName(row.element).size()));
+      QVERIFY2(!ink.isEmpty(), name.constData());
+      QVERIFY2(elementBox(row).contains(ink), name.constData());
+    }
+  }
+
+  void hiddenPanelKDHidesTheBarGraph() {
+    DisplayModel& model = m_window->display();
+    model.DispInit(0);
+    for (DisplayElement e :
+         {DisplayElement::LabelA, DisplayElement::LabelB, DisplayElement::LabelC,
+          DisplayElement::LabelD, DisplayElement::Label3, DisplayElement::Label7,
+          DisplayElement::Label10, DisplayElement::Label9, DisplayElement::H_Time1,
+          DisplayElement::H_Time2, DisplayElement::M_Time1, DisplayElement::M_Time2,
+          DisplayElement::stor2, DisplayElement::CONokN, DisplayElement::rsUSB}) {
+      model.setVisible(e, false);
+    }
+    const QImage withScale = mirrorImage(*m_window);
+    QVERIFY(!inkBounds(withScale).isEmpty());  // the scale stays
+    model.setVisible(DisplayElement::KD, false);
+    QVERIFY(inkBounds(mirrorImage(*m_window)).isEmpty());
+  }
+
+  void digitCaptionChangesThePicture() {
+    DisplayModel& model = m_window->display();
+    const QImage eight = mirrorImage(*m_window);
+    model.setCaption(DisplayElement::LabelA, '1');
+    const QImage one = mirrorImage(*m_window);
+    QVERIFY(eight != one);
+    model.setCaption(DisplayElement::LabelA, '8');
+    QCOMPARE(mirrorImage(*m_window), eight);
+  }
+
+  void gridColumns() {
+    QTableView* view = grid(*m_window);
+    QAbstractItemModel* model = view->model();
+    const QStringList titles = {"Measurement No.", "Time", "Value", "Unit", "Function", "Remark"};
+    const int widths[] = {106, 92, 72, 78, 109, 132};
+    QCOMPARE(model->columnCount(), 6);
+    for (int c = 0; c < 6; ++c) {
+      QCOMPARE(model->headerData(c, Qt::Horizontal).toString(), titles[c]);
+      QCOMPARE(view->columnWidth(c), widths[c]);
+    }
+    QCOMPARE(view->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
+    QVERIFY(view->verticalHeader()->isVisible());
+  }
+
+  // Two decoded frames: the mirror follows, and each appends a row that becomes current.
+  void decodedFramesUpdateMirrorAndGrid() {
+    TFrmTest& w = *m_window;
+    int offered = 0;
+    w.setRecordHook([&](int) { ++offered; });
+    const QImage before = mirrorImage(w);
+    const std::string first = sim::FrameBuilder()
+                                  .mainDigits("1.234")
+                                  .unit("M\u03A9")
+                                  .testVoltage(" 500")
+                                  .barGraph(12)
+                                  .symbol("IGPower")
+                                  .symbol("powerV1")
+                                  .symbol("powerv2")
+                                  .text();
+    QCOMPARE(w.ShowData860(first), FrameDecoder::Outcome::Decoded);
+    QCOMPARE(w.display().caption(DisplayElement::LabelA), '1');
+    QVERIFY(w.display().isVisible(DisplayElement::CONok));
+    QVERIFY(!w.display().isVisible(DisplayElement::bar12));
+    const QImage lit = mirrorImage(w);
+    QVERIFY(lit != before);
+    QVERIFY(lit.scaled(lit.size() * 2).save(QStringLiteral("mirror-frame1-2x.png")));
+
+    QCOMPARE(grid(w)->model()->rowCount(), 1);
+    QCOMPARE(cell(w, 0, 0), QStringLiteral("1"));
+    QVERIFY(cell(w, 0, 2).startsWith(u'1'));
+    QCOMPARE(cell(w, 0, 3), QStringLiteral("M\u03A9"));
+    QCOMPARE(grid(w)->currentIndex().row(), 0);
+
+    const std::string second =
+        sim::FrameBuilder().mainDigits("0.05").unit("G\u03A9").symbol("labp1").text();
+    QCOMPARE(w.ShowData860(second), FrameDecoder::Outcome::Decoded);
+    QCOMPARE(grid(w)->model()->rowCount(), 2);
+    QCOMPARE(grid(w)->currentIndex().row(), 1);
+    QCOMPARE(cell(w, 1, 0), QStringLiteral("2"));
+    QCOMPARE(cell(w, 1, 3), QStringLiteral("G\u03A9"));
+    QCOMPARE(cell(w, 1, 5), QStringLiteral("PI"));
+    QVERIFY(w.grab().save(QStringLiteral("window-frames.png")));
+    const QImage rows = grid(w)->grab().toImage();
+    QVERIFY(rows.scaled(rows.size() * 2).save(QStringLiteral("grid-frames-2x.png")));
+
+    std::string broken = second;
+    broken.replace(40, 4, "0D0B");
+    QCOMPARE(w.ShowData860(broken), FrameDecoder::Outcome::Dropped);
+    QCOMPARE(grid(w)->model()->rowCount(), 2);
+    QCOMPARE(offered, 2);
+  }
+
+  void intervalKeyFilter_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("countdown");
+    QTest::newRow("digits pass") << "5"
+                                 << "105" << 105;
+    QTest::newRow("letters, signs, blanks refused") << "a-+ .x7"
+                                                    << "107" << 107;
+    QTest::newRow("enter refused, nothing changes") << "\r"
+                                                    << "10" << 0;
+  }
+  void intervalKeyFilter() {
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    QFETCH(int, countdown);
+    auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
+    QCOMPARE(m_state->recording.IntervalCountdown, 0);  // the start text did not count
+    edit->setFocus();
+    edit->end(false);
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), text);
+    QCOMPARE(m_state->recording.IntervalCountdown, countdown);
+  }
+
+  void intervalEditingKeys() {
+    auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
+    edit->setFocus();
+    edit->end(false);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QCOMPARE(edit->text(), QStringLiteral("1"));
+    QCOMPARE(m_state->recording.IntervalCountdown, 1);
+    edit->setText(QStringLiteral("42"));
+    QTest::keyClick(edit, Qt::Key_Home);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->text(), QStringLiteral("2"));
+    QApplication::clipboard()->setText(QStringLiteral("-9"));
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text(), QStringLiteral("2"));
+  }
+
+  void intervalOutOfRangeIsReported() {
+    auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
+    edit->setText(QStringLiteral("7"));
+    QCOMPARE(m_state->recording.IntervalCountdown, 7);
+    QVERIFY(m_log.errors.isEmpty());
+    edit->setText(QStringLiteral("99999999999"));
+    QCOMPARE(m_log.errors.size(), 1);
+    QCOMPARE(m_state->recording.IntervalCountdown, 7);
+  }
+
+  void samplingTimerCountsDown() {
+    auto* timer = m_window->findChild<QTimer*>(QStringLiteral("SampInterTime"));
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 1000);
+    m_window->findChild<QCheckBox*>(QStringLiteral("RecordSI"))->setChecked(true);
+    m_window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText(QStringLiteral("3"));
+    m_window->SampInterTimeTimer();
+    QCOMPARE(m_state->recording.IntervalCountdown, 2);
+  }
+
+  void deleteData_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("answered No") << false;
+    QTest::newRow("answered Yes") << true;
+  }
+  void deleteData() {
+    QFETCH(bool, yes);
+    appendRecords(*m_window, 3);
+    m_state->recording.RecordNo = 4;
+    m_log.yesNoAnswer = yes;
+    QTest::mouseClick(m_window->findChild<QWidget*>(QStringLiteral("SpeedButton2")),
+                      Qt::LeftButton);
+    QCOMPARE(m_log.questions,
+             QStringList{"Do you want to remove the current data and create a new data?"});
+    QCOMPARE(grid(*m_window)->model()->rowCount(), yes ? 0 : 3);
+    QCOMPARE(m_state->recording.RecordNo, yes ? 1 : 4);
+  }
+
+  void saveAndOpen() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("readings.xls"));
+    appendRecords(*m_window, 3);
+    auto click = [&](const char* name) {
+      QTest::mouseClick(m_window->findChild<QWidget*>(QString::fromLatin1(name)), Qt::LeftButton);
+    };
+
+    click("SpeedButton1");  // cancelled
+    QCOMPARE(m_log.saveAsked, 1);
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(m_log.messages.isEmpty());
+
+    m_log.saveAnswer = path;
+    click("SpeedButton1");
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(m_log.messages,
+             QStringList{QStringLiteral("Save table to specified file: %1 Scuss!").arg(path)});
+    QCOMPARE(grid(*m_window)->currentIndex().row(), 2);
+
+    m_log.openAnswer = path;
+    click("SpeedButton3");
+    QCOMPARE(grid(*m_window)->model()->rowCount(), 6);
+    QCOMPARE(cell(*m_window, 5, 3), QStringLiteral("M\u03A9"));
+    QVERIFY(m_log.errors.isEmpty());
+    QCOMPARE(m_log.messages.size(), 1);
+
+    const QString empty = dir.filePath(QStringLiteral("empty.txt"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    m_log.openAnswer = empty;
+    click("SpeedButton3");
+    QCOMPARE(m_log.errors, QStringList{QStringLiteral("Error|Failed to Load File!")});
+    QCOMPARE(grid(*m_window)->model()->rowCount(), 6);
+
+    m_log.saveAnswer = dir.filePath(QStringLiteral("missing/readings.xls"));
+    click("SpeedButton1");
+    QCOMPARE(m_log.messages.last(),
+             QStringLiteral("Could not save table to specified file: %1").arg(*m_log.saveAnswer));
+  }
+
+  void realFileDialogs() {
+    QtDialogs dialogs;
+    QFileDialog& save = dialogs.SaveDialog2();
+    QCOMPARE(save.nameFilters(),
+             QStringList({"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)"}));
+    QCOMPARE(save.defaultSuffix(), QStringLiteral("xls"));
+    QCOMPARE(save.acceptMode(), QFileDialog::AcceptSave);
+    QVERIFY(!save.testOption(QFileDialog::DontConfirmOverwrite));
+    QCOMPARE(dialogs.OpenDialog1().nameFilters(),
+             QStringList({"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
+    QCOMPARE(dialogs.OpenDialog1().acceptMode(), QFileDialog::AcceptOpen);
+  }
+
+  void helpKeyFromEveryControl_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("grid") << "DBGrid1";
+    QTest::newRow("interval edit") << "RecordSITime";
+    QTest::newRow("check box") << "RepeatSet";
+  }
+  void helpKeyFromEveryControl() {
+    QFETCH(QString, focus);
+    QTemporaryDir dir;
+    m_state->AppDirectory = (dir.path() + u'/').toStdString();
+    const QString helpFile = dir.path() + QStringLiteral("/kv740.hlp");
+
+    auto* target = m_window->findChild<QWidget*>(focus);
+    m_window->activateWindow();
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_F1);
+    QCOMPARE(m_log.openedDocuments, QStringList());
+    QCOMPARE(m_log.errors.size(), 1);
+    QVERIFY(m_log.errors.front().contains(helpFile));
+
+    QFile file(helpFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QTest::keyClick(target, Qt::Key_F1);
+    QCOMPARE(m_log.openedDocuments, QStringList{helpFile});
+    QCOMPARE(m_log.errors.size(), 1);
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Ostrel 1.00"));
+  }
+
+  void hooksRunFromTheirControls() {
+    int print = 0, connectClicks = 0, feature = 0;
+    m_window->setPrintHandler([&] { ++print; });
+    m_window->setConnectHandler([&] { ++connectClicks; });
+    m_window->setSetFeatureHandler([&] { ++feature; });
+    QTest::mouseClick(m_window->findChild<QWidget*>(QStringLiteral("MajPrint")), Qt::LeftButton);
+    QTest::mouseClick(m_window->findChild<QWidget*>(QStringLiteral("Panel2")), Qt::LeftButton);
+    QTest::mouseClick(m_window->findChild<QWidget*>(QStringLiteral("SetFeature")), Qt::LeftButton);
+    QCOMPARE(print, 1);
+    QCOMPARE(connectClicks, 1);
+    QCOMPARE(feature, 1);
+  }
+
+ private:
+  DialogLog m_log;
+  std::unique_ptr<AppState> m_state;
+  std::unique_ptr<TFrmTest> m_window;
+};
+
+}  // namespace ostrel::test
+
+QTEST_MAIN(ostrel::test::TFrmTestTest)
+#include "TFrmTestTest.moc"

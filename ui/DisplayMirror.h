@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+
+namespace ostrel {
+
+class DisplayModel;
+struct MirrorRow;
+
+// Panel4: the on-screen mirror of the meter's display. Paints every visible element of the
+// display model at its place from the mirror layout, each clipped to its box and to its
+// sub-panel. It reads the model (owned elsewhere, outliving the widget) only when painting.
+// Main thread only.
+class DisplayMirror : public QWidget {
+ public:
+  DisplayMirror(const DisplayModel& model, QWidget* parent);
+
+  // Schedules a repaint when the model changed since the last paint (its revision grew).
+  void refresh();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void paintRow(QPainter& painter, const MirrorRow& row) const;
+
+  const DisplayModel& m_model;
+  std::uint64_t m_paintedRevision = 0;
+  bool m_painted = false;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,97 @@
+#include "QtDialogs.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace ostrel {
+
+namespace {
+
+const QStringList saveFilters = {QStringLiteral("Excel File(*.xls)"), QStringLiteral("XML(*.xml)"),
+                                 QStringLiteral("Txt File(*.txt)")};
+const QStringList openFilters = {QStringLiteral("Excel File(*.xls)"), QStringLiteral("XML (*.xml)"),
+                                 QStringLiteral("Txt File(*.txt)")};
+
+// The extension of a filter such as "XML(*.xml)", without the dot.
+QString filterExtension(const QString& filter) {
+  const qsizetype star = filter.lastIndexOf(QStringLiteral("*."));
+  const qsizetype close = filter.lastIndexOf(u')');
+  if (star < 0 || close < star) return {};
+  return filter.mid(star + 2, close - star - 2);
+}
+
+std::optional<QString> runFileDialog(QFileDialog& dialog, QWidget* parent) {
+  dialog.setParent(parent, dialog.windowFlags());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+QtDialogs::QtDialogs()
+    : m_save(std::make_unique<QFileDialog>()), m_open(std::make_unique<QFileDialog>()) {
+  m_save->setOption(QFileDialog::DontUseNativeDialog);
+  m_save->setAcceptMode(QFileDialog::AcceptSave);
+  m_save->setFileMode(QFileDialog::AnyFile);
+  m_save->setNameFilters(saveFilters);
+  m_save->setDefaultSuffix(QStringLiteral("xls"));
+  // A name typed without an extension takes the extension of the chosen filter.
+  QObject::connect(m_save.get(), &QFileDialog::filterSelected, m_save.get(),
+                   [dialog = m_save.get()](const QString& filter) {
+                     dialog->setDefaultSuffix(filterExtension(filter));
+                   });
+
+  m_open->setOption(QFileDialog::DontUseNativeDialog);
+  m_open->setAcceptMode(QFileDialog::AcceptOpen);
+  m_open->setFileMode(QFileDialog::AnyFile);
+  m_open->setNameFilters(openFilters);
+}
+
+QtDialogs::~QtDialogs() {
+  // The dialogs may have been parented to a window that is already gone.
+  m_save->setParent(nullptr);
+  m_open->setParent(nullptr);
+}
+
+std::optional<QString> QtDialogs::chooseSaveFile(QWidget* parent) {
+  m_save->selectNameFilter(saveFilters.constFirst());
+  m_save->setDefaultSuffix(QStringLiteral("xls"));
+  m_save->selectFile(QString());
+  auto chosen = runFileDialog(*m_save, parent);
+  m_save->setParent(nullptr);
+  return chosen;
+}
+
+std::optional<QString> QtDialogs::chooseOpenFile(QWidget* parent) {
+  m_open->selectNameFilter(openFilters.constFirst());
+  m_open->selectFile(m_lastOpened);
+  auto chosen = runFileDialog(*m_open, parent);
+  m_open->setParent(nullptr);
+  if (chosen) m_lastOpened = *chosen;
+  return chosen;
+}
+
+void QtDialogs::showMessage(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, applicationTitle, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+void QtDialogs::showError(QWidget* parent, const QString& caption, const QString& text) {
+  QMessageBox::critical(parent, caption, text);
+}
+
+bool QtDialogs::askYesNo(QWidget* parent, const QString& text) {
+  return QMessageBox::question(parent, QStringLiteral("Confirm"), text,
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool QtDialogs::openDocument(const QString& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+QFileDialog& QtDialogs::SaveDialog2() { return *m_save; }
+QFileDialog& QtDialogs::OpenDialog1() { return *m_open; }
+
+}  // namespace ostrel

@@ -1,0 +1,117 @@
+#include "TFrmTest.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QTimer>
+
+#include "ClickPanel.h"
+#include "DisplayMirror.h"
+#include "QtDialogs.h"
+#include "ReadingsGrid.h"
+#include "ReadingsGridModel.h"
+#include "ScrollContent.h"
+#include "app/AppState.h"
+#include "decode/DecimalSeparator.h"
+
+namespace ostrel {
+
+TFrmTest::TFrmTest(AppState& state, std::unique_ptr<Dialogs> dialogs, QWidget* parent)
+    : QMainWindow(parent),
+      m_state(state),
+      m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()),
+      m_rules(cds1, state.recording, m_controls),
+      m_limitMenu(state.recording) {
+  setObjectName(QStringLiteral("FrmTest"));
+  buildWindow();
+  connectRecordingControls();
+  FormCreate();
+  SampInterTime->start();
+}
+
+TFrmTest::~TFrmTest() {
+  // The grid's model observes cds1, a member that goes before the window's children do.
+  DBGrid1->setModel(nullptr);
+  delete m_gridModel;
+}
+
+void TFrmTest::FormCreate() {
+  m_state.AppDirectory = (QCoreApplication::applicationDirPath() + u'/').toStdString();
+
+  m_state.DecimalSeparatorText = decimalSeparatorFromLocale();
+  m_decoder =
+      std::make_unique<FrameDecoder>(m_display, m_state.reading, m_state.DecimalSeparatorText);
+  m_decoder->setTimer2RestartHook([this] {
+    if (m_onTimer2Restart) m_onTimer2Restart();
+  });
+  m_decoder->setRecordHook([this](int mode) {
+    const ReadingTexts& r = m_state.reading;
+    m_rules.INDataToTable(mode, {r.CurrentValue, r.UnitText, r.VRangeText, r.IRangeText});
+    if (m_onRecord) m_onRecord(mode);
+  });
+
+  m_limitItems[m_limitMenu.checkedIndex()]->setChecked(true);
+
+  m_gridModel = new ReadingsGridModel(cds1, this);
+  DBGrid1->setModel(m_gridModel);
+
+  RepeatSet->setChecked(true);
+  setWindowTitle(QStringLiteral("Ostrel 1.00"));
+}
+
+FrameDecoder::Outcome TFrmTest::ShowData860(std::string_view meterFrame) {
+  const FrameDecoder::Outcome outcome = m_decoder->ShowData860(meterFrame);
+  Panel4->refresh();
+  return outcome;
+}
+
+void TFrmTest::setTimer2RestartHook(std::function<void()> hook) {
+  m_onTimer2Restart = std::move(hook);
+}
+
+void TFrmTest::refreshMirror() { Panel4->refresh(); }
+
+QString TFrmTest::connectCaption() const { return Panel2->caption(); }
+
+void TFrmTest::setConnectCaption(const QString& caption) { Panel2->setCaption(caption); }
+
+void TFrmTest::setChart(QWidget* chart) {
+  chart->setParent(m_content);
+  chart->setGeometry(Chtshow->geometry());
+  chart->show();
+  delete Chtshow;
+  Chtshow = chart;
+  m_content->fitToChildren();
+}
+
+QWidget* TFrmTest::scrollContent() const { return m_content; }
+
+QWidget* TFrmTest::clientViewport() const { return m_scroll->viewport(); }
+
+void TFrmTest::Panel2Click() {
+  if (m_onConnect) m_onConnect();
+}
+
+void TFrmTest::Panel3Click() { QCoreApplication::quit(); }
+
+void TFrmTest::SetFeatureClick() {
+  if (m_onSetFeature) m_onSetFeature();
+}
+
+void TFrmTest::MajPrintClick() {
+  if (m_onPrint) m_onPrint();
+}
+
+void TFrmTest::HELP1Click() {
+  const QString helpFile =
+      QString::fromStdString(m_state.AppDirectory) + QStringLiteral("kv740.hlp");
+  const QFileInfo info(helpFile);
+  if (info.isFile() && info.isReadable() && m_dialogs->openDocument(helpFile)) return;
+  m_dialogs->showError(this, QStringLiteral("Help"),
+                       QStringLiteral("Cannot open the help file %1.").arg(helpFile));
+}
+
+}  // namespace ostrel

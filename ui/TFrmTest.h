@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "Dialogs.h"
+#include "LinkControls.h"
+#include "decode/DisplayModel.h"
+#include "decode/FrameDecoder.h"
+#include "record/ReadingsTable.h"
+#include "record/RecordLimitMenu.h"
+#include "record/RecordingRules.h"
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+class QTimer;
+class QToolButton;
+
+namespace ostrel {
+
+struct AppState;
+class ClickPanel;
+class DisplayMirror;
+class ReadingsGrid;
+class ReadingsGridModel;
+class ScrollContent;
+
+// The main window FrmTest. Owns the display model, the frame decoder, the readings table
+// cds1 with its recording rules, the hidden link controls and every control of the window;
+// reads and writes the program-wide state it is given, which must outlive it. Each
+// control's objectName is its name (Panel2, RepeatSet, DBGrid1, ...). Main thread only.
+class TFrmTest : public QMainWindow {
+ public:
+  // dialogs: the modal questions and file choices; nullptr for the real ones.
+  explicit TFrmTest(AppState& state, std::unique_ptr<Dialogs> dialogs = nullptr,
+                    QWidget* parent = nullptr);
+  ~TFrmTest() override;
+
+  [[nodiscard]] DisplayModel& display() { return m_display; }
+  [[nodiscard]] ReadingsTable& table() { return cds1; }
+  [[nodiscard]] LinkControls& link() { return m_link; }
+  [[nodiscard]] AppState& state() { return m_state; }
+
+  // The frame path's entry: decodes one meter frame into the mirror and the reading texts,
+  // offers the reading for recording and repaints the mirror. Returns at once (no pause).
+  FrameDecoder::Outcome ShowData860(std::string_view meterFrame);
+  // Run at the start of every frame, dropped or not (the link restarts Timer2 there).
+  void setTimer2RestartHook(std::function<void()> hook);
+  // Run with mode 1 after the reading of a decoded frame that shows a main digit was offered
+  // to the recording rules (whether recorded or not); the reading is in state().reading.
+  void setRecordHook(std::function<void(int mode)> hook) { m_onRecord = std::move(hook); }
+
+  // Repaints the mirror if the display model changed.
+  void refreshMirror();
+
+  // Hooks the program connects. Each runs on the main thread from its control's click.
+  void setPrintHandler(std::function<void()> handler) { m_onPrint = std::move(handler); }
+  void setConnectHandler(std::function<void()> handler) { m_onConnect = std::move(handler); }
+  void setSetFeatureHandler(std::function<void()> handler) { m_onSetFeature = std::move(handler); }
+
+  // Panel2's caption ("Connect" or "Disconnect").
+  [[nodiscard]] QString connectCaption() const;
+  void setConnectCaption(const QString& caption);
+
+  // Puts the trend chart in the place of the Chtshow placeholder (same geometry); the
+  // window's scrolled content takes ownership.
+  void setChart(QWidget* chart);
+  // The parent of every top-level control, in whose coordinates they are placed.
+  [[nodiscard]] QWidget* scrollContent() const;
+  // The visible part of the client area (the scroll area's viewport).
+  [[nodiscard]] QWidget* clientViewport() const;
+
+  // Handlers, named after their control and event.
+  void Panel2Click();
+  void Panel3Click();
+  void SetFeatureClick();
+  void MajPrintClick();
+  void HELP1Click();
+  void ClearRClick();
+  void Save_asClick();
+  void OpenClick();
+  void RecordSITimeChange();
+  void SampInterTimeTimer();
+  void set1kClick();
+  void set5kClick();
+  void set10kClick();
+  void set50kClick();
+  void set100kClick();
+  void setlimitClick();
+
+ private:
+  void FormCreate();
+  void buildWindow();
+  void buildToolbar(QWidget* panel);
+  void buildMenu();
+  void chooseRecordLimit(std::size_t entry);
+  void connectRecordingControls();
+
+  AppState& m_state;
+  std::unique_ptr<Dialogs> m_dialogs;
+  DisplayModel m_display;
+  LinkControls m_link;
+  ReadingsTable cds1;
+  RecordingControls m_controls;
+  RecordingRules m_rules;
+  RecordLimitMenu m_limitMenu;
+  std::unique_ptr<FrameDecoder> m_decoder;  // created in FormCreate with the separator
+  std::function<void()> m_onTimer2Restart;
+  std::function<void(int)> m_onRecord;
+
+  std::function<void()> m_onPrint;
+  std::function<void()> m_onConnect;
+  std::function<void()> m_onSetFeature;
+
+  QScrollArea* m_scroll = nullptr;
+  ScrollContent* m_content = nullptr;
+  ClickPanel* Panel2 = nullptr;
+  ClickPanel* Panel3 = nullptr;
+  DisplayMirror* Panel4 = nullptr;
+  QWidget* Panel7 = nullptr;
+  QCheckBox* RepeatSet = nullptr;
+  QCheckBox* RecordSI = nullptr;
+  QLineEdit* RecordSITime = nullptr;
+  QToolButton* SpeedButton2 = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QToolButton* SpeedButton3 = nullptr;
+  QToolButton* MajPrint = nullptr;
+  ReadingsGrid* DBGrid1 = nullptr;
+  ReadingsGridModel* m_gridModel = nullptr;
+  QWidget* Chtshow = nullptr;
+  QPushButton* SetFeature = nullptr;
+  std::array<QAction*, RecordLimitMenu::entries.size()> m_limitItems{};  // set1k .. setlimit
+  QAction* HELP1 = nullptr;
+  QTimer* SampInterTime = nullptr;
+};
+
+}  // namespace ostrel

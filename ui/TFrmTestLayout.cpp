@@ -1,0 +1,145 @@
+// Construction of the main window's controls at their fixed places.
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QToolButton>
+
+#include "ButtonPictures.h"
+#include "ClickPanel.h"
+#include "DisplayMirror.h"
+#include "MainWindowLayout.h"
+#include "ReadingsGrid.h"
+#include "ScrollContent.h"
+#include "TFrmTest.h"
+#include "WindowFonts.h"
+
+namespace ostrel {
+
+namespace {
+
+template <typename W>
+W* placed(W* widget, const char* name, const QRect& place) {
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setGeometry(place);
+  return widget;
+}
+
+QToolButton* speedButton(QWidget* parent, const char* name, const QRect& place,
+                         const QIcon& picture, const QString& hint) {
+  auto* button = placed(new QToolButton(parent), name, place);
+  button->setIcon(picture);
+  button->setIconSize(QSize(16, 16));
+  button->setToolTip(hint);
+  button->setFocusPolicy(Qt::NoFocus);
+  return button;
+}
+
+}  // namespace
+
+void TFrmTest::buildWindow() {
+  setWindowIcon(applicationIcon());
+  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+
+  m_scroll = new QScrollArea(this);
+  m_scroll->setObjectName(QStringLiteral("ClientArea"));
+  m_scroll->setFrameShape(QFrame::NoFrame);
+  m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_content = new ScrollContent;
+  m_content->setObjectName(QStringLiteral("ScrollContent"));
+
+  Panel2 = placed(new ClickPanel(QStringLiteral("Connect"), m_content), "Panel2", layout::Panel2);
+  Panel2->setClickHandler([this] { Panel2Click(); });
+  Panel3 = placed(new ClickPanel(QStringLiteral("Exit"), m_content), "Panel3", layout::Panel3);
+  Panel3->setClickHandler([this] { Panel3Click(); });
+
+  Panel4 = placed(new DisplayMirror(m_display, m_content), "Panel4", layout::Panel4);
+
+  Panel7 = placed(new BevelPanel({QColor(), Bevel::Lowered, Bevel::None, 0}, m_content), "Panel7",
+                  layout::Panel7);
+  buildToolbar(Panel7);
+
+  DBGrid1 = placed(new ReadingsGrid(m_content), "DBGrid1", layout::DBGrid1);
+
+  Chtshow = placed(new QWidget(m_content), "Chtshow", layout::Chtshow);
+
+  SetFeature = placed(new QPushButton(QStringLiteral("SetFeature"), m_content), "SetFeature",
+                      layout::SetFeature);
+  SetFeature->setFont(defaultControlFont());
+  connect(SetFeature, &QPushButton::clicked, this, [this] { SetFeatureClick(); });
+
+  m_content->fitToChildren();
+  m_scroll->setWidget(m_content);
+  setCentralWidget(m_scroll);
+  buildMenu();
+
+  HELP1 = new QAction(this);
+  HELP1->setObjectName(QStringLiteral("HELP1"));
+  HELP1->setShortcut(QKeySequence(Qt::Key_F1));
+  HELP1->setShortcutContext(Qt::WindowShortcut);
+  connect(HELP1, &QAction::triggered, this, [this] { HELP1Click(); });
+  addAction(HELP1);
+
+  SampInterTime = new QTimer(this);
+  SampInterTime->setObjectName(QStringLiteral("SampInterTime"));
+  SampInterTime->setInterval(1000);
+
+  // Fixed size: the client area below the menu bar. Code may still set another fixed size
+  // (the chart's enlarge switch changes the height); the user cannot.
+  setFixedSize(layout::clientArea.width(),
+               layout::clientArea.height() + menuBar()->sizeHint().height());
+}
+
+void TFrmTest::buildToolbar(QWidget* panel) {
+  const QFont type = arialFont(11);
+  RepeatSet =
+      placed(new QCheckBox(QStringLiteral("Repeat"), panel), "RepeatSet", layout::RepeatSet);
+  RepeatSet->setFont(type);
+  RecordSI = placed(new QCheckBox(QStringLiteral("Sampling Interval              'S"), panel),
+                    "RecordSI", layout::RecordSI);
+  RecordSI->setFont(type);
+  RecordSITime =
+      placed(new QLineEdit(QStringLiteral("10"), panel), "RecordSITime", layout::RecordSITime);
+  RecordSITime->setFont(type);
+  RecordSITime->raise();
+
+  SpeedButton2 = speedButton(panel, "SpeedButton2", layout::SpeedButton2, deletePicture(),
+                             QStringLiteral("Delete Data"));
+  SpeedButton1 = speedButton(panel, "SpeedButton1", layout::SpeedButton1, savePicture(),
+                             QStringLiteral("Save Data"));
+  SpeedButton3 = speedButton(panel, "SpeedButton3", layout::SpeedButton3, openPicture(),
+                             QStringLiteral("Open Data"));
+  MajPrint = speedButton(panel, "MajPrint", layout::MajPrint, printPicture(),
+                         QStringLiteral("Print Data"));
+  connect(MajPrint, &QToolButton::clicked, this, [this] { MajPrintClick(); });
+}
+
+void TFrmTest::buildMenu() {
+  QMenu* record = menuBar()->addMenu(QStringLiteral("Record"));
+  record->setObjectName(QStringLiteral("Record"));
+  QMenu* recordSet = record->addMenu(QStringLiteral(" RecordSet"));
+  recordSet->setObjectName(QStringLiteral("RecordSet"));
+  // Captions carry no '&': no item gets a mnemonic, and none has a shortcut key.
+  using Handler = void (TFrmTest::*)();
+  constexpr std::array<Handler, RecordLimitMenu::entries.size()> handlers = {
+      &TFrmTest::set1kClick,  &TFrmTest::set5kClick,   &TFrmTest::set10kClick,
+      &TFrmTest::set50kClick, &TFrmTest::set100kClick, &TFrmTest::setlimitClick};
+  for (std::size_t i = 0; i < handlers.size(); ++i) {
+    const RecordLimitMenu::Entry& entry = RecordLimitMenu::entries[i];
+    QAction* action = recordSet->addAction(
+        QString::fromLatin1(entry.caption.data(), static_cast<qsizetype>(entry.caption.size())));
+    action->setObjectName(
+        QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size())));
+    action->setCheckable(true);
+    connect(action, &QAction::triggered, this,
+            [this, handler = handlers[i]] { (this->*handler)(); });
+    m_limitItems[i] = action;
+  }
+}
+
+}  // namespace ostrel

@@ -1,0 +1,62 @@
+// The recording controls of the main window: Repeat, the sampling interval with its edit
+// and timer, Delete Data and the record-limit menu.
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include "KeyPressFilter.h"
+#include "QtDialogs.h"
+#include "TFrmTest.h"
+
+namespace ostrel {
+
+void TFrmTest::connectRecordingControls() {
+  connect(RepeatSet, &QCheckBox::toggled, this, [this](bool on) { m_controls.RepeatSet = on; });
+  connect(RecordSI, &QCheckBox::toggled, this, [this](bool on) { m_controls.RecordSI = on; });
+  m_controls.RepeatSet = RepeatSet->isChecked();
+  m_controls.RecordSI = RecordSI->isChecked();
+  // The start text is in place before the handler is connected: it does not run for it.
+  m_controls.RecordSITime = RecordSITime->text().toStdString();
+  connect(RecordSITime, &QLineEdit::textChanged, this, [this] { RecordSITimeChange(); });
+  RecordSITime->installEventFilter(new KeyPressFilter(
+      [](char& key) { RecordingRules::RecordSITimeKeyPress(key); }, RecordSITime));
+
+  connect(SampInterTime, &QTimer::timeout, this, [this] { SampInterTimeTimer(); });
+  connect(SpeedButton2, &QToolButton::clicked, this, [this] { ClearRClick(); });
+  connect(SpeedButton1, &QToolButton::clicked, this, [this] { Save_asClick(); });
+  connect(SpeedButton3, &QToolButton::clicked, this, [this] { OpenClick(); });
+}
+
+void TFrmTest::RecordSITimeChange() {
+  m_controls.RecordSITime = RecordSITime->text().toStdString();
+  if (auto error = m_rules.RecordSITimeChange(m_controls.RecordSITime)) {
+    m_dialogs->showError(this, applicationTitle, QString::fromStdString(*error));
+  }
+}
+
+void TFrmTest::SampInterTimeTimer() { m_rules.SampInterTimeTimer(); }
+
+void TFrmTest::ClearRClick() {
+  m_rules.ClearRClick([this](std::string_view question) {
+    return m_dialogs->askYesNo(
+        this, QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size())));
+  });
+}
+
+void TFrmTest::chooseRecordLimit(std::size_t entry) {
+  m_limitMenu.choose(entry);
+  for (std::size_t i = 0; i < m_limitItems.size(); ++i) {
+    m_limitItems[i]->setChecked(m_limitMenu.isChecked(i));
+  }
+}
+
+void TFrmTest::set1kClick() { chooseRecordLimit(0); }
+void TFrmTest::set5kClick() { chooseRecordLimit(1); }
+void TFrmTest::set10kClick() { chooseRecordLimit(2); }
+void TFrmTest::set50kClick() { chooseRecordLimit(3); }
+void TFrmTest::set100kClick() { chooseRecordLimit(4); }
+void TFrmTest::setlimitClick() { chooseRecordLimit(5); }
+
+}  // namespace ostrel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ui/report/ReportDataSet.h"
+
+namespace ostrel {
+
+class ReadingsTable;
+
+// The readings table as the report's data set: each field's display text as the grid
+// shows it (No in decimal, Time in the locale's long time format, the texts converted
+// from GBK), and the grid's detach switch. The table must outlive the adapter. Main
+// thread only.
+class ReadingsTableDataSet : public ReportDataSet {
+ public:
+  explicit ReadingsTableDataSet(ReadingsTable& cds1) : m_cds1(cds1) {}
+
+  // The table's record count (at most INT_MAX).
+  [[nodiscard]] int rowCount() const override;
+  // Empty for an empty field, and for a row the table no longer holds (it was cleared
+  // or replaced while a report of it was open).
+  [[nodiscard]] QString cell(int row, int column) const override;
+  void DisableControls() override;
+  void EnableControls() override;
+
+ private:
+  ReadingsTable& m_cds1;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,180 @@
+#include "ui/report/ReportExport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextStream>
+#include <algorithm>
+
+#include "ui/report/ReportGeometry.h"
+#include "ui/report/ReportPainter.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr double textMmPerCharacter = 2.0;
+
+QString mm(double value) { return QString::number(value, 'f', 2) + QStringLiteral("mm"); }
+
+QString htmlElement(const ReportElement& e) {
+  const QRectF r = e.paperRectMm();
+  QString style =
+      QStringLiteral("left:%1;top:%2;font-size:%3pt;color:%4")
+          .arg(mm(r.left()), mm(r.top()), QString::number(e.font.pointSize), e.color.name());
+  if (e.font.bold) style += QStringLiteral(";font-weight:bold");
+  if (e.font.underline) style += QStringLiteral(";text-decoration:underline");
+  if (!e.autoSize) {
+    style +=
+        QStringLiteral(";width:%1;height:%2;text-align:center").arg(mm(r.width()), mm(r.height()));
+  }
+  return QStringLiteral("<div class=\"e\" style=\"%1\">%2</div>\n")
+      .arg(style, e.text.toHtmlEscaped());
+}
+
+// The elements of one band row (same band, same band top) as one line of text.
+QString textLine(std::vector<const ReportElement*> elements) {
+  std::sort(elements.begin(), elements.end(), [](const ReportElement* a, const ReportElement* b) {
+    return a->paperRectMm().left() < b->paperRectMm().left();
+  });
+  QString line;
+  for (const ReportElement* e : elements) {
+    const QRectF r = e->boxMm;
+    qsizetype column = qRound((e->autoSize ? r.left() : r.center().x()) / textMmPerCharacter);
+    if (!e->autoSize) column -= e->text.size() / 2;
+    if (!line.isEmpty()) column = std::max(column, line.size() + 1);
+    if (line.size() < column) line += QString(column - line.size(), QLatin1Char(' '));
+    line += e->text;
+  }
+  while (line.endsWith(QLatin1Char(' '))) line.chop(1);
+  return line;
+}
+
+ReportFileResult failure(const QFile& file) { return {false, file.errorString()}; }
+
+}  // namespace
+
+std::optional<ReportFormat> reportFormatForFile(const QString& fileName) {
+  const QString suffix = QFileInfo(fileName).suffix().toLower();
+  if (suffix == QLatin1String("pdf")) return ReportFormat::Pdf;
+  if (suffix == QLatin1String("html") || suffix == QLatin1String("htm")) return ReportFormat::Html;
+  if (suffix == QLatin1String("txt")) return ReportFormat::Text;
+  if (suffix == QLatin1String("csv")) return ReportFormat::Csv;
+  return std::nullopt;
+}
+
+QString csvField(const QString& text) {
+  const bool needsQuotes = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
+                           text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+  if (!needsQuotes) return text;
+  QString quoted = text;
+  quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+void writeReportHtml(const ReportLayout& layout, QIODevice& out) {
+  QTextStream s(&out);
+  s << "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>TEST DATA "
+       "REPORT</title>\n"
+       "<style>\n"
+       "body{background:#808080;margin:0;padding:4mm 0}\n"
+       ".page{position:relative;width:210mm;height:297mm;margin:0 auto 4mm;background:#fff;"
+       "overflow:hidden;page-break-after:always}\n"
+       ".e{position:absolute;white-space:pre;background:#fff;line-height:1.15;"
+       "font-family:Arial,'Liberation Sans',sans-serif}\n"
+       "@media print{body{background:#fff;padding:0}.page{margin:0}}\n"
+       "@page{size:A4;margin:0}\n"
+       "</style>\n</head>\n<body>\n";
+  for (int number = 1; number <= layout.pageCount(); ++number) {
+    s << "<div class=\"page\">\n";
+    for (const ReportElement& e : layout.page(number)) s << htmlElement(e);
+    s << "</div>\n";
+  }
+  s << "</body>\n</html>\n";
+}
+
+void writeReportText(const ReportLayout& layout, QIODevice& out) {
+  QTextStream s(&out);
+  for (int number = 1; number <= layout.pageCount(); ++number) {
+    if (number > 1) s << "\f\n";
+    const std::vector<ReportElement> page = layout.page(number);
+    std::vector<const ReportElement*> band;
+    for (std::size_t i = 0; i < page.size(); ++i) {
+      band.push_back(&page[i]);
+      const bool bandEnds = i + 1 == page.size() || page[i + 1].band != page[i].band ||
+                            page[i + 1].bandTopMm != page[i].bandTopMm;
+      if (!bandEnds) continue;
+      if (page[i].band == ReportBand::PageFooter) s << "\n";
+      s << textLine(band) << "\n";
+      band.clear();
+    }
+  }
+}
+
+void writeReportCsv(const ReportLayout& layout, QIODevice& out) {
+  QTextStream s(&out);
+  const auto writeLine = [&s](auto cellText) {
+    for (int c = 0; c < ReportRows::columnCount; ++c) {
+      if (c > 0) s << ',';
+      s << csvField(cellText(c));
+    }
+    s << "\r\n";
+  };
+  writeLine([](int c) { return ReportLayout::columnTitle(c); });
+  for (int number = 1; number <= layout.pageCount(); ++number) {
+    const PageRows rows = layout.rowsOnPage(number);
+    for (int row = rows.first; row < rows.first + rows.count; ++row) {
+      writeLine([&layout, row](int c) { return layout.rows().cell(row, c); });
+    }
+  }
+}
+
+void paintReportPages(QPainter& painter, QPagedPaintDevice& device, const ReportLayout& layout,
+                      int first, int last, bool sheetsUsed) {
+  first = std::max(first, 1);
+  last = std::min(last, layout.pageCount());
+  const double dotsPerMm = device.logicalDpiX() / 25.4;
+  for (int number = first; number <= last; ++number) {
+    if (number > first || sheetsUsed) device.newPage();
+    paintReportPage(painter, layout.page(number), dotsPerMm);
+  }
+}
+
+void writeReportPdf(const ReportLayout& layout, QIODevice& out) {
+  QPdfWriter pdf(&out);
+  pdf.setTitle(QStringLiteral("TEST DATA REPORT"));
+  pdf.setResolution(600);
+  pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(),
+                                QPageLayout::Millimeter));
+  QPainter painter(&pdf);
+  paintReportPages(painter, pdf, layout, 1, layout.pageCount());
+}
+
+ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
+                              const QString& fileName) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return failure(file);
+  switch (format) {
+    case ReportFormat::Pdf:
+      writeReportPdf(layout, file);
+      break;
+    case ReportFormat::Html:
+      writeReportHtml(layout, file);
+      break;
+    case ReportFormat::Text:
+      writeReportText(layout, file);
+      break;
+    case ReportFormat::Csv:
+      writeReportCsv(layout, file);
+      break;
+  }
+  if (!file.flush() || file.error() != QFileDevice::NoError) return failure(file);
+  file.close();
+  if (file.error() != QFileDevice::NoError) return failure(file);
+  return {};
+}
+
+}  // namespace ostrel

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "ui/report/ReportLayout.h"
+
+class QIODevice;
+class QPagedPaintDevice;
+class QPainter;
+
+namespace ostrel {
+
+// The report's own file (PDF) and the three export formats.
+enum class ReportFormat { Pdf, Html, Text, Csv };
+
+struct ReportFileResult {
+  bool ok = true;
+  QString message;  // why writing failed, as the system words it; empty when ok
+};
+
+// The format a file name asks for by its extension (.pdf, .html or .htm, .txt, .csv, any
+// letter case); nullopt for any other name.
+std::optional<ReportFormat> reportFormatForFile(const QString& fileName);
+
+// Writes every page of the report to fileName (created or replaced), page by page.
+// Fails with the system's reason when the file cannot be opened or written.
+// Pdf needs a QGuiApplication (fonts); the text formats do not.
+ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
+                              const QString& fileName);
+
+// Writers on an open device, UTF-8, streaming one page at a time:
+// - HTML: one A4 sheet per page, every element at its place in millimetres, texts escaped;
+// - text: one line per band, elements at their places on a grid of 2 mm per character,
+//   pages parted by a form feed line;
+// - CSV: the column titles, then one line per record; separator ","; a field holding a
+//   comma, a double quote or a line break is quoted (RFC 4180); lines end in CR LF.
+void writeReportHtml(const ReportLayout& layout, QIODevice& out);
+void writeReportText(const ReportLayout& layout, QIODevice& out);
+void writeReportCsv(const ReportLayout& layout, QIODevice& out);
+void writeReportPdf(const ReportLayout& layout, QIODevice& out);
+
+// Paints pages first..last (1-based, inclusive) with a painter active on a paged device
+// whose painting origin is the paper's top left corner (full page, no device margins),
+// one sheet per page; the first of them goes on a new sheet when sheetsUsed is true.
+void paintReportPages(QPainter& painter, QPagedPaintDevice& device, const ReportLayout& layout,
+                      int first, int last, bool sheetsUsed = false);
+
+// One CSV field: unchanged unless it holds ',', '"', CR or LF, then quoted with inner
+// quotes doubled.
+QString csvField(const QString& text);
+
+}  // namespace ostrel

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QColor>
+#include <QRectF>
+#include <QString>
+#include <vector>
+
+#include "ui/report/ReportRows.h"
+
+namespace ostrel {
+
+enum class ReportBand { PageHeader, ColumnHeader, Detail, PageFooter };
+
+struct ReportFont {
+  QString family = QStringLiteral("Arial");
+  double pointSize = 10.0;
+  bool bold = false;
+  bool underline = false;
+
+  bool operator==(const ReportFont&) const = default;
+};
+
+// One printed element of a page. boxMm is measured from the left margin and from the top
+// of its band. An auto-sized element starts at the box's top left and grows to the right
+// (its box reaches to the band's right edge; its height is one line of its type); the
+// title is centred in its fixed box. Background white, no frame.
+struct ReportElement {
+  QString name;
+  ReportBand band = ReportBand::Detail;
+  double bandTopMm = 0.0;  // from the top margin
+  QRectF boxMm;
+  bool autoSize = true;
+  QString text;
+  ReportFont font;
+  QColor color;
+
+  // The element's box on the paper, from the paper's top left corner, in millimetres.
+  [[nodiscard]] QRectF paperRectMm() const;
+};
+
+// What the report prints besides the records; fixed for one generation.
+struct ReportTexts {
+  QString printDate;                                   // the system's short date format
+  QString allPageCaption = QStringLiteral("Allpage");  // set by QuickRep1BeforePrint
+  QColor toolTipTextColor = QColor(0, 0, 0);           // of "The Page"
+};
+
+struct PageRows {
+  int first = 0;
+  int count = 0;
+};
+
+// The test data report laid out page by page on demand: nothing is computed for a page
+// until it is asked for, so a report of any length is ready at once. Pure computation
+// (no fonts, no paint device); reads the rows lazily. Pages are numbered from 1.
+class ReportLayout {
+ public:
+  // rowCount is frozen here: records the source gains later are not on the pages.
+  ReportLayout(const ReportRows& rows, ReportTexts texts);
+
+  [[nodiscard]] int rowCount() const { return m_rowCount; }
+  // One page per 37 records started; an empty report still has one page.
+  [[nodiscard]] int pageCount() const;
+  // The records on page number (1..pageCount()).
+  [[nodiscard]] PageRows rowsOnPage(int number) const;
+  // Every element of page number (1..pageCount()), band by band, in print order.
+  [[nodiscard]] std::vector<ReportElement> page(int number) const;
+  [[nodiscard]] const ReportTexts& texts() const { return m_texts; }
+  [[nodiscard]] const ReportRows& rows() const { return m_rows; }
+
+  [[nodiscard]] static int pageCountFor(int rowCount);
+  // Titles of the column header, in column order ("No", "Time", ... "Remark").
+  [[nodiscard]] static QString columnTitle(int column);
+
+ private:
+  void addPageHeader(std::vector<ReportElement>& out) const;
+  void addColumnHeader(std::vector<ReportElement>& out) const;
+  void addDetail(std::vector<ReportElement>& out, int row, double bandTopMm) const;
+  void addPageFooter(std::vector<ReportElement>& out, int number) const;
+
+  const ReportRows& m_rows;
+  ReportTexts m_texts;
+  int m_rowCount;
+};
+
+}  // namespace ostrel
