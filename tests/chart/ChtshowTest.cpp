@@ -8,6 +8,7 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -61,6 +62,7 @@ class ChtshowTest : public QObject {
   void nonNumericValuesAreLeftOut();
   void savesTheChartAsABitmap();
   void savingIntoAMissingFolderShowsOnlyTheError();
+  void destroyingTheChartFreesEverySeries();
 
  private:
   template <typename W>
@@ -388,6 +390,16 @@ void ChtshowTest::savingIntoAMissingFolderShowsOnlyTheError() {
       m_errors.front().contains(home.path() + QStringLiteral("/TestGraph/2406151430page1.bmp")),
       qPrintable(m_errors.front()));
   QVERIFY(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+// The area series does not own its upper line; the chart must free it too.
+void ChtshowTest::destroyingTheChartFreesEverySeries() {
+  const QPointer<QLineSeries> upper = qobject_cast<QAreaSeries*>(series(0))->upperSeries();
+  const QPointer<QAbstractSeries> line = series(1);
+  QVERIFY(upper && line);
+  m_chart.reset();
+  QVERIFY(upper.isNull());
+  QVERIFY(line.isNull());
 }
 
 }  // namespace ostrel

@@ -117,7 +117,8 @@ void Chtshow::buildChart() {
   m_chart->setPlotAreaBackgroundPen(QPen(kSilver));
   m_chart->setPlotAreaBackgroundVisible(true);
 
-  m_areaPoints = new QLineSeries;
+  // An area series does not own its upper line: the chart does, as its child.
+  m_areaPoints = new QLineSeries(m_chart);
   auto* series2 = new QAreaSeries(m_areaPoints);
   series2->setObjectName(QStringLiteral("Series2"));
   series2->setBrush(QColor(255, 255, 128));

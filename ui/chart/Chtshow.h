@@ -109,7 +109,7 @@ class Chtshow final : public QFrame {
   ChartToolStrip m_strip;
   QChartView* m_view = nullptr;
   QChart* m_chart = nullptr;                // owned by m_view
-  QLineSeries* m_areaPoints = nullptr;      // upper line of Series2, owned by it
+  QLineSeries* m_areaPoints = nullptr;      // upper line of Series2, owned by m_chart
   QLineSeries* m_Series1 = nullptr;         // owned by m_chart
   QValueAxis* m_bottomAxis = nullptr;       // owned by m_chart
   QGraphicsRectItem* m_leftWall = nullptr;  // owned by m_chart

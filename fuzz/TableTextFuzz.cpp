@@ -1,0 +1,52 @@
+// Fuzz target: a tab-separated text file loaded into a table that already holds records
+// (LoadTableFromFile with EmptyFirst cleared, as "Open Data" does).
+//
+// Checked after every load: the records the table held are unchanged (a text file only
+// appends); a load appends at most one record per line after the first; success gives no
+// message, failure exactly "Failed to Load File!"; every record is well formed.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "TableFuzzSupport.h"
+#include "record/TableFiles.h"
+
+namespace {
+
+// Lines as the loader counts them: ended by CR, LF or CR LF; no empty last line.
+std::size_t lineCount(const std::uint8_t* data, std::size_t size) {
+  std::size_t lines = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == '\n' || data[i] == '\r') {
+      ++lines;
+      if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') ++i;
+    } else if (i + 1 == size) {
+      ++lines;
+    }
+  }
+  return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace ostrel;
+  using fuzz::require;
+
+  ReadingsTable table;
+  fuzz::fillWithTwoReadings(table);
+  const auto before = fuzz::snapshot(table);
+
+  const FileResult result =
+      LoadTableFromFile(fuzz::writeScratchFile(data, size, ".txt"), table, false);
+
+  require(result.message == (result.ok ? "" : loadFailedMessage));
+  if (size == 0) require(!result.ok);
+  const auto after = fuzz::snapshot(table);
+  require(after.size() >= before.size());
+  require(std::equal(before.begin(), before.end(), after.begin()));
+  const std::size_t lines = lineCount(data, size);
+  require(after.size() - before.size() <= (lines > 0 ? lines - 1 : 0));
+  fuzz::requireWellFormed(table);
+  return 0;
+}
