@@ -13,5 +13,9 @@ export QT_QPA_PLATFORM=offscreen
 
 # The link's read threads under ThreadSanitizer, in a build folder of their own.
 tools/test-link-tsan.sh
+# The library tests under AddressSanitizer (leaks on) and UndefinedBehaviorSanitizer.
+tools/test-sanitizers.sh
+# Each fuzz target for a minute (libFuzzer, clang), failing on any crash or broken invariant.
+tools/fuzz.sh 60
 
 ctest --test-dir "$build" --output-on-failure --timeout 600 -j 2
