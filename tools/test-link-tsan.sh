@@ -8,6 +8,6 @@ build=${OSTREL_TSAN_BUILD_DIR:-build-tsan}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON \
   -DOSTREL_SANITIZE=thread -DOSTREL_BUILD_UI=OFF -DOSTREL_BUILD_BENCH=OFF
 cmake --build "$build" --target link_tests
-export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
+export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 suppressions=$PWD/tools/tsan.supp ${TSAN_OPTIONS:-}"
 export QT_QPA_PLATFORM=offscreen
 "$build/tests/link/link_tests"
