@@ -122,7 +122,12 @@ void ConnectionControl::HidCtlDeviceChange(THidDeviceController& Sender) {
   clearDeviceList();
   Sender.EnumerateDevices();
   for (std::size_t i = 0; i < m_link.DevListBox.size(); ++i) {
-    if (m_link.DevListBox[i] == cableEntryText) m_link.DevListBoxItemIndex = static_cast<int>(i);
+    const std::string& text = m_link.DevListBox[i];
+    THidDevice* device = m_entryDevices[i].get();
+    const bool cable = m_callbacks.isCable
+                           ? device != nullptr && m_callbacks.isCable(*device, text)
+                           : text == cableEntryText;
+    if (cable) m_link.DevListBoxItemIndex = static_cast<int>(i);
   }
 }
 

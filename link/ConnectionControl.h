@@ -55,6 +55,8 @@ class ConnectionControl {
     std::function<void(const std::string& message)> showInfo;
     // A line was appended to the history list.
     std::function<void(const std::string& line)> historyLine;
+    // Whether a listed device is the cable to select; empty: its entry text is "USB to Serial".
+    std::function<bool(THidDevice& device, const std::string& entryText)> isCable;
   };
 
   static constexpr std::chrono::milliseconds timer2Interval{1000};
