@@ -3,6 +3,8 @@
 #include <QScreen>
 
 #include "app/AppState.h"
+#include "app/ProgramHid.h"
+#include "app/WindowLink.h"
 #include "ui/ButtonPictures.h"
 #include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"
@@ -16,6 +18,8 @@ int main(int argc, char** argv) {
 
   ostrel::TFrmTest FrmTest(state);
   ostrel::ReportAndChart reportAndChart(FrmTest, state);
+  const std::unique_ptr<ostrel::ProgramHid> hid = ostrel::makeProgramHid();
+  ostrel::WindowLink link(FrmTest, hid->platform(), hid->captionSuffix());
   FrmTest.adjustSize();
   if (const QScreen* screen = FrmTest.screen()) {
     QRect frame = FrmTest.frameGeometry();

@@ -13,6 +13,7 @@ std::chrono::milliseconds HidReadHandOff::deliver(HidHandOffItem item) {
   m_taken = false;
   m_done = false;
   m_pause = std::chrono::milliseconds{0};
+  m_changed.notify_all();  // a stopAndDrain() already waiting serves it
   lock.unlock();
   postToMainThread();
   lock.lock();

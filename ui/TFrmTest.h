@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "Dialogs.h"
-#include "LinkControls.h"
+#include "link/LinkControls.h"
 #include "decode/DisplayModel.h"
 #include "decode/FrameDecoder.h"
 #include "record/ReadingsTable.h"

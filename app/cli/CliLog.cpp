@@ -1,12 +1,247 @@
+// ostrel-cli log: records readings from the cable without a window, with the window's decoding,
+// admission rules and link supervision, writing each admitted record to the file at once.
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <unistd.h>
 
 #include "CliCommands.h"
+#include "app/AppState.h"
+#include "decode/DecimalSeparator.h"
+#include "decode/DisplayModel.h"
+#include "decode/FrameDecoder.h"
+#include "link/ConnectionControl.h"
+#include "link/LinuxHidPlatform.h"
+#include "link/THidDevice.h"
+#include "link/THidDeviceController.h"
+#include "record/ReadingsTable.h"
+#include "record/RecordingRules.h"
+#include "record/TableFiles.h"
+#include "record/TimeText.h"
+#include "sim/hid/SimHidPlatform.h"
+#include "sim/meter/VirtualMeter.h"
 
 namespace ostrel::cli {
 
-int runLog(const std::vector<std::string>& /*args*/) {
-  std::fputs("ostrel-cli log: not available in this build\n", stderr);
-  return 2;
+namespace {
+
+constexpr const char* logUsage =
+    "usage: ostrel-cli log [--demo | --device PATH] --out FILE [--limit N] [--interval S] "
+    "[--no-repeat]\n";
+
+struct LogOptions {
+  bool demo = false;
+  std::string devicePath;
+  std::string outFile;
+  std::optional<std::int32_t> limit;
+  std::optional<std::string> interval;
+  bool noRepeat = false;
+};
+
+bool parsePositive(const std::string& text, std::int32_t& value) {
+  try {
+    std::size_t used = 0;
+    const long parsed = std::stol(text, &used);
+    if (used != text.size() || parsed < 1 || parsed > INT32_MAX) return false;
+    value = static_cast<std::int32_t>(parsed);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+std::optional<LogOptions> parseOptions(const std::vector<std::string>& args) {
+  LogOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (arg == "--demo") {
+      options.demo = true;
+    } else if (arg == "--no-repeat") {
+      options.noRepeat = true;
+    } else if (arg == "--device" && hasValue) {
+      options.devicePath = args[++i];
+    } else if (arg == "--out" && hasValue) {
+      options.outFile = args[++i];
+    } else if (arg == "--limit" && hasValue) {
+      std::int32_t limit = 0;
+      if (!parsePositive(args[++i], limit)) return std::nullopt;
+      options.limit = limit;
+    } else if (arg == "--interval" && hasValue) {
+      std::int32_t seconds = 0;
+      if (!parsePositive(args[++i], seconds)) return std::nullopt;
+      options.interval = std::to_string(seconds);
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (options.outFile.empty() || (options.demo && !options.devicePath.empty())) return std::nullopt;
+  return options;
+}
+
+// The "Save Data" text file, written as records come: the header at once, then one flushed
+// CRLF line per record.
+class RecordFile {
+ public:
+  RecordFile() = default;
+  ~RecordFile() {
+    if (m_file != nullptr) std::fclose(m_file);
+  }
+  RecordFile(const RecordFile&) = delete;
+  RecordFile& operator=(const RecordFile&) = delete;
+
+  // Creates (or empties) the file and writes the header; false with errno set on failure.
+  bool create(const std::string& name) {
+    m_file = std::fopen(name.c_str(), "wb");
+    if (m_file == nullptr) return false;
+    const ReadingsTable empty;
+    const std::string header = writeTextTable(empty, LongTimeFormat::fromEnvironment());
+    m_headerLength = header.size();
+    return write(header);
+  }
+
+  bool writeRecord(const RecordFields& record) {
+    ReadingsTable one;
+    one.append(record);
+    const std::string text = writeTextTable(one, LongTimeFormat::fromEnvironment());
+    return write(std::string_view(text).substr(m_headerLength));
+  }
+
+ private:
+  bool write(std::string_view bytes) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size() &&
+           std::fflush(m_file) == 0;
+  }
+
+  std::FILE* m_file = nullptr;
+  std::size_t m_headerLength = 0;
+};
+
+int g_signalPipe[2] = {-1, -1};  // written by the signal handler only
+
+void onStopSignal(int /*signal*/) {
+  const char byte = 1;
+  [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void printHistory(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+
+}  // namespace
+
+int runLog(const std::vector<std::string>& args) {
+  const std::optional<LogOptions> options = parseOptions(args);
+  if (!options) {
+    std::fputs(logUsage, stderr);
+    return 2;
+  }
+  int argc = 1;
+  char name[] = "ostrel-cli";
+  char* argv[] = {name, nullptr};
+  const QCoreApplication app(argc, argv);
+
+  std::unique_ptr<HidPlatform> platform;
+  std::unique_ptr<sim::VirtualMeter> meter;
+  if (options->demo) {
+    auto sim = std::make_unique<SimHidPlatform>();
+    meter = std::make_unique<sim::VirtualMeter>(*sim);
+    platform = std::move(sim);
+  } else {
+    platform = std::make_unique<LinuxHidPlatform>();
+  }
+
+  RecordFile file;
+  AppState state;
+  state.DecimalSeparatorText = decimalSeparatorFromLocale();
+  DisplayModel display;
+  FrameDecoder decoder(display, state.reading, state.DecimalSeparatorText);
+  ReadingsTable cds1;
+  RecordingControls controls;
+  controls.RepeatSet = !options->noRepeat;
+  if (options->interval) {
+    controls.RecordSI = true;
+    controls.RecordSITime = *options->interval;
+  }
+  if (options->limit) state.recording.RecordLimit = *options->limit;
+  RecordingRules rules(cds1, state.recording, controls);
+
+  int status = 0;
+  ConnectionControl::Callbacks callbacks;
+  callbacks.showFrame = [&decoder](const std::string& meterFrame) {
+    return decoder.ShowData860(meterFrame) == FrameDecoder::Outcome::Decoded;
+  };
+  callbacks.historyLine = printHistory;
+  callbacks.showInfo = printHistory;
+  if (!options->devicePath.empty()) {
+    callbacks.isCable = [path = options->devicePath](THidDevice& device, const std::string&) {
+      return device.PnPInfo().DevicePath == path;
+    };
+  }
+  THidDeviceController controller(*platform);
+  LinkControls link;
+  ConnectionControl connection(controller, link, state.assembler, callbacks);
+  decoder.setTimer2RestartHook([&connection] { connection.restartTimer2(); });
+  decoder.setRecordHook([&](int mode) {
+    const ReadingTexts& r = state.reading;
+    if (!rules.INDataToTable(mode, {r.CurrentValue, r.UnitText, r.VRangeText, r.IRangeText})) {
+      return;
+    }
+    if (!file.writeRecord(cds1.record(cds1.recordCount() - 1))) {
+      std::fprintf(stderr, "ostrel-cli log: cannot write %s: %s\n", options->outFile.c_str(),
+                   std::strerror(errno));
+      status = 1;
+      QCoreApplication::exit(status);
+    } else if (options->limit && static_cast<std::int32_t>(cds1.recordCount()) >= *options->limit) {
+      QCoreApplication::exit(0);
+    }
+  });
+
+  if (link.DevListBoxItemIndex < 0) {
+    std::fprintf(stderr, "ostrel-cli log: %s\n",
+                 options->devicePath.empty()
+                     ? "no USB to Serial cable found"
+                     : ("no HID device at " + options->devicePath).c_str());
+    return 1;
+  }
+  if (!file.create(options->outFile)) {
+    std::fprintf(stderr, "ostrel-cli log: cannot write %s: %s\n", options->outFile.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+
+  if (::pipe(g_signalPipe) != 0) {
+    std::fprintf(stderr, "ostrel-cli log: %s\n", std::strerror(errno));
+    return 1;
+  }
+  QSocketNotifier stopNotifier(g_signalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&stopNotifier, &QSocketNotifier::activated, &stopNotifier,
+                   [] { QCoreApplication::exit(0); });
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
+  QTimer sampling;
+  sampling.setInterval(1000);
+  QObject::connect(&sampling, &QTimer::timeout, &sampling, [&rules] { rules.SampInterTimeTimer(); });
+  if (controls.RecordSI) sampling.start();
+
+  connection.Panel2Click();
+  if (!link.USBConDown) return 1;  // the device could not be opened for reading
+  const int result = QCoreApplication::exec();
+  connection.shutdown();  // reading ends before the file and the devices go away
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  ::close(g_signalPipe[0]);
+  ::close(g_signalPipe[1]);
+  std::fprintf(stderr, "%zu records written to %s\n", cds1.recordCount(), options->outFile.c_str());
+  return status != 0 ? status : result;
 }
 
 }  // namespace ostrel::cli

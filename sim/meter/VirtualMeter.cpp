@@ -1,0 +1,95 @@
+#include "sim/meter/VirtualMeter.h"
+
+#include <algorithm>
+#include <thread>
+#include <utility>
+
+#include "sim/frames/ReportStream.h"
+#include "sim/meter/MeterScript.h"
+
+namespace ostrel::sim {
+
+namespace {
+
+// The bridge's line settings for 2400 baud, as its feature report (report ID first).
+constexpr std::array<std::uint8_t, 10> lineSettings2400 = {0x00, 0x60, 0x09, 0x00, 0x00,
+                                                           0x03, 0x00, 0x00, 0x00, 0x00};
+
+SimHidDeviceSpec bridgeSpec() {
+  SimHidDeviceSpec spec;
+  spec.path = "sim-hid-virtual-meter";
+  spec.attributes = {0x1A86, 0xE008, 0x0100};
+  spec.product = u"USB to Serial";
+  spec.inputReportLength = 9;
+  return spec;
+}
+
+std::vector<std::uint8_t> reportBytes(const InputReport& report) {
+  std::vector<std::uint8_t> bytes(report.data.size() + 1);
+  bytes[0] = report.reportId;
+  std::copy(report.data.begin(), report.data.end(), bytes.begin() + 1);
+  return bytes;
+}
+
+}  // namespace
+
+VirtualMeter::VirtualMeter(SimHidPlatform& platform, std::vector<FrameBuilder::Frame> frames)
+    : m_platform(platform), m_frames(std::move(frames)) {
+  if (m_frames.empty()) m_frames = demoSession();
+  m_id = m_platform.addDevice(bridgeSpec());
+  m_platform.setReportFeeder(m_id, [this](std::chrono::milliseconds slice) {
+    return nextReport(slice);
+  });
+}
+
+VirtualMeter::~VirtualMeter() { m_platform.setReportFeeder(m_id, {}); }
+
+void VirtualMeter::unplug() {
+  m_plugged = false;
+  m_platform.unplug(m_id);
+}
+
+void VirtualMeter::plug() {
+  m_featuresAtPlug = m_platform.featureLog(m_id).size();
+  m_platform.plug(m_id);
+  m_plugged = true;
+}
+
+bool VirtualMeter::lineConfigured() const {
+  const auto features = m_platform.featureLog(m_id);
+  if (features.size() <= m_featuresAtPlug) return false;
+  return std::equal(features.back().begin(), features.back().end(), lineSettings2400.begin(),
+                    lineSettings2400.end());
+}
+
+void VirtualMeter::beginFrame() {
+  FrameBuilder::Frame frame = m_frames[m_frameIndex];
+  m_frameIndex = (m_frameIndex + 1) % m_frames.size();
+  if (m_garbageFrames > 0) {
+    --m_garbageFrames;
+    frame[frame.size() - 2] ^= 0x5A;  // the 0D 0A end no longer there
+  }
+  ++m_framesSent;
+  m_pending.clear();
+  m_nextPending = 0;
+  for (const InputReport& report : packSerialBytes(frame)) m_pending.push_back(reportBytes(report));
+  while (m_pending.size() < reportsPerFrame) m_pending.push_back(reportBytes(idleReport()));
+}
+
+std::optional<std::vector<std::uint8_t>> VirtualMeter::nextReport(std::chrono::milliseconds slice) {
+  if (!m_plugged || m_silent || !lineConfigured()) {
+    std::this_thread::sleep_for(std::min(slice, reportPeriod));
+    return std::nullopt;
+  }
+  const std::lock_guard lock(m_streamMutex);
+  const auto now = std::chrono::steady_clock::now();
+  if (m_nextDue > now) {
+    if (m_nextDue - now > slice) return std::nullopt;
+    std::this_thread::sleep_until(m_nextDue);
+  }
+  m_nextDue = std::max(m_nextDue, now) + reportPeriod;
+  if (m_nextPending >= m_pending.size()) beginFrame();
+  return m_pending[m_nextPending++];
+}
+
+}  // namespace ostrel::sim

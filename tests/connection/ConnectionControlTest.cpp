@@ -1,0 +1,219 @@
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "ConnectionFixture.h"
+#include "sim/meter/VirtualMeter.h"
+
+namespace ostrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string numberedValue(int i) { return std::to_string(i) + (i < 10 ? ".000" : ".00"); }
+
+// Frames showing 1.000, 2.000, ... 10.00 ... MΩ, so each record tells which frame it came from.
+std::vector<sim::FrameBuilder::Frame> numberedFrames(int count) {
+  std::vector<sim::FrameBuilder::Frame> frames;
+  for (int i = 1; i <= count; ++i) {
+    sim::FrameBuilder builder;
+    builder.mainDigits(numberedValue(i)).unit("MΩ").testVoltage(" 500");
+    frames.push_back(builder.bytes());
+  }
+  return frames;
+}
+
+std::string value(const ReadingsTable& table, std::size_t row) {
+  return std::string(table.text(row, ReadingsTable::Value).value_or(""));
+}
+
+struct ListCase {
+  const char* name;
+  std::vector<SimHidDeviceSpec> devices;
+  std::vector<std::string> entries;
+  int selected;
+};
+
+class DeviceListTest : public ConnectionFixture,
+                       public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(DeviceListTest, EntriesAndCableSelection) {
+  for (const SimHidDeviceSpec& spec : GetParam().devices) m_platform.addDevice(spec);
+  start();
+  EXPECT_EQ(m_link.DevListBox, GetParam().entries);
+  EXPECT_EQ(m_link.DevListBoxItemIndex, GetParam().selected);
+}
+
+SimHidDeviceSpec withSerial(SimHidDeviceSpec spec, std::u16string serial) {
+  spec.serial = std::move(serial);
+  spec.string0 = u"\x0409";
+  return spec;
+}
+
+SimHidDeviceSpec unnamed() {
+  SimHidDeviceSpec spec;
+  spec.attributes = {0x04D9, 0xA0F8, 1};
+  spec.product = std::nullopt;
+  return spec;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DeviceListTest,
+    ::testing::Values(
+        ListCase{"NoCable", {namedSpec(u"Keyboard", 1), unnamed()},
+                 {"Keyboard", "Device VID=04D9 PID=A0F8"}, -1},
+        ListCase{"Cable", {namedSpec(u"Mouse", 2), cableSpec()}, {"Mouse", "USB to Serial"}, 1},
+        ListCase{"CableWithSerial", {withSerial(cableSpec(), u"0042")},
+                 {"USB to Serial (Serial=0042)"}, -1},
+        ListCase{"TwoCablesLaterWins", {cableSpec(), namedSpec(u"Mouse", 2), cableSpec()},
+                 {"USB to Serial", "Mouse", "USB to Serial"}, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConnectionFixture, NoCableShowsMessageAndStaysDisconnected) {
+  m_platform.addDevice(namedSpec(u"Keyboard", 1));
+  start();
+  m_connection->Panel2Click();
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0], "USB interface cable is not securely connected, please check and re-try.");
+  EXPECT_EQ(m_connection->caption(), "Connect");
+  EXPECT_FALSE(m_link.USBConDown);
+  EXPECT_TRUE(m_link.HistoryListBox.empty());
+}
+
+TEST_F(ConnectionFixture, DeviceWithoutReadWriteAccessEndsDisconnectedWithoutMessage) {
+  SimHidDeviceSpec spec = cableSpec();
+  spec.readWrite = false;
+  m_platform.addDevice(spec);
+  start();
+  m_connection->Panel2Click();
+  EXPECT_TRUE(m_messages.empty());
+  EXPECT_FALSE(m_link.USBConDown);
+  EXPECT_EQ(m_connection->caption(), "Connect");
+  EXPECT_FALSE(m_connection->reading());
+}
+
+TEST_F(ConnectionFixture, ConnectSendsLineSettingsOnceAndRecordsFramesInOrder) {
+  sim::VirtualMeter meter(m_platform, numberedFrames(50));
+  start();
+  m_connection->Panel2Click();
+
+  EXPECT_EQ(m_connection->caption(), "Disconnect");
+  EXPECT_TRUE(m_connection->reading());
+  const auto features = m_platform.featureLog(meter.deviceId());
+  ASSERT_EQ(features.size(), 1u);
+  EXPECT_EQ(features[0], std::vector<std::uint8_t>(lineSettingsReport.begin(), lineSettingsReport.end()));
+  EXPECT_EQ(m_link.HistoryListBox, std::vector<std::string>{"00 60 09 00 00 03 00 00 00 00 "});
+
+  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 3; }));
+  EXPECT_TRUE(m_connection->timer2Active());  // Receiving
+  for (std::size_t row = 0; row < 3; ++row) {
+    EXPECT_EQ(m_cds1.no(row), static_cast<int>(row) + 1);
+    EXPECT_EQ(value(m_cds1, row), numberedValue(static_cast<int>(row) + 1));
+  }
+  EXPECT_EQ(lineSettingsLines(), 1);  // Timer2 never fired while frames flowed
+}
+
+TEST_F(ConnectionFixture, DamagedFramesAreDropped) {
+  sim::VirtualMeter meter(m_platform, numberedFrames(50));
+  meter.sendGarbage(2);
+  start();
+  m_connection->Panel2Click();
+  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 2; }));
+  EXPECT_EQ(value(m_cds1, 0), "3.000");
+  EXPECT_EQ(value(m_cds1, 1), "4.000");
+}
+
+TEST_F(ConnectionFixture, SilentMeterMakesTheLinkRetryEverySecond) {
+  sim::VirtualMeter meter(m_platform, numberedFrames(50));
+  start();
+  m_connection->Panel2Click();
+  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 1; }));
+  meter.setSilent(true);
+  const int before = lineSettingsLines();
+  ASSERT_TRUE(pumpUntil([&] { return lineSettingsLines() >= before + 3; }, 6s));
+  EXPECT_EQ(m_connection->caption(), "Disconnect");
+  EXPECT_TRUE(m_connection->timer2Active());
+
+  // A click during the retry cycle connects again (Retry pause) or disconnects (retry's
+  // reading half); either way Timer2 stops and the caption follows the link flag.
+  m_connection->Panel2Click();
+  EXPECT_FALSE(m_connection->timer2Active());
+  EXPECT_EQ(m_connection->caption(), m_link.USBConDown ? "Disconnect" : "Connect");
+  EXPECT_EQ(m_connection->reading(), m_link.USBConDown);
+}
+
+TEST_F(ConnectionFixture, ClickDuringRetryPauseConnectsAgain) {
+  sim::VirtualMeter meter(m_platform, numberedFrames(50));
+  start();
+  m_connection->Panel2Click();
+  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 1; }));
+  meter.setSilent(true);
+  ASSERT_TRUE(pumpUntil([&] { return !m_link.USBConDown; }, 3s));  // Retry pause
+  m_connection->Panel2Click();
+  EXPECT_TRUE(m_link.USBConDown);
+  EXPECT_TRUE(m_connection->reading());
+  EXPECT_EQ(m_connection->caption(), "Disconnect");
+}
+
+TEST_F(ConnectionFixture, ReplugWhileReceivingLogsBothAndReadingResumesByItself) {
+  sim::VirtualMeter meter(m_platform, numberedFrames(50));
+  start();
+  m_connection->Panel2Click();
+  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 1; }));
+
+  meter.unplug();
+  ASSERT_TRUE(pumpUntil([&] { return historyHas("Removal of USB to Serial"); }));
+  EXPECT_FALSE(m_connection->reading());
+  meter.plug();
+  ASSERT_TRUE(pumpUntil([&] { return historyHas("Arrival of USB to Serial"); }));
+  EXPECT_EQ(m_link.DevListBoxItemIndex, 0);
+
+  const std::size_t recorded = m_cds1.recordCount();
+  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() > recorded + 1; }, 6s));
+  EXPECT_EQ(m_connection->caption(), "Disconnect");
+  EXPECT_EQ(m_cds1.no(m_cds1.recordCount() - 1), static_cast<int>(m_cds1.recordCount()));
+}
+
+TEST_F(ConnectionFixture, DisconnectWhileReceivingStopsCleanly) {
+  sim::VirtualMeter meter(m_platform, numberedFrames(50));
+  start();
+  m_connection->Panel2Click();
+  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 2; }));
+
+  m_connection->Panel2Click();
+  EXPECT_EQ(m_connection->caption(), "Connect");
+  EXPECT_FALSE(m_connection->timer2Active());
+  EXPECT_FALSE(m_connection->reading());
+  EXPECT_EQ(m_platform.openReaders(meter.deviceId()), 0);
+  EXPECT_EQ(lineSettingsLines(), 2);
+  const std::size_t recorded = m_cds1.recordCount();
+  pumpUntil([] { return false; }, 700ms);
+  EXPECT_EQ(m_cds1.recordCount(), recorded);
+}
+
+TEST_F(ConnectionFixture, ShutdownWhileReadingEndsTheReadThread) {
+  sim::VirtualMeter meter(m_platform, numberedFrames(50));
+  start();
+  m_connection->Panel2Click();
+  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 1; }));
+  m_connection.reset();
+  EXPECT_EQ(m_platform.openReaders(meter.deviceId()), 0);
+}
+
+TEST_F(ConnectionFixture, ReadErrorsAreLoggedWithSystemTextAndHexCode) {
+  const auto id = m_platform.addDevice(cableSpec());
+  m_platform.failReaderOpens(id, 1, EACCES);
+  start();
+  m_connection->Panel2Click();
+  ASSERT_TRUE(pumpUntil([&] { return m_link.HistoryListBox.size() >= 2; }));
+  EXPECT_EQ(m_link.HistoryListBox[1], "READ ERROR: Permission denied (D)");
+}
+
+TEST(ReadErrorText, TrimsTheSystemTextAndWritesTheCodeInUpperCaseHex) {
+  EXPECT_EQ(ReadErrorText(ENODEV), "READ ERROR: No such device (13)");
+  EXPECT_EQ(ReadErrorText(EIO), "READ ERROR: Input/output error (5)");
+}
+
+}  // namespace
+}  // namespace ostrel::test

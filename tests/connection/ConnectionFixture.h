@@ -1,0 +1,79 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "decode/DisplayModel.h"
+#include "decode/FrameDecoder.h"
+#include "link/ConnectionControl.h"
+#include "link/THidDevice.h"
+#include "link/THidDeviceController.h"
+#include "record/ReadingsTable.h"
+#include "record/RecordingRules.h"
+#include "sim/hid/SimHidPlatform.h"
+#include "tests/link/LinkTestSupport.h"
+
+namespace ostrel::test {
+
+// The link as the window wires it, on the simulated platform: controller, connection control,
+// decoder and recording rules over a readings table. Devices are added before start().
+class ConnectionFixture : public ::testing::Test {
+ protected:
+  void start() {
+    m_controller = std::make_unique<THidDeviceController>(m_platform);
+    m_decoder = std::make_unique<FrameDecoder>(m_display, m_reading, ".");
+    m_rules = std::make_unique<RecordingRules>(m_cds1, m_counters, m_controls);
+    ConnectionControl::Callbacks callbacks;
+    callbacks.showFrame = [this](const std::string& frame) {
+      return m_decoder->ShowData860(frame) == FrameDecoder::Outcome::Decoded;
+    };
+    callbacks.showInfo = [this](const std::string& message) { m_messages.push_back(message); };
+    m_connection =
+        std::make_unique<ConnectionControl>(*m_controller, m_link, m_assembler, callbacks);
+    m_decoder->setTimer2RestartHook([this] { m_connection->restartTimer2(); });
+    m_decoder->setRecordHook([this](int mode) {
+      m_rules->INDataToTable(mode, {m_reading.CurrentValue, m_reading.UnitText,
+                                    m_reading.VRangeText, m_reading.IRangeText});
+    });
+  }
+
+  void TearDown() override {
+    m_connection.reset();
+    m_controller.reset();
+  }
+
+  // History lines that are line-settings reports.
+  int lineSettingsLines() const {
+    int count = 0;
+    for (const std::string& line : m_link.HistoryListBox) {
+      count += line == "00 60 09 00 00 03 00 00 00 00 " ? 1 : 0;
+    }
+    return count;
+  }
+
+  bool historyHas(const std::string& line) const {
+    for (const std::string& entry : m_link.HistoryListBox) {
+      if (entry == line) return true;
+    }
+    return false;
+  }
+
+  SimHidPlatform m_platform;
+  std::unique_ptr<THidDeviceController> m_controller;
+  DisplayModel m_display;
+  ReadingTexts m_reading;
+  std::unique_ptr<FrameDecoder> m_decoder;
+  ReadingsTable m_cds1;
+  RecordingCounters m_counters;
+  RecordingControls m_controls;
+  std::unique_ptr<RecordingRules> m_rules;
+  LinkControls m_link;
+  FrameAssemblerState m_assembler;
+  std::vector<std::string> m_messages;
+  std::unique_ptr<ConnectionControl> m_connection;
+};
+
+}  // namespace ostrel::test
