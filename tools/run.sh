@@ -8,8 +8,9 @@ tools/install-deps.sh
 
 build=${OSTREL_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" --target ostrel
-if [ "${1:-}" = "--demo" ] && [ -x "$build/app/ostrel-demo" ]; then
+if [ "${1:-}" = "--demo" ]; then
+  cmake --build "$build" --target ostrel-demo
   exec "$build/app/ostrel-demo"
 fi
+cmake --build "$build" --target ostrel
 exec "$build/app/ostrel"
