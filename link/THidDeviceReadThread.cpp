@@ -45,6 +45,19 @@ void THidDeviceReadThread::run() {
   m_handOff->markEnded();
 }
 
+bool THidDeviceReadThread::openReader() {
+  std::uint32_t error = ENODEV;
+  if (m_shared.accessible.load() && !m_ReportBuffer.empty()) {
+    m_reader = m_platform.openReader(m_path, error);
+  } else if (m_ReportBuffer.empty()) {
+    error = EINVAL;
+  }
+  if (!m_reader) {
+    reportError(error);
+  }
+  return m_reader != nullptr;
+}
+
 void THidDeviceReadThread::reportError(std::uint32_t error) {
   HidHandOffItem item;
   item.error = error;
@@ -60,25 +73,17 @@ bool THidDeviceReadThread::readOnce() {
   if (!m_shared.accessible.load()) {
     m_reader.reset();  // an unplugged device's read handle is closed
   }
-  if (!m_reader) {
-    std::uint32_t error = ENODEV;
-    if (m_shared.accessible.load() && !m_ReportBuffer.empty()) {
-      m_reader = m_platform.openReader(m_path, error);
-    } else if (m_ReportBuffer.empty()) {
-      error = EINVAL;
-    }
-    if (!m_reader) {
-      // Retried after one slice, not at once: a broken device must not spin a core or flood the
-      // log.
-      reportError(error);
-      return !m_handOff->waitOrStop(slice);
-    }
+  if (!m_reader && !openReader()) {
+    // Retried after one slice, not at once: a broken device must not spin a core or flood the log.
+    return !m_handOff->waitOrStop(slice);
   }
   const HidReadResult result = m_reader->read(m_ReportBuffer, slice);
   if (result.error != 0) {
-    // A read that ends in failure is dropped like an empty one; the next pass opens the device
-    // again.
+    // A read that ends in failure is dropped like an empty one and the next read is started at
+    // once, so a device removed mid-read is reported by the open that fails. Either way the next
+    // pass comes one slice later: reads that keep failing must not spin a core either.
     m_reader.reset();
+    openReader();
     return !m_handOff->waitOrStop(slice);
   }
   if (result.bytes == 0) {

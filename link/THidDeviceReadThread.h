@@ -44,6 +44,9 @@ class THidDeviceReadThread {
   void run();
   // Returns false when the thread was told to stop.
   bool readOnce();
+  // Opens the reader (only while the device is accessible); a failure is handed to the main thread
+  // as a read error. True when the reader is open.
+  bool openReader();
   void reportError(std::uint32_t error);
 
   HidPlatform& m_platform;

@@ -26,15 +26,15 @@ int runDevices(const std::vector<std::string>& args) {
     return 1;
   }
   THidDeviceController controller(platform);
-  controller.DeviceChange();
-  for (int i = 0; i < controller.Count(); ++i) {
-    THidDevice* device = controller.Device(i);
-    if (device == nullptr) continue;
-    const std::string text = DeviceEntryText(*device);
+  // A device's strings can be read only while it is checked out or inside a controller event, so
+  // the entries are made inside OnEnumerate, as the window makes them.
+  controller.SetOnEnumerate([](THidDevice& device, int /*Idx*/) {
+    const std::string text = DeviceEntryText(device);
     std::printf("%s %s\t%s\n", text == cableEntryText ? "*" : " ", text.c_str(),
-                device->PnPInfo().DevicePath.c_str());
-  }
-  if (controller.Count() == 0) std::fputs("no HID devices found\n", stderr);
+                device.PnPInfo().DevicePath.c_str());
+    return true;
+  });
+  if (controller.EnumerateDevices() == 0) std::fputs("no HID devices found\n", stderr);
   return 0;
 }
 

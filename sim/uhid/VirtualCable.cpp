@@ -50,7 +50,8 @@ void VirtualCable::run(const volatile std::sig_atomic_t& stop) {
     const auto now = Clock::now();
     if (now < nextReport) continue;
     nextReport = now - nextReport > kMaxLag ? now + kReportPeriod : nextReport + kReportPeriod;
-    if (m_reportsBeforeLeaving < 0 && unplugDue()) m_reportsBeforeLeaving = kLeaveAfterIdleReports;
+    if (m_reportsBeforeLeaving < 0 && unplugDue())
+      m_reportsBeforeLeaving = m_unplugs[m_nextUnplug].quietReports;
     if (m_reportsBeforeLeaving < 0) {
       sendNextReport();
     } else if (m_reportsBeforeLeaving-- > 0) {

@@ -14,12 +14,14 @@
 namespace ostrel::uhid {
 
 // One removal of the cable: once `afterFrames` frames have been sent in all, the
-// cable goes away in the pause after the frame (kLeaveAfterIdleReports reports
-// without data later, so the host has read the frame's end) for `away`, and then
-// comes back as a new, unconfigured device.
+// cable stays in the pause after the frame for `quietReports` reports without data
+// (at least one, so the host has read the frame's end), then goes away for `away`,
+// and then comes back as a new, unconfigured device. The frames wait meanwhile.
 struct Unplug {
+  static constexpr int kDefaultQuietReports = 8;
   std::size_t afterFrames = 0;
   std::chrono::milliseconds away{0};
+  int quietReports = kDefaultQuietReports;
 };
 
 struct CableOptions {
@@ -41,8 +43,6 @@ struct CableOptions {
 // sent).
 class VirtualCable {
  public:
-  static constexpr int kLeaveAfterIdleReports = 8;
-
   explicit VirtualCable(CableOptions options);
 
   void run(const volatile std::sig_atomic_t& stop);

@@ -2,6 +2,8 @@
 // HID device on /dev/uhid (needs the uhid kernel module and write access to
 // /dev/uhid). Stops on SIGINT or SIGTERM, removing the device.
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -21,23 +23,40 @@ void requestStop(int) { g_stop = 1; }
 
 constexpr char kUsage[] =
     "usage: ostrel-uhid-cable --frames FILE [--repeat] [--frame-period-ms MS]\n"
-    "                         [--unplug FRAMES:MS]... [--log FILE]\n"
+    "                         [--unplug FRAMES:MS[:QUIET_MS]]... [--log FILE]\n"
     "  --frames FILE        meter frames, one per line in hexadecimal\n"
     "  --repeat             play the frames over and over (default: once)\n"
     "  --frame-period-ms    time from one frame's start to the next (default 250)\n"
-    "  --unplug FRAMES:MS   after FRAMES frames in all, go away for MS milliseconds\n"
+    "  --unplug FRAMES:MS[:QUIET_MS]\n"
+    "                       after FRAMES frames in all, send no data for QUIET_MS\n"
+    "                       (default 96), then go away for MS milliseconds\n"
     "  --log FILE           also write the log lines to FILE\n";
 
+// Whole milliseconds; false for anything else.
+bool parseMs(const std::string& text, std::chrono::milliseconds& ms) {
+  char* end = nullptr;
+  ms = std::chrono::milliseconds(std::strtoul(text.c_str(), &end, 10));
+  return !text.empty() && *end == '\0';
+}
+
+// FRAMES:MS[:QUIET_MS]
 bool parseUnplug(std::string_view text, ostrel::uhid::Unplug& unplug) {
   const auto colon = text.find(':');
   if (colon == std::string_view::npos) return false;
   char* end = nullptr;
   const std::string frames(text.substr(0, colon));
-  const std::string away(text.substr(colon + 1));
   unplug.afterFrames = std::strtoul(frames.c_str(), &end, 10);
   if (frames.empty() || *end != '\0') return false;
-  unplug.away = std::chrono::milliseconds(std::strtoul(away.c_str(), &end, 10));
-  return !away.empty() && *end == '\0';
+  const auto quietColon = text.find(':', colon + 1);
+  if (!parseMs(std::string(text.substr(colon + 1, quietColon - colon - 1)), unplug.away))
+    return false;
+  if (quietColon == std::string_view::npos) return true;
+  std::chrono::milliseconds quiet{};
+  if (!parseMs(std::string(text.substr(quietColon + 1)), quiet)) return false;
+  constexpr long long period = ostrel::uhid::CableLine::kReportPeriodUs;
+  const long long us = std::chrono::microseconds(quiet).count();
+  unplug.quietReports = static_cast<int>(std::max(1LL, (us + period - 1) / period));
+  return true;
 }
 
 bool parseOptions(int argc, char** argv, ostrel::uhid::CableOptions& options) {

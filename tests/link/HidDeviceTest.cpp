@@ -220,6 +220,21 @@ TEST_F(HidDeviceTest, UnpluggedReadingDeviceReportsErrorsUntilItsHandlerIsRemove
   EXPECT_FALSE(device->Reading());
 }
 
+TEST_F(HidDeviceTest, DeviceRemovedMidReadIsReportedWithoutWaitingForTheSlice) {
+  checkOut(test::cableSpec());
+  device->SetSleepTime(10000);  // far beyond the wait below
+  std::vector<std::uint32_t> errors;
+  device->SetDataErrorHandler([&](THidDevice&, std::uint32_t error) { errors.push_back(error); });
+  device->SetDataHandler(recordingHandler());
+  ASSERT_TRUE(pumpUntil([&] { return m_platform.openReaders(m_id) == 1; }));
+  m_platform.unplug(m_id);  // ends the outstanding read; the device can no longer be opened
+  ASSERT_TRUE(pumpUntil([&] { return !errors.empty(); }, 2s));
+  // ENOENT from the failed open, or ENODEV once the controller has seen the removal.
+  EXPECT_TRUE(errors[0] == ENOENT || errors[0] == ENODEV) << errors[0];
+  device->SetDataHandler({});
+  EXPECT_FALSE(device->Reading());
+}
+
 TEST_F(HidDeviceTest, PauseNextReadHoldsTheReadSideAfterTheReport) {
   checkOut(test::cableSpec());
   std::vector<std::chrono::steady_clock::time_point> times;

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Guest scenario (busybox sh, as root): the virtual cable through the kernel's HID
-# stack as hidapi and libudev see it. The cable plays the six frames of
+# stack as hidapi and libudev see it. The cable plays the frames of
 # /data/cable-frames.txt, going away after the third for half a second.
 # /data/cable-readings.txt holds the reading each frame shows.
 # Proves: the cable is listed as "USB to Serial"; it sends no report before it
@@ -16,6 +16,7 @@ fail() {
   exit 1
 }
 
+frames=$(grep -vc '^#' /data/cable-frames.txt)
 ostrel-uhid-cable --frames /data/cable-frames.txt --frame-period-ms 200 --unplug 3:500 \
   --log /tmp/cable.log >/dev/null 2>/tmp/cable.err &
 cable=$!
@@ -29,7 +30,7 @@ done
 echo "--- hid devices"
 cat /tmp/list.txt
 
-ostrel-hid-probe log 6 60 /tmp/reports.txt >/tmp/probe.log 2>&1
+ostrel-hid-probe log "$frames" 60 /tmp/reports.txt >/tmp/probe.log 2>&1
 probe_status=$?
 kill "$cable"
 wait "$cable"
