@@ -24,7 +24,8 @@ constexpr auto kMaxLag = std::chrono::milliseconds(200);
 
 VirtualCable::VirtualCable(CableOptions options)
     : m_line(std::move(options.frames), options.framePeriodUs, options.repeat),
-      m_unplugs(std::move(options.unplugs)) {
+      m_unplugs(std::move(options.unplugs)),
+      m_leadIn(options.leadIn) {
   if (!options.logPath.empty()) m_logFile.open(options.logPath, std::ios::trunc);
 }
 
@@ -89,6 +90,10 @@ bool VirtualCable::unplugDue() const {
 
 void VirtualCable::sendNextReport() {
   if (!m_open || !m_settings.lineReady()) return;
+  if (Clock::now() < m_framesFrom) {
+    sendIdleReport();
+    return;
+  }
   const CableLine::Step step = m_line.nextReport();
   m_device.sendInput(step.report);
   m_lastReportEmpty = (step.report[0] & 0x0F) == 0;
@@ -140,7 +145,9 @@ void VirtualCable::handleSetReport(const uhid_set_report_req& request) {
     m_device.replySetReport(request.id, 0);
     return;
   }
+  const bool wasReady = m_settings.lineReady();
   log("set-feature " + hexBytes(m_settings.setFeature(request.rnum, data)));
+  if (!wasReady && m_settings.lineReady()) m_framesFrom = Clock::now() + m_leadIn;
   m_device.replySetReport(request.id, 0);
   log("line " + std::to_string(m_settings.baud()) + " baud");
 }

@@ -27,7 +27,10 @@ struct Unplug {
 struct CableOptions {
   std::vector<SerialFrame> frames;
   std::uint32_t framePeriodUs = 250'000;
-  bool repeat = false;          // play the frames over and over
+  bool repeat = false;  // play the frames over and over
+  // From the line settings (at each plug) to the meter's first frame; reports without
+  // data meanwhile.
+  std::chrono::milliseconds leadIn{0};
   std::vector<Unplug> unplugs;  // in the order they happen
   std::string logPath;          // empty: standard output only
 };
@@ -62,6 +65,8 @@ class VirtualCable {
   CableSettings m_settings;
   CableLine m_line;
   std::vector<Unplug> m_unplugs;
+  std::chrono::milliseconds m_leadIn;
+  std::chrono::steady_clock::time_point m_framesFrom;  // end of the lead-in
   std::size_t m_nextUnplug = 0;
   std::chrono::steady_clock::time_point m_replugAt;
   bool m_open = false;

@@ -22,11 +22,12 @@ volatile std::sig_atomic_t g_stop = 0;
 void requestStop(int) { g_stop = 1; }
 
 constexpr char kUsage[] =
-    "usage: ostrel-uhid-cable --frames FILE [--repeat] [--frame-period-ms MS]\n"
+    "usage: ostrel-uhid-cable --frames FILE [--repeat] [--frame-period-ms MS] [--lead-in-ms MS]\n"
     "                         [--unplug FRAMES:MS[:QUIET_MS]]... [--log FILE]\n"
     "  --frames FILE        meter frames, one per line in hexadecimal\n"
     "  --repeat             play the frames over and over (default: once)\n"
     "  --frame-period-ms    time from one frame's start to the next (default 250)\n"
+    "  --lead-in-ms MS      from the line settings to the first frame (default 0)\n"
     "  --unplug FRAMES:MS[:QUIET_MS]\n"
     "                       after FRAMES frames in all, send no data for QUIET_MS\n"
     "                       (default 96), then go away for MS milliseconds\n"
@@ -73,6 +74,8 @@ bool parseOptions(int argc, char** argv, ostrel::uhid::CableOptions& options) {
       framesPath = value;
     } else if (option == "--frame-period-ms") {
       options.framePeriodUs = static_cast<std::uint32_t>(std::strtoul(value, nullptr, 10) * 1000);
+    } else if (option == "--lead-in-ms") {
+      if (!parseMs(value, options.leadIn)) return false;
     } else if (option == "--unplug") {
       ostrel::uhid::Unplug unplug;
       if (!parseUnplug(value, unplug)) return false;

@@ -8,15 +8,17 @@
 # log` connects, and the cable receives nothing but the line settings
 # 60 09 00 00 03 00 00 00 00, before the removal and again after it; the removal mid-read
 # gives a "READ ERROR" line and "Removal of USB to Serial", the return "Arrival of USB to
-# Serial"; recording resumes through the retry cycle without a restart; the records are
-# readings of the frames played, in order, from both sides of the re-plug; SIGTERM ends
-# the log with status 0 and a complete file.
+# Serial"; every frame before the removal is recorded, and recording resumes through the
+# retry cycle without a restart; the records are the readings of the frames played, in
+# order; SIGTERM ends the log with status 0 and a complete file.
 #
-# Timing: after each decoded frame the reader pauses 500 ms, and 1000 ms after the last
-# frame the retry cycle stops reading. So the cable leaves 750 ms after the third frame's
-# end: the reader is then waiting for the next report. Which frames get recorded depends on
-# timing: a frame played before the reader has opened, or in a retry pause, is lost. So
-# the records must be a subsequence of the frames (every value differs), not all of them.
+# Timing: the reader opens only after the line settings have been sent, so the meter's
+# first frame comes 500 ms after them. After each decoded frame the reader pauses 500 ms,
+# and 1000 ms after the last frame the retry cycle stops reading: so the frames come every
+# 700 ms, and the cable leaves 750 ms after the third frame's end, while the reader waits
+# for the next report. After the re-plug, frames played before the retry cycle reads again
+# are lost, so from there on the records must be a subsequence of the frames (every value
+# differs), not all of them.
 
 fail() {
   echo "FAIL: $*"
@@ -37,8 +39,8 @@ wait_for() {
 
 frames=$(grep -vc '^#' /data/cable-frames.txt)
 unplug_after=3
-ostrel-uhid-cable --frames /data/cable-frames.txt --frame-period-ms 700 --unplug "$unplug_after:500:750" \
-  --log /tmp/cable.log >/dev/null 2>/tmp/cable.err &
+ostrel-uhid-cable --frames /data/cable-frames.txt --frame-period-ms 700 --lead-in-ms 500 \
+  --unplug "$unplug_after:500:750" --log /tmp/cable.log >/dev/null 2>/tmp/cable.err &
 cable=$!
 
 listed() {
@@ -106,6 +108,7 @@ awk -F'\t' 'NR == FNR { expected[NR] = $0; count = NR; next }
   /data/cable-table.txt /tmp/recorded.txt >/tmp/recorded-frames.txt ||
   fail "the records are not readings of the frames played, in order"
 echo "recorded frames: $(tr '\n' ' ' </tmp/recorded-frames.txt)"
-[ "$(head -n 1 /tmp/recorded-frames.txt)" -le "$unplug_after" ] || fail "nothing recorded before the removal"
+awk -v n="$unplug_after" 'NR <= n && $0 != NR { bad = 1 } END { exit bad || NR < n }' /tmp/recorded-frames.txt ||
+  fail "not every frame before the removal was recorded"
 [ "$(tail -n 1 /tmp/recorded-frames.txt)" -gt "$unplug_after" ] || fail "recording did not resume after the re-plug"
 echo "PASS"
