@@ -61,7 +61,10 @@ last_value=$(tail -n 1 /data/cable-table.txt | cut -f1)
 # scenario at once when the log has ended by itself.
 log_running() {
   state=$(cut -d' ' -f3 "/proc/$log/stat" 2>/dev/null)
-  [ -n "$state" ] && [ "$state" != Z ] || { cat /tmp/log.err; fail "ostrel-cli log ended by itself"; }
+  if [ -z "$state" ] || [ "$state" = Z ]; then
+    cat /tmp/log.err
+    fail "ostrel-cli log ended by itself"
+  fi
 }
 all_played() { log_running && grep -q "^frame $frames " /tmp/cable.log; }
 last_recorded() { log_running && tr -d '\r' </tmp/table.txt | cut -f3 | grep -qx "$last_value"; }
