@@ -12,33 +12,16 @@
 #include <memory>
 #include <string>
 
+#include "bench/BenchTable.h"
 #include "record/ReadingsTable.h"
-#include "record/RecordingCounters.h"
-#include "record/RecordingRules.h"
 #include "record/TableFiles.h"
 
 namespace {
 
 using ostrel::ReadingsTable;
+using ostrel::bench::fillTable;
 
 constexpr int million = 1'000'000;
-
-// Typical readings: a changing value, the texts that repeat, GBK ohm signs (kind 0), or
-// ASCII-only texts (kind 1, so that xmllint can read the very same bytes).
-void fillTable(ReadingsTable& table, int records, int kind) {
-  ostrel::RecordingCounters counters;
-  counters.RecordLimit = records;
-  ostrel::RecordingControls controls;
-  std::int32_t now = 8 * 3'600'000;
-  ostrel::RecordingRules rules(table, counters, controls, [&now] { return now = (now + 500) % 86'400'000; });
-  const std::string_view unit = kind == 0 ? "M\xA6\xB8" : "V";
-  const std::string_view range = kind == 0 ? "IR:500V 20G\xA6\xB8" : "DCV 600V";
-  char value[16];
-  for (int i = 0; i < records; ++i) {
-    std::snprintf(value, sizeof value, "%d.%03d", i % 1000, i % 997);
-    rules.INDataToTable(1, {value, unit, range, "Continuous"});
-  }
-}
 
 std::size_t residentBytes() {
   long pages = 0;

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "record/ReadingsTable.h"
+#include "record/TableFiles.h"
 
 namespace ostrel::fuzz {
 
@@ -75,5 +76,19 @@ inline void fillWithTwoReadings(ReadingsTable& table) {
   table.append({1, 52205123, "1.234", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Continuous"});
   table.append({2, 32703040, "0.56", std::nullopt, "DCV  600V", "Timed"});
 }
+
+// "Open Data" of the input, written to a file with the given extension, into a table that
+// already holds two readings (LoadTableFromFile with EmptyFirst cleared).
+struct OpenDataOnTwoReadings {
+  ReadingsTable table;
+  std::vector<Row> before;
+  FileResult result;
+
+  OpenDataOnTwoReadings(const std::uint8_t* data, std::size_t size, std::string_view extension) {
+    fillWithTwoReadings(table);
+    before = snapshot(table);
+    result = LoadTableFromFile(writeScratchFile(data, size, extension), table, false);
+  }
+};
 
 }  // namespace ostrel::fuzz

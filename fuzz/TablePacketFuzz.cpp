@@ -10,18 +10,15 @@
 
 #include "TableFuzzSupport.h"
 #include "record/DataPacket.h"
-#include "record/TableFiles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace ostrel;
   using fuzz::require;
 
-  ReadingsTable table;
-  fuzz::fillWithTwoReadings(table);
-  const auto before = fuzz::snapshot(table);
-
-  const FileResult result =
-      LoadTableFromFile(fuzz::writeScratchFile(data, size, ".xml"), table, false);
+  const fuzz::OpenDataOnTwoReadings load(data, size, ".xml");
+  const ReadingsTable& table = load.table;
+  const auto& before = load.before;
+  const FileResult& result = load.result;
 
   if (!result.ok) {
     require(result.message == loadFailedMessage);

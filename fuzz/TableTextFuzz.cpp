@@ -33,12 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace ostrel;
   using fuzz::require;
 
-  ReadingsTable table;
-  fuzz::fillWithTwoReadings(table);
-  const auto before = fuzz::snapshot(table);
-
-  const FileResult result =
-      LoadTableFromFile(fuzz::writeScratchFile(data, size, ".txt"), table, false);
+  const fuzz::OpenDataOnTwoReadings load(data, size, ".txt");
+  const ReadingsTable& table = load.table;
+  const auto& before = load.before;
+  const FileResult& result = load.result;
 
   require(result.message == (result.ok ? "" : loadFailedMessage));
   if (size == 0) require(!result.ok);

@@ -254,53 +254,39 @@ void THidDeviceController::SetOnDeviceChange(THidNotifyEvent handler) {
   m_firstChangeFired = true;
 }
 
-void THidDeviceController::SetOnDeviceData(THidDataEvent handler) {
-  if (handler == m_onDeviceData) {
+// A new controller-wide value goes on to every listed device that still has the old one; a
+// device given a value of its own keeps it.
+template <typename Value, typename Getter, typename Setter>
+void THidDeviceController::passOnToDevices(Value& current, Value value, Getter get, Setter set) {
+  if (value == current) {
     return;
   }
-  for (int i = 0; i < Count(); ++i) {
-    THidDevice* device = m_devices[static_cast<std::size_t>(i)].device;
-    if (device->DataHandler() == m_onDeviceData) {
-      device->SetDataHandler(handler);
+  for (const Entry& entry : m_devices) {
+    if ((entry.device->*get)() == current) {
+      (entry.device->*set)(value);
     }
   }
-  m_onDeviceData = std::move(handler);
+  current = std::move(value);
+}
+
+void THidDeviceController::SetOnDeviceData(THidDataEvent handler) {
+  passOnToDevices(m_onDeviceData, std::move(handler), &THidDevice::DataHandler,
+                  &THidDevice::SetDataHandler);
 }
 
 void THidDeviceController::SetOnDeviceDataError(THidDataErrorEvent handler) {
-  if (handler == m_onDeviceDataError) {
-    return;
-  }
-  for (const Entry& entry : m_devices) {
-    if (entry.device->DataErrorHandler() == m_onDeviceDataError) {
-      entry.device->SetDataErrorHandler(handler);
-    }
-  }
-  m_onDeviceDataError = std::move(handler);
+  passOnToDevices(m_onDeviceDataError, std::move(handler), &THidDevice::DataErrorHandler,
+                  &THidDevice::SetDataErrorHandler);
 }
 
 void THidDeviceController::SetOnDeviceUnplug(THidPlugEvent handler) {
-  if (handler == m_onDeviceUnplug) {
-    return;
-  }
-  for (const Entry& entry : m_devices) {
-    if (entry.device->UnplugHandler() == m_onDeviceUnplug) {
-      entry.device->SetUnplugHandler(handler);
-    }
-  }
-  m_onDeviceUnplug = std::move(handler);
+  passOnToDevices(m_onDeviceUnplug, std::move(handler), &THidDevice::UnplugHandler,
+                  &THidDevice::SetUnplugHandler);
 }
 
 void THidDeviceController::SetDevThreadSleepTime(int milliseconds) {
-  if (milliseconds == m_devThreadSleepTime) {
-    return;
-  }
-  for (const Entry& entry : m_devices) {
-    if (entry.device->SleepTime() == m_devThreadSleepTime) {
-      entry.device->SetSleepTime(milliseconds);
-    }
-  }
-  m_devThreadSleepTime = milliseconds;
+  passOnToDevices(m_devThreadSleepTime, milliseconds, &THidDevice::SleepTime,
+                  &THidDevice::SetSleepTime);
 }
 
 }  // namespace ostrel

@@ -86,6 +86,8 @@ class THidDeviceController {
   void removeGone(const std::vector<Entry>& present, bool& changed);
   void addArrivals(std::vector<Entry>& present, bool& changed);
   int indexOf(const THidDevice& device) const;
+  template <typename Value, typename Getter, typename Setter>
+  void passOnToDevices(Value& current, Value value, Getter get, Setter set);
   void fireWithEventFlag(const THidPlugEvent& handler, THidDevice& device);
   static void destroyDetached(std::unique_ptr<THidDevice> device);
   // Called from a listed device's destructor: replaces a plugged-in device with a fresh object at

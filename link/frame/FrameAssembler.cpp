@@ -29,7 +29,10 @@ bool FrameAssembler::Read740(std::uint8_t /*ReportID*/, const std::uint8_t* Data
   if (bridge::announcedCount(Data, Size) == 0) return endFrame();
   m_state.FrameInProgress = true;
   const std::size_t carried = bridge::carriedCount(Data, Size);
-  for (std::size_t k = 1; k <= carried; ++k) appendHex(m_state.HexAccumulator, Data[k]);
+  for (std::size_t k = 1; k <= carried; ++k) {
+    if (m_state.HexAccumulator.size() >= maxCollectedChars) break;
+    appendHex(m_state.HexAccumulator, Data[k]);
+  }
   return false;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -16,6 +17,12 @@ namespace ostrel {
 // Thread affinity: main thread only; reports arrive one at a time, in the order read.
 class FrameAssembler {
  public:
+  // The collected text stops growing here: a noisy line that never sends a report without
+  // data must not eat memory for hours. A frame is 44 characters; the check and the decoder
+  // read fixed positions from the start, which the bound keeps, so nothing a meter sends
+  // is judged differently.
+  static constexpr std::size_t maxCollectedChars = 4096;
+
   // Returns true when the handler decoded the frame (the read side then pauses 500 ms).
   using FrameHandler = std::function<bool(const std::string& meterFrame)>;
 

@@ -88,6 +88,7 @@ std::optional<std::vector<std::uint8_t>> VirtualMeter::nextReport(std::chrono::m
     std::this_thread::sleep_until(m_nextDue);
   }
   m_nextDue = std::max(m_nextDue, now) + reportPeriod;
+  if (m_idleOnly) return reportBytes(idleReport());
   if (m_nextPending >= m_pending.size()) beginFrame();
   return m_pending[m_nextPending++];
 }

@@ -37,6 +37,9 @@ class VirtualMeter {
   void plug();
   // A silent meter sends no reports at all (as when it is switched off).
   void setSilent(bool silent) { m_silent = silent; }
+  // An idle meter's bridge keeps sending, but only reports without data (the meter's line is
+  // quiet). Frames resume where they stopped.
+  void setIdleOnly(bool idleOnly) { m_idleOnly = idleOnly; }
   // The next `count` frames go out damaged (their end bytes wrong), as line noise would.
   void sendGarbage(int count) { m_garbageFrames = count; }
   // Frames whose sending has begun so far.
@@ -52,6 +55,7 @@ class VirtualMeter {
   SimHidPlatform::DeviceId m_id = 0;
   std::atomic<bool> m_plugged{true};
   std::atomic<bool> m_silent{false};
+  std::atomic<bool> m_idleOnly{false};
   std::atomic<int> m_garbageFrames{0};
   std::atomic<int> m_framesSent{0};
   std::atomic<std::size_t> m_featuresAtPlug{0};

@@ -143,6 +143,27 @@ TEST_F(ConnectionFixture, SilentMeterMakesTheLinkRetryEverySecond) {
   EXPECT_EQ(m_connection->reading(), m_link.USBConDown);
 }
 
+// Reports without data only: nothing is recorded, the retry cycle runs (each toggle logs the
+// line settings it sends, and nothing else), and frames are recorded again once they return.
+TEST_F(ConnectionFixture, IdleReportsOnlyRetryWithoutRecordsAndResume) {
+  sim::VirtualMeter meter(m_platform, numberedFrames(50));
+  start();
+  m_connection->Panel2Click();
+  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 1; }));
+  meter.setIdleOnly(true);
+  pumpUntil([] { return false; }, 300ms);  // reports already handed over are taken
+  const std::size_t recorded = m_cds1.recordCount();
+  const std::size_t historyBefore = m_link.HistoryListBox.size();
+  const int settingsBefore = lineSettingsLines();
+  ASSERT_TRUE(pumpUntil([&] { return lineSettingsLines() >= settingsBefore + 2; }, 6s));
+  EXPECT_EQ(m_cds1.recordCount(), recorded);
+  EXPECT_EQ(m_link.HistoryListBox.size() - historyBefore,
+            static_cast<std::size_t>(lineSettingsLines() - settingsBefore));
+
+  meter.setIdleOnly(false);
+  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() > recorded; }, 6s));
+}
+
 TEST_F(ConnectionFixture, ClickDuringRetryPauseConnectsAgain) {
   sim::VirtualMeter meter(m_platform, numberedFrames(50));
   start();

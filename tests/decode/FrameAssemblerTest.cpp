@@ -199,6 +199,22 @@ TEST_F(Assembler, ReturnsWhatTheHandlerReturned) {
   EXPECT_EQ(state.HexAccumulator, "");
 }
 
+// A line that never sends a report without data: the text stays bounded, and a frame at its
+// start is still judged and handed over from its start.
+TEST_F(Assembler, CollectedTextStaysBoundedOnANoisyLine) {
+  std::vector<Report> reports = dataReports(frameBytes(22));
+  const Report noise{{0xF7, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5}};
+  reports.insert(reports.end(), 10'000, noise);
+  EXPECT_FALSE(feed(reports));
+  EXPECT_EQ(state.HexAccumulator.size(), FrameAssembler::maxCollectedChars);
+
+  EXPECT_TRUE(feed({idle}));
+  ASSERT_EQ(handed.size(), 1U);
+  EXPECT_EQ(handed[0].size(), FrameAssembler::maxCollectedChars);
+  EXPECT_EQ(handed[0].substr(0, 44), hex(frameBytes(22)));
+  EXPECT_EQ(state.HexAccumulator, "");
+}
+
 TEST_F(Assembler, StreamFromTheFrameBuilderPackingArrivesWhole) {
   const std::vector<Bytes> frames = {frameBytes(22), frameBytes(22, 0x0D, 0x0B), frameBytes(22)};
   for (std::size_t perReport : {1U, 3U, 7U}) {
