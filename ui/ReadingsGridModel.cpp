@@ -3,8 +3,7 @@
 #include <array>
 #include <limits>
 
-#include "record/GbkText.h"
-#include "record/TableFiles.h"
+#include "ui/report/ReadingsTableDataSet.h"
 
 namespace ostrel {
 
@@ -38,28 +37,11 @@ int ReadingsGridModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : ReadingsTable::fieldCount;
 }
 
-QString ReadingsGridModel::cellText(std::size_t row, int column) const {
-  switch (column) {
-    case ReadingsTable::No: {
-      const auto no = m_table.no(row);
-      return no ? QString::number(*no) : QString();
-    }
-    case ReadingsTable::Time: {
-      const auto ms = m_table.timeMs(row);
-      return ms ? QString::fromStdString(formatLongTime(*ms)) : QString();
-    }
-    default: {
-      const auto text = m_table.text(row, static_cast<ReadingsTable::Field>(column));
-      return text ? QString::fromStdString(gbkToUtf8(*text)) : QString();
-    }
-  }
-}
-
 QVariant ReadingsGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= m_rows) return {};
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
   if (role != Qt::DisplayRole) return {};
-  return cellText(static_cast<std::size_t>(index.row()), index.column());
+  return readingsCellText(m_table, static_cast<std::size_t>(index.row()), index.column());
 }
 
 QVariant ReadingsGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

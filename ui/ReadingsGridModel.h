@@ -27,8 +27,6 @@ class ReadingsGridModel : public QAbstractTableModel, public ReadingsTableObserv
   void tableReset() override;
 
  private:
-  [[nodiscard]] QString cellText(std::size_t row, int column) const;
-
   ReadingsTable& m_table;
   int m_rows = 0;  // rows announced to the views; follows the table's notifications
 };

@@ -13,28 +13,31 @@ int ReadingsTableDataSet::rowCount() const {
   return static_cast<int>(std::min<std::size_t>(m_cds1.recordCount(), INT_MAX));
 }
 
-QString ReadingsTableDataSet::cell(int row, int column) const {
-  if (row < 0 || static_cast<std::size_t>(row) >= m_cds1.recordCount()) return {};
-  const auto at = static_cast<std::size_t>(row);
+QString readingsCellText(const ReadingsTable& cds1, std::size_t row, int column) {
+  if (row >= cds1.recordCount()) return {};
   switch (column) {
     case ReadingsTable::No: {
-      const auto no = m_cds1.no(at);
+      const auto no = cds1.no(row);
       return no ? QString::number(*no) : QString();
     }
     case ReadingsTable::Time: {
-      const auto ms = m_cds1.timeMs(at);
+      const auto ms = cds1.timeMs(row);
       return ms ? QString::fromStdString(formatLongTime(*ms)) : QString();
     }
     case ReadingsTable::Value:
     case ReadingsTable::Unit:
     case ReadingsTable::V_Range:
     case ReadingsTable::I_Range: {
-      const auto text = m_cds1.text(at, static_cast<ReadingsTable::Field>(column));
+      const auto text = cds1.text(row, static_cast<ReadingsTable::Field>(column));
       return text ? QString::fromStdString(gbkToUtf8(*text)) : QString();
     }
     default:
       return {};
   }
+}
+
+QString ReadingsTableDataSet::cell(int row, int column) const {
+  return row < 0 ? QString() : readingsCellText(m_cds1, static_cast<std::size_t>(row), column);
 }
 
 void ReadingsTableDataSet::DisableControls() { m_cds1.DisableControls(); }

@@ -1,10 +1,18 @@
 #pragma once
 
+#include <QString>
+#include <cstddef>
+
 #include "ui/report/ReportDataSet.h"
 
 namespace ostrel {
 
 class ReadingsTable;
+
+// One field of a record as the readings grid shows it: No in decimal, Time in the locale's long
+// time format, the texts converted from GBK. Empty for an empty field, for a column beyond the
+// six, and for a row the table does not hold.
+QString readingsCellText(const ReadingsTable& cds1, std::size_t row, int column);
 
 // The readings table as the report's data set: each field's display text as the grid
 // shows it (No in decimal, Time in the locale's long time format, the texts converted
