@@ -34,11 +34,14 @@ void appendDigits(std::string& out, int value, int width) {
 }
 
 // Escapes by characters of the code page: both bytes of a two-byte GBK character are
-// copied as they are, even when the second one looks like '<' or '\'.
+// copied as they are, even when the second one looks like '\'. A lead byte followed by
+// anything but a second byte stands alone, so a quote or '<' after it is still escaped and
+// the packet stays well formed.
 void appendEscaped(std::string& out, std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (isGbkLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
+    if (isGbkLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size() &&
+        isGbkTrailByte(static_cast<unsigned char>(text[i + 1]))) {
       out.push_back(c);
       out.push_back(text[++i]);
       continue;

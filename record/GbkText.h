@@ -18,6 +18,8 @@ std::string utf8ToGbk(std::string_view utf8);
 
 // True when byte b starts a two-byte GBK character (0x81..0xFE).
 constexpr bool isGbkLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+// True when byte b may be the second byte of a two-byte GBK character (0x40..0xFE but 0x7F).
+constexpr bool isGbkTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
 
 // The longest prefix of text of at most maxBytes bytes that does not end in the middle of
 // a two-byte GBK character.

@@ -61,6 +61,22 @@ TEST(DataPacket, EscapesCharactersButNeverASecondByte) {
   EXPECT_EQ(back.record(0).I_Range, table.record(0).I_Range);
 }
 
+// A lead byte without a valid second byte (as a loaded file may hold) must not swallow the
+// quote or bracket after it: the packet would no longer be well formed and the save lost.
+TEST(DataPacket, ALeadByteWithoutItsSecondByteLeavesTheNextCharacterEscaped) {
+  ReadingsTable table;
+  table.append({1, 0, "&apos\x81\"", "\xFE<", "\x81&", "\x81\x7F"});
+  const std::string packet = writeDataPacket(table);
+  EXPECT_NE(packet.find(" Value=\"&amp;apos\x81&quot;\" Unit=\"\xFE&lt;\" V_Range=\"\x81&amp;\""),
+            std::string::npos);
+  ReadingsTable back;
+  ASSERT_TRUE(readDataPacket(packet, back));
+  EXPECT_EQ(back.record(0).Value, table.record(0).Value);
+  EXPECT_EQ(back.record(0).Unit, table.record(0).Unit);
+  EXPECT_EQ(back.record(0).V_Range, table.record(0).V_Range);
+  EXPECT_EQ(back.record(0).I_Range, table.record(0).I_Range);
+}
+
 TEST(DataPacket, LoadReplacesTheTableWithTheFixture) {
   ReadingsTable expected;
   test::fillFixtureReadings(expected);
