@@ -20,14 +20,17 @@
 #include "record/RecordingRules.h"
 #include "sim/frames/ReportStream.h"
 #include "sim/meter/MeterScript.h"
+#include "sim/meter/VirtualMeter.h"
 
 namespace {
 
 using ostrel::sim::InputReport;
 
-constexpr int reportPeriodMs = 12;
-constexpr int reportsPerFrame = 20;  // data reports, then reports without data
-constexpr int pauseAfterFrameMs = 500;
+using ostrel::sim::VirtualMeter;
+
+constexpr int reportPeriodMs = static_cast<int>(VirtualMeter::reportPeriod.count());
+constexpr long reportsPerFrame = static_cast<long>(VirtualMeter::reportsPerFrame);
+constexpr int pauseAfterFrameMs = 500;  // the read side's pause after a decoded frame
 constexpr int hourMs = 3'600'000;
 
 long long heapInUse() {
@@ -40,7 +43,7 @@ std::vector<std::vector<InputReport>> framePeriods() {
   std::vector<std::vector<InputReport>> periods;
   for (const auto& frame : ostrel::sim::demoSession()) {
     std::vector<InputReport> reports = ostrel::sim::packSerialBytes(frame);
-    while (reports.size() < reportsPerFrame) reports.push_back(ostrel::sim::idleReport());
+    while (reports.size() < VirtualMeter::reportsPerFrame) reports.push_back(ostrel::sim::idleReport());
     periods.push_back(std::move(reports));
   }
   return periods;

@@ -118,8 +118,7 @@ TEST_F(ConnectionFixture, DamagedFramesAreDropped) {
   sim::VirtualMeter meter(m_platform, numberedFrames(50));
   meter.sendGarbage(2);
   start();
-  m_connection->Panel2Click();
-  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 2; }));
+  ASSERT_TRUE(connectUntilRecorded(2));
   EXPECT_EQ(value(m_cds1, 0), "3.000");
   EXPECT_EQ(value(m_cds1, 1), "4.000");
 }
@@ -127,8 +126,7 @@ TEST_F(ConnectionFixture, DamagedFramesAreDropped) {
 TEST_F(ConnectionFixture, SilentMeterMakesTheLinkRetryEverySecond) {
   sim::VirtualMeter meter(m_platform, numberedFrames(50));
   start();
-  m_connection->Panel2Click();
-  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 1; }));
+  ASSERT_TRUE(connectUntilRecorded(1));
   meter.setSilent(true);
   const int before = lineSettingsLines();
   ASSERT_TRUE(pumpUntil([&] { return lineSettingsLines() >= before + 3; }, 6s));
@@ -148,10 +146,9 @@ TEST_F(ConnectionFixture, SilentMeterMakesTheLinkRetryEverySecond) {
 TEST_F(ConnectionFixture, IdleReportsOnlyRetryWithoutRecordsAndResume) {
   sim::VirtualMeter meter(m_platform, numberedFrames(50));
   start();
-  m_connection->Panel2Click();
-  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 1; }));
+  ASSERT_TRUE(connectUntilRecorded(1));
   meter.setIdleOnly(true);
-  pumpUntil([] { return false; }, 300ms);  // reports already handed over are taken
+  pumpFor(300ms);  // reports already handed over are taken
   const std::size_t recorded = m_cds1.recordCount();
   const std::size_t historyBefore = m_link.HistoryListBox.size();
   const int settingsBefore = lineSettingsLines();
@@ -167,8 +164,7 @@ TEST_F(ConnectionFixture, IdleReportsOnlyRetryWithoutRecordsAndResume) {
 TEST_F(ConnectionFixture, ClickDuringRetryPauseConnectsAgain) {
   sim::VirtualMeter meter(m_platform, numberedFrames(50));
   start();
-  m_connection->Panel2Click();
-  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 1; }));
+  ASSERT_TRUE(connectUntilRecorded(1));
   meter.setSilent(true);
   ASSERT_TRUE(pumpUntil([&] { return !m_link.USBConDown; }, 3s));  // Retry pause
   m_connection->Panel2Click();
@@ -180,8 +176,7 @@ TEST_F(ConnectionFixture, ClickDuringRetryPauseConnectsAgain) {
 TEST_F(ConnectionFixture, ReplugWhileReceivingLogsBothAndReadingResumesByItself) {
   sim::VirtualMeter meter(m_platform, numberedFrames(50));
   start();
-  m_connection->Panel2Click();
-  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 1; }));
+  ASSERT_TRUE(connectUntilRecorded(1));
 
   meter.unplug();
   ASSERT_TRUE(pumpUntil([&] { return historyHas("Removal of USB to Serial"); }));
@@ -199,8 +194,7 @@ TEST_F(ConnectionFixture, ReplugWhileReceivingLogsBothAndReadingResumesByItself)
 TEST_F(ConnectionFixture, DisconnectWhileReceivingStopsCleanly) {
   sim::VirtualMeter meter(m_platform, numberedFrames(50));
   start();
-  m_connection->Panel2Click();
-  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 2; }));
+  ASSERT_TRUE(connectUntilRecorded(2));
 
   m_connection->Panel2Click();
   EXPECT_EQ(m_connection->caption(), "Connect");
@@ -209,15 +203,14 @@ TEST_F(ConnectionFixture, DisconnectWhileReceivingStopsCleanly) {
   EXPECT_EQ(m_platform.openReaders(meter.deviceId()), 0);
   EXPECT_EQ(lineSettingsLines(), 2);
   const std::size_t recorded = m_cds1.recordCount();
-  pumpUntil([] { return false; }, 700ms);
+  pumpFor(700ms);
   EXPECT_EQ(m_cds1.recordCount(), recorded);
 }
 
 TEST_F(ConnectionFixture, ShutdownWhileReadingEndsTheReadThread) {
   sim::VirtualMeter meter(m_platform, numberedFrames(50));
   start();
-  m_connection->Panel2Click();
-  ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 1; }));
+  ASSERT_TRUE(connectUntilRecorded(1));
   m_connection.reset();
   EXPECT_EQ(m_platform.openReaders(meter.deviceId()), 0);
 }

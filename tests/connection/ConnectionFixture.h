@@ -45,6 +45,12 @@ class ConnectionFixture : public ::testing::Test {
     m_controller.reset();
   }
 
+  // Panel2 connects; true once the table holds `records` records.
+  [[nodiscard]] bool connectUntilRecorded(std::size_t records) {
+    m_connection->Panel2Click();
+    return pumpUntil([&] { return m_cds1.recordCount() >= records; });
+  }
+
   // History lines that are line-settings reports.
   int lineSettingsLines() const {
     int count = 0;
