@@ -89,6 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"NoNotANumber", header + "x\t10:00:00\r\n", false, 0},
         LoadCase{"NoBeyond32Bits", header + "2147483648\t10:00:00\r\n", false, 0},
         LoadCase{"TimeOutOfRange", header + "1\t24:00:00\r\n", false, 0},
+        LoadCase{"MinutesOutOfRange", header + "1\t12:60:00\r\n", false, 0},
+        LoadCase{"SecondsOutOfRange", header + "1\t12:00:60\r\n", false, 0},
+        LoadCase{"LastTimeOfDay", header + "1\t23:59:59\r\n2\t24:00:00\r\n", false, 1},
         LoadCase{"NumberOnly", header + "1", true, 1},
         LoadCase{"MixedLineEnds", "h\r1\t10:00:00\n2\t10:00:00\r\n3\t10:00:00\r", true, 3},
         LoadCase{"CrLfNotTwoLines", "h\r\n1\t10:00:00\r\n", true, 1}),
@@ -122,6 +125,7 @@ TEST(LongTimeFormat, OtherPatternsRoundTrip) {
   EXPECT_EQ(twelveHour.format(52'205'123), "02:30:05 PM");
   EXPECT_EQ(twelveHour.parse("02:30:05 PM"), 52'205'000);
   EXPECT_EQ(twelveHour.parse("02:30:05"), std::nullopt);
+  EXPECT_EQ(twelveHour.parse("02:30:60 PM"), std::nullopt) << "strptime takes leap seconds";
   EXPECT_EQ(plainTime().format(86'399'999), "23:59:59");
   EXPECT_EQ(plainTime().parse("9:5:3"), 32'703'000);
   EXPECT_EQ(plainTime().parse("09:05:03 "), std::nullopt);
