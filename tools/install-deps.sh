@@ -12,6 +12,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev libxml2-utils poppler-utils
   qemu-system-x86 busybox-static udev xz-utils cpio
+  locales  # locale sources: tests compile a comma locale with localedef when none is installed
   # run
   qt6-qpa-plugins fonts-liberation xdg-utils
 )

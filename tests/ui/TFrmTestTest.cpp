@@ -22,6 +22,7 @@
 #include "StubDialogs.h"
 #include "app/AppState.h"
 #include "sim/frames/FrameBuilder.h"
+#include "tests/support/TestLocales.h"
 #include "ui/MirrorLayout.h"
 #include "ui/QtDialogs.h"
 #include "ui/ReportAndChart.h"
@@ -314,6 +315,39 @@ class TFrmTestTest : public QObject {
     QCOMPARE(w.ShowData860(broken), FrameDecoder::Outcome::Dropped);
     QCOMPARE(grid(w)->model()->rowCount(), 2);
     QCOMPARE(offered, 2);
+  }
+
+  // The separator is the one of the locale the process runs in, read when the window is made:
+  // a comma locale records a comma, a locale that cannot be loaded runs as "C" and records ".".
+  void recordedValueUsesTheLocaleSeparator_data() {
+    QTest::addColumn<bool>("comma");
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("comma") << true << QString(test::CommaLocale::name) << QStringLiteral("1,234");
+    QTest::newRow("unloadable") << false << QStringLiteral("xx_NOWHERE.UTF-8")
+                                << QStringLiteral("1.234");
+  }
+  void recordedValueUsesTheLocaleSeparator() {
+    QFETCH(bool, comma);
+    QFETCH(QString, lang);
+    QFETCH(QString, value);
+    static const test::CommaLocale commaLocale;
+    if (comma && !commaLocale.problem().empty()) {
+      QSKIP(commaLocale.problem().c_str());
+    }
+    const QByteArray langBytes = lang.toUtf8();
+    const test::ScopedEnvironment environment{{"LOCPATH", commaLocale.locPath()},
+                                              {"LC_ALL", nullptr},
+                                              {"LC_NUMERIC", nullptr},
+                                              {"LANG", langBytes.constData()}};
+    AppState state;
+    TFrmTest w(state, std::make_unique<StubDialogs>(m_log));
+    ReportAndChart companions(w, state);
+    QCOMPARE(w.ShowData860(sim::FrameBuilder().mainDigits("1.234").text()),
+             FrameDecoder::Outcome::Decoded);
+    QCOMPARE(w.table().recordCount(), std::size_t{1});
+    QCOMPARE(cell(w, 0, 2), value);
+    QCOMPARE(companions.chart().model().points(0).back().y, 1.234);
   }
 
   void chartPlotsRecordsAndPrintIsConnected() {
