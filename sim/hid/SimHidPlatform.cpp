@@ -87,12 +87,19 @@ class SimHidPlatform::Reader final : public HidReader {
         --device.failReads;
         return {0, device.failReadError};
       }
-      if (device.reports.empty()) {
+      if (device.reports.empty() && device.feeder) {
         feeder = device.feeder;
+        ++device.feedsRunning;
       }
     }
     if (feeder) {
-      if (auto report = feeder(slice)) {
+      std::optional<std::vector<std::uint8_t>> report = feeder(slice);
+      {
+        const std::lock_guard lock(m_platform.m_mutex);
+        --m_platform.m_devices.at(m_id).feedsRunning;
+      }
+      m_platform.m_feedEnded.notify_all();
+      if (report) {
         return copy(*report, buffer);
       }
     }
@@ -183,8 +190,10 @@ void SimHidPlatform::pushInputReport(DeviceId id, std::vector<std::uint8_t> repo
 }
 
 void SimHidPlatform::setReportFeeder(DeviceId id, ReportFeeder feeder) {
-  const std::lock_guard lock(m_mutex);
-  m_devices.at(id).feeder = std::move(feeder);
+  std::unique_lock lock(m_mutex);
+  Device& device = m_devices.at(id);
+  m_feedEnded.wait(lock, [&] { return device.feedsRunning == 0; });
+  device.feeder = std::move(feeder);
 }
 
 void SimHidPlatform::failReaderOpens(DeviceId id, int count, std::uint32_t error) {

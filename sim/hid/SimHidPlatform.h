@@ -61,6 +61,9 @@ class SimHidPlatform final : public HidPlatform {
 
   // Queues one input report, byte 0 the report ID (a longer report is cut to the reader's buffer).
   void pushInputReport(DeviceId id, std::vector<std::uint8_t> report);
+  // Replaces the feeder once no call of the old one is under way, so that whatever the old
+  // feeder uses may go as soon as this returns, also while the device is being read. Waits at
+  // most one feeder call (a feeder sleeps no longer than its slice). Never call it from a feeder.
   void setReportFeeder(DeviceId id, ReportFeeder feeder);
   // The next `count` reader opens fail with `error`.
   void failReaderOpens(DeviceId id, int count, std::uint32_t error);
@@ -96,6 +99,7 @@ class SimHidPlatform final : public HidPlatform {
     std::uint32_t instance = 0;
     std::deque<std::vector<std::uint8_t>> reports;
     ReportFeeder feeder;
+    int feedsRunning = 0;  // calls of a copy of feeder under way on read threads
     std::vector<std::vector<std::uint8_t>> featureLog;
     int failOpens = 0;
     std::uint32_t failOpenError = 0;
@@ -110,6 +114,7 @@ class SimHidPlatform final : public HidPlatform {
 
   mutable std::mutex m_mutex;
   std::condition_variable m_reportsChanged;
+  std::condition_variable m_feedEnded;
   std::map<DeviceId, Device> m_devices;
   DeviceId m_nextId = 1;
   std::uint32_t m_nextInstance = 1;

@@ -19,7 +19,9 @@ namespace ostrel::sim {
 //
 // Thread affinity: construction, plug(), unplug() on the main thread (platform rule); the report
 // feeder runs on the device's read thread; setSilent() and sendGarbage() from any thread. The
-// platform must outlive the meter; the meter must outlive every read of its device.
+// platform must outlive the meter. The meter may go while its device is still being read (a test
+// that ends early leaves the link running): its destruction waits for the report under way and
+// detaches it from the device, whose reads then find nothing.
 class VirtualMeter {
  public:
   static constexpr std::chrono::milliseconds reportPeriod{12};

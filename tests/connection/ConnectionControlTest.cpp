@@ -1,5 +1,6 @@
 #include <cerrno>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,19 @@ TEST_F(ConnectionFixture, DamagedFramesAreDropped) {
   ASSERT_TRUE(connectUntilRecorded(2));
   EXPECT_EQ(value(m_cds1, 0), "3.000");
   EXPECT_EQ(value(m_cds1, 1), "4.000");
+}
+
+// A test that fails part-way leaves the link reading while its meter goes: the meter's feed
+// must be detached first, so the read thread never calls into a meter that is gone.
+TEST_F(ConnectionFixture, MeterThatGoesWhileBeingReadIsDetachedFirst) {
+  auto meter = std::make_unique<sim::VirtualMeter>(m_platform, numberedFrames(50));
+  start();
+  ASSERT_TRUE(connectUntilRecorded(1));
+  meter.reset();
+  const std::size_t records = m_cds1.recordCount();
+  pumpFor(300ms);
+  EXPECT_TRUE(m_connection->reading());
+  EXPECT_LE(m_cds1.recordCount(), records + 1);  // at most the frame under way
 }
 
 TEST_F(ConnectionFixture, SilentMeterMakesTheLinkRetryEverySecond) {
