@@ -1,0 +1,184 @@
+// The virtual meter's demonstration decoded as the window decodes it: each phase must read as
+// what a meter shows in that mode, and together the phases must light the whole display.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "decode/FrameDecoder.h"
+#include "sim/meter/MeterScript.h"
+
+namespace ostrel {
+namespace {
+
+using E = DisplayElement;
+
+const std::string ohm = "\xA6\xB8";
+
+struct PhaseReading {
+  const char* phase;
+  const char* firstValue;
+  const char* lastValue;  // of the last frame offered for recording
+  std::set<std::string> units;
+  std::string vrange;
+  const char* irange;
+  enum { BarGraphFollows, BarGraphSteady, NoBarGraph } bars;
+};
+
+std::string hex(const sim::FrameBuilder::Frame& frame) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string text;
+  for (std::uint8_t byte : frame) {
+    text += digits[byte >> 4];
+    text += digits[byte & 0x0F];
+  }
+  return text;
+}
+
+int litBars(const DisplayModel& model) {
+  int bars = 0;
+  for (int bar = 0; bar <= 30; ++bar) bars += model.isVisible(barElement(bar)) ? 1 : 0;
+  return bars;
+}
+
+TEST(DemoCycle, EachPhaseReadsAsTheMeterShowsItAndTheWholeDisplayIsUsed) {
+  const std::string mohm = "M" + ohm;
+  const std::string gohm = "G" + ohm;
+  const std::vector<PhaseReading> expected = {
+      {"insulation 500 V",
+       "1.500",
+       "263.9",
+       {mohm},
+       "IR:500V 20G" + ohm,
+       "Continuous",
+       PhaseReading::BarGraphFollows},
+      {"insulation 1000 V",
+       "4.000",
+       "703.7",
+       {mohm},
+       "IR:1000V 40G" + ohm,
+       "Continuous",
+       PhaseReading::BarGraphFollows},
+      {"insulation 2500 V",
+       "12.00",
+       "2.111",
+       {mohm, gohm},
+       "IR:2500 100G" + ohm,
+       "Continuous",
+       PhaseReading::BarGraphFollows},
+      // TΩ is the last main digit's flag: it adds a separator and changes no unit text.
+      {"insulation 5000 V",
+       "20.00",
+       "1.730.",
+       {gohm},
+       "IR:5000V 1000G" + ohm,
+       "Continuous",
+       PhaseReading::BarGraphFollows},
+      {"timed test",
+       "20.00",
+       "25.50",
+       {gohm},
+       "IR:1000V 40G" + ohm,
+       "Timed",
+       PhaseReading::BarGraphFollows},
+      {"PI test",
+       "2.100",
+       "2.600",
+       {gohm},
+       "IR:2500 100G" + ohm,
+       "PI",
+       PhaseReading::BarGraphSteady},
+      {"comparator NG",
+       "0.850",
+       "0.900",
+       {mohm},
+       "IR:1000V 40G" + ohm,
+       "COMP:NG",
+       PhaseReading::BarGraphSteady},
+      {"comparator GOOD",
+       "250.0",
+       "255.0",
+       {mohm},
+       "IR:500V 20G" + ohm,
+       "COMP:GOOD",
+       PhaseReading::BarGraphFollows},
+      {"DC voltage", "12.00", "-14.50", {"V"}, "DCV  600V", "Continuous", PhaseReading::NoBarGraph},
+      {"AC voltage", "229.5", "226.0", {"V"}, "ACV  600V", "Continuous", PhaseReading::NoBarGraph},
+      {"low resistance",
+       "0.520",
+       "0.570",
+       {ohm},
+       "IR:500V 20G" + ohm,
+       "Continuous",
+       PhaseReading::BarGraphSteady},
+      {"memory",
+       "152.0",
+       "152.0",
+       {mohm},
+       "IR:500V 20G" + ohm,
+       "Continuous",
+       PhaseReading::BarGraphSteady},
+      {"battery",
+       "25.00",
+       "25.00",
+       {mohm},
+       "IR:500V 20G" + ohm,
+       "Continuous",
+       PhaseReading::BarGraphSteady},
+  };
+
+  const std::vector<sim::MeterPhase> phases = sim::demoPhases();
+  ASSERT_EQ(phases.size(), expected.size());
+
+  DisplayModel model;
+  ReadingTexts reading;
+  FrameDecoder decoder(model, reading, ".");
+  std::vector<ReadingTexts> offered;
+  decoder.setRecordHook([&](int) { offered.push_back(reading); });
+  std::set<E> lit;
+
+  for (std::size_t p = 0; p < phases.size(); ++p) {
+    const PhaseReading& want = expected[p];
+    SCOPED_TRACE(want.phase);
+    ASSERT_EQ(phases[p].name, want.phase);
+    offered.clear();
+    int previousBars = 0;
+    for (const auto& frame : phases[p].frames) {
+      ASSERT_EQ(decoder.ShowData860(hex(frame)), FrameDecoder::Outcome::Decoded);
+      for (std::size_t i = 0; i < displayElementCount; ++i) {
+        if (model.isVisible(static_cast<E>(i))) lit.insert(static_cast<E>(i));
+      }
+      const bool voltage = want.bars == PhaseReading::NoBarGraph;
+      EXPECT_EQ(model.isVisible(E::labdc) || model.isVisible(E::labac), voltage);
+      EXPECT_EQ(model.isVisible(E::KD), !voltage);
+      if (want.bars == PhaseReading::BarGraphFollows) {
+        EXPECT_GE(litBars(model), previousBars) << "the value climbs, so does the bar graph";
+        previousBars = litBars(model);
+      }
+    }
+    ASSERT_FALSE(offered.empty());
+    EXPECT_EQ(offered.front().CurrentValue, want.firstValue);
+    EXPECT_EQ(offered.back().CurrentValue, want.lastValue);
+    for (const ReadingTexts& r : offered) {
+      EXPECT_EQ(want.units.count(r.UnitText), 1U) << r.UnitText;
+      EXPECT_EQ(r.VRangeText, want.vrange);
+      EXPECT_EQ(r.IRangeText, want.irange);
+    }
+    if (want.bars == PhaseReading::BarGraphFollows) {
+      EXPECT_GT(previousBars, 0);
+    }
+  }
+
+  // Every element a frame can light: the reset set and the thirteen digits.
+  DisplayModel blank;
+  blank.DispInit(0);
+  for (std::size_t i = 0; i < displayElementCount; ++i) {
+    const auto e = static_cast<E>(i);
+    if (e == E::CONok || (blank.isVisible(e) && !DisplayModel::isDigit(e))) continue;
+    EXPECT_EQ(lit.count(e), 1U) << displayElementName(e) << " is never lit";
+  }
+}
+
+}  // namespace
+}  // namespace ostrel
