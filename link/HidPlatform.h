@@ -29,6 +29,16 @@ struct HidAttributes {
   std::uint16_t VersionNumber = 0;
 };
 
+// Where an info handle's serial number comes from. A request answered by the device itself may
+// bring its language list (string 0) instead of a serial, so such a serial counts only when it
+// differs from string 0. A system record is the serial the operating system read by the device's
+// own serial string index when the device arrived (Linux keeps it as the USB device's serial and
+// as HID_UNIQ): it is the serial or nothing, and needs no such check.
+enum class HidSerialSource {
+  DeviceRequest,
+  SystemRecord,
+};
+
 enum class HidOpenMode {
   ReadWrite,  // may send feature reports
   QueryOnly,  // identity and strings only; needs no access rights on the device node
@@ -42,6 +52,7 @@ class HidInfoHandle {
   // Strings as the device reports them, at most 254 UTF-16 units; nullopt when unreadable.
   virtual std::optional<std::u16string> productString() = 0;
   virtual std::optional<std::u16string> serialNumberString() = 0;
+  virtual HidSerialSource serialSource() { return HidSerialSource::DeviceRequest; }
   // String descriptor `index` (0 = list of language IDs); nullopt when the platform cannot read it.
   virtual std::optional<std::u16string> indexedString(int index) = 0;
   // report[0] is the report ID (0 for a device without numbered reports); the size counts it.

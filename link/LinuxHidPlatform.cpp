@@ -61,6 +61,8 @@ class HidapiInfoHandle final : public HidInfoHandle {
                      buffer),
         m_identity.serial);
   }
+  // hidapi takes the serial on hidraw from the kernel's HID_UNIQ; udev's comes from the kernel too.
+  HidSerialSource serialSource() override { return HidSerialSource::SystemRecord; }
   // hidraw has no way to ask for string 0 (the language list): this answers nullopt there.
   std::optional<std::u16string> indexedString(int index) override {
     std::array<wchar_t, StringBufferUnits> buffer{};
@@ -90,6 +92,7 @@ class SysfsInfoHandle final : public HidInfoHandle {
   std::optional<HidAttributes> attributes() override { return m_identity.attributes; }
   std::optional<std::u16string> productString() override { return m_identity.product; }
   std::optional<std::u16string> serialNumberString() override { return m_identity.serial; }
+  HidSerialSource serialSource() override { return HidSerialSource::SystemRecord; }
   std::optional<std::u16string> indexedString(int /*index*/) override { return std::nullopt; }
   bool sendFeature(std::span<const std::uint8_t> /*report*/) override { return false; }
   std::size_t inputReportLength() override {

@@ -109,7 +109,9 @@ std::u16string THidDevice::SerialNumberString() {
     return {};
   }
   const auto serial = m_infoHandle->serialNumberString();
-  if (serial) {
+  if (serial && m_infoHandle->serialSource() == HidSerialSource::SystemRecord) {
+    m_serialNumberString = upToFirstZero(*serial);
+  } else if (serial) {
     // Some devices answer the serial request with their language list; such a "serial" is no
     // serial.
     const std::u16string string0 = m_infoHandle->indexedString(0).value_or(std::u16string{});

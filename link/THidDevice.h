@@ -46,8 +46,9 @@ class THidDevice {
   // Empty when the string cannot be read (tried again at the next request) or the device is not
   // accessible; a text once read is cached. Removed devices answer from the cache only.
   std::u16string ProductString();
-  // Empty also when the serial equals string 0 (the language list) or string 0 cannot be read,
-  // which is always so on hidraw: such a serial number counts as absent.
+  // Empty also when a serial the device answered itself equals string 0 (the language list) or
+  // string 0 cannot be read: such a serial number counts as absent. A serial the system keeps
+  // for the device (hidraw) is taken as it is.
   std::u16string SerialNumberString();
   // report[0] is the report ID; false when the device is not accessible or the request fails.
   // Leaves the info handle open.

@@ -25,6 +25,10 @@ class SimHidPlatform::InfoHandle final : public HidInfoHandle {
   std::optional<std::u16string> serialNumberString() override {
     return ask<std::u16string>([](const Device& d) { return d.spec.serial; });
   }
+  HidSerialSource serialSource() override {
+    const std::lock_guard lock(m_platform.m_mutex);
+    return m_platform.m_devices.at(m_id).spec.serialSource;
+  }
   std::optional<std::u16string> indexedString(int index) override {
     return ask<std::u16string>(
         [index](const Device& d) { return index == 0 ? d.spec.string0 : std::nullopt; });

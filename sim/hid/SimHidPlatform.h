@@ -25,6 +25,7 @@ struct SimHidDeviceSpec {
   std::optional<std::u16string> product = std::u16string{};  // nullopt: the request fails
   std::optional<std::u16string> serial;                      // nullopt: the request fails
   std::optional<std::u16string> string0;                     // language list; nullopt as on hidraw
+  HidSerialSource serialSource = HidSerialSource::DeviceRequest;  // SystemRecord as on hidraw
   bool readWrite = true;                                     // false: only query-only opens succeed
   bool openable = true;                                      // false: no open succeeds at all
   bool identifiable = true;                                  // false: attributes cannot be read

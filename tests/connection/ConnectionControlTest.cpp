@@ -52,6 +52,14 @@ SimHidDeviceSpec withSerial(SimHidDeviceSpec spec, std::u16string serial) {
   return spec;
 }
 
+// As on hidraw: no language list, the serial as the kernel keeps it (empty without one).
+SimHidDeviceSpec withSystemSerial(SimHidDeviceSpec spec, std::u16string serial) {
+  spec.serial = std::move(serial);
+  spec.string0 = std::nullopt;
+  spec.serialSource = HidSerialSource::SystemRecord;
+  return spec;
+}
+
 SimHidDeviceSpec unnamed() {
   SimHidDeviceSpec spec;
   spec.attributes = {0x04D9, 0xA0F8, 1};
@@ -67,6 +75,10 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"Cable", {namedSpec(u"Mouse", 2), cableSpec()}, {"Mouse", "USB to Serial"}, 1},
         ListCase{"CableWithSerial", {withSerial(cableSpec(), u"0042")},
                  {"USB to Serial (Serial=0042)"}, -1},
+        ListCase{"CableWithSystemSerial", {withSystemSerial(cableSpec(), u"A1B2C3")},
+                 {"USB to Serial (Serial=A1B2C3)"}, -1},
+        ListCase{"CableWithoutSystemSerial", {withSystemSerial(cableSpec(), u"")},
+                 {"USB to Serial"}, 0},
         ListCase{"TwoCablesLaterWins", {cableSpec(), namedSpec(u"Mouse", 2), cableSpec()},
                  {"USB to Serial", "Mouse", "USB to Serial"}, 2}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -123,6 +123,7 @@ struct SerialCase {
   std::optional<std::u16string> serial;
   std::optional<std::u16string> string0;
   std::u16string expected;
+  HidSerialSource source = HidSerialSource::DeviceRequest;
 };
 
 class SerialNumberTest : public HidDeviceTest, public ::testing::WithParamInterface<SerialCase> {};
@@ -131,6 +132,7 @@ TEST_P(SerialNumberTest, IsCheckedAgainstTheLanguageList) {
   SimHidDeviceSpec spec = test::cableSpec();
   spec.serial = GetParam().serial;
   spec.string0 = GetParam().string0;
+  spec.serialSource = GetParam().source;
   checkOut(spec);
   EXPECT_EQ(device->SerialNumberString(), GetParam().expected);
 }
@@ -142,7 +144,12 @@ INSTANTIATE_TEST_SUITE_P(
                       SerialCase{"EmptyLanguageList", u"A1B2", std::u16string(), u""},
                       SerialCase{"SerialEqualsLanguageList", std::u16string(u"\x0409"),
                                  std::u16string(u"\x0409"), u""},
-                      SerialCase{"SerialUnreadable", std::nullopt, std::u16string(u"\x0409"), u""}),
+                      SerialCase{"SerialUnreadable", std::nullopt, std::u16string(u"\x0409"), u""},
+                      // hidraw: no string 0, but the serial is the one the kernel keeps.
+                      SerialCase{"SystemRecord", u"A1B2", std::nullopt, u"A1B2",
+                                 HidSerialSource::SystemRecord},
+                      SerialCase{"SystemRecordWithoutSerial", std::u16string(), std::nullopt, u"",
+                                 HidSerialSource::SystemRecord}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HidDeviceTest, FeatureReportReachesTheDeviceWithItsIdByte) {

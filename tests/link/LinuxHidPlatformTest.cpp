@@ -48,7 +48,7 @@ TEST(LinuxHidPlatform, ListsReadsAndConfiguresAUhidCable) {
   ASSERT_NE(device, nullptr);
   EXPECT_TRUE(device->ReadWriteAccess());
   EXPECT_EQ(device->ProductString(), u"USB to Serial");
-  EXPECT_EQ(device->SerialNumberString(), u"");  // hidraw cannot read string 0
+  EXPECT_EQ(device->SerialNumberString(), u"");  // made without a unique id (HID_UNIQ)
 
   const std::vector<std::uint8_t> lineSettings{0x00, 0x60, 0x09, 0x00, 0x00, 0x03, 0, 0, 0, 0};
   EXPECT_TRUE(device->SendFeature(lineSettings));
