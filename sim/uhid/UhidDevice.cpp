@@ -42,6 +42,8 @@ void UhidDevice::create(const DeviceIdentity& identity, std::span<const std::uin
     throw std::invalid_argument("report descriptor too long");
   std::strncpy(reinterpret_cast<char*>(request.name), identity.name.c_str(),
                sizeof(request.name) - 1);
+  std::strncpy(reinterpret_cast<char*>(request.uniq), identity.uniq.c_str(),
+               sizeof(request.uniq) - 1);
   request.rd_size = static_cast<std::uint16_t>(descriptor.size());
   request.bus = identity.bus;
   request.vendor = identity.vendor;

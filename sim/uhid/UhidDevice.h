@@ -15,6 +15,7 @@ struct DeviceIdentity {
   std::uint16_t bus = 0;
   std::uint16_t vendor = 0;
   std::uint16_t product = 0;
+  std::string uniq;  // the device's serial as the kernel keeps it (HID_UNIQ); empty: none
 };
 
 // A virtual HID device on /dev/uhid. Owns the file descriptor; the device exists

@@ -25,7 +25,8 @@ constexpr auto kMaxLag = std::chrono::milliseconds(200);
 VirtualCable::VirtualCable(CableOptions options)
     : m_line(std::move(options.frames), options.framePeriodUs, options.repeat),
       m_unplugs(std::move(options.unplugs)),
-      m_leadIn(options.leadIn) {
+      m_leadIn(options.leadIn),
+      m_serial(std::move(options.serial)) {
   if (!options.logPath.empty()) m_logFile.open(options.logPath, std::ios::trunc);
 }
 
@@ -70,7 +71,8 @@ void VirtualCable::plug() {
   m_open = false;
   m_lastReportEmpty = true;
   m_line.restartAtNextFrame();
-  m_device.create({kCableName, BUS_USB, kCableVendorId, kCableProductId}, kCableReportDescriptor);
+  m_device.create({kCableName, BUS_USB, kCableVendorId, kCableProductId, m_serial},
+                  kCableReportDescriptor);
   log("plugged");
 }
 

@@ -33,6 +33,7 @@ struct CableOptions {
   std::chrono::milliseconds leadIn{0};
   std::vector<Unplug> unplugs;  // in the order they happen
   std::string logPath;          // empty: standard output only
+  std::string serial;           // the serial number the cable reports; empty: none
 };
 
 // The cable on /dev/uhid: answers the host's report requests, plays the frames
@@ -66,6 +67,7 @@ class VirtualCable {
   CableLine m_line;
   std::vector<Unplug> m_unplugs;
   std::chrono::milliseconds m_leadIn;
+  std::string m_serial;
   std::chrono::steady_clock::time_point m_framesFrom;  // end of the lead-in
   std::size_t m_nextUnplug = 0;
   std::chrono::steady_clock::time_point m_replugAt;

@@ -23,7 +23,7 @@ void requestStop(int) { g_stop = 1; }
 
 constexpr char kUsage[] =
     "usage: ostrel-uhid-cable --frames FILE [--repeat] [--frame-period-ms MS] [--lead-in-ms MS]\n"
-    "                         [--unplug FRAMES:MS[:QUIET_MS]]... [--log FILE]\n"
+    "                         [--unplug FRAMES:MS[:QUIET_MS]]... [--log FILE] [--serial TEXT]\n"
     "  --frames FILE        meter frames, one per line in hexadecimal\n"
     "  --repeat             play the frames over and over (default: once)\n"
     "  --frame-period-ms    time from one frame's start to the next (default 250)\n"
@@ -31,7 +31,8 @@ constexpr char kUsage[] =
     "  --unplug FRAMES:MS[:QUIET_MS]\n"
     "                       after FRAMES frames in all, send no data for QUIET_MS\n"
     "                       (default 96), then go away for MS milliseconds\n"
-    "  --log FILE           also write the log lines to FILE\n";
+    "  --log FILE           also write the log lines to FILE\n"
+    "  --serial TEXT        the cable reports this serial number (HID_UNIQ; default none)\n";
 
 // Whole milliseconds; false for anything else.
 bool parseMs(const std::string& text, std::chrono::milliseconds& ms) {
@@ -82,6 +83,8 @@ bool parseOptions(int argc, char** argv, ostrel::uhid::CableOptions& options) {
       options.unplugs.push_back(unplug);
     } else if (option == "--log") {
       options.logPath = value;
+    } else if (option == "--serial") {
+      options.serial = value;
     } else {
       return false;
     }
