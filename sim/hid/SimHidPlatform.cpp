@@ -94,7 +94,7 @@ class SimHidPlatform::Reader final : public HidReader {
       }
     }
     if (feeder) {
-      auto report = feeder(slice);
+      auto report = feeder(slice, stop);
       {
         const std::lock_guard lock(m_platform.m_mutex);
         --m_platform.m_devices.at(m_id).feederCalls;

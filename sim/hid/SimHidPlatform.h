@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -43,10 +44,10 @@ class SimHidPlatform final : public HidPlatform {
  public:
   using DeviceId = int;
   // Called on the read thread whenever a read finds the report queue empty; returns one report
-  // (byte 0 the report ID) or nullopt, and may sleep up to `slice` (e.g. to pace reports every 12
-  // ms).
-  using ReportFeeder =
-      std::function<std::optional<std::vector<std::uint8_t>>(std::chrono::milliseconds slice)>;
+  // (byte 0 the report ID) or nullopt, and may wait up to `slice` (e.g. to pace reports every 12
+  // ms), returning early once `stop` (the read's stop request) is set, as a real read does.
+  using ReportFeeder = std::function<std::optional<std::vector<std::uint8_t>>(
+      std::chrono::milliseconds slice, std::stop_token stop)>;
 
   SimHidPlatform();
   ~SimHidPlatform() override;
