@@ -11,6 +11,8 @@
 //   retry-off     Timer2Timer while receiving (the retry toggle that stops reading)
 //   retry-on      Timer2Timer in the retry pause (line settings sent, reading started)
 //   stop          SetDataHandler(none) on the reading device (the read thread stopped)
+//   sleep-1ms     a 1 ms sleep of the main thread: how late a woken thread gets a core under the
+//                 machine's present load (a stop includes one such wake of the read thread)
 // Each is measured with frames flowing and with a meter fallen silent after the connect. Prints
 // the median, the 90th percentile and the longest block of each, in milliseconds.
 #include <QCoreApplication>
@@ -139,6 +141,10 @@ bool measureRound(Link& link, bool silentAfterConnect, std::mt19937& random,
   ostrel::THidDevice* device = link.connection->SelectedDevice();
   figures[3].blocks.push_back(timed([&] { device->SetDataHandler({}); }));
   link.connection->Panel2Click();  // Stalled -> Disconnected
+  // The yardstick: a 1 ms sleep of the main thread, which takes longer only by the time the
+  // machine's other load keeps a woken thread waiting for a core.
+  figures[4].blocks.push_back(
+      timed([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }));
   return true;
 }
 
@@ -152,7 +158,7 @@ int main(int argc, char** argv) {
   std::mt19937 random(7);
   for (const bool silent : {false, true}) {
     std::vector<Figures> figures{
-        {"disconnect", {}}, {"retry-off", {}}, {"retry-on", {}}, {"stop", {}}};
+        {"disconnect", {}}, {"retry-off", {}}, {"retry-on", {}}, {"stop", {}}, {"sleep-1ms", {}}};
     for (int run = 0; run < runs; ++run) {
       if (!measureRound(link, silent, random, figures)) {
         std::fprintf(stderr, "link_stop_bench: no readings from the virtual meter\n");
