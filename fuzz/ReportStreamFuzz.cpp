@@ -9,7 +9,10 @@
 //   - a frame is handed over only at a report without data that ends a frame in progress,
 //     and exactly when characters 41-44 of the collected text are "0D0A";
 //   - a report without data leaves the accumulator empty and no frame in progress;
-//   - a data report appends exactly the bytes it carries, as upper-case hexadecimal.
+//   - a data report appends exactly the bytes it carries, as upper-case hexadecimal;
+//   - a second assembler fed only the reports the read side's filter passes is in the same
+//     state and has handed over the same frames (the filter drops only what changes nothing).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +24,7 @@
 #include "decode/FrameDecoder.h"
 #include "decode/ReadingTexts.h"
 #include "link/FrameAssemblerState.h"
+#include "link/frame/BridgeReportFilter.h"
 #include "link/frame/FrameAssembler.h"
 
 namespace {
@@ -65,11 +69,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   decoder.setRecordHook([](int) {});
 
   std::size_t handedOver = 0;
+  std::string lastHandedOver;
   assembler.setFrameHandler([&](const std::string& meterFrame) {
     require(endsFrame(meterFrame));
     require(meterFrame == state.HexAccumulator);
     ++handedOver;
+    lastHandedOver = meterFrame;
     return decoder.ShowData860(meterFrame) == ostrel::FrameDecoder::Outcome::Decoded;
+  });
+
+  ostrel::FrameAssemblerState filteredState;
+  ostrel::FrameAssembler filtered(filteredState);
+  ostrel::BridgeReportFilter filter;
+  std::size_t filteredHandedOver = 0;
+  filtered.setFrameHandler([&](const std::string& meterFrame) {
+    require(meterFrame == lastHandedOver);  // the unfiltered assembler took the report first
+    ++filteredHandedOver;
+    return true;
   });
 
   std::size_t offset = 0;
@@ -88,6 +104,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     assembler.Read740(0, report.empty() ? nullptr : report.data(),
                       static_cast<std::uint16_t>(report.size()));
+    std::vector<std::uint8_t> withId(report.size() + 1, 0);
+    std::copy(report.begin(), report.end(), withId.begin() + 1);
+    if (filter.pass(withId)) {
+      filtered.Read740(0, report.empty() ? nullptr : report.data(),
+                       static_cast<std::uint16_t>(report.size()));
+    }
+    require(filteredHandedOver == handedOver);
+    require(filteredState.HexAccumulator == state.HexAccumulator);
+    require(filteredState.FrameInProgress == state.FrameInProgress);
 
     if (isDataReport) {
       require(handedOver == handedBefore);

@@ -7,6 +7,7 @@
 
 #include "link/THidDevice.h"
 #include "link/THidDeviceController.h"
+#include "link/frame/BridgeReportFilter.h"
 
 namespace ostrel {
 
@@ -64,6 +65,7 @@ ConnectionControl::ConnectionControl(THidDeviceController& HidCtl, LinkControls&
                                      FrameAssemblerState& assemblerState, Callbacks callbacks)
     : m_hidCtl(HidCtl),
       m_link(link),
+      m_assemblerState(assemblerState),
       m_assembler(assemblerState),
       m_callbacks(std::move(callbacks)) {
   m_assembler.setFrameHandler([this](const std::string& meterFrame) {
@@ -177,7 +179,11 @@ void ConnectionControl::linkToggle() {
   if (!device->ReadWriteAccess()) {
     m_link.USBConDown = false;
   } else if (m_link.USBConDown) {
-    device->SetDataHandler(m_read740);
+    // The filter starts from the assembler's state, so that it passes exactly the reports that
+    // can change it (a frame interrupted by the last stop is still in progress).
+    device->SetDataHandler(m_read740, [&state = m_assemblerState] {
+      return std::make_unique<BridgeReportFilter>(state.FrameInProgress);
+    });
   } else {
     device->SetDataHandler({});
   }
@@ -201,7 +207,7 @@ void ConnectionControl::Panel2Click() {
 }
 
 void ConnectionControl::restartTimer2() {
-  if (!m_shutDown) m_timer2.start();
+  if (!m_shutDown && m_link.USBConDown) m_timer2.start();
 }
 
 void ConnectionControl::setCaption(std::string_view caption) {
@@ -216,6 +222,10 @@ void ConnectionControl::addHistoryLine(std::string line) {
 
 void ConnectionControl::Read740(THidDevice& HidDev, std::uint8_t ReportID,
                                 const std::uint8_t* Data, std::uint16_t Size) {
+  // Once the link flag is up the link is going off: a report still handed over while the read
+  // thread stops was read before the user's "Disconnect" (or the retry's stop) and must not
+  // decode a frame, record it, or restart Timer2, whose next expiry would connect again.
+  if (!m_link.USBConDown) return;
   if (m_assembler.Read740(ReportID, Data, Size)) HidDev.PauseNextRead(pauseAfterFrame);
 }
 

@@ -79,7 +79,8 @@ class ConnectionControl {
   void USBConClick();
   void Timer2Timer();
   void Panel2Click();
-  // An accepted frame (the decoder's Timer2 hook): Timer2 starts over.
+  // An accepted frame (the decoder's Timer2 hook): Timer2 starts over, while the link flag is
+  // down (a frame handled while the link goes off must not bring it back a second later).
   void restartTimer2();
 
   // Stops reading and gives every listed device back; the link is unusable afterwards.
@@ -101,6 +102,7 @@ class ConnectionControl {
 
   THidDeviceController& m_hidCtl;
   LinkControls& m_link;
+  const FrameAssemblerState& m_assemblerState;
   FrameAssembler m_assembler;
   Callbacks m_callbacks;
   std::vector<std::unique_ptr<THidDevice>> m_entryDevices;  // beside m_link.DevListBox

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -73,9 +74,11 @@ class HidReader {
  public:
   virtual ~HidReader() = default;
   // Waits at most `slice` for one input report and copies it into `buffer`, byte 0 the report ID
-  // (0 for unnumbered reports). Never writes more than buffer.size() bytes. Returning after the
-  // slice is what makes a read cancellable: the caller checks its stop request between slices.
-  virtual HidReadResult read(std::span<std::uint8_t> buffer, std::chrono::milliseconds slice) = 0;
+  // (0 for unnumbered reports). Never writes more than buffer.size() bytes. A stop requested on
+  // `stop` (from any thread) ends the wait at once with 0 bytes, so a stop never waits for the
+  // slice; the slice only bounds how long the caller goes without looking at its other duties.
+  virtual HidReadResult read(std::span<std::uint8_t> buffer, std::chrono::milliseconds slice,
+                             std::stop_token stop) = 0;
 };
 
 class HidPlatform {

@@ -1,12 +1,17 @@
 #include "link/LinuxHidPlatform.h"
 
+#include <fcntl.h>
 #include <hidapi/hidapi.h>
 #include <libudev.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <QSocketNotifier>
 #include <QString>
 #include <array>
 #include <cerrno>
+#include <utility>
 
 #include "link/HidReportDescriptor.h"
 #include "link/LinuxHidIdentity.h"
@@ -104,23 +109,64 @@ class SysfsInfoHandle final : public HidInfoHandle {
   std::string m_path;
 };
 
+// File descriptor that closes itself.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : m_fd(fd) {}
+  ~Fd() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  Fd& operator=(Fd&&) = delete;
+  [[nodiscard]] int get() const { return m_fd; }
+
+ private:
+  int m_fd;
+};
+
+// The read handle: the hidraw node itself, read without blocking after poll(), so that a wake-up
+// descriptor can end the wait the moment a stop is requested (hidapi's timed read cannot be
+// interrupted, and a stop would wait for its whole slice).
 // hidraw delivers reports of a device without numbered reports without their ID byte; the ID 0 is
 // put back in front so that every reader hands out byte 0 = report ID.
-class HidapiReader final : public HidReader {
+class HidrawReader final : public HidReader {
  public:
-  HidapiReader(HidDevicePtr device, bool numberedReports)
-      : m_device(std::move(device)), m_numbered(numberedReports) {}
+  HidrawReader(Fd node, Fd wake, bool numberedReports)
+      : m_node(std::move(node)), m_wake(std::move(wake)), m_numbered(numberedReports) {}
 
-  HidReadResult read(std::span<std::uint8_t> buffer, std::chrono::milliseconds slice) override {
+  HidReadResult read(std::span<std::uint8_t> buffer, std::chrono::milliseconds slice,
+                     std::stop_token stop) override {
     if (buffer.empty() || (!m_numbered && buffer.size() < 2)) {
       return {0, EINVAL};
     }
+    // Runs on the thread that requests the stop; eventfd writes are async-signal-safe and never
+    // block for a counter this small.
+    const std::stop_callback wakeOnStop(stop, [fd = m_wake.get()] {
+      const std::uint64_t one = 1;
+      [[maybe_unused]] const auto written = ::write(fd, &one, sizeof one);
+    });
+    if (stop.stop_requested()) {
+      return {};
+    }
+    std::array<pollfd, 2> fds{pollfd{m_node.get(), POLLIN, 0}, pollfd{m_wake.get(), POLLIN, 0}};
+    const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(slice.count()));
+    if (ready < 0) {
+      return errno == EINTR ? HidReadResult{} : HidReadResult{0, static_cast<std::uint32_t>(errno)};
+    }
+    if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+      return {0, EIO};  // the device is gone
+    }
+    if (ready == 0 || !(fds[0].revents & POLLIN)) {
+      return {};  // the slice ended, or a stop was requested
+    }
     const std::span<std::uint8_t> target = m_numbered ? buffer : buffer.subspan(1);
-    errno = 0;
-    const int count = hid_read_timeout(m_device.get(), target.data(), target.size(),
-                                       static_cast<int>(slice.count()));
+    const ssize_t count = ::read(m_node.get(), target.data(), target.size());
     if (count < 0) {
-      return {0, errno != 0 ? static_cast<std::uint32_t>(errno) : static_cast<std::uint32_t>(EIO)};
+      return errno == EAGAIN || errno == EINTR
+                 ? HidReadResult{}
+                 : HidReadResult{0, static_cast<std::uint32_t>(errno)};
     }
     if (count == 0) {
       return {};
@@ -133,7 +179,8 @@ class HidapiReader final : public HidReader {
   }
 
  private:
-  HidDevicePtr m_device;
+  Fd m_node;
+  Fd m_wake;
   bool m_numbered;
 };
 
@@ -202,11 +249,7 @@ std::unique_ptr<HidInfoHandle> LinuxHidPlatform::open(const std::string& path, H
   if (mode == HidOpenMode::QueryOnly) {
     return std::make_unique<SysfsInfoHandle>(std::move(*identity), path);
   }
-  HidDevicePtr device;
-  {
-    const std::lock_guard lock(m_openMutex);
-    device.reset(hid_open_path(path.c_str()));
-  }
+  HidDevicePtr device(hid_open_path(path.c_str()));
   if (!device) {
     return nullptr;
   }
@@ -215,19 +258,19 @@ std::unique_ptr<HidInfoHandle> LinuxHidPlatform::open(const std::string& path, H
 
 std::unique_ptr<HidReader> LinuxHidPlatform::openReader(const std::string& path,
                                                         std::uint32_t& error) {
-  HidDevicePtr device;
-  {
-    const std::lock_guard lock(m_openMutex);
-    errno = 0;
-    device.reset(hid_open_path(path.c_str()));
+  Fd node(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (node.get() < 0) {
     error = errno != 0 ? static_cast<std::uint32_t>(errno) : static_cast<std::uint32_t>(ENODEV);
+    return nullptr;
   }
-  if (!device) {
+  Fd wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+  if (wake.get() < 0) {
+    error = static_cast<std::uint32_t>(errno);
     return nullptr;
   }
   error = 0;
   const bool numbered = parseReportDescriptor(readReportDescriptor(path)).numberedReports;
-  return std::make_unique<HidapiReader>(std::move(device), numbered);
+  return std::make_unique<HidrawReader>(std::move(node), std::move(wake), numbered);
 }
 
 void LinuxHidPlatform::setDeviceChangeHandler(std::function<void()> handler) {

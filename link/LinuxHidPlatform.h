@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 
 #include "link/HidPlatform.h"
 
@@ -12,8 +11,9 @@ class QSocketNotifier;
 
 namespace ostrel {
 
-// HID on Linux: hidraw nodes listed and identified through libudev and sysfs, opened, read and sent
-// feature reports through hidapi (hidraw backend). Device-change notices come from a udev monitor
+// HID on Linux: hidraw nodes listed and identified through libudev and sysfs, opened and sent
+// feature reports through hidapi (hidraw backend), read from the hidraw node directly (only the
+// main thread calls hidapi). Device-change notices come from a udev monitor
 // of the hidraw subsystem whose socket the main thread's event loop watches. Create and destroy on
 // the main thread, after the Qt application object.
 class LinuxHidPlatform final : public HidPlatform {
@@ -42,8 +42,6 @@ class LinuxHidPlatform final : public HidPlatform {
   std::unique_ptr<QSocketNotifier> m_notifier;
   std::function<void()> m_changeHandler;
   bool m_hidapiReady = false;
-  // hidapi keeps its open error in a global: opens from the main and the read threads take turns.
-  std::mutex m_openMutex;
 };
 
 }  // namespace ostrel

@@ -147,11 +147,12 @@ std::size_t THidDevice::inputReportLength() {
   return m_inputReportLength;
 }
 
-void THidDevice::SetDataHandler(THidDataEvent handler) {
+void THidDevice::SetDataHandler(THidDataEvent handler, HidReportFilterFactory filter) {
   if (!handler) {
     stopReadThread();
   }
   m_dataHandler = std::move(handler);
+  m_filterFactory = std::move(filter);
   startReadThreadIfReady();
 }
 
@@ -161,7 +162,8 @@ void THidDevice::startReadThreadIfReady() {
   }
   m_readThread = std::make_unique<THidDeviceReadThread>(
       m_platform, m_pnpInfo.DevicePath, inputReportLength(), m_shared,
-      [this](const HidHandOffItem& item) { return runHandOff(item); });
+      [this](const HidHandOffItem& item) { return runHandOff(item); },
+      m_filterFactory ? m_filterFactory() : nullptr);
 }
 
 void THidDevice::stopReadThread() {

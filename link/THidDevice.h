@@ -9,6 +9,7 @@
 
 #include "link/HidEvents.h"
 #include "link/HidPlatform.h"
+#include "link/HidReportFilter.h"
 #include "link/THidDeviceReadThread.h"
 
 namespace ostrel {
@@ -59,7 +60,10 @@ class THidDevice {
   // one handler by another keeps a running thread; each report goes to the handler installed when
   // it is handed over. Removing it from inside the device's own data handler is allowed: the thread
   // then ends without waiting for that hand-off to return.
-  void SetDataHandler(THidDataEvent handler);
+  void SetDataHandler(THidDataEvent handler) { SetDataHandler(std::move(handler), {}); }
+  // The same with a read-side filter: `filter` makes the filter of each read thread started from
+  // now on (a running thread keeps the one it has); none hands every report over.
+  void SetDataHandler(THidDataEvent handler, HidReportFilterFactory filter);
   const THidDataEvent& DataHandler() const { return m_dataHandler; }
   void SetDataErrorHandler(THidDataErrorEvent handler) { m_dataErrorHandler = std::move(handler); }
   const THidDataErrorEvent& DataErrorHandler() const { return m_dataErrorHandler; }
@@ -70,10 +74,11 @@ class THidDevice {
   // Values outside 10..10000 ms are ignored.
   void SetSleepTime(int milliseconds);
 
-  // Asks the read side to wait `duration` after the report being handled before it reads again; a
-  // stop ends the wait early. Meant to be called from the data handler (e.g. after a decoded
-  // frame); outside a hand-off it applies to the next one. The reports that arrive meanwhile queue
-  // up in the system.
+  // Asks the read side to hand nothing over for `duration` after the report being handled. It
+  // keeps reading meanwhile and drops what it reads, so the system's report queue never
+  // overflows; afterwards the read-side filter, told of the gap, decides where handing over
+  // resumes. Meant to be called from the data handler (e.g. after a decoded frame); outside a
+  // hand-off it applies to the next one.
   void PauseNextRead(std::chrono::milliseconds duration) { m_pauseNextRead = duration; }
 
   // Called by the controller when the device is gone: closes the handles, PluggedIn becomes false,
@@ -112,6 +117,7 @@ class THidDevice {
   std::u16string m_productString;
   std::u16string m_serialNumberString;
   THidDataEvent m_dataHandler;
+  HidReportFilterFactory m_filterFactory;
   THidDataErrorEvent m_dataErrorHandler;
   THidPlugEvent m_unplugHandler;
   std::chrono::milliseconds m_pauseNextRead{0};

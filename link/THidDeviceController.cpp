@@ -271,7 +271,7 @@ void THidDeviceController::passOnToDevices(Value& current, Value value, Getter g
 
 void THidDeviceController::SetOnDeviceData(THidDataEvent handler) {
   passOnToDevices(m_onDeviceData, std::move(handler), &THidDevice::DataHandler,
-                  &THidDevice::SetDataHandler);
+                  static_cast<void (THidDevice::*)(THidDataEvent)>(&THidDevice::SetDataHandler));
 }
 
 void THidDeviceController::SetOnDeviceDataError(THidDataErrorEvent handler) {

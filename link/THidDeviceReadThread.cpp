@@ -10,12 +10,14 @@ namespace ostrel {
 THidDeviceReadThread::THidDeviceReadThread(HidPlatform& platform, std::string path,
                                            std::size_t inputReportLength,
                                            const HidReadShared& shared,
-                                           HidReadHandOff::Runner runner)
+                                           HidReadHandOff::Runner runner,
+                                           std::unique_ptr<HidReportFilter> filter)
     : m_platform(platform),
       m_path(std::move(path)),
       m_shared(shared),
       m_handOff(std::make_shared<HidReadHandOff>()),
-      m_ReportBuffer(inputReportLength) {
+      m_ReportBuffer(inputReportLength),
+      m_filter(std::move(filter)) {
   m_handOff->setRunner(std::move(runner));
   m_thread = std::thread([this] { run(); });
 }
@@ -30,6 +32,7 @@ void THidDeviceReadThread::stop() {
   if (!m_thread.joinable()) {
     return;
   }
+  m_stopReads.request_stop();
   m_handOff->stopAndDrain();
   m_thread.join();
 }
@@ -77,7 +80,7 @@ bool THidDeviceReadThread::readOnce() {
     // Retried after one slice, not at once: a broken device must not spin a core or flood the log.
     return !m_handOff->waitOrStop(slice);
   }
-  const HidReadResult result = m_reader->read(m_ReportBuffer, slice);
+  const HidReadResult result = m_reader->read(m_ReportBuffer, slice, m_stopReads.get_token());
   if (result.error != 0) {
     // A read that ends in failure is dropped like an empty one and the next read is started at
     // once, so a device removed mid-read is reported by the open that fails. Either way the next
@@ -90,14 +93,29 @@ bool THidDeviceReadThread::readOnce() {
     return true;
   }
   const std::size_t bytes = std::min(result.bytes, m_ReportBuffer.size());
+  if (!handOverWanted(std::span<const std::uint8_t>(m_ReportBuffer.data(), bytes))) {
+    return true;
+  }
   HidHandOffItem item;
   item.report.assign(m_ReportBuffer.begin(),
                      m_ReportBuffer.begin() + static_cast<std::ptrdiff_t>(bytes));
   const auto pause = m_handOff->deliver(std::move(item));
   if (pause.count() > 0) {
-    return !m_handOff->waitOrStop(pause);
+    m_pausedUntil = std::chrono::steady_clock::now() + pause;
   }
   return true;
+}
+
+bool THidDeviceReadThread::handOverWanted(std::span<const std::uint8_t> report) {
+  if (std::chrono::steady_clock::now() < m_pausedUntil) {
+    m_droppedInPause = true;
+    return false;
+  }
+  if (m_droppedInPause) {
+    m_droppedInPause = false;
+    if (m_filter) m_filter->gap();
+  }
+  return !m_filter || m_filter->pass(report);
 }
 
 }  // namespace ostrel

@@ -3,8 +3,10 @@
 //
 //   session_run idle [--seconds S]
 //       Connects, lets frames flow, then measures S seconds (default 30) each of: frames
-//       flowing, a meter sending only reports without data, and a silent meter. The last two
-//       run the retry cycle. Prints the share of one core and the wake-ups per second.
+//       flowing, a link connected anew to a meter whose line is quiet, a meter sending only
+//       reports without data after frames flowed, and a silent meter. The last two run the
+//       retry cycle. Prints the share of one core and the wake-ups per second, of the process
+//       and of the main thread.
 //   session_run long [--minutes M] [--cycle-seconds C]
 //       An unattended session of M minutes (default 60) in cycles of C seconds (default 600):
 //       frames 75 %, reports without data 10 %, silence 10 %, unplugged 5 %, then plugged in
@@ -39,13 +41,17 @@ using Clock = std::chrono::steady_clock;
 struct ProcessTimes {
   double cpuSeconds = 0;
   long wakeUps = 0;  // voluntary context switches: each blocking wait that ended
+  long mainThreadWakeUps = 0;  // the same for the calling (main) thread alone
 };
 
+// Call on the main thread.
 ProcessTimes processTimes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
+  rusage mainThread{};
+  getrusage(RUSAGE_THREAD, &mainThread);
   const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-  return {seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_nvcsw};
+  return {seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_nvcsw, mainThread.ru_nvcsw};
 }
 
 long long heapInUse() {
@@ -98,12 +104,13 @@ void measureIdlePhase(Program& program, const char* name, std::chrono::seconds l
   runFor(length);
   const double wall = std::chrono::duration<double>(Clock::now() - start).count();
   const ProcessTimes after = processTimes();
-  std::printf("%-22s %6.1f s  cpu %7.3f s = %6.3f %% of a core  wake-ups %7.1f /s  records %5zu"
-              "  line settings sent %4zu\n",
+  std::printf("%-22s %6.1f s  cpu %7.3f s = %6.3f %% of a core  wake-ups %7.1f /s"
+              " (main thread %6.1f /s)  records %5zu  line settings sent %4zu\n",
               name, wall, after.cpuSeconds - before.cpuSeconds,
               100.0 * (after.cpuSeconds - before.cpuSeconds) / wall,
-              double(after.wakeUps - before.wakeUps) / wall, program.records() - records,
-              program.featureReports() - features);
+              double(after.wakeUps - before.wakeUps) / wall,
+              double(after.mainThreadWakeUps - before.mainThreadWakeUps) / wall,
+              program.records() - records, program.featureReports() - features);
   std::fflush(stdout);
 }
 
@@ -114,6 +121,14 @@ int runIdle(std::chrono::seconds length) {
     return 1;
   }
   measureIdlePhase(program, "frames flowing", length);
+  // Connected to a meter whose line is quiet from the start: no frame, so no retry cycle.
+  program.window.Panel2Click();
+  program.meter.setIdleOnly(true);
+  program.window.Panel2Click();
+  measureIdlePhase(program, "idle meter, connected", length);
+  program.meter.setIdleOnly(false);
+  const std::size_t recorded = program.records();
+  if (!runUntil([&] { return program.records() > recorded; }, std::chrono::seconds(10))) return 1;
   program.meter.setIdleOnly(true);
   measureIdlePhase(program, "reports without data", length);
   program.meter.setIdleOnly(false);

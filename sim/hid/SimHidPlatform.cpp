@@ -82,7 +82,8 @@ class SimHidPlatform::Reader final : public HidReader {
   Reader(const Reader&) = delete;
   Reader& operator=(const Reader&) = delete;
 
-  HidReadResult read(std::span<std::uint8_t> buffer, std::chrono::milliseconds slice) override {
+  HidReadResult read(std::span<std::uint8_t> buffer, std::chrono::milliseconds slice,
+                     std::stop_token stop) override {
     ReportFeeder feeder;
     {
       std::unique_lock lock(m_platform.m_mutex);
@@ -91,26 +92,29 @@ class SimHidPlatform::Reader final : public HidReader {
         --device.failReads;
         return {0, device.failReadError};
       }
-      if (device.reports.empty() && device.feeder) {
+      if (device.reports.empty() && device.feeder && !stop.stop_requested()) {
         feeder = device.feeder;
-        ++device.feedsRunning;
+        ++device.feederCalls;
       }
     }
     if (feeder) {
-      std::optional<std::vector<std::uint8_t>> report = feeder(slice);
+      auto report = feeder(slice, stop);
       {
         const std::lock_guard lock(m_platform.m_mutex);
-        --m_platform.m_devices.at(m_id).feedsRunning;
+        --m_platform.m_devices.at(m_id).feederCalls;
       }
-      m_platform.m_feedEnded.notify_all();
+      m_platform.m_reportsChanged.notify_all();
       if (report) {
         return copy(*report, buffer);
       }
     }
     std::unique_lock lock(m_platform.m_mutex);
     Device& device = m_platform.m_devices.at(m_id);
-    m_platform.m_reportsChanged.wait_for(lock, slice,
+    m_platform.m_reportsChanged.wait_for(lock, stop, slice,
                                          [&] { return gone(device) || !device.reports.empty(); });
+    if (stop.stop_requested() && !gone(device)) {
+      return {};
+    }
     if (gone(device)) {
       return {0, ENODEV};
     }
@@ -186,7 +190,11 @@ void SimHidPlatform::pushInputReport(DeviceId id, std::vector<std::uint8_t> repo
   {
     const std::lock_guard lock(m_mutex);
     Device& device = m_devices.at(id);
-    if (device.plugged) {
+    const bool full =
+        device.spec.reportQueueLimit != 0 && device.reports.size() >= device.spec.reportQueueLimit;
+    if (device.plugged && full) {
+      ++device.droppedReports;
+    } else if (device.plugged) {
       device.reports.push_back(std::move(report));
     }
   }
@@ -196,8 +204,9 @@ void SimHidPlatform::pushInputReport(DeviceId id, std::vector<std::uint8_t> repo
 void SimHidPlatform::setReportFeeder(DeviceId id, ReportFeeder feeder) {
   std::unique_lock lock(m_mutex);
   Device& device = m_devices.at(id);
-  m_feedEnded.wait(lock, [&] { return device.feedsRunning == 0; });
   device.feeder = std::move(feeder);
+  // The old feeder's owner may go away next: no call of it may still be running.
+  m_reportsChanged.wait(lock, [&device] { return device.feederCalls == 0; });
 }
 
 void SimHidPlatform::failReaderOpens(DeviceId id, int count, std::uint32_t error) {
@@ -230,6 +239,11 @@ const std::string& SimHidPlatform::path(DeviceId id) const {
 std::size_t SimHidPlatform::queuedReports(DeviceId id) const {
   const std::lock_guard lock(m_mutex);
   return m_devices.at(id).reports.size();
+}
+
+std::size_t SimHidPlatform::droppedReports(DeviceId id) const {
+  const std::lock_guard lock(m_mutex);
+  return m_devices.at(id).droppedReports;
 }
 
 int SimHidPlatform::openReaders(DeviceId id) const {

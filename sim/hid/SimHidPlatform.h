@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct SimHidDeviceSpec {
   bool openable = true;                                      // false: no open succeeds at all
   bool identifiable = true;                                  // false: attributes cannot be read
   std::size_t inputReportLength = 9;                         // report ID byte included
+  // Reports queued and not yet read, at most; a report pushed onto a full queue is dropped, as
+  // the kernel's hidraw queue (64 reports) drops the newest. 0: no limit.
+  std::size_t reportQueueLimit = 0;
 };
 
 // A HID platform of virtual interfaces for tests and the virtual meter.
@@ -41,10 +45,10 @@ class SimHidPlatform final : public HidPlatform {
  public:
   using DeviceId = int;
   // Called on the read thread whenever a read finds the report queue empty; returns one report
-  // (byte 0 the report ID) or nullopt, and may sleep up to `slice` (e.g. to pace reports every 12
-  // ms).
-  using ReportFeeder =
-      std::function<std::optional<std::vector<std::uint8_t>>(std::chrono::milliseconds slice)>;
+  // (byte 0 the report ID) or nullopt, and may wait up to `slice` (e.g. to pace reports every 12
+  // ms), returning early once `stop` (the read's stop request) is set, as a real read does.
+  using ReportFeeder = std::function<std::optional<std::vector<std::uint8_t>>(
+      std::chrono::milliseconds slice, std::stop_token stop)>;
 
   SimHidPlatform();
   ~SimHidPlatform() override;
@@ -62,9 +66,7 @@ class SimHidPlatform final : public HidPlatform {
 
   // Queues one input report, byte 0 the report ID (a longer report is cut to the reader's buffer).
   void pushInputReport(DeviceId id, std::vector<std::uint8_t> report);
-  // Replaces the feeder once no call of the old one is under way, so that whatever the old
-  // feeder uses may go as soon as this returns, also while the device is being read. Waits at
-  // most one feeder call (a feeder sleeps no longer than its slice). Never call it from a feeder.
+  // Returns once no call of the previous feeder is running any more, so its owner may then go.
   void setReportFeeder(DeviceId id, ReportFeeder feeder);
   // The next `count` reader opens fail with `error`.
   void failReaderOpens(DeviceId id, int count, std::uint32_t error);
@@ -77,6 +79,8 @@ class SimHidPlatform final : public HidPlatform {
   const std::string& path(DeviceId id) const;
   // Input reports queued and not yet read.
   std::size_t queuedReports(DeviceId id) const;
+  // Reports dropped because the queue was full (see reportQueueLimit).
+  std::size_t droppedReports(DeviceId id) const;
   // Readers now open on the interface (0 or 1 when one thread reads it).
   int openReaders(DeviceId id) const;
   // Reader opens attempted so far, failed ones included.
@@ -100,7 +104,6 @@ class SimHidPlatform final : public HidPlatform {
     std::uint32_t instance = 0;
     std::deque<std::vector<std::uint8_t>> reports;
     ReportFeeder feeder;
-    int feedsRunning = 0;  // calls of a copy of feeder under way on read threads
     std::vector<std::vector<std::uint8_t>> featureLog;
     int failOpens = 0;
     std::uint32_t failOpenError = 0;
@@ -108,14 +111,15 @@ class SimHidPlatform final : public HidPlatform {
     std::uint32_t failReadError = 0;
     int openReaders = 0;
     int openAttempts = 0;
+    std::size_t droppedReports = 0;
+    int feederCalls = 0;  // feeder calls running on read threads
   };
 
   Device* findPlugged(const std::string& path);
   void postChangeNotice();
 
   mutable std::mutex m_mutex;
-  std::condition_variable m_reportsChanged;
-  std::condition_variable m_feedEnded;
+  std::condition_variable_any m_reportsChanged;  // waits end early on a read's stop request
   std::map<DeviceId, Device> m_devices;
   DeviceId m_nextId = 1;
   std::uint32_t m_nextInstance = 1;

@@ -1,7 +1,8 @@
 #include "sim/meter/VirtualMeter.h"
 
 #include <algorithm>
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 #include <utility>
 
 #include "sim/frames/ReportStream.h"
@@ -31,14 +32,23 @@ std::vector<std::uint8_t> reportBytes(const InputReport& report) {
   return bytes;
 }
 
+// Waits until `deadline`; a stop request of the read ends the wait early (false).
+bool waitUntil(std::chrono::steady_clock::time_point deadline, std::stop_token stop) {
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock lock(mutex);
+  wake.wait_until(lock, stop, deadline, [] { return false; });
+  return !stop.stop_requested();
+}
+
 }  // namespace
 
 VirtualMeter::VirtualMeter(SimHidPlatform& platform, std::vector<FrameBuilder::Frame> frames)
     : m_platform(platform), m_frames(std::move(frames)) {
   if (m_frames.empty()) m_frames = demoSession();
   m_id = m_platform.addDevice(bridgeSpec());
-  m_platform.setReportFeeder(m_id, [this](std::chrono::milliseconds slice) {
-    return nextReport(slice);
+  m_platform.setReportFeeder(m_id, [this](std::chrono::milliseconds slice, std::stop_token stop) {
+    return nextReport(slice, stop);
   });
 }
 
@@ -76,16 +86,17 @@ void VirtualMeter::beginFrame() {
   while (m_pending.size() < reportsPerFrame) m_pending.push_back(reportBytes(idleReport()));
 }
 
-std::optional<std::vector<std::uint8_t>> VirtualMeter::nextReport(std::chrono::milliseconds slice) {
+std::optional<std::vector<std::uint8_t>> VirtualMeter::nextReport(std::chrono::milliseconds slice,
+                                                                   std::stop_token stop) {
   if (!m_plugged || m_silent || !lineConfigured()) {
-    std::this_thread::sleep_for(std::min(slice, reportPeriod));
+    waitUntil(std::chrono::steady_clock::now() + std::min(slice, reportPeriod), stop);
     return std::nullopt;
   }
   const std::lock_guard lock(m_streamMutex);
   const auto now = std::chrono::steady_clock::now();
   if (m_nextDue > now) {
     if (m_nextDue - now > slice) return std::nullopt;
-    std::this_thread::sleep_until(m_nextDue);
+    if (!waitUntil(m_nextDue, stop)) return std::nullopt;
   }
   m_nextDue = std::max(m_nextDue, now) + reportPeriod;
   if (m_idleOnly) return reportBytes(idleReport());

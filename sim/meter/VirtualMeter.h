@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 #include "sim/frames/FrameBuilder.h"
@@ -48,7 +49,8 @@ class VirtualMeter {
   [[nodiscard]] int framesSent() const { return m_framesSent; }
 
  private:
-  std::optional<std::vector<std::uint8_t>> nextReport(std::chrono::milliseconds slice);
+  std::optional<std::vector<std::uint8_t>> nextReport(std::chrono::milliseconds slice,
+                                                      std::stop_token stop);
   [[nodiscard]] bool lineConfigured() const;
   void beginFrame();
 
