@@ -107,11 +107,9 @@ std::string FileReplacement::begin(const std::string& path) {
   m_targetExists = ::stat(m_target.c_str(), &existing) == 0;
   if (m_targetExists) {
     if (!S_ISREG(existing.st_mode)) return std::string(notRegularFileReason);
-    // The same test a plain overwrite meets: permission bits, read-only mounts, immutable
-    // files. Non-blocking, though a regular file never blocks an open.
-    const int probe = ::open(m_target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (probe < 0) return reason(errno);
-    ::close(probe);
+    // The test a plain overwrite meets (permission bits with the effective ids, read-only
+    // mounts, immutable files), without opening the file.
+    if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0) return reason(errno);
     m_targetMode = existing.st_mode & 07777;
     m_targetUid = existing.st_uid;
     m_targetGid = existing.st_gid;
