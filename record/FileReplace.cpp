@@ -16,7 +16,8 @@ namespace {
 
 std::string reason(int error) { return std::strerror(error); }
 
-// Temporary files of the replacements in progress, for a signal handler to remove. A slot
+// Temporary files of the replacements in progress, for a signal handler to remove. This
+// library's one piece of static state: a signal handler can reach nothing else. A slot
 // holds the path's characters, owned by its FileReplacement, which clears the slot before
 // the path goes away. Lock-free atomics keep reading them async-signal-safe.
 constexpr std::size_t pendingSlotCount = 8;
