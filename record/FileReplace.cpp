@@ -118,13 +118,16 @@ std::string FileReplacement::begin(const std::string& path) {
     m_targetMode = newFileMode();
   }
   m_temporary = temporaryPattern(m_target);
+  // Listed before it exists (mkostemp fills in the name in place), so that no signal can
+  // come between its creation and its listing.
+  m_slot = claimPendingSlot(m_temporary.c_str());
   m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
   if (m_fd < 0) {
     const int error = errno;
+    releasePendingSlot(m_slot);
     m_temporary.clear();
     return reason(error);
   }
-  m_slot = claimPendingSlot(m_temporary.c_str());
   return {};
 }
 
