@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include "record/DataPacket.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
 
@@ -65,6 +66,7 @@ inline void requireWellFormed(const ReadingsTable& table) {
                              ReadingsTable::I_Range}) {
       if (const auto text = table.text(row, field)) {
         require(!text->empty() && text->size() <= ReadingsTable::maxTextBytes);
+        require(text->find('\0') == std::string_view::npos);  // no file could carry it back
       }
     }
   }
@@ -72,6 +74,22 @@ inline void requireWellFormed(const ReadingsTable& table) {
 
 // Two records the table holds before every load: the load must keep or replace them,
 // never damage them.
+// Whatever a load gave, the program's own files of it load back: the packet with the same
+// records, and the text file (which the save refuses for a record without number or time)
+// with one record per record.
+inline void requireOwnFilesLoadBack(const ReadingsTable& table) {
+  ReadingsTable fromPacket;
+  require(readDataPacket(writeDataPacket(table), fromPacket));
+  require(snapshot(fromPacket) == snapshot(table));
+  for (std::size_t row = 0; row < table.recordCount(); ++row) {
+    if (!table.no(row) || !table.timeMs(row)) return;
+  }
+  static const LongTimeFormat timeFormat("C");
+  ReadingsTable fromText;
+  require(readTextTable(writeTextTable(table, timeFormat), fromText, timeFormat));
+  require(fromText.recordCount() == table.recordCount());
+}
+
 inline void fillWithTwoReadings(ReadingsTable& table) {
   table.append({1, 52205123, "1.234", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Continuous"});
   table.append({2, 32703040, "0.56", std::nullopt, "DCV  600V", "Timed"});

@@ -3,7 +3,8 @@
 //
 // Checked after every load: the records the table held are unchanged (a text file only
 // appends); a load appends at most one record per line after the first; success gives no
-// message, failure exactly "Failed to Load File!"; every record is well formed.
+// message, failure exactly "Failed to Load File!"; every record is well formed, and the
+// program's own packet and text file of the table load back.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -46,5 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t lines = lineCount(data, size);
   require(after.size() - before.size() <= (lines > 0 ? lines - 1 : 0));
   fuzz::requireWellFormed(table);
+  fuzz::requireOwnFilesLoadBack(table);
   return 0;
 }

@@ -11,17 +11,27 @@ namespace ostrel {
 
 namespace {
 
-bool readAll(int fd, std::string& buffer) {
-  char chunk[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got == 0) return true;
-    if (got < 0) {
+// Reads up to `size` bytes (the size the file had when opened; bytes appended meanwhile
+// are not part of this load).
+bool readAll(int fd, std::size_t size, std::string& buffer) {
+  buffer.resize(size);
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::read(fd, buffer.data() + got, size - got);
+    if (n == 0) break;
+    if (n < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    buffer.append(chunk, static_cast<std::size_t>(got));
+    got += static_cast<std::size_t>(n);
   }
+  buffer.resize(got);
+  return true;
+}
+
+bool isRegularFile(const std::string& fileName) {
+  struct stat info {};
+  return ::stat(fileName.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 }  // namespace
@@ -31,23 +41,24 @@ FileBytes::~FileBytes() {
 }
 
 bool FileBytes::open(const std::string& fileName) {
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Checked by name first so that no FIFO or device is ever opened, then again on the open
+  // file (non-blocking, in case the name was swapped meanwhile).
+  if (!isRegularFile(fileName)) return false;
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0;
-  if (ok && S_ISREG(info.st_mode) && info.st_size > 0) {
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (ok && info.st_size > 0) {
     m_mappedSize = static_cast<std::size_t>(info.st_size);
     m_mapping = ::mmap(nullptr, m_mappedSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (m_mapping == MAP_FAILED) {
       m_mapping = nullptr;
-      ok = readAll(fd, m_buffer);
+      ok = readAll(fd, m_mappedSize, m_buffer);
+      m_mappedSize = 0;
       m_bytes = m_buffer;
     } else {
       m_bytes = std::string_view(static_cast<const char*>(m_mapping), m_mappedSize);
     }
-  } else if (ok) {
-    ok = readAll(fd, m_buffer);
-    m_bytes = m_buffer;
   }
   ::close(fd);
   return ok;

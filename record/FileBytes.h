@@ -6,8 +6,10 @@
 
 namespace ostrel {
 
-// The whole content of a file, read-only: a regular file is mapped into memory (no copy),
-// anything else (a pipe, a device) is read into a buffer. Owns the mapping or buffer.
+// The whole content of a regular file, read-only, mapped into memory (no copy; read into a
+// buffer of the file's size where mapping fails). Owns the mapping or buffer. Anything but
+// a regular file (a FIFO, a device, a folder) is refused without a blocking open: a FIFO
+// would wait for a writer and a device such as /dev/zero never ends.
 class FileBytes {
  public:
   FileBytes() = default;
@@ -15,7 +17,7 @@ class FileBytes {
   FileBytes(const FileBytes&) = delete;
   FileBytes& operator=(const FileBytes&) = delete;
 
-  // False when the file cannot be opened or read.
+  // False when the file cannot be opened or read, or is no regular file.
   bool open(const std::string& fileName);
   [[nodiscard]] std::string_view bytes() const { return m_bytes; }
 

@@ -4,9 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <csignal>
 #include <cstring>
 
 namespace ostrel {
@@ -14,6 +15,27 @@ namespace ostrel {
 namespace {
 
 std::string reason(int error) { return std::strerror(error); }
+
+// Temporary files of the replacements in progress, for a signal handler to remove. This
+// library's one piece of static state: a signal handler can reach nothing else. A slot
+// holds the path's characters, owned by its FileReplacement, which clears the slot before
+// the path goes away. Lock-free atomics keep reading them async-signal-safe.
+constexpr std::size_t pendingSlotCount = 8;
+std::array<std::atomic<const char*>, pendingSlotCount> g_pendingFiles{};
+static_assert(std::atomic<const char*>::is_always_lock_free);
+
+int claimPendingSlot(const char* path) {
+  for (std::size_t i = 0; i < g_pendingFiles.size(); ++i) {
+    const char* expected = nullptr;
+    if (g_pendingFiles[i].compare_exchange_strong(expected, path)) return static_cast<int>(i);
+  }
+  return -1;  // more replacements at once than slots: only the signal clean-up misses it
+}
+
+void releasePendingSlot(int& slot) {
+  if (slot >= 0) g_pendingFiles[static_cast<std::size_t>(slot)].store(nullptr);
+  slot = -1;
+}
 
 // Writes all of content to fd; 0 or the errno of the failing write.
 int writeAll(int fd, std::string_view content) {
@@ -28,21 +50,31 @@ int writeAll(int fd, std::string_view content) {
   return 0;
 }
 
-std::string writeInPlace(const std::string& path, std::string_view content) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) return reason(errno);
-  int error = writeAll(fd, content);
-  if (::close(fd) != 0 && error == 0) error = errno;
-  return error == 0 ? std::string{} : reason(error);
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The file a symbolic link leads to, so that the link itself survives the rename.
-std::string resolvedTarget(const std::string& path) {
-  struct stat link {};
-  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
+// The file that path finally names: symbolic links followed one by one, a dangling one
+// included, so that the link itself survives the rename and its target is what changes.
+// 0 or the errno (ELOOP for a cycle).
+int followLinks(std::string path, std::string& target) {
+  constexpr int maxLinks = 40;  // as the kernel allows
+  for (int followed = 0; followed <= maxLinks; ++followed) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+      target = path;
+      return 0;
+    }
+    std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+    const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
+    if (length < 0) return errno;
+    if (static_cast<std::size_t>(length) == link.size()) return ENAMETOOLONG;
+    link.resize(static_cast<std::size_t>(length));
+    path = link.starts_with('/') ? link : folderOf(path) + "/" + link;
+  }
+  return ELOOP;
 }
 
 mode_t newFileMode() {
@@ -51,27 +83,110 @@ mode_t newFileMode() {
   return static_cast<mode_t>(0666 & ~mask);
 }
 
+// "<folder>/<name>.ostrel-XXXXXX", the name shortened so the whole stays a legal name.
+std::string temporaryPattern(const std::string& target) {
+  constexpr std::size_t maxBaseBytes = 200;  // leaves room within NAME_MAX (255)
+  const std::size_t slash = target.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  return folder + base.substr(0, maxBaseBytes) + ".ostrel-XXXXXX";
+}
+
+void onStopSignal(int signal) {
+  removePendingReplacementFiles();
+  ::raise(signal);  // the handler was reset: ends the process once this handler returns
+}
+
 }  // namespace
 
-std::string replaceFileContent(const std::string& path, std::string_view content) {
-  const std::string target = resolvedTarget(path);
-  struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) return writeInPlace(target, content);
+FileReplacement::~FileReplacement() { discard(); }
 
-  std::string temporary = target + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return reason(errno);
-  int error = ::fchmod(fd, exists ? (existing.st_mode & 07777) : newFileMode()) == 0 ? 0 : errno;
-  if (error == 0) error = writeAll(fd, content);
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
+std::string FileReplacement::begin(const std::string& path) {
+  discard();
+  if (const int error = followLinks(path, m_target); error != 0) return reason(error);
+  struct stat existing {};
+  m_targetExists = ::stat(m_target.c_str(), &existing) == 0;
+  if (m_targetExists) {
+    if (!S_ISREG(existing.st_mode)) return std::string(notRegularFileReason);
+    // The test a plain overwrite meets (permission bits with the effective ids, read-only
+    // mounts, immutable files), without opening the file.
+    if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0) return reason(errno);
+    m_targetMode = existing.st_mode & 07777;
+    m_targetUid = existing.st_uid;
+    m_targetGid = existing.st_gid;
+  } else {
+    m_targetMode = newFileMode();
+  }
+  m_temporary = temporaryPattern(m_target);
+  // Listed before it exists (mkostemp fills in the name in place), so that no signal can
+  // come between its creation and its listing.
+  m_slot = claimPendingSlot(m_temporary.c_str());
+  m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
+  if (m_fd < 0) {
+    const int error = errno;
+    releasePendingSlot(m_slot);
+    m_temporary.clear();
     return reason(error);
   }
   return {};
+}
+
+std::string FileReplacement::commit() {
+  if (m_temporary.empty()) return reason(EBADF);
+  // A writer that opened the temporary file by name may have put a new file there, so the
+  // file on the name is what gets flushed and given the target's mode.
+  int error = 0;
+  const int fd = ::open(m_temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    error = errno;
+  } else {
+    if (m_targetExists && (m_targetUid != ::geteuid() || m_targetGid != ::getegid())) {
+      [[maybe_unused]] const int ignored = ::fchown(fd, m_targetUid, m_targetGid);
+    }
+    if (::fchmod(fd, static_cast<mode_t>(m_targetMode)) != 0) error = errno;
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    ::close(fd);
+  }
+  if (m_fd >= 0 && ::close(m_fd) != 0 && error == 0) error = errno;
+  m_fd = -1;
+  if (error == 0 && ::rename(m_temporary.c_str(), m_target.c_str()) != 0) error = errno;
+  if (error != 0) {
+    discard();
+    return reason(error);
+  }
+  releasePendingSlot(m_slot);
+  m_temporary.clear();
+  return {};
+}
+
+void FileReplacement::discard() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+  if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
+  releasePendingSlot(m_slot);
+  m_temporary.clear();
+}
+
+std::string replaceFileContent(const std::string& path, std::string_view content) {
+  FileReplacement replacement;
+  if (std::string error = replacement.begin(path); !error.empty()) return error;
+  if (const int error = writeAll(replacement.fd(), content); error != 0) return reason(error);
+  return replacement.commit();
+}
+
+void removePendingReplacementFiles() noexcept {
+  for (const std::atomic<const char*>& slot : g_pendingFiles) {
+    if (const char* path = slot.load(); path != nullptr) ::unlink(path);
+  }
+}
+
+void removeReplacementFilesOnStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
 }
 
 }  // namespace ostrel

@@ -10,6 +10,30 @@ namespace {
 
 FileResult loadFailed() { return {false, std::string(loadFailedMessage)}; }
 
+// Why the table cannot be saved in the format so that it loads back the same; empty when
+// it can. Neither format can carry a NUL byte (the loaders refuse it), and a text line
+// needs a number and a time to load (an empty or "NULL" cell fails it).
+std::string unwritableReason(const ReadingsTable& table, bool packet) {
+  for (std::size_t row = 0; row < table.recordCount(); ++row) {
+    if (!packet && (!table.no(row) || !table.timeMs(row))) {
+      return "Record " + std::to_string(row + 1) + " has no number or no time";
+    }
+    for (const auto field : {ReadingsTable::Value, ReadingsTable::Unit, ReadingsTable::V_Range,
+                             ReadingsTable::I_Range}) {
+      const auto text = table.text(row, field);
+      if (text && text->find('\0') != std::string_view::npos) {
+        return "Record " + std::to_string(row + 1) + " holds a NUL byte";
+      }
+    }
+  }
+  return {};
+}
+
+FileResult saveFailed(const std::string& fileName, bool packet, const std::string& reason) {
+  if (packet) return {false, "Cannot create file \"" + fileName + "\". " + reason};
+  return {false, "Could not save table to specified file: " + fileName};
+}
+
 FileResult loadDataPacket(const std::string& fileName, ReadingsTable& table) {
   FileBytes file;
   if (!file.open(fileName)) return loadFailed();
@@ -48,14 +72,16 @@ bool isDataPacketName(std::string_view fileName) {
 
 FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName) {
   const bool packet = isDataPacketName(fileName);
+  if (const std::string reason = unwritableReason(table, packet); !reason.empty()) {
+    return saveFailed(fileName, packet, reason);
+  }
   table.DisableControls();
   const std::string content =
       packet ? writeDataPacket(table) : writeTextTable(table, LongTimeFormat::fromEnvironment());
   table.EnableControls();
   const std::string error = replaceFileContent(fileName, content);
   if (error.empty()) return {true, "Save table to specified file: " + fileName + " Scuss!"};
-  if (packet) return {false, "Cannot create file \"" + fileName + "\". " + error};
-  return {false, "Could not save table to specified file: " + fileName};
+  return saveFailed(fileName, packet, error);
 }
 
 FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst) {

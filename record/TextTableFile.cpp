@@ -8,8 +8,7 @@ namespace ostrel {
 
 namespace {
 
-constexpr std::string_view headerLine =
-    "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark\r\n";
+constexpr std::string_view headerLine = "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark\r\n";
 constexpr std::string_view nullCell = "NULL";
 
 bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
@@ -20,10 +19,20 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
+// A tab, CR or LF inside a text would split the cell or the line, so it is written as a
+// blank (none of them is ever the second byte of a GBK character).
 void appendTextCell(std::string& out, std::optional<std::string_view> text) {
   out.push_back('\t');
   const std::string_view cell = text ? trimmed(*text) : std::string_view{};
-  out += cell.empty() ? nullCell : cell;
+  if (cell.empty()) {
+    out += nullCell;
+    return;
+  }
+  const std::size_t start = out.size();
+  out += cell;
+  for (std::size_t i = start; i < out.size(); ++i) {
+    if (out[i] == '\t' || out[i] == '\r' || out[i] == '\n') out[i] = ' ';
+  }
 }
 
 std::optional<std::int32_t> parseNo(std::string_view text) {
@@ -51,9 +60,10 @@ bool nextLine(std::string_view text, std::size_t& pos, std::string_view& line) {
 }
 
 // Fields by position: No, Time, Value, Unit, V_Range, I_Range. False when a piece does not
-// convert to its field or the line has more than six pieces.
-bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat,
-                    RecordFields& fields) {
+// convert to its field, the line has more than six pieces, or it holds a NUL byte (binary
+// data, and a text no table file could carry further).
+bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, RecordFields& fields) {
+  if (line.find('\0') != std::string_view::npos) return false;
   std::array<std::string_view, ReadingsTable::fieldCount> pieces;
   std::size_t count = 0;
   for (;;) {

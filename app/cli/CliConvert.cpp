@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "CliCommands.h"
+#include "record/FileReplace.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
 
@@ -13,6 +14,7 @@ int runConvert(const std::vector<std::string>& args) {
     std::fputs("usage: ostrel-cli convert IN OUT\n", stderr);
     return 2;
   }
+  removeReplacementFilesOnStopSignals();  // an interrupted save leaves no temporary file
   ReadingsTable table;
   const FileResult loaded = LoadTableFromFile(args[0], table, false);
   if (!loaded.ok) {

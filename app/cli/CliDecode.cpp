@@ -92,30 +92,49 @@ int hexValue(char c) {
   return -1;
 }
 
-// The bytes of one report line; nullopt when a field is not a pair of hexadecimal digits
-// (or the line holds more than a report can). An empty result means a blank line.
-std::optional<std::vector<std::uint8_t>> parseReportLine(std::string_view line) {
-  std::vector<std::uint8_t> bytes;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    if (line[i] == ' ' || line[i] == '\t') {
-      ++i;
-      continue;
-    }
-    std::size_t end = i;
-    while (end < line.size() && line[end] != ' ' && line[end] != '\t') ++end;
-    const std::string_view field = line.substr(i, end - i);
-    if (field.size() != 2 || hexValue(field[0]) < 0 || hexValue(field[1]) < 0) return std::nullopt;
-    if (bytes.size() == maxReportBytes) return std::nullopt;
-    bytes.push_back(static_cast<std::uint8_t>(16 * hexValue(field[0]) + hexValue(field[1])));
-    i = end;
-  }
-  return bytes;
-}
+enum class LineRead { Line, End, Malformed };
 
-bool isComment(std::string_view line) {
-  const std::size_t first = line.find_first_not_of(" \t");
-  return first != std::string_view::npos && line[first] == '#';
+// Reads and parses the next line of the stream at once, character by character, so that
+// no line is ever held whole: only the bytes of one report (at most maxReportBytes) are
+// kept, and a line is refused as soon as a field is not a pair of hexadecimal digits or
+// the line passes what a report can hold. Blanks, tabs and a comment line ('#' after
+// optional blanks) are skipped as they stream by. A line ends at LF (CR LF too); the last
+// one may lack it. Gives Line (bytes empty for a blank or comment line), End when the
+// stream has no more lines, or Malformed.
+LineRead readReportLine(std::streambuf& in, std::vector<std::uint8_t>& bytes) {
+  using Traits = std::streambuf::traits_type;
+  bytes.clear();
+  std::string field;
+  bool anything = false;
+  bool comment = false;
+  const auto endField = [&] {
+    if (field.empty()) return true;
+    if (field.size() != 2 || bytes.size() == maxReportBytes) return false;
+    bytes.push_back(static_cast<std::uint8_t>(16 * hexValue(field[0]) + hexValue(field[1])));
+    field.clear();
+    return true;
+  };
+  for (int next = in.sbumpc(); next != Traits::eof(); next = in.sbumpc()) {
+    anything = true;
+    const char c = Traits::to_char_type(next);
+    // Only a CR looks ahead: peeking after LF would wait for the next line of a live stream.
+    if (c == '\n' || (c == '\r' && (in.sgetc() == '\n' || in.sgetc() == Traits::eof()))) {
+      if (c == '\r') in.sbumpc();
+      return comment || endField() ? LineRead::Line : LineRead::Malformed;
+    }
+    if (comment) continue;
+    if (c == ' ' || c == '\t') {
+      if (!endField()) return LineRead::Malformed;
+    } else if (c == '#' && bytes.empty() && field.empty()) {
+      comment = true;
+    } else if (field.size() == 2 || hexValue(c) < 0) {
+      return LineRead::Malformed;
+    } else {
+      field.push_back(c);
+    }
+  }
+  if (!anything) return LineRead::End;
+  return comment || endField() ? LineRead::Line : LineRead::Malformed;
 }
 
 int decodeStream(std::istream& in) {
@@ -136,20 +155,18 @@ int decodeStream(std::istream& in) {
     return outcome == FrameDecoder::Outcome::Decoded;
   });
 
-  std::string line;
-  for (long lineNumber = 1; std::getline(in, line); ++lineNumber) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (isComment(line)) continue;
-    const auto bytes = parseReportLine(line);
-    if (!bytes) {
+  std::vector<std::uint8_t> bytes;
+  for (long lineNumber = 1;; ++lineNumber) {
+    const LineRead read = readReportLine(*in.rdbuf(), bytes);
+    if (read == LineRead::End) break;
+    if (read == LineRead::Malformed) {
       std::fflush(stdout);
       std::fprintf(stderr, "ostrel-cli decode: line %ld: not a report (hexadecimal byte pairs)\n",
                    lineNumber);
       return 2;
     }
-    if (bytes->empty()) continue;
-    assembler.Read740((*bytes)[0], bytes->data() + 1,
-                      static_cast<std::uint16_t>(bytes->size() - 1));
+    if (bytes.empty()) continue;
+    assembler.Read740(bytes[0], bytes.data() + 1, static_cast<std::uint16_t>(bytes.size() - 1));
   }
   std::fflush(stdout);
   if (in.bad()) {

@@ -1,5 +1,9 @@
 // ostrel-cli log: records readings from the cable without a window, with the window's decoding,
 // admission rules and link supervision, writing each admitted record to the file at once.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -9,7 +13,6 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <unistd.h>
 
 #include "CliCommands.h"
 #include "app/AppState.h"
@@ -85,42 +88,88 @@ std::optional<LogOptions> parseOptions(const std::vector<std::string>& args) {
   return options;
 }
 
-// The "Save Data" text file, written as records come: the header at once, then one flushed
-// CRLF line per record.
+// The "Save Data" text file, written as records come: the header at once, then each record
+// as one CRLF line. The file only ever holds whole records: a line that cannot be written
+// whole (a full disk) is cut off again. An open-file-description lock on the file keeps a
+// second logger from writing into it.
 class RecordFile {
  public:
   RecordFile() = default;
   ~RecordFile() {
-    if (m_file != nullptr) std::fclose(m_file);
+    if (m_fd >= 0) ::close(m_fd);
   }
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
 
-  // Creates (or empties) the file and writes the header; false with errno set on failure.
-  bool create(const std::string& name) {
-    m_file = std::fopen(name.c_str(), "wb");
-    if (m_file == nullptr) return false;
+  // Opens and locks the file, then empties it and writes the header. Empty on success,
+  // otherwise why not; a file another logger holds is left as it is.
+  std::string create(const std::string& name) {
+    struct stat info {};
+    if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+      return "cannot write " + name + ": not a regular file";
+    }
+    // Non-blocking: a FIFO put there meanwhile must not hold the command.
+    m_fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (m_fd < 0) return "cannot write " + name + ": " + std::strerror(errno);
+    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+      return "cannot write " + name + ": not a regular file";
+    }
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(m_fd, F_OFD_SETLK, &lock) != 0) {
+      if (errno == EAGAIN || errno == EACCES) {
+        return name + " is in use by another logger; nothing was changed";
+      }
+      return "cannot lock " + name + ": " + std::strerror(errno);
+    }
     const ReadingsTable empty;
     const std::string header = writeTextTable(empty, LongTimeFormat::fromEnvironment());
     m_headerLength = header.size();
-    return write(header);
+    if (::ftruncate(m_fd, 0) != 0 || !writeWhole(header)) {
+      return "cannot write " + name + ": " + std::strerror(errno);
+    }
+    return {};
   }
 
+  // False with errno set when the record could not be written whole; the file then still
+  // ends after the last whole record.
   bool writeRecord(const RecordFields& record) {
     ReadingsTable one;
     one.append(record);
     const std::string text = writeTextTable(one, LongTimeFormat::fromEnvironment());
-    return write(std::string_view(text).substr(m_headerLength));
+    if (!writeWhole(std::string_view(text).substr(m_headerLength))) return false;
+    ++m_records;
+    return true;
   }
+
+  [[nodiscard]] std::size_t recordsWritten() const { return m_records; }
 
  private:
-  bool write(std::string_view bytes) {
-    return std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size() &&
-           std::fflush(m_file) == 0;
+  // One write call as a rule; a short one is continued, and a failure cuts the file back
+  // to where the line began.
+  bool writeWhole(std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done,
+                                 m_end + static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        const int error = n == 0 ? ENOSPC : errno;
+        [[maybe_unused]] const int cut = ::ftruncate(m_fd, m_end);
+        errno = error;
+        return false;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    m_end += static_cast<off_t>(bytes.size());
+    return true;
   }
 
-  std::FILE* m_file = nullptr;
+  int m_fd = -1;
+  off_t m_end = 0;  // end of the last whole line
   std::size_t m_headerLength = 0;
+  std::size_t m_records = 0;
 };
 
 int g_signalPipe[2] = {-1, -1};  // written by the signal handler only
@@ -203,14 +252,15 @@ int runLog(const std::vector<std::string>& args) {
 
   if (link.DevListBoxItemIndex < 0) {
     std::fprintf(stderr, "ostrel-cli log: %s\n",
-                 options->devicePath.empty()
-                     ? "no USB to Serial cable found"
-                     : ("no HID device at " + options->devicePath).c_str());
+                 options->devicePath.empty() ? "no USB to Serial cable found"
+                                             : ("no HID device at " + options->devicePath).c_str());
     return 1;
   }
-  if (!file.create(options->outFile)) {
-    std::fprintf(stderr, "ostrel-cli log: cannot write %s: %s\n", options->outFile.c_str(),
-                 std::strerror(errno));
+  // A write beyond a file size limit must fail as a full disk does, not end the process
+  // before the file is cut back to whole records.
+  std::signal(SIGXFSZ, SIG_IGN);
+  if (const std::string error = file.create(options->outFile); !error.empty()) {
+    std::fprintf(stderr, "ostrel-cli log: %s\n", error.c_str());
     return 1;
   }
 
@@ -229,7 +279,8 @@ int runLog(const std::vector<std::string>& args) {
 
   QTimer sampling;
   sampling.setInterval(1000);
-  QObject::connect(&sampling, &QTimer::timeout, &sampling, [&rules] { rules.SampInterTimeTimer(); });
+  QObject::connect(&sampling, &QTimer::timeout, &sampling,
+                   [&rules] { rules.SampInterTimeTimer(); });
   if (controls.RecordSI) sampling.start();
 
   connection.Panel2Click();
@@ -240,7 +291,8 @@ int runLog(const std::vector<std::string>& args) {
   signal(SIGTERM, SIG_DFL);
   ::close(g_signalPipe[0]);
   ::close(g_signalPipe[1]);
-  std::fprintf(stderr, "%zu records written to %s\n", cds1.recordCount(), options->outFile.c_str());
+  std::fprintf(stderr, "%zu records written to %s\n", file.recordsWritten(),
+               options->outFile.c_str());
   return status != 0 ? status : result;
 }
 

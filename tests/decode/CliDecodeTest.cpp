@@ -1,6 +1,10 @@
 // Drives the built ostrel-cli from outside, as a user would.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstdio>
@@ -124,6 +128,44 @@ TEST(CliDecode, MalformedLineStopsWithItsNumber) {
     EXPECT_NE(run.err.find("line " + std::to_string(frameLines + 2)), std::string::npos) << run.err;
     EXPECT_EQ(run.lines.size(), 1U) << bad;  // the frame before was written
   }
+}
+
+// An endless line (no line break ever comes) is refused once it holds more pairs than a
+// report can (65,536 after the ID), not buffered in the hope of an end: the command quits
+// after reading little more than that.
+TEST(CliDecode, EndlessLineIsRefusedOnceItPassesTheLimit) {
+  int input[2];
+  ASSERT_EQ(::pipe(input), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(input[0], 0);
+    ::close(input[1]);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execl(OSTREL_CLI_PATH, "ostrel-cli", "decode", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(input[0]);
+  const auto oldPipeHandler = std::signal(SIGPIPE, SIG_IGN);
+  const std::string chunk = [] {
+    std::string pairs;
+    for (int i = 0; i < 4096; ++i) pairs += "00 ";
+    return pairs;
+  }();
+  constexpr std::size_t giveUpAfter = std::size_t{64} << 20;
+  std::size_t sent = 0;
+  while (sent < giveUpAfter) {
+    const ssize_t n = ::write(input[1], chunk.data(), chunk.size());
+    if (n <= 0) break;  // the command closed its input: it has quit
+    sent += static_cast<std::size_t>(n);
+  }
+  ::close(input[1]);
+  std::signal(SIGPIPE, oldPipeHandler);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+  EXPECT_LT(sent, std::size_t{2} << 20) << "the line was read on far beyond the limit";
 }
 
 TEST(CliDecode, EmptyInputAndIdleOnlyInputWriteNothing) {

@@ -1,6 +1,12 @@
 // ostrel-cli convert, run as a separate process.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <vector>
 
 #include <cstdio>
 #include <filesystem>
@@ -19,10 +25,11 @@ struct CliRun {
   std::string stderrText;
 };
 
+// A command that waits (on a FIFO, say) is ended after 20 s with status 124.
 CliRun convert(const ScratchFolder& folder, const std::string& in, const std::string& out) {
   const std::string errFile = folder.file("stderr.log");
-  const std::string command = std::string("'") + OSTREL_CLI + "' convert '" + in + "' '" + out +
-                              "' 2>'" + errFile + "'";
+  const std::string command = std::string("timeout 20 '") + OSTREL_CLI + "' convert '" + in +
+                              "' '" + out + "' 2>'" + errFile + "'";
   CliRun run{};
   FILE* pipe = ::popen(command.c_str(), "r");
   char buffer[256];
@@ -68,6 +75,69 @@ TEST(ConvertCli, SaveFailureIsReported) {
   const CliRun run = convert(folder, test::fixturePath("readings.xml"), out);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.stderrText, "Could not save table to specified file: " + out + "\n");
+}
+
+TEST(ConvertCli, RefusesFifosAtOnce) {
+  ScratchFolder folder;
+  const std::string fifo = folder.file("fifo.xls");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  CliRun run = convert(folder, fifo, folder.file("o.xml"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.stderrText, "Failed to Load File!\n");
+  run = convert(folder, test::fixturePath("readings.xml"), fifo);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.stderrText, "Could not save table to specified file: " + fifo + "\n");
+}
+
+std::vector<std::string> namesIn(const ScratchFolder& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// SIGTERM while the output's temporary file is being written: the command ends by the
+// signal, and neither a temporary file nor a partial output is left. The command is
+// stopped the moment its temporary file shows, so the signal surely comes in time.
+TEST(ConvertCli, SigtermLeavesNoTemporaryFile) {
+  ScratchFolder folder;
+  std::string table = "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark\r\n";
+  for (int i = 1; i <= 200'000; ++i) {
+    table +=
+        std::to_string(i) + "\t10:00:00\t1.234\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tContinuous\r\n";
+  }
+  test::writeBytes(folder.file("in.xls"), table);
+  const std::vector<std::string> before = {"in.xls"};
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::execl(OSTREL_CLI, "ostrel-cli", "convert", folder.file("in.xls").c_str(),
+              folder.file("out.xml").c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    int status = 0;
+    bool caught = false;
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+      if (namesIn(folder).size() == 1) continue;
+      ::kill(child, SIGSTOP);
+      const std::vector<std::string> names = namesIn(folder);
+      caught = names.size() == 2 && names[1] != "out.xml";
+      if (caught) ::kill(child, SIGTERM);
+      ::kill(child, SIGCONT);
+      ::waitpid(child, &status, 0);
+      break;
+    }
+    if (!caught) {
+      std::filesystem::remove(folder.file("out.xml"));
+      continue;  // finished before its temporary file was seen: try again
+    }
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(namesIn(folder), before);
+    return;
+  }
+  GTEST_SKIP() << "the temporary file was never seen while the command ran";
 }
 
 }  // namespace

@@ -1,13 +1,18 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <future>
 #include <string>
 
 #include "RecordTestSupport.h"
+#include "record/FileReplace.h"
 #include "record/TableFiles.h"
 
 namespace ostrel {
@@ -85,13 +90,38 @@ TEST(FileSave, ReportsAFolderThatCannotHoldTheFile) {
             "Cannot create file \"" + packet + "\". Not a directory");
 }
 
-TEST(FileSave, WritesADeviceInPlaceAndReportsItsFailure) {
+TEST(FileSave, RefusesADeviceAndLeavesItAsItWas) {
   if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full";
   EXPECT_EQ(SaveTableToFile(bigTable(), "/dev/full").message,
             "Could not save table to specified file: /dev/full");
   struct stat device {};
   ASSERT_EQ(::stat("/dev/full", &device), 0);
   EXPECT_TRUE(S_ISCHR(device.st_mode)) << "the device was not replaced";
+}
+
+// A FIFO is refused without being opened for writing: with a reader it would take the
+// table, without one the open would wait for a reader.
+TEST(FileSave, RefusesAFifoWithoutWritingToIt) {
+  ScratchFolder folder;
+  for (const char* name : {"fifo.xls", "fifo.xml"}) {
+    const std::string fifo = folder.file(name);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ReadingsTable small;
+    test::fillFixtureReadings(small);
+    const FileResult result = SaveTableToFile(small, fifo);
+    EXPECT_FALSE(result.ok) << name;
+    EXPECT_EQ(result.message, std::string(name).ends_with(".xml")
+                                  ? "Cannot create file \"" + fifo + "\". Not a regular file"
+                                  : "Could not save table to specified file: " + fifo);
+    char byte = 0;
+    EXPECT_EQ(::read(reader, &byte, 1), 0) << "bytes went into the FIFO";
+    ::close(reader);
+    struct stat info {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  }
 }
 
 TEST(FileSave, ReplacingKeepsPermissionsAndFollowsLinks) {
@@ -108,6 +138,101 @@ TEST(FileSave, ReplacingKeepsPermissionsAndFollowsLinks) {
   EXPECT_EQ(saved.st_mode & 0777, 0640U);
 }
 
+// Links are followed whatever their state: a dangling one creates its target, a relative
+// chain of them leads to the one file that is replaced; no link is turned into a file.
+TEST(FileSave, FollowsDanglingAndChainedLinks) {
+  ScratchFolder folder;
+  std::filesystem::create_directory(folder.file("sub"));
+  std::filesystem::create_symlink("sub/new.txt", folder.file("dangling.txt"));
+  std::filesystem::create_symlink("../dangling.txt", folder.file("sub/chain.txt"));
+  ReadingsTable small;
+  test::fillFixtureReadings(small);
+  EXPECT_TRUE(SaveTableToFile(small, folder.file("sub/chain.txt")).ok);
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.file("sub/chain.txt")));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.file("dangling.txt")));
+  EXPECT_EQ(test::readBytes(folder.file("sub/new.txt")).substr(0, 15), "Measurement No.");
+
+  std::filesystem::create_symlink("loop.xml", folder.file("loop.xml"));
+  EXPECT_EQ(
+      SaveTableToFile(small, folder.file("loop.xml")).message,
+      "Cannot create file \"" + folder.file("loop.xml") + "\". Too many levels of symbolic links");
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.file("loop.xml")));
+}
+
+// The piece other writers build on: one that opens the temporary file by name, and one
+// that is interrupted (the signal handler's clean-up) or given up.
+TEST(FileReplacement, CommitsAByNameWriterAndOtherwiseLeavesNothing) {
+  ScratchFolder folder;
+  const std::string target = folder.file("t.bin");
+  test::writeBytes(target, "old");
+  ::chmod(target.c_str(), 0640);
+  {
+    FileReplacement replacement;
+    ASSERT_EQ(replacement.begin(target), "");
+    EXPECT_EQ(replacement.temporaryPath().rfind(target + ".ostrel-", 0), 0U);
+    test::writeBytes(replacement.temporaryPath(), "new");
+    EXPECT_EQ(test::readBytes(target), "old");
+    ASSERT_EQ(replacement.commit(), "");
+  }
+  EXPECT_EQ(test::readBytes(target), "new");
+  struct stat saved {};
+  ASSERT_EQ(::stat(target.c_str(), &saved), 0);
+  EXPECT_EQ(saved.st_mode & 0777, 0640U);
+
+  {
+    FileReplacement interrupted;
+    ASSERT_EQ(interrupted.begin(target), "");
+    ASSERT_EQ(::write(interrupted.fd(), "half", 4), 4);
+    removePendingReplacementFiles();
+    EXPECT_FALSE(std::filesystem::exists(interrupted.temporaryPath()));
+    FileReplacement abandoned;
+    ASSERT_EQ(abandoned.begin(target), "");
+  }
+  EXPECT_EQ(test::readBytes(target), "new");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+// Runs `check` as a user without privileges (in a child process when this one is root,
+// which may write any file) and gives its exit status.
+template <typename Check>
+int runUnprivileged(Check check) {
+  if (::geteuid() != 0) return check();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+    ::_exit(check());
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+// A file the user may not write is refused as a plain overwrite would refuse it, even
+// though the folder would let a new file be renamed over it.
+TEST(FileSave, RefusesATargetTheUserMayNotWrite) {
+  ScratchFolder folder;
+  ::chmod(folder.path().c_str(), 0777);
+  for (const char* name : {"ro.xls", "ro.xml"}) {
+    const std::string file = folder.file(name);
+    test::writeBytes(file, "old content");
+    ::chmod(file.c_str(), 0444);
+    const int status = runUnprivileged([&file] {
+      ReadingsTable small;
+      test::fillFixtureReadings(small);
+      const FileResult result = SaveTableToFile(small, file);
+      if (result.ok) return 1;
+      const bool packet = file.ends_with(".xml");
+      const std::string expected = packet ? "Cannot create file \"" + file + "\". Permission denied"
+                                          : "Could not save table to specified file: " + file;
+      return result.message == expected ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0) << name << ": 1 saved, 2 another message";
+    EXPECT_EQ(test::readBytes(file), "old content");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+    std::filesystem::remove(file);
+  }
+}
+
 TEST(FileSave, ReadOnlyFolder) {
   if (::geteuid() == 0) GTEST_SKIP() << "running as root, which ignores folder permissions";
   ScratchFolder folder;
@@ -117,6 +242,32 @@ TEST(FileSave, ReadOnlyFolder) {
   EXPECT_EQ(SaveTableToFile(bigTable(), name).message,
             "Could not save table to specified file: " + name);
   EXPECT_EQ(test::readBytes(name), "old content");
+}
+
+// "Open Data" on a FIFO must not wait for a writer (the window would freeze, and readings
+// stop being recorded); a device such as /dev/zero must not be read without end.
+TEST(FileLoad, RefusesWhatIsNoRegularFileAtOnce) {
+  ScratchFolder folder;
+  const std::string fifo = folder.file("fifo.xls");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Holding a writer end keeps a blocking read of the FIFO waiting.
+  const int writer = ::open(fifo.c_str(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  for (const std::string& name : {fifo, std::string("/dev/zero"), folder.path().string()}) {
+    ReadingsTable table;
+    test::fillFixtureReadings(table);
+    auto load =
+        std::async(std::launch::async, [&] { return LoadTableFromFile(name, table, false); });
+    if (load.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      ADD_FAILURE() << name << ": the load waits";
+      ::close(writer);  // lets it end
+    }
+    const FileResult result = load.get();
+    EXPECT_FALSE(result.ok) << name;
+    EXPECT_EQ(result.message, loadFailedMessage) << name;
+    EXPECT_EQ(table.recordCount(), 3U) << name;
+  }
+  ::close(writer);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "FakeDataSet.h"
 #include "ui/report/ReportExport.h"
@@ -129,6 +131,61 @@ TEST(Export, FailsWithTheSystemsReasonWhenTheFileCannotBeWritten) {
   EXPECT_FALSE(result.ok);
   EXPECT_FALSE(result.message.isEmpty());
 }
+
+// Lets writes of this process fail beyond `bytes` (EFBIG, as on a full disk), also for root.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &m_old);
+    rlimit limited = m_old;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &m_old);
+    std::signal(SIGXFSZ, m_oldHandler);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit m_old{};
+  void (*m_oldHandler)(int);
+};
+
+class FailedExport : public testing::TestWithParam<const char*> {};
+
+// A full disk in the middle of an export is reported, and the file that was there before
+// stays whole; no temporary file is left beside it.
+TEST_P(FailedExport, KeepsTheOldFileAndReportsTheFailure) {
+  const test::FakeDataSet rows(400);
+  const ReportLayout layout(rows, texts("9"));
+  const QTemporaryDir dir;
+  const QString fileName = dir.filePath(QStringLiteral("report.") + QLatin1String(GetParam()));
+  {
+    QFile old(fileName);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old report");
+  }
+  const ReportFormat format = *reportFormatForFile(fileName);
+  ReportFileResult result;
+  {
+    const FileSizeLimit limit(8192);
+    result = exportReport(layout, format, fileName);
+  }
+  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.message.isEmpty());
+  QFile old(fileName);
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_EQ(old.readAll(), "old report");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList{"report." + QString::fromLatin1(GetParam())});
+
+  EXPECT_TRUE(exportReport(layout, format, fileName).ok) << "without the limit";
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FailedExport, testing::Values("csv", "html", "txt", "pdf"));
 
 TEST(Export, FormatFollowsTheExtension) {
   EXPECT_EQ(reportFormatForFile(QStringLiteral("a/b.PDF")), ReportFormat::Pdf);

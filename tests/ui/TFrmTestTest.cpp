@@ -1,4 +1,6 @@
 // The main window: start state, layout, mirror painting, menu, help key.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
@@ -479,6 +481,15 @@ class TFrmTestTest : public QObject {
     m_log.openAnswer = empty;
     click("SpeedButton3");
     QCOMPARE(m_log.errors, QStringList{QStringLiteral("Error|Failed to Load File!")});
+    QCOMPARE(grid(*m_window)->model()->rowCount(), 6);
+
+    // A FIFO is refused at once: waiting for a writer would freeze the window.
+    const QString fifo = dir.filePath(QStringLiteral("fifo.xls"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    m_log.openAnswer = fifo;
+    click("SpeedButton3");
+    QCOMPARE(m_log.errors.size(), 2);
+    QCOMPARE(m_log.errors.last(), QStringLiteral("Error|Failed to Load File!"));
     QCOMPARE(grid(*m_window)->model()->rowCount(), 6);
 
     m_log.saveAnswer = dir.filePath(QStringLiteral("missing/readings.xls"));

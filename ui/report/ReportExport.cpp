@@ -1,5 +1,7 @@
 #include "ui/report/ReportExport.h"
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
@@ -8,7 +10,11 @@
 #include <QPdfWriter>
 #include <QTextStream>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
 
+#include "record/FileReplace.h"
 #include "ui/report/ReportGeometry.h"
 #include "ui/report/ReportPainter.h"
 
@@ -53,7 +59,50 @@ QString textLine(std::vector<const ReportElement*> elements) {
   return line;
 }
 
-ReportFileResult failure(const QFile& file) { return {false, file.errorString()}; }
+// The temporary file of a replacement as a write-only device that notices every failed
+// byte. QFile takes a short write (a disk that fills up mid-report) without an error, and
+// QTextStream drops what a failed write left over, so neither can tell a cut report from a
+// whole one; this device writes everything or remembers why not.
+class ReplacementDevice : public QIODevice {
+ public:
+  explicit ReplacementDevice(int fd) : m_fd(fd) {
+    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+  }
+
+  // Writes what is still buffered; empty when every byte reached the file, else the reason.
+  QString finish() {
+    writeBuffered();
+    return m_error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(m_error));
+  }
+
+ protected:
+  qint64 readData(char* /*data*/, qint64 /*maxSize*/) override { return -1; }
+  qint64 writeData(const char* data, qint64 size) override {
+    if (m_error != 0) return -1;
+    m_buffer.append(data, static_cast<std::size_t>(size));
+    if (m_buffer.size() >= bufferBytes) writeBuffered();
+    return m_error == 0 ? size : -1;
+  }
+
+ private:
+  static constexpr std::size_t bufferBytes = std::size_t{1} << 16;
+
+  void writeBuffered() {
+    std::size_t done = 0;
+    while (m_error == 0 && done < m_buffer.size()) {
+      const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) m_error = errno;
+      if (n == 0) m_error = ENOSPC;
+      if (n > 0) done += static_cast<std::size_t>(n);
+    }
+    m_buffer.clear();
+  }
+
+  int m_fd;
+  int m_error = 0;
+  std::string m_buffer;
+};
 
 }  // namespace
 
@@ -155,8 +204,10 @@ void writeReportPdf(const ReportLayout& layout, QIODevice& out) {
 
 ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
                               const QString& fileName) {
-  QFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return failure(file);
+  FileReplacement replacement;
+  const std::string begun = replacement.begin(QFile::encodeName(fileName).toStdString());
+  if (!begun.empty()) return {false, QString::fromLocal8Bit(begun)};
+  ReplacementDevice file(replacement.fd());
   switch (format) {
     case ReportFormat::Pdf:
       writeReportPdf(layout, file);
@@ -171,9 +222,9 @@ ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
       writeReportCsv(layout, file);
       break;
   }
-  if (!file.flush() || file.error() != QFileDevice::NoError) return failure(file);
-  file.close();
-  if (file.error() != QFileDevice::NoError) return failure(file);
+  if (const QString error = file.finish(); !error.isEmpty()) return {false, error};
+  const std::string committed = replacement.commit();
+  if (!committed.empty()) return {false, QString::fromLocal8Bit(committed)};
   return {};
 }
 

@@ -23,8 +23,10 @@ struct ReportFileResult {
 // letter case); nullopt for any other name.
 std::optional<ReportFormat> reportFormatForFile(const QString& fileName);
 
-// Writes every page of the report to fileName (created or replaced), page by page.
-// Fails with the system's reason when the file cannot be opened or written.
+// Writes every page of the report to fileName (created or replaced), page by page, by the
+// program's replacement rule (record/FileReplace.h): a temporary file beside it takes the
+// bytes and replaces it only when all were written and flushed. Fails with the system's
+// reason when the file cannot be replaced or written; the old file is then untouched.
 // Pdf needs a QGuiApplication (fonts); the text formats do not.
 ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
                               const QString& fileName);
