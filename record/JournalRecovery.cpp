@@ -25,11 +25,11 @@ bool hasJournalShape(std::string_view line) {
          line.find_first_of("\r\n") == std::string_view::npos;
 }
 
-void emptyNullTexts(RecordFields& record) {
-  for (std::optional<std::string>* text :
-       {&record.Value, &record.Unit, &record.V_Range, &record.I_Range}) {
-    if (*text == nullCell) text->reset();
-  }
+// A text cell as recorded: "NULL" stands for an empty field.
+std::optional<std::string_view> recordedText(const ReadingsTable& table, std::size_t row,
+                                             ReadingsTable::Field field) {
+  const std::optional<std::string_view> text = table.text(row, field);
+  return text == nullCell ? std::nullopt : text;
 }
 
 struct Candidate {
@@ -154,9 +154,11 @@ JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFor
   content.droppedLastLine = content.droppedLastLine || cutShort;
   content.wholeLength = header.size();
   for (std::size_t i = 0; i < good; ++i) {
-    RecordFields record = parsed.record(i);
-    emptyNullTexts(record);
-    content.records.push_back(std::move(record));
+    content.records->appendView({parsed.no(i), parsed.timeMs(i),
+                                 recordedText(parsed, i, ReadingsTable::Value),
+                                 recordedText(parsed, i, ReadingsTable::Unit),
+                                 recordedText(parsed, i, ReadingsTable::V_Range),
+                                 recordedText(parsed, i, ReadingsTable::I_Range)});
     content.wholeLength += lines[i].size() + lineEnd.size();
   }
   content.kind = good == 0 ? JournalContent::Kind::Empty : JournalContent::Kind::Records;

@@ -20,9 +20,11 @@ struct JournalContent {
     Unreadable,  // damaged before its last line, or not a journal at all
   };
   Kind kind = Kind::Empty;
-  std::vector<RecordFields> records;  // as recorded: an empty text is an empty field
-  std::size_t wholeLength = 0;        // bytes of the lines kept (header included)
-  bool droppedLastLine = false;       // a damaged last line was left out
+  // As recorded: an empty text is an empty field. Held by pointer so that the scan hands the
+  // records on without copying them (a table can be swapped into the window's).
+  std::unique_ptr<ReadingsTable> records = std::make_unique<ReadingsTable>();
+  std::size_t wholeLength = 0;   // bytes of the lines kept (header included)
+  bool droppedLastLine = false;  // a damaged last line was left out
 };
 
 // Reads a journal's bytes. Each line is a "Save Data" text line of six cells; "NULL" in a text
@@ -33,8 +35,8 @@ JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFor
 
 // A journal left behind by a window that did not end cleanly, locked by this process.
 struct LeftJournal {
-  std::unique_ptr<JournalFile> file;  // cut back to its whole lines
-  std::vector<RecordFields> records;
+  std::unique_ptr<JournalFile> file;       // cut back to its whole lines
+  std::unique_ptr<ReadingsTable> records;  // never empty
   bool droppedLastLine = false;
 };
 

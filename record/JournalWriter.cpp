@@ -38,9 +38,9 @@ JournalWriter::~JournalWriter() {
 
 void JournalWriter::append(const RecordFields& record) {
   if (m_finished) return;
+  if (m_stopped) return;
   {
     const std::lock_guard lock(m_mutex);
-    if (m_stopped) return;
     m_queue.push_back({false, record});
   }
   m_queued.notify_one();
@@ -75,10 +75,7 @@ std::string JournalWriter::finish() {
   return error;
 }
 
-bool JournalWriter::stopped() const {
-  const std::lock_guard lock(m_mutex);
-  return m_stopped;
-}
+bool JournalWriter::stopped() const { return m_stopped; }
 
 void JournalWriter::run(const std::stop_token& stop) {
   std::vector<Item> batch;
@@ -130,11 +127,7 @@ void JournalWriter::writeBatch(std::vector<Item>& batch) {
 }
 
 void JournalWriter::fail(const std::string& reason) {
-  {
-    const std::lock_guard lock(m_mutex);
-    if (m_stopped) return;
-    m_stopped = true;
-  }
+  if (m_stopped.exchange(true)) return;
   if (m_onFailure) m_onFailure(reason);
 }
 

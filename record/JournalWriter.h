@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -67,14 +68,14 @@ class JournalWriter {
   FailureHandler m_onFailure;
   std::unique_ptr<JournalSink> m_journal;  // writer thread's until it is joined
 
-  mutable std::mutex m_mutex;
+  std::mutex m_mutex;
   std::condition_variable_any m_queued;
   std::condition_variable m_idle;
   std::vector<Item> m_queue;  // guarded by m_mutex
   bool m_busy = false;        // guarded: the thread is writing a batch
-  bool m_stopped = false;     // guarded
-  bool m_finished = false;    // main thread
-  std::jthread m_thread;      // last: starts after every member above exists
+  std::atomic<bool> m_stopped{false};
+  bool m_finished = false;  // main thread
+  std::jthread m_thread;    // last: starts after every member above exists
 };
 
 }  // namespace ostrel

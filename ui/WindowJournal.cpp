@@ -80,15 +80,12 @@ void WindowJournal::offerLeftReadings() {
   JournalScan scan = scanLeftJournals(m_folder, LongTimeFormat::fromEnvironment());
   if (scan.left && m_window.table().empty()) {
     LeftJournal& left = *scan.left;
-    if (m_dialogs->askYesNo(&m_window, recoverQuestion(left.records.size()))) {
-      ReadingsTable& table = m_window.table();
-      table.DisableControls();
-      for (const RecordFields& record : left.records) table.append(record);
-      table.EnableControls();
+    const std::size_t count = left.records->recordCount();
+    if (m_dialogs->askYesNo(&m_window, recoverQuestion(count))) {
       RecordingCounters& counters = m_window.state().recording;
-      const RecordFields& last = left.records.back();
-      counters.RecordNo = last.No.value_or(0) + 1;
-      counters.LastRecordedValue = last.Value.value_or(std::string{});
+      counters.RecordNo = left.records->no(count - 1).value_or(0) + 1;
+      counters.LastRecordedValue = left.records->text(count - 1, ReadingsTable::Value).value_or("");
+      m_window.table().swapRecords(*left.records);
       if (auto* grid = m_window.findChild<ReadingsGrid*>(QStringLiteral("DBGrid1"))) {
         grid->showLastRow();
       }

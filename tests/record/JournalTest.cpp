@@ -124,7 +124,7 @@ TEST_P(ReadJournal, KeepsWholeRecordsAndDropsOnlyADamagedLastLine) {
   const JournalCase& c = GetParam();
   const JournalContent content = readJournal(c.bytes, cFormat());
   EXPECT_EQ(content.kind, c.kind);
-  EXPECT_EQ(content.records.size(), c.records);
+  EXPECT_EQ(content.records->recordCount(), c.records);
   EXPECT_EQ(content.droppedLastLine, c.dropped);
   // The whole lines kept end where the last kept record ends.
   const std::string* lines[] = {&line1, &line2, &line3};
@@ -161,16 +161,16 @@ INSTANTIATE_TEST_SUITE_P(
 // the texts keep their bytes, times their seconds.
 TEST(ReadJournal, GivesTheRecordsAsRecorded) {
   const JournalContent content = readJournal(header() + line1 + line2, cFormat());
-  ASSERT_EQ(content.records.size(), 2u);
-  const RecordFields& first = content.records[0];
+  ASSERT_EQ(content.records->recordCount(), 2u);
+  const RecordFields first = content.records->record(0);
   EXPECT_EQ(first.No, 1);
   EXPECT_EQ(first.TimeMs, ((14 * 60 + 30) * 60 + 5) * 1000);
   EXPECT_EQ(first.Value, "1.234");
   EXPECT_EQ(first.Unit, "M\xA6\xB8");
   EXPECT_EQ(first.V_Range, "IR:500V 20G\xA6\xB8");
   EXPECT_EQ(first.I_Range, "Continuous");
-  EXPECT_EQ(content.records[1].Unit, std::nullopt);
-  EXPECT_EQ(content.records[1].V_Range, "DCV  600V");
+  EXPECT_EQ(content.records->record(1).Unit, std::nullopt);
+  EXPECT_EQ(content.records->record(1).V_Range, "DCV  600V");
 }
 
 // The scan offers the newest journal no window holds, locked and cut back to whole lines;
@@ -199,7 +199,7 @@ TEST(ScanLeftJournals, OffersTheNewestFreeJournal) {
   JournalScan scan = scanLeftJournals(folder.string(), cFormat());
   ASSERT_TRUE(scan.left);
   EXPECT_EQ(scan.left->file->path(), newer.string());
-  EXPECT_EQ(scan.left->records.size(), 2u);
+  EXPECT_EQ(scan.left->records->recordCount(), 2u);
   EXPECT_TRUE(scan.left->droppedLastLine);
   EXPECT_EQ(readBytes(newer), header() + line1 + line2);
   EXPECT_FALSE(lockIsFree(newer.string()));

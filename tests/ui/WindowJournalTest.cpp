@@ -209,7 +209,7 @@ class WindowJournalTest : public QObject {
         readJournal(readAll(path).toStdString(), LongTimeFormat::fromEnvironment());
     QCOMPARE(kept.kind, JournalContent::Kind::Records);
     QVERIFY(!kept.droppedLastLine);
-    QVERIFY(kept.records.size() >= 1 && kept.records.size() < 6);
+    QVERIFY(kept.records->recordCount() >= 1 && kept.records->recordCount() < 6);
   }
 
   // Loaded records are not journaled; "Delete Data" and a loaded data packet (which replaces
@@ -228,8 +228,8 @@ class WindowJournalTest : public QObject {
     const QString path = folder() + u'/' + journals().first();
     const JournalContent journaled =
         readJournal(readAll(path).toStdString(), LongTimeFormat::fromEnvironment());
-    QCOMPARE(journaled.records.size(), std::size_t{2});
-    QCOMPARE(journaled.records[1].No, 2);
+    QCOMPARE(journaled.records->recordCount(), std::size_t{2});
+    QCOMPARE(journaled.records->no(1), std::optional<std::int32_t>(2));
 
     const QString packet = m_state.path() + QStringLiteral("/t.xml");
     QVERIFY(SaveTableToFile(w.window->table(), packet.toStdString()).ok);
