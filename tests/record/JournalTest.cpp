@@ -235,26 +235,34 @@ TEST(ScanLeftJournals, RenamesANonRegularFileAside) {
   EXPECT_FALSE(scan.unreadable[0].keptAs.empty());
 }
 
+// What a sink was asked to do; kept by the test, since the writer owns (and destroys) the sink.
+struct SinkLog {
+  int failFrom = 1000;  // appends after this many fail
+  int appends = 0;
+  bool removed = false;
+  std::vector<std::string> lines;
+};
+
 class CountingSink : public JournalSink {
  public:
+  explicit CountingSink(SinkLog& log) : m_log(log) {}
   std::string appendLine(std::string_view line) override {
-    if (++appends > failFrom) return "No space left on device";
-    lines.emplace_back(line);
+    if (++m_log.appends > m_log.failFrom) return "No space left on device";
+    m_log.lines.emplace_back(line);
     return {};
   }
   std::string sync() override { return {}; }
   std::string clear() override {
-    lines.clear();
+    m_log.lines.clear();
     return {};
   }
   std::string remove() override {
-    removed = true;
+    m_log.removed = true;
     return {};
   }
-  int failFrom = 1000;
-  int appends = 0;
-  bool removed = false;
-  std::vector<std::string> lines;
+
+ private:
+  SinkLog& m_log;
 };
 
 // The writer opens the journal at the first record, writes the "Save Data" lines in order,
@@ -303,13 +311,12 @@ TEST(JournalWriter, WritesRecordsInOrderAndRemovesTheJournalAtACleanEnd) {
 
 // The first failure stops the journal: one report, nothing more written, the whole lines kept.
 TEST(JournalWriter, StopsAtTheFirstFailureAndReportsItOnce) {
-  auto sink = std::make_unique<CountingSink>();
-  CountingSink& journal = *sink;
+  SinkLog journal;
   journal.failFrom = 1;  // the second line fails
   std::vector<std::string> reports;
   ReadingsTable table;
   fillFixtureReadings(table);
-  JournalWriter writer(std::move(sink),
+  JournalWriter writer(std::make_unique<CountingSink>(journal),
                        [&](const std::string& reason) { reports.push_back(reason); });
   for (int i = 0; i < 3; ++i) {
     writer.append(table.record(0));
