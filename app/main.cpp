@@ -1,13 +1,17 @@
-// ostrel: the desktop program. Reads no arguments, no environment and no settings.
+// ostrel: the desktop program. Reads no arguments and no settings; of the environment only
+// the state folder (XDG_STATE_HOME, else HOME) where the recording journal is kept.
 #include <QApplication>
 #include <QScreen>
+#include <cstdlib>
 
 #include "app/AppState.h"
 #include "app/ProgramHid.h"
 #include "app/WindowLink.h"
+#include "record/JournalFile.h"
 #include "ui/ButtonPictures.h"
 #include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"
+#include "ui/WindowJournal.h"
 
 int main(int argc, char** argv) {
   ostrel::AppState state;  // start values before any window exists
@@ -17,6 +21,8 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(ostrel::applicationIcon());
 
   ostrel::TFrmTest FrmTest(state);
+  ostrel::WindowJournal journal(
+      FrmTest, ostrel::journalFolder(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")));
   ostrel::ReportAndChart reportAndChart(FrmTest, state);
   const std::unique_ptr<ostrel::ProgramHid> hid = ostrel::makeProgramHid();
   ostrel::WindowLink link(FrmTest, hid->platform(), hid->captionSuffix());
@@ -27,5 +33,8 @@ int main(int argc, char** argv) {
     FrmTest.move(frame.topLeft());
   }
   FrmTest.show();
-  return QApplication::exec();
+  journal.start();
+  const int status = QApplication::exec();
+  journal.endCleanly();  // "Exit" or the window closed: a normal end keeps nothing
+  return status;
 }

@@ -49,7 +49,9 @@ void TFrmTest::FormCreate() {
   });
   m_decoder->setRecordHook([this](int mode) {
     const ReadingTexts& r = m_state.reading;
-    m_rules.INDataToTable(mode, {r.CurrentValue, r.UnitText, r.VRangeText, r.IRangeText});
+    const bool recorded =
+        m_rules.INDataToTable(mode, {r.CurrentValue, r.UnitText, r.VRangeText, r.IRangeText});
+    if (recorded && m_onRecorded) m_onRecorded(cds1.recordCount() - 1);
     if (m_onRecord) m_onRecord(mode);
   });
 

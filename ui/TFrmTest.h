@@ -54,6 +54,13 @@ class TFrmTest : public QMainWindow {
   // Run with mode 1 after the reading of a decoded frame that shows a main digit was offered
   // to the recording rules (whether recorded or not); the reading is in state().reading.
   void setRecordHook(std::function<void(int mode)> hook) { m_onRecord = std::move(hook); }
+  // Run with the row of each record the recording rules appended (never for loaded records).
+  void setRecordedHook(std::function<void(std::size_t row)> hook) {
+    m_onRecorded = std::move(hook);
+  }
+  // Run when the records the table held were dropped: "Delete Data" confirmed, or a loaded
+  // data packet took their place.
+  void setRecordsDroppedHook(std::function<void()> hook) { m_onRecordsDropped = std::move(hook); }
 
   // Repaints the mirror if the display model changed.
   void refreshMirror();
@@ -112,6 +119,8 @@ class TFrmTest : public QMainWindow {
   std::unique_ptr<FrameDecoder> m_decoder;  // created in FormCreate with the separator
   std::function<void()> m_onTimer2Restart;
   std::function<void(int)> m_onRecord;
+  std::function<void(std::size_t)> m_onRecorded;
+  std::function<void()> m_onRecordsDropped;
 
   std::function<void()> m_onPrint;
   std::function<void()> m_onConnect;

@@ -32,6 +32,9 @@ void TFrmTest::OpenClick() {
   const FileResult result =
       LoadTableFromFile(QFile::encodeName(*fileName).toStdString(), cds1, false);
   cds1.EnableControls();
+  if (result.ok && isDataPacketName(fileName->toStdString()) && m_onRecordsDropped) {
+    m_onRecordsDropped();
+  }
   if (!result.ok) {
     m_dialogs->showError(this, QStringLiteral("Error"),
                          result.message.empty() ? QStringLiteral("Failed to Load File!")

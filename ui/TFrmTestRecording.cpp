@@ -39,10 +39,11 @@ void TFrmTest::RecordSITimeChange() {
 void TFrmTest::SampInterTimeTimer() { m_rules.SampInterTimeTimer(); }
 
 void TFrmTest::ClearRClick() {
-  m_rules.ClearRClick([this](std::string_view question) {
+  const bool cleared = m_rules.ClearRClick([this](std::string_view question) {
     return m_dialogs->askYesNo(
         this, QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size())));
   });
+  if (cleared && m_onRecordsDropped) m_onRecordsDropped();
 }
 
 void TFrmTest::chooseRecordLimit(std::size_t entry) {

@@ -1,0 +1,46 @@
+// Fuzz target: a recording journal left behind, as the start-up scan reads it (readJournal).
+//
+// Checked for every input: the whole lines kept are a prefix of the input that starts with the
+// header and ends with CRLF; a journal with records keeps exactly one record per line after
+// the header; no record keeps "NULL" as a text; every record is well formed; Empty and
+// Unreadable keep no record.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "TableFuzzSupport.h"
+#include "record/JournalFile.h"
+#include "record/JournalRecovery.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace ostrel;
+  using fuzz::require;
+
+  static const LongTimeFormat timeFormat("C");
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const JournalContent content = readJournal(bytes, timeFormat);
+  const ReadingsTable& records = *content.records;
+  fuzz::requireWellFormed(records);
+
+  if (content.kind != JournalContent::Kind::Records) {
+    require(records.empty());
+    return 0;
+  }
+  require(!records.empty());
+  require(content.wholeLength <= size);
+  const std::string_view kept = bytes.substr(0, content.wholeLength);
+  const std::string& header = JournalFile::headerLine();
+  require(kept.substr(0, header.size()) == header);
+  require(kept.size() >= 2 && kept.substr(kept.size() - 2) == "\r\n");
+  const auto lineEnds = static_cast<std::size_t>(std::count(kept.begin(), kept.end(), '\n'));
+  require(lineEnds == records.recordCount() + 1);
+  for (std::size_t row = 0; row < records.recordCount(); ++row) {
+    require(records.no(row).has_value() && records.timeMs(row).has_value());
+    for (const auto field : {ReadingsTable::Value, ReadingsTable::Unit, ReadingsTable::V_Range,
+                             ReadingsTable::I_Range}) {
+      require(records.text(row, field) != std::string_view("NULL"));
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+// Where the window keeps its recording journals: $XDG_STATE_HOME/ostrel when that is an
+// absolute path, else $HOME/.local/state/ostrel; empty (no journal) when neither is known.
+// Either argument may be null (variable not set).
+std::string journalFolder(const char* xdgStateHome, const char* home);
+
+// The names of journals in their folder: "recording-XXXXXX.txt". Journals that could not be
+// read are renamed aside to "unreadable-" + their name, out of this pattern.
+inline constexpr std::string_view journalPrefix = "recording-";
+inline constexpr std::string_view journalSuffix = ".txt";
+inline constexpr std::string_view unreadablePrefix = "unreadable-";
+// A journal being created carries this prefix until it is locked (then it is renamed).
+inline constexpr std::string_view creatingPrefix = ".creating-";
+
+// What the journal writer writes to: one line per record, in order. Every call returns an
+// empty text on success, otherwise the reason (the system's error text).
+class JournalSink {
+ public:
+  virtual ~JournalSink() = default;
+  // Appends one whole line; on failure nothing of it stays.
+  virtual std::string appendLine(std::string_view line) = 0;
+  // Makes the lines appended so far durable.
+  virtual std::string sync() = 0;
+  // Drops every line, keeping the header.
+  virtual std::string clear() = 0;
+  // Removes the journal (a clean end).
+  virtual std::string remove() = 0;
+};
+
+// One journal file: the "Save Data" text format (header line, then one CRLF line per record),
+// held under an open-file-description lock for as long as this object lives, so that no
+// other window takes it for a journal left behind. Not thread-safe: one thread at a time.
+class JournalFile final : public JournalSink {
+ public:
+  // Creates a new journal in folder (made, mode 0700, when missing). The file appears under
+  // its journal name only once it is locked, and it already holds the header then.
+  // Returns nullptr with the reason in `error` on failure.
+  static std::unique_ptr<JournalFile> create(const std::string& folder, std::string& error);
+  // Takes over a journal that is open (fd, read-write) and locked by this process, whose
+  // whole lines end at wholeLength; bytes after it are cut away by the first write.
+  JournalFile(int fd, std::string path, std::uint64_t wholeLength);
+  ~JournalFile() override;  // closes the file, which releases the lock; the file stays
+  JournalFile(const JournalFile&) = delete;
+  JournalFile& operator=(const JournalFile&) = delete;
+
+  [[nodiscard]] const std::string& path() const { return m_path; }
+  // Length of the whole lines written so far (the header included).
+  [[nodiscard]] std::uint64_t wholeLength() const { return m_length; }
+
+  // One write per line (its rest is tried again only after a short write). A failed write
+  // cuts the file back to its last whole line.
+  std::string appendLine(std::string_view line) override;
+  std::string sync() override;    // fdatasync
+  std::string clear() override;   // back to the header line
+  std::string remove() override;  // unlinks the file; it is closed when this goes
+  // Cuts the file back to its last whole line (drops a damaged end).
+  std::string cutBack();
+
+  // The header line (with its CRLF) that every journal starts with.
+  static const std::string& headerLine();
+
+ private:
+  int m_fd = -1;
+  std::string m_path;
+  std::uint64_t m_length = 0;
+  bool m_needsCut = true;  // bytes beyond m_length may exist
+};
+
+// Tries to take the lock of an open journal; false when another open file (another window)
+// holds it. fd must be open for writing.
+bool lockJournal(int fd);
+
+}  // namespace ostrel

@@ -1,0 +1,336 @@
+// The recording journal: its file and lock, the writer thread, and reading journals left
+// behind by a window that did not end cleanly.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "RecordTestSupport.h"
+#include "record/JournalFile.h"
+#include "record/JournalRecovery.h"
+#include "record/JournalWriter.h"
+#include "record/TableFiles.h"
+
+namespace ostrel::test {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string& header() { return JournalFile::headerLine(); }
+
+const std::string line1 = "1\t14:30:05\t1.234\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tContinuous\r\n";
+const std::string line2 = "2\t14:30:06\t0.56\tNULL\tDCV  600V\tTimed\r\n";
+const std::string line3 = "3\t14:30:07\tOL\tG\xA6\xB8\tIR:1000V 40G\xA6\xB8\tPI\r\n";
+
+std::vector<fs::path> filesIn(const fs::path& folder) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// True when an open of path (another open file description) can take the journal's lock.
+bool lockIsFree(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  const bool free = fd >= 0 && lockJournal(fd);
+  if (fd >= 0) ::close(fd);
+  return free;
+}
+
+const LongTimeFormat& cFormat() {
+  static const LongTimeFormat format("C");
+  return format;
+}
+
+}  // namespace
+
+TEST(JournalFolder, FollowsTheStateFolderRule) {
+  EXPECT_EQ(journalFolder("/x/state", "/home/u"), "/x/state/ostrel");
+  EXPECT_EQ(journalFolder(nullptr, "/home/u"), "/home/u/.local/state/ostrel");
+  EXPECT_EQ(journalFolder("relative", "/home/u"), "/home/u/.local/state/ostrel");
+  EXPECT_EQ(journalFolder("", nullptr), "");
+}
+
+// A new journal is made with its folder, appears locked and with its header, and stays on disk
+// (lock released) when its owner goes without removing it.
+TEST(JournalFile, CreatesALockedJournalWithItsFolder) {
+  const ScratchFolder scratch;
+  const fs::path folder = scratch.path() / "state" / "ostrel";
+  std::string error;
+  std::string path;
+  {
+    const auto journal = JournalFile::create(folder.string(), error);
+    ASSERT_NE(journal, nullptr) << error;
+    path = journal->path();
+    const std::string name = fs::path(path).filename().string();
+    EXPECT_EQ(name.rfind("recording-", 0), 0u) << name;
+    EXPECT_EQ(fs::path(path).extension(), ".txt");
+    EXPECT_EQ(filesIn(folder), std::vector<fs::path>{path});  // no file left from creating it
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(readBytes(path), header());
+    EXPECT_FALSE(lockIsFree(path));
+
+    EXPECT_EQ(journal->appendLine(line1), "");
+    EXPECT_EQ(journal->clear(), "");
+    EXPECT_EQ(journal->appendLine(line2), "");
+    EXPECT_EQ(readBytes(path), header() + line2);
+  }
+  EXPECT_TRUE(lockIsFree(path));
+  EXPECT_EQ(readBytes(path), header() + line2);
+}
+
+// A full disk, made with a file-size limit: the line that does not fit leaves nothing behind.
+TEST(JournalFile, AFailedWriteLeavesOnlyWholeLines) {
+  const ScratchFolder scratch;
+  std::string error;
+  const auto journal = JournalFile::create(scratch.path().string(), error);
+  ASSERT_NE(journal, nullptr) << error;
+  ASSERT_EQ(journal->appendLine(line1), "");
+
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  rlimit tight = old;
+  tight.rlim_cur = header().size() + line1.size() + 10;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+  const std::string failed = journal->appendLine(line2);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_NE(failed, "");
+  EXPECT_EQ(readBytes(journal->path()), header() + line1);
+  EXPECT_EQ(journal->appendLine(line3), "");
+  EXPECT_EQ(readBytes(journal->path()), header() + line1 + line3);
+}
+
+struct JournalCase {
+  const char* name;
+  std::string bytes;
+  JournalContent::Kind kind;
+  std::size_t records;
+  bool dropped;
+};
+
+void PrintTo(const JournalCase& c, std::ostream* os) { *os << c.name; }
+
+class ReadJournal : public testing::TestWithParam<JournalCase> {};
+
+TEST_P(ReadJournal, KeepsWholeRecordsAndDropsOnlyADamagedLastLine) {
+  const JournalCase& c = GetParam();
+  const JournalContent content = readJournal(c.bytes, cFormat());
+  EXPECT_EQ(content.kind, c.kind);
+  EXPECT_EQ(content.records->recordCount(), c.records);
+  EXPECT_EQ(content.droppedLastLine, c.dropped);
+  // The whole lines kept end where the last kept record ends.
+  const std::string* lines[] = {&line1, &line2, &line3};
+  std::size_t whole = header().size();
+  for (std::size_t i = 0; i < c.records; ++i) whole += lines[i]->size();
+  if (c.kind == JournalContent::Kind::Records) {
+    EXPECT_EQ(content.wholeLength, whole);
+  }
+}
+
+using Kind = JournalContent::Kind;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReadJournal,
+    testing::Values(
+        JournalCase{"WholeLines", header() + line1 + line2 + line3, Kind::Records, 3, false},
+        JournalCase{"LastLineCutShort", header() + line1 + line2 + "3\t14:30:07\tO", Kind::Records,
+                    2, true},
+        JournalCase{"LastLineNulBytes", header() + line1 + std::string(40, '\0'), Kind::Records, 1,
+                    true},
+        JournalCase{"LastWholeLineDamaged", header() + line1 + line2 + "3\t14:3\r\n", Kind::Records,
+                    2, true},
+        JournalCase{"MiddleLineDamaged", header() + line1 + "2\t14:3\r\n" + line3, Kind::Unreadable,
+                    0, false},
+        JournalCase{"DamagedLineBeforeCutLine", header() + line1 + "x\r\n" + "3\t14",
+                    Kind::Unreadable, 0, false},
+        JournalCase{"HeaderOnly", header(), Kind::Empty, 0, false},
+        JournalCase{"HeaderCutShort", header().substr(0, 20), Kind::Empty, 0, false},
+        JournalCase{"NothingAtAll", "", Kind::Empty, 0, false},
+        JournalCase{"NotAJournal", "hello\r\n" + line1, Kind::Unreadable, 0, false},
+        JournalCase{"JunkWithoutLineEnd", "\x01\x02garbage", Kind::Unreadable, 0, false}),
+    [](const testing::TestParamInfo<JournalCase>& info) { return std::string(info.param.name); });
+
+// Recovered records are the recorded ones: an empty text (written as NULL) is empty again,
+// the texts keep their bytes, times their seconds.
+TEST(ReadJournal, GivesTheRecordsAsRecorded) {
+  const JournalContent content = readJournal(header() + line1 + line2, cFormat());
+  ASSERT_EQ(content.records->recordCount(), 2u);
+  const RecordFields first = content.records->record(0);
+  EXPECT_EQ(first.No, 1);
+  EXPECT_EQ(first.TimeMs, ((14 * 60 + 30) * 60 + 5) * 1000);
+  EXPECT_EQ(first.Value, "1.234");
+  EXPECT_EQ(first.Unit, "M\xA6\xB8");
+  EXPECT_EQ(first.V_Range, "IR:500V 20G\xA6\xB8");
+  EXPECT_EQ(first.I_Range, "Continuous");
+  EXPECT_EQ(content.records->record(1).Unit, std::nullopt);
+  EXPECT_EQ(content.records->record(1).V_Range, "DCV  600V");
+}
+
+// The scan offers the newest journal no window holds, locked and cut back to whole lines;
+// removes journals without records; renames unreadable ones aside; leaves held ones alone.
+TEST(ScanLeftJournals, OffersTheNewestFreeJournal) {
+  const ScratchFolder scratch;
+  const fs::path folder = scratch.path();
+  std::string error;
+  const auto held = JournalFile::create(folder.string(), error);
+  ASSERT_NE(held, nullptr) << error;
+  ASSERT_EQ(held->appendLine(line1), "");
+
+  const auto write = [&](const char* name, const std::string& bytes, std::time_t age) {
+    const fs::path path = folder / name;
+    writeBytes(path, bytes);
+    const timespec times[2] = {{std::time(nullptr) - age, 0}, {std::time(nullptr) - age, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    return path;
+  };
+  const fs::path older = write("recording-aaaaaa.txt", header() + line1, 100);
+  const fs::path newer = write("recording-bbbbbb.txt", header() + line1 + line2 + "3\t1", 10);
+  const fs::path empty = write("recording-cccccc.txt", header(), 5);
+  const fs::path damaged = write("recording-dddddd.txt", header() + "x\r\n" + line1, 1);
+  const fs::path other = write("notes.txt", "x", 1);
+
+  JournalScan scan = scanLeftJournals(folder.string(), cFormat());
+  ASSERT_TRUE(scan.left);
+  EXPECT_EQ(scan.left->file->path(), newer.string());
+  EXPECT_EQ(scan.left->records->recordCount(), 2u);
+  EXPECT_TRUE(scan.left->droppedLastLine);
+  EXPECT_EQ(readBytes(newer), header() + line1 + line2);
+  EXPECT_FALSE(lockIsFree(newer.string()));
+
+  ASSERT_EQ(scan.unreadable.size(), 1u);
+  EXPECT_EQ(scan.unreadable[0].path, damaged.string());
+  EXPECT_EQ(scan.unreadable[0].keptAs, (folder / "unreadable-recording-dddddd.txt").string());
+  EXPECT_EQ(readBytes(scan.unreadable[0].keptAs), header() + "x\r\n" + line1);
+  EXPECT_FALSE(fs::exists(empty));
+  EXPECT_TRUE(fs::exists(older));
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_EQ(readBytes(held->path()), header() + line1);
+
+  // Once the offered one is gone, the older one is next.
+  ASSERT_EQ(scan.left->file->remove(), "");
+  scan.left.reset();
+  const JournalScan next = scanLeftJournals(folder.string(), cFormat());
+  ASSERT_TRUE(next.left);
+  EXPECT_EQ(next.left->file->path(), older.string());
+  EXPECT_TRUE(next.unreadable.empty());
+
+  EXPECT_FALSE(scanLeftJournals((folder / "missing").string(), cFormat()).left);
+}
+
+// A FIFO under a journal's name neither hangs the start nor is taken for a journal.
+TEST(ScanLeftJournals, RenamesANonRegularFileAside) {
+  const ScratchFolder scratch;
+  const fs::path fifo = scratch.path() / "recording-ffffff.txt";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const JournalScan scan = scanLeftJournals(scratch.path().string(), cFormat());
+  EXPECT_FALSE(scan.left);
+  ASSERT_EQ(scan.unreadable.size(), 1u);
+  EXPECT_FALSE(scan.unreadable[0].keptAs.empty());
+}
+
+// What a sink was asked to do; kept by the test, since the writer owns (and destroys) the sink.
+struct SinkLog {
+  int failFrom = 1000;  // appends after this many fail
+  int appends = 0;
+  bool removed = false;
+  std::vector<std::string> lines;
+};
+
+class CountingSink : public JournalSink {
+ public:
+  explicit CountingSink(SinkLog& log) : m_log(log) {}
+  std::string appendLine(std::string_view line) override {
+    if (++m_log.appends > m_log.failFrom) return "No space left on device";
+    m_log.lines.emplace_back(line);
+    return {};
+  }
+  std::string sync() override { return {}; }
+  std::string clear() override {
+    m_log.lines.clear();
+    return {};
+  }
+  std::string remove() override {
+    m_log.removed = true;
+    return {};
+  }
+
+ private:
+  SinkLog& m_log;
+};
+
+// The writer opens the journal at the first record, writes the "Save Data" lines in order,
+// empties it on clear, and removes it at a clean end; without one the file stays.
+TEST(JournalWriter, WritesRecordsInOrderAndRemovesTheJournalAtACleanEnd) {
+  const ScratchFolder scratch;
+  const std::string folder = (scratch.path() / "j").string();
+  const auto opener = [folder](std::string& error) -> std::unique_ptr<JournalSink> {
+    return JournalFile::create(folder, error);
+  };
+  ReadingsTable table;
+  fillFixtureReadings(table);
+  std::vector<std::string> lines;  // each record's line as "Save Data" writes it
+  for (std::size_t row = 0; row < table.recordCount(); ++row) {
+    ReadingsTable one;
+    one.append(table.record(row));
+    lines.push_back(writeTextTable(one, LongTimeFormat::fromEnvironment()).substr(header().size()));
+  }
+  {
+    JournalWriter writer(opener, [](const std::string& reason) { FAIL() << reason; });
+    writer.flush();
+    EXPECT_FALSE(fs::exists(folder));  // nothing recorded, no file
+
+    for (std::size_t row = 0; row < table.recordCount(); ++row) writer.append(table.record(row));
+    writer.flush();
+    ASSERT_EQ(filesIn(folder).size(), 1u);
+    EXPECT_EQ(readBytes(filesIn(folder)[0]), header() + lines[0] + lines[1] + lines[2]);
+
+    writer.clear();
+    writer.append(table.record(2));
+    writer.flush();
+    EXPECT_EQ(readBytes(filesIn(folder)[0]), header() + lines[2]);
+    EXPECT_EQ(writer.finish(), "");
+    EXPECT_TRUE(filesIn(folder).empty());
+    writer.append(table.record(0));  // after the end: ignored
+  }
+  EXPECT_TRUE(filesIn(folder).empty());
+
+  {
+    JournalWriter writer(opener, {});
+    writer.append(table.record(0));
+  }  // not ended cleanly: what was queued is written and stays
+  ASSERT_EQ(filesIn(folder).size(), 1u);
+  EXPECT_EQ(readBytes(filesIn(folder)[0]), header() + lines[0]);
+}
+
+// The first failure stops the journal: one report, nothing more written, the whole lines kept.
+TEST(JournalWriter, StopsAtTheFirstFailureAndReportsItOnce) {
+  SinkLog journal;
+  journal.failFrom = 1;  // the second line fails
+  std::vector<std::string> reports;
+  ReadingsTable table;
+  fillFixtureReadings(table);
+  JournalWriter writer(std::make_unique<CountingSink>(journal),
+                       [&](const std::string& reason) { reports.push_back(reason); });
+  for (int i = 0; i < 3; ++i) {
+    writer.append(table.record(0));
+    writer.flush();
+  }
+  EXPECT_TRUE(writer.stopped());
+  EXPECT_EQ(reports, std::vector<std::string>{"No space left on device"});
+  EXPECT_EQ(journal.appends, 2);
+  EXPECT_EQ(journal.lines.size(), 1u);
+  writer.clear();  // Delete Data still empties a stopped journal
+  writer.flush();
+  EXPECT_TRUE(journal.lines.empty());
+  writer.finish();
+  EXPECT_TRUE(journal.removed);
+}
+
+}  // namespace ostrel::test

@@ -1,0 +1,298 @@
+// The window's recording journal: recovery after a kill, clean ends, two windows, a full disk,
+// journals left behind (damaged, unreadable), and what is and is not journaled.
+#include <sys/resource.h>
+#include <QAbstractItemModel>
+#include <QDir>
+#include <QProcess>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <fstream>
+#include <memory>
+
+#include "StubDialogs.h"
+#include "app/AppState.h"
+#include "record/JournalFile.h"
+#include "record/JournalRecovery.h"
+#include "record/TableFiles.h"
+#include "sim/frames/FrameBuilder.h"
+#include "ui/TFrmTest.h"
+#include "ui/WindowJournal.h"
+
+namespace ostrel::test {
+
+namespace {
+
+// Grid rows, cells joined by tabs, as the window shows them.
+QStringList gridRows(TFrmTest& window) {
+  const QAbstractItemModel* model =
+      window.findChild<QTableView*>(QStringLiteral("DBGrid1"))->model();
+  QStringList rows;
+  for (int row = 0; row < model->rowCount(); ++row) {
+    QStringList cells;
+    for (int column = 0; column < model->columnCount(); ++column) {
+      cells << model->data(model->index(row, column)).toString();
+    }
+    rows << cells.join(u'\t');
+  }
+  return rows;
+}
+
+void record(TFrmTest& window, const char* value) {
+  window.ShowData860(sim::FrameBuilder().mainDigits(value).unit("M\u03A9").text());
+}
+
+QByteArray readAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const std::string& bytes) {
+  std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+}
+
+const std::string& header() { return JournalFile::headerLine(); }
+
+// A window with its journal in `folder`, answering questions with `yes`.
+struct JournaledWindow {
+  JournaledWindow(const QString& folder, bool yes) {
+    log.yesNoAnswer = yes;
+    window = std::make_unique<TFrmTest>(state, std::make_unique<StubDialogs>(log));
+    journal = std::make_unique<WindowJournal>(*window, folder.toStdString(),
+                                              std::make_unique<StubDialogs>(log));
+    window->show();
+    journal->start();
+  }
+  ~JournaledWindow() {
+    journal.reset();
+    window.reset();
+  }
+
+  DialogLog log;
+  AppState state;
+  std::unique_ptr<TFrmTest> window;
+  std::unique_ptr<WindowJournal> journal;
+};
+
+}  // namespace
+
+class WindowJournalTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir m_state;
+
+  QString folder() const { return m_state.path() + QStringLiteral("/ostrel"); }
+  QStringList journals(const QString& pattern = QStringLiteral("recording-*.txt")) const {
+    return QDir(folder()).entryList({pattern}, QDir::Files | QDir::System);
+  }
+  QProcess* startChild(const QString& mode, int count) {
+    auto* child = new QProcess(this);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_STATE_HOME"), m_state.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child->setProcessEnvironment(env);
+    child->start(QStringLiteral(OSTREL_JOURNAL_CHILD), {mode, QString::number(count)});
+    return child;
+  }
+  // The grid rows the child printed before "ready".
+  static QStringList childGrid(QProcess& child) {
+    QStringList rows;
+    for (;;) {
+      while (!child.canReadLine()) {
+        if (!child.waitForReadyRead(30000)) return rows << QStringLiteral("(child gave no rows)");
+      }
+      const QString line = QString::fromUtf8(child.readLine()).chopped(1);
+      if (line == QStringLiteral("ready")) return rows;
+      rows << line;
+    }
+  }
+
+ private slots:
+  void init() {
+    QVERIFY(QDir(m_state.path()).removeRecursively());
+    QVERIFY(QDir().mkpath(m_state.path()));
+  }
+
+  // Readings recorded through the virtual meter in a child, which is then killed: the next
+  // window offers them once and, answered Yes, shows exactly what the child's grid showed,
+  // numbering on after them in the same journal; its clean end then removes the journal.
+  void recoversTheGridAfterAKill() {
+    QProcess* child = startChild(QStringLiteral("wait"), 5);
+    const QStringList shown = childGrid(*child);
+    QCOMPARE(shown.size(), 5);
+    ::kill(static_cast<pid_t>(child->processId()), SIGKILL);
+    QVERIFY(child->waitForFinished(10000));
+    QCOMPARE(child->exitStatus(), QProcess::CrashExit);
+    QCOMPARE(journals().size(), 1);
+
+    JournaledWindow w(folder(), true);
+    QCOMPARE(w.log.questions, QStringList{WindowJournal::recoverQuestion(5)});
+    QCOMPARE(gridRows(*w.window), shown);
+    QCOMPARE(w.state.recording.RecordNo, shown.last().section(u'\t', 0, 0).toInt() + 1);
+
+    record(*w.window, "2.345");
+    QCOMPARE(w.window->table().no(5), shown.last().section(u'\t', 0, 0).toInt() + 1);
+    w.journal->flush();
+    QCOMPARE(journals().size(), 1);
+    const QByteArray journal = readAll(folder() + u'/' + journals().first());
+    QCOMPARE(journal.count("\r\n"), 7);  // header, five recovered, one new
+    QVERIFY(w.log.errors.isEmpty());
+
+    w.journal->endCleanly();
+    QVERIFY(journals().isEmpty());
+  }
+
+  // "Exit" and closing the window are clean ends: no journal is left.
+  void cleanEndsLeaveNoJournal_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("Exit") << QStringLiteral("exit");
+    QTest::newRow("window closed") << QStringLiteral("close");
+  }
+  void cleanEndsLeaveNoJournal() {
+    QFETCH(QString, mode);
+    QProcess* child = startChild(mode, 2);
+    QCOMPARE(childGrid(*child).size(), 2);
+    QVERIFY(child->waitForFinished(30000));
+    QCOMPARE(child->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child->exitCode(), 0);
+    QVERIFY(QDir(folder()).exists());
+    QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{});
+  }
+
+  // Two windows at once keep a journal each; the second does not offer the first's.
+  void twoWindowsKeepTwoJournals() {
+    JournaledWindow first(folder(), true);
+    record(*first.window, "1.000");
+    record(*first.window, "1.001");
+    first.journal->flush();
+    JournaledWindow second(folder(), true);
+    QVERIFY(second.log.questions.isEmpty());
+    record(*second.window, "2.000");
+    second.journal->flush();
+
+    QStringList lines;
+    for (const QString& name : journals()) {
+      lines << QString::number(readAll(folder() + u'/' + name).count("\r\n") - 1);
+    }
+    lines.sort();
+    QCOMPARE(lines, (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
+  }
+
+  // A full disk (a file-size limit): recording goes on, one message says the journal stopped,
+  // and the journal keeps whole records only.
+  void fullDiskStopsTheJournalWithOneMessage() {
+    JournaledWindow w(folder(), true);
+    record(*w.window, "1.000");
+    w.journal->flush();
+    const QString path = folder() + u'/' + journals().first();
+
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(readAll(path).size() + 70);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    for (const char* value : {"1.001", "1.002", "1.003", "1.004"}) record(*w.window, value);
+    w.journal->flush();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    record(*w.window, "1.005");
+    QCoreApplication::processEvents();
+
+    QCOMPARE(w.window->table().recordCount(), std::size_t{6});
+    QCOMPARE(w.log.errors.size(), 1);
+    QVERIFY2(w.log.errors.first().contains(QStringLiteral("recording journal stopped")),
+             qPrintable(w.log.errors.first()));
+    const JournalContent kept =
+        readJournal(readAll(path).toStdString(), LongTimeFormat::fromEnvironment());
+    QCOMPARE(kept.kind, JournalContent::Kind::Records);
+    QVERIFY(!kept.droppedLastLine);
+    QVERIFY(kept.records->recordCount() >= 1 && kept.records->recordCount() < 6);
+  }
+
+  // Loaded records are not journaled; "Delete Data" and a loaded data packet (which replaces
+  // the recorded records) empty the journal.
+  void journalsOnlyRecordedReadings() {
+    JournaledWindow w(folder(), true);
+    const QString text = m_state.path() + QStringLiteral("/three.txt");
+    writeFile(text, header() +
+                        "7\t10:00:00\t1\tV\tDCV  600V\tContinuous\r\n"
+                        "8\t10:00:01\t2\tV\tDCV  600V\tContinuous\r\n");
+    record(*w.window, "1.000");
+    w.log.openAnswer = text;
+    w.window->OpenClick();
+    record(*w.window, "1.001");
+    w.journal->flush();
+    const QString path = folder() + u'/' + journals().first();
+    const JournalContent journaled =
+        readJournal(readAll(path).toStdString(), LongTimeFormat::fromEnvironment());
+    QCOMPARE(journaled.records->recordCount(), std::size_t{2});
+    QCOMPARE(journaled.records->no(1), std::optional<std::int32_t>(2));
+
+    const QString packet = m_state.path() + QStringLiteral("/t.xml");
+    QVERIFY(SaveTableToFile(w.window->table(), packet.toStdString()).ok);
+    w.log.openAnswer = packet;
+    w.window->OpenClick();
+    w.journal->flush();
+    QCOMPARE(readAll(path).toStdString(), header());
+
+    record(*w.window, "1.002");
+    w.log.yesNoAnswer = true;
+    w.window->ClearRClick();
+    w.journal->flush();
+    QCOMPARE(readAll(path).toStdString(), header());
+  }
+
+  // A journal left behind: Yes loads it without its damaged last line; No deletes it.
+  void offersALeftJournal_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+  }
+  void offersALeftJournal() {
+    QFETCH(bool, yes);
+    QVERIFY(QDir().mkpath(folder()));
+    const QString left = folder() + QStringLiteral("/recording-abcdef.txt");
+    writeFile(left, header() + "4\t10:00:00\t1.5\tNULL\tIR:500V 20G\xA6\xB8\tPI\r\n" +
+                        "5\t10:00:02\t1.6\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tPI\r\n" + "6\t10:0");
+
+    JournaledWindow w(folder(), yes);
+    QCOMPARE(w.log.questions, QStringList{WindowJournal::recoverQuestion(2)});
+    if (yes) {
+      QCOMPARE(gridRows(*w.window),
+               (QStringList{QStringLiteral("4\t10:00:00\t1.5\t\tIR:500V 20G\u03A9\tPI"),
+                            QStringLiteral("5\t10:00:02\t1.6\tM\u03A9\tIR:500V 20G\u03A9\tPI")}));
+      QCOMPARE(w.state.recording.RecordNo, 6);
+      QCOMPARE(w.state.recording.LastRecordedValue, std::string("1.6"));
+      QCOMPARE(journals(), QStringList{QStringLiteral("recording-abcdef.txt")});
+    } else {
+      QCOMPARE(w.window->table().recordCount(), std::size_t{0});
+      QCOMPARE(w.state.recording.RecordNo, 1);
+      QVERIFY(journals().isEmpty());
+    }
+    QVERIFY(w.log.errors.isEmpty());
+  }
+
+  // An unreadable journal is renamed aside and reported, never deleted; nothing is asked.
+  void reportsAnUnreadableJournal() {
+    QVERIFY(QDir().mkpath(folder()));
+    const std::string damaged =
+        header() + "1\t10:00:00\t1.5\tV\r\n" + "2\t10:00:01\t1.6\tV\tDCV  600V\tContinuous\r\n";
+    writeFile(folder() + QStringLiteral("/recording-zzzzzz.txt"), damaged);
+
+    JournaledWindow w(folder(), true);
+    QVERIFY(w.log.questions.isEmpty());
+    QCOMPARE(w.log.errors.size(), 1);
+    const QString kept = folder() + QStringLiteral("/unreadable-recording-zzzzzz.txt");
+    QVERIFY2(w.log.errors.first().contains(kept), qPrintable(w.log.errors.first()));
+    QCOMPARE(readAll(kept).toStdString(), damaged);
+    QVERIFY(journals().isEmpty());
+  }
+};
+
+}  // namespace ostrel::test
+
+QTEST_MAIN(ostrel::test::WindowJournalTest)
+#include "WindowJournalTest.moc"
