@@ -19,17 +19,21 @@ struct FileResult {
 
 inline constexpr std::string_view loadFailedMessage = "Failed to Load File!";
 
-// Saves the whole table; ".xml" (any letter case) writes a data packet, any other name
-// tab-separated text. The previous file is replaced only by a complete new one: a failed
-// save leaves it intact. Messages: "Save table to specified file: <name> Scuss!" on
-// success; "Could not save table to specified file: <name>" for a failed text save; for a
-// failed packet save "Cannot create file \"<name>\". " + the system's reason.
-FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName);
+// Saves the whole table; ".xml" (any letter case) writes a data packet, ".xlsx" an Excel
+// workbook (see writeWorkbook; decimalSeparator tells which Value texts are numbers), any
+// other name tab-separated text. The previous file is replaced only by a complete new one:
+// a failed save leaves it intact. Messages: "Save table to specified file: <name> Scuss!"
+// on success; "Could not save table to specified file: <name>" for a failed text save,
+// followed by a line with the reason for a failed workbook save; for a failed packet save
+// "Cannot create file \"<name>\". " + the system's reason.
+FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
+                           std::string_view decimalSeparator = ".");
 
 // Loads a file into the table (EmptyFirst: empty it before). A data packet replaces the
 // table, which stays as it was if the packet cannot be loaded. A text file appends one
 // record per line after the first (state 4); a failing line ends the load, keeping the
-// records of the lines before it. Any failure: ok false, message "Failed to Load File!".
+// records of the lines before it. A workbook (".xlsx") is written only, never read.
+// Any failure: ok false, message "Failed to Load File!".
 FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst);
 
 // Replaces list by the pieces of text between occurrences of delimiter (n delimiters give

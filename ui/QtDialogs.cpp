@@ -10,7 +10,8 @@ namespace ostrel {
 namespace {
 
 const QStringList saveFilters = {QStringLiteral("Excel File(*.xls)"), QStringLiteral("XML(*.xml)"),
-                                 QStringLiteral("Txt File(*.txt)")};
+                                 QStringLiteral("Txt File(*.txt)"),
+                                 QStringLiteral("Excel Workbook (*.xlsx)")};
 const QStringList openFilters = {QStringLiteral("Excel File(*.xls)"), QStringLiteral("XML (*.xml)"),
                                  QStringLiteral("Txt File(*.txt)")};
 

@@ -12,7 +12,8 @@ namespace {
 constexpr std::string_view usage =
     "usage: ostrel-cli COMMAND [ARGS]\n"
     "  decode [FILE]            decode a captured report stream to JSON Lines\n"
-    "  convert IN OUT           convert a table file (.xls/.txt text, .xml packet)\n"
+    "  convert IN OUT           convert a table file (.xls/.txt text, .xml packet,\n"
+    "                           .xlsx workbook as OUT only)\n"
     "  report TABLEFILE OUT     write the test data report (.pdf, .html, .txt, .csv)\n"
     "  log [--demo | --device PATH] --out FILE [--limit N] [--interval S] [--no-repeat]\n"
     "                           record readings from the cable to a text table file\n"

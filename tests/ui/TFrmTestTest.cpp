@@ -456,8 +456,8 @@ class TFrmTestTest : public QObject {
   void realFileDialogs() {
     QtDialogs dialogs;
     QFileDialog& save = dialogs.SaveDialog2();
-    QCOMPARE(save.nameFilters(),
-             QStringList({"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)"}));
+    QCOMPARE(save.nameFilters(), QStringList({"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)",
+                                              "Excel Workbook (*.xlsx)"}));
     QCOMPARE(save.defaultSuffix(), QStringLiteral("xls"));
     QCOMPARE(save.acceptMode(), QFileDialog::AcceptSave);
     QVERIFY(!save.testOption(QFileDialog::DontConfirmOverwrite));
