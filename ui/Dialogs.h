@@ -26,6 +26,9 @@ class Dialogs {
   virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
   // Hands a local file to the desktop's handler for its type; false when that failed.
   virtual bool openDocument(const QString& path) = 0;
+  // Shows a local HTML page in a help window of the program, for a desktop without a
+  // browser; returns at once (the window is not modal). False when it cannot be shown.
+  virtual bool showHelpWindow(QWidget* /*parent*/, const QString& /*page*/) { return false; }
 };
 
 }  // namespace ostrel

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTextBrowser>
 #include <QUrl>
 
 namespace ostrel {
@@ -90,6 +91,22 @@ bool QtDialogs::askYesNo(QWidget* parent, const QString& text) {
 
 bool QtDialogs::openDocument(const QString& path) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool QtDialogs::showHelpWindow(QWidget* /*parent*/, const QString& page) {
+  if (!m_help) {
+    m_help = std::make_unique<QTextBrowser>();
+    m_help->setObjectName(QStringLiteral("HelpWindow"));
+    m_help->setWindowTitle(QStringLiteral("Ostrel Manual"));
+    m_help->setOpenExternalLinks(true);
+    m_help->resize(760, 640);
+  }
+  m_help->setSource(QUrl::fromLocalFile(page));
+  if (m_help->document()->isEmpty()) return false;
+  m_help->show();
+  m_help->raise();
+  m_help->activateWindow();
+  return true;
 }
 
 QFileDialog& QtDialogs::SaveDialog2() { return *m_save; }

@@ -5,12 +5,14 @@
 #include "Dialogs.h"
 
 class QFileDialog;
+class QTextBrowser;
 
 namespace ostrel {
 
-// The real dialogs: Qt's file dialogs (not the platform's), message boxes, and
-// QDesktopServices for documents. The two file dialogs live as long as this object, so the
-// open dialog shows the name last chosen in it; the save dialog starts empty every time.
+// The real dialogs: Qt's file dialogs (not the platform's), message boxes, QDesktopServices
+// for documents and a text browser as the help window. The two file dialogs live as long as
+// this object, so the open dialog shows the name last chosen in it; the save dialog starts
+// empty every time.
 class QtDialogs : public Dialogs {
  public:
   QtDialogs();
@@ -22,6 +24,7 @@ class QtDialogs : public Dialogs {
   void showError(QWidget* parent, const QString& caption, const QString& text) override;
   bool askYesNo(QWidget* parent, const QString& text) override;
   bool openDocument(const QString& path) override;
+  bool showHelpWindow(QWidget* parent, const QString& page) override;
 
   // The file dialogs as configured, for inspection.
   [[nodiscard]] QFileDialog& SaveDialog2();
@@ -31,6 +34,7 @@ class QtDialogs : public Dialogs {
   std::unique_ptr<QFileDialog> m_save;
   std::unique_ptr<QFileDialog> m_open;
   QString m_lastOpened;
+  std::unique_ptr<QTextBrowser> m_help;  // made on first use, then shown again
 };
 
 // Caption of plain message boxes: the application title, a single blank.
