@@ -12,8 +12,10 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev libxml2-utils poppler-utils python3-openpyxl
   qemu-system-x86 busybox-static udev xz-utils cpio
+  # the Debian package (tools/package.sh and its test)
+  help2man lintian appstream dpkg-dev
   # run
-  qt6-qpa-plugins fonts-liberation xdg-utils
+  qt6-qpa-plugins fonts-liberation xdg-utils fonts-wqy-microhei
 )
 
 SUDO=""
