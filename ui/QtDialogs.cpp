@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -106,6 +108,29 @@ bool QtDialogs::showHelpWindow(QWidget* /*parent*/, const QString& page) {
   m_help->show();
   m_help->raise();
   m_help->activateWindow();
+  return true;
+}
+
+bool QtDialogs::openManual(QWidget* parent, const QString& page) {
+  const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+  if (query.isEmpty()) return Dialogs::openManual(parent, page);
+  if (!m_queries) m_queries = std::make_unique<QObject>();
+  auto* process = new QProcess(m_queries.get());
+  const auto answered = [this, process, page](bool hasBrowser) {
+    process->deleteLater();
+    if (!(hasBrowser && openDocument(page))) showHelpWindow(nullptr, page);
+  };
+  QObject::connect(process, &QProcess::finished, m_queries.get(),
+                   [process, answered](int exitCode, QProcess::ExitStatus status) {
+                     answered(status == QProcess::NormalExit && exitCode == 0 &&
+                              !process->readAllStandardOutput().trimmed().isEmpty());
+                   });
+  QObject::connect(process, &QProcess::errorOccurred, m_queries.get(),
+                   [answered](QProcess::ProcessError error) {
+                     if (error == QProcess::FailedToStart) answered(false);
+                   });
+  process->start(query,
+                 {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
   return true;
 }
 

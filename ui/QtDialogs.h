@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 
 class QFileDialog;
+class QObject;
 class QTextBrowser;
 
 namespace ostrel {
@@ -25,6 +26,10 @@ class QtDialogs : public Dialogs {
   bool askYesNo(QWidget* parent, const QString& text) override;
   bool openDocument(const QString& path) override;
   bool showHelpWindow(QWidget* parent, const QString& page) override;
+  // Asks xdg-mime, without waiting for it, which program opens HTML: a browser gets the
+  // page through openDocument, the help window stands in when there is none (xdg-open
+  // itself reports a missing browser only by an exit status, after the fact).
+  bool openManual(QWidget* parent, const QString& page) override;
 
   // The file dialogs as configured, for inspection.
   [[nodiscard]] QFileDialog& SaveDialog2();
@@ -35,6 +40,8 @@ class QtDialogs : public Dialogs {
   std::unique_ptr<QFileDialog> m_open;
   QString m_lastOpened;
   std::unique_ptr<QTextBrowser> m_help;  // made on first use, then shown again
+  // Parent of running browser queries: they end, unheard, with this object.
+  std::unique_ptr<QObject> m_queries;
 };
 
 // Caption of plain message boxes: the application title, a single blank.

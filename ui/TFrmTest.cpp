@@ -107,11 +107,7 @@ void TFrmTest::MajPrintClick() {
 
 void TFrmTest::HELP1Click() {
   const ManualLocation manual = findManual(QString::fromStdString(m_state.AppDirectory));
-  // The desktop's browser first; the program's own help window where there is none.
-  if (manual.found &&
-      (m_dialogs->openDocument(manual.page) || m_dialogs->showHelpWindow(this, manual.page))) {
-    return;
-  }
+  if (manual.found && m_dialogs->openManual(this, manual.page)) return;
   m_dialogs->showError(this, QStringLiteral("Help"),
                        QStringLiteral("Cannot open the help file %1.").arg(manual.page));
 }

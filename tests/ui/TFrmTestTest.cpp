@@ -548,6 +548,35 @@ class TFrmTestTest : public QObject {
     QVERIFY(browser->grab().save(QStringLiteral("manual-files.png")));
   }
 
+  // A desktop without a browser: xdg-mime names no program for HTML, and the manual opens in
+  // the help window once the answer has come, without F1 waiting for it.
+  void manualWithoutBrowserOpensInTheHelpWindow() {
+    QTemporaryDir bin;
+    QFile query(bin.filePath(QStringLiteral("xdg-mime")));
+    QVERIFY(query.open(QIODevice::WriteOnly));
+    query.write("#!/bin/sh\nexit 0\n");
+    query.close();
+    query.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit());
+
+    QtDialogs dialogs;
+    const QString contents = QStringLiteral(OSTREL_MANUAL_DIR "/index.html");
+    const bool started = dialogs.openManual(nullptr, contents);
+    qputenv("PATH", path);
+    QVERIFY(started);
+    const auto helpWindow = [] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QStringLiteral("HelpWindow") && widget->isVisible()) {
+          return qobject_cast<QTextBrowser*>(widget);
+        }
+      }
+      return static_cast<QTextBrowser*>(nullptr);
+    };
+    QTRY_VERIFY(helpWindow() != nullptr);
+    QCOMPARE(helpWindow()->source(), QUrl::fromLocalFile(contents));
+  }
+
   void manualFoundBesideTheProgramOrInTheInstallation_data() {
     QTest::addColumn<QString>("program");  // folder of the program
     QTest::addColumn<QString>("manual");   // where the contents page is made; empty: none
