@@ -3,6 +3,7 @@
 #include "DataPacket.h"
 #include "FileBytes.h"
 #include "FileReplace.h"
+#include "WorkbookFile.h"
 
 namespace ostrel {
 
@@ -52,6 +53,15 @@ FileResult loadTextTable(const std::string& fileName, ReadingsTable& table) {
   return ok ? FileResult{true, {}} : loadFailed();
 }
 
+FileResult saveWorkbook(ReadingsTable& table, const std::string& fileName,
+                        std::string_view decimalSeparator) {
+  table.DisableControls();
+  const std::string error = writeWorkbook(table, fileName, decimalSeparator);
+  table.EnableControls();
+  if (error.empty()) return {true, "Save table to specified file: " + fileName + " Scuss!"};
+  return {false, "Could not save table to specified file: " + fileName + "\n" + error};
+}
+
 }  // namespace
 
 bool isDataPacketName(std::string_view fileName) {
@@ -70,7 +80,9 @@ bool isDataPacketName(std::string_view fileName) {
   return true;
 }
 
-FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName) {
+FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
+                           std::string_view decimalSeparator) {
+  if (isWorkbookName(fileName)) return saveWorkbook(table, fileName, decimalSeparator);
   const bool packet = isDataPacketName(fileName);
   if (const std::string reason = unwritableReason(table, packet); !reason.empty()) {
     return saveFailed(fileName, packet, reason);
@@ -86,6 +98,7 @@ FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName) {
 
 FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst) {
   if (EmptyFirst) table.clear();
+  if (isWorkbookName(fileName)) return loadFailed();
   return isDataPacketName(fileName) ? loadDataPacket(fileName, table)
                                     : loadTextTable(fileName, table);
 }

@@ -19,23 +19,26 @@ struct FileResult {
 
 inline constexpr std::string_view loadFailedMessage = "Failed to Load File!";
 
-// Saves the whole table; ".xml" (any letter case) writes a data packet, any other name
-// tab-separated text. The previous file is replaced only by a complete new one: a failed
-// save leaves it intact (see FileReplace.h for symbolic links, permissions and files that
-// are no regular file, which are refused). What is written loads back: a table holding a
-// NUL byte in a text, or, for text, a record without number or time, is refused (save
+// Saves the whole table; ".xml" (any letter case) writes a data packet, ".xlsx" an Excel
+// workbook (see writeWorkbook; decimalSeparator tells which Value texts are numbers), any
+// other name tab-separated text. The previous file is replaced only by a complete new one:
+// a failed save leaves it intact (see FileReplace.h for symbolic links, permissions and files
+// that are no regular file, which are refused). What is written loads back: a table holding
+// a NUL byte in a text, or, for text, a record without number or time, is refused (save
 // failure message), and a tab, CR or LF inside a text is written to text as a blank.
-// Messages: "Save table to specified file: <name> Scuss!" on
-// success; "Could not save table to specified file: <name>" for a failed text save; for a
-// failed packet save "Cannot create file \"<name>\". " + the system's reason.
-FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName);
+// Messages: "Save table to specified file: <name> Scuss!" on success; "Could not save table
+// to specified file: <name>" for a failed text save, followed by a line with the reason for a
+// failed workbook save; for a failed packet save "Cannot create file \"<name>\". " + the
+// system's reason.
+FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
+                           std::string_view decimalSeparator = ".");
 
 // Loads a file into the table (EmptyFirst: empty it before). A data packet replaces the
 // table, which stays as it was if the packet cannot be loaded. A text file appends one
 // record per line after the first (state 4); a failing line (a NUL byte in it too) ends the
 // load, keeping the records of the lines before it. Anything but a regular file (a FIFO,
-// a device) is refused without being opened. Any failure: ok false, message
-// "Failed to Load File!".
+// a device) is refused without being opened. A workbook (".xlsx") is written only, never
+// read. Any failure: ok false, message "Failed to Load File!".
 FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst);
 
 // Replaces list by the pieces of text between occurrences of delimiter (n delimiters give

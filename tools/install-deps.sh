@@ -7,14 +7,16 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
-  libhidapi-dev libudev-dev libpugixml-dev
+  libhidapi-dev libudev-dev libpugixml-dev libxlsxwriter-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev libxml2-utils poppler-utils
+  clang libclang-rt-14-dev libxml2-utils poppler-utils python3-openpyxl
   qemu-system-x86 busybox-static udev xz-utils cpio
   locales  # locale sources: tests compile a comma locale with localedef when none is installed
+  # the Debian package (tools/package.sh and its test)
+  help2man lintian appstream dpkg-dev
   # run
-  qt6-qpa-plugins fonts-liberation xdg-utils
+  qt6-qpa-plugins fonts-liberation xdg-utils fonts-wqy-microhei
 )
 
 SUDO=""

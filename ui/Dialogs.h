@@ -26,6 +26,15 @@ class Dialogs {
   virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
   // Hands a local file to the desktop's handler for its type; false when that failed.
   virtual bool openDocument(const QString& path) = 0;
+  // Shows a local HTML page in a help window of the program, for a desktop without a
+  // browser; returns at once (the window is not modal). False when it cannot be shown.
+  virtual bool showHelpWindow(QWidget* /*parent*/, const QString& /*page*/) { return false; }
+  // Opens the user's manual at a local HTML page: in the desktop's browser, or in the help
+  // window where the desktop has no browser. False when it is known at once that neither
+  // can show it; an implementation may decide later, without blocking the caller.
+  virtual bool openManual(QWidget* parent, const QString& page) {
+    return openDocument(page) || showHelpWindow(parent, page);
+  }
 };
 
 }  // namespace ostrel

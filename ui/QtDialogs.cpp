@@ -3,6 +3,9 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTextBrowser>
 #include <QUrl>
 
 namespace ostrel {
@@ -10,7 +13,8 @@ namespace ostrel {
 namespace {
 
 const QStringList saveFilters = {QStringLiteral("Excel File(*.xls)"), QStringLiteral("XML(*.xml)"),
-                                 QStringLiteral("Txt File(*.txt)")};
+                                 QStringLiteral("Txt File(*.txt)"),
+                                 QStringLiteral("Excel Workbook (*.xlsx)")};
 const QStringList openFilters = {QStringLiteral("Excel File(*.xls)"), QStringLiteral("XML (*.xml)"),
                                  QStringLiteral("Txt File(*.txt)")};
 
@@ -89,6 +93,45 @@ bool QtDialogs::askYesNo(QWidget* parent, const QString& text) {
 
 bool QtDialogs::openDocument(const QString& path) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool QtDialogs::showHelpWindow(QWidget* /*parent*/, const QString& page) {
+  if (!m_help) {
+    m_help = std::make_unique<QTextBrowser>();
+    m_help->setObjectName(QStringLiteral("HelpWindow"));
+    m_help->setWindowTitle(QStringLiteral("Ostrel Manual"));
+    m_help->setOpenExternalLinks(true);
+    m_help->resize(760, 640);
+  }
+  m_help->setSource(QUrl::fromLocalFile(page));
+  if (m_help->document()->isEmpty()) return false;
+  m_help->show();
+  m_help->raise();
+  m_help->activateWindow();
+  return true;
+}
+
+bool QtDialogs::openManual(QWidget* parent, const QString& page) {
+  const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+  if (query.isEmpty()) return Dialogs::openManual(parent, page);
+  if (!m_queries) m_queries = std::make_unique<QObject>();
+  auto* process = new QProcess(m_queries.get());
+  const auto answered = [this, process, page](bool hasBrowser) {
+    process->deleteLater();
+    if (!(hasBrowser && openDocument(page))) showHelpWindow(nullptr, page);
+  };
+  QObject::connect(process, &QProcess::finished, m_queries.get(),
+                   [process, answered](int exitCode, QProcess::ExitStatus status) {
+                     answered(status == QProcess::NormalExit && exitCode == 0 &&
+                              !process->readAllStandardOutput().trimmed().isEmpty());
+                   });
+  QObject::connect(process, &QProcess::errorOccurred, m_queries.get(),
+                   [answered](QProcess::ProcessError error) {
+                     if (error == QProcess::FailedToStart) answered(false);
+                   });
+  process->start(query,
+                 {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+  return true;
 }
 
 QFileDialog& QtDialogs::SaveDialog2() { return *m_save; }

@@ -5,12 +5,15 @@
 #include "Dialogs.h"
 
 class QFileDialog;
+class QObject;
+class QTextBrowser;
 
 namespace ostrel {
 
-// The real dialogs: Qt's file dialogs (not the platform's), message boxes, and
-// QDesktopServices for documents. The two file dialogs live as long as this object, so the
-// open dialog shows the name last chosen in it; the save dialog starts empty every time.
+// The real dialogs: Qt's file dialogs (not the platform's), message boxes, QDesktopServices
+// for documents and a text browser as the help window. The two file dialogs live as long as
+// this object, so the open dialog shows the name last chosen in it; the save dialog starts
+// empty every time.
 class QtDialogs : public Dialogs {
  public:
   QtDialogs();
@@ -22,6 +25,11 @@ class QtDialogs : public Dialogs {
   void showError(QWidget* parent, const QString& caption, const QString& text) override;
   bool askYesNo(QWidget* parent, const QString& text) override;
   bool openDocument(const QString& path) override;
+  bool showHelpWindow(QWidget* parent, const QString& page) override;
+  // Asks xdg-mime, without waiting for it, which program opens HTML: a browser gets the
+  // page through openDocument, the help window stands in when there is none (xdg-open
+  // itself reports a missing browser only by an exit status, after the fact).
+  bool openManual(QWidget* parent, const QString& page) override;
 
   // The file dialogs as configured, for inspection.
   [[nodiscard]] QFileDialog& SaveDialog2();
@@ -31,6 +39,9 @@ class QtDialogs : public Dialogs {
   std::unique_ptr<QFileDialog> m_save;
   std::unique_ptr<QFileDialog> m_open;
   QString m_lastOpened;
+  std::unique_ptr<QTextBrowser> m_help;  // made on first use, then shown again
+  // Parent of running browser queries: they end, unheard, with this object.
+  std::unique_ptr<QObject> m_queries;
 };
 
 // Caption of plain message boxes: the application title, a single blank.

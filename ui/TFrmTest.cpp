@@ -3,13 +3,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QTimer>
 
 #include "ClickPanel.h"
 #include "DisplayMirror.h"
+#include "HelpManual.h"
 #include "QtDialogs.h"
 #include "ReadingsGrid.h"
 #include "ReadingsGridModel.h"
@@ -108,12 +108,10 @@ void TFrmTest::MajPrintClick() {
 }
 
 void TFrmTest::HELP1Click() {
-  const QString helpFile =
-      QString::fromStdString(m_state.AppDirectory) + QStringLiteral("kv740.hlp");
-  const QFileInfo info(helpFile);
-  if (info.isFile() && info.isReadable() && m_dialogs->openDocument(helpFile)) return;
+  const ManualLocation manual = findManual(QString::fromStdString(m_state.AppDirectory));
+  if (manual.found && m_dialogs->openManual(this, manual.page)) return;
   m_dialogs->showError(this, QStringLiteral("Help"),
-                       QStringLiteral("Cannot open the help file %1.").arg(helpFile));
+                       QStringLiteral("Cannot open the help file %1.").arg(manual.page));
 }
 
 }  // namespace ostrel

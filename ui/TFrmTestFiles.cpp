@@ -4,6 +4,7 @@
 #include "QtDialogs.h"
 #include "ReadingsGrid.h"
 #include "TFrmTest.h"
+#include "app/AppState.h"
 #include "record/TableFiles.h"
 
 namespace ostrel {
@@ -18,7 +19,8 @@ void TFrmTest::Save_asClick() {
   const std::optional<QString> fileName = m_dialogs->chooseSaveFile(this);
   if (!fileName) return;
   cds1.DisableControls();
-  const FileResult result = SaveTableToFile(cds1, QFile::encodeName(*fileName).toStdString());
+  const FileResult result = SaveTableToFile(cds1, QFile::encodeName(*fileName).toStdString(),
+                                            m_state.DecimalSeparatorText);
   cds1.EnableControls();
   // Saving walks the table to its end: the grid shows the last record afterwards.
   DBGrid1->showLastRow();

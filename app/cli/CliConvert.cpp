@@ -4,6 +4,7 @@
 
 #include "CliCommands.h"
 #include "record/FileReplace.h"
+#include "decode/DecimalSeparator.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
 
@@ -21,7 +22,7 @@ int runConvert(const std::vector<std::string>& args) {
     std::fprintf(stderr, "%s\n", loaded.message.c_str());
     return 1;
   }
-  const FileResult saved = SaveTableToFile(table, args[1]);
+  const FileResult saved = SaveTableToFile(table, args[1], decimalSeparatorFromLocale());
   if (!saved.ok) {
     std::fprintf(stderr, "%s\n", saved.message.c_str());
     return 1;

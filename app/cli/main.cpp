@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "CliCommands.h"
+#include "CliHelp.h"
 
 namespace {
 
 constexpr std::string_view usage =
     "usage: ostrel-cli COMMAND [ARGS]\n"
     "  decode [FILE]            decode a captured report stream to JSON Lines\n"
-    "  convert IN OUT           convert a table file (.xls/.txt text, .xml packet)\n"
+    "  convert IN OUT           convert a table file (.xls/.txt text, .xml packet,\n"
+    "                           .xlsx workbook as OUT only)\n"
     "  report TABLEFILE OUT     write the test data report (.pdf, .html, .txt, .csv)\n"
     "  log [--demo | --device PATH] --out FILE [--limit N] [--interval S] [--no-repeat]\n"
     "                           record readings from the cable to a text table file\n"
@@ -26,7 +28,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string command = argv[1];
-  const std::vector<std::string> args(argv + 2, argv + argc);
+  std::vector<std::string> args(argv + 2, argv + argc);
+  if (const auto status = ostrel::cli::applyCommonOptions(command, args)) return *status;
   if (command == "decode") return ostrel::cli::runDecode(args);
   if (command == "convert") return ostrel::cli::runConvert(args);
   if (command == "report") return ostrel::cli::runReport(args);
@@ -34,6 +37,11 @@ int main(int argc, char** argv) {
   if (command == "devices") return ostrel::cli::runDevices(args);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(usage.data(), stdout);
+    std::fputs(ostrel::cli::programHelpDetails.data(), stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    std::printf("%s\n", ostrel::cli::versionLine().c_str());
     return 0;
   }
   std::fprintf(stderr, "ostrel-cli: unknown command '%s'\n%s", command.c_str(), usage.data());

@@ -59,6 +59,19 @@ TEST(ConvertCli, TextToPacketAndBack) {
             test::readBytes(test::fixturePath("readings.xml")));
 }
 
+TEST(ConvertCli, WritesAWorkbookButNeverReadsOne) {
+  ScratchFolder folder;
+  const std::string workbook = folder.file("readings.xlsx");
+  CliRun run = convert(folder, test::fixturePath("readings.xls"), workbook);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.stderrText, "");
+  EXPECT_EQ(test::readBytes(workbook).substr(0, 4), "PK\x03\x04");
+  run = convert(folder, workbook, folder.file("back.xls"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.stderrText, "Failed to Load File!\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.file("back.xls")));
+}
+
 TEST(ConvertCli, LoadFailureWritesNothing) {
   ScratchFolder folder;
   test::writeBytes(folder.file("bad.txt"), "header\r\nnot a record\r\n");

@@ -14,6 +14,7 @@ struct DialogLog {
   std::optional<QString> openAnswer;
   bool yesNoAnswer = false;
   bool openDocumentResult = true;
+  bool helpWindowResult = true;
 
   int saveAsked = 0;
   int openAsked = 0;
@@ -21,6 +22,7 @@ struct DialogLog {
   QStringList errors;     // "caption|text" of error boxes
   QStringList questions;  // Yes/No questions
   QStringList openedDocuments;
+  QStringList helpWindows;  // pages shown in the program's help window
 };
 
 class StubDialogs : public Dialogs {
@@ -46,6 +48,10 @@ class StubDialogs : public Dialogs {
   bool openDocument(const QString& path) override {
     m_log.openedDocuments << path;
     return m_log.openDocumentResult;
+  }
+  bool showHelpWindow(QWidget*, const QString& page) override {
+    m_log.helpWindows << page;
+    return m_log.helpWindowResult;
   }
 
  private:

@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -25,6 +26,7 @@
 #include "app/AppState.h"
 #include "sim/frames/FrameBuilder.h"
 #include "tests/support/TestLocales.h"
+#include "ui/HelpManual.h"
 #include "ui/MirrorLayout.h"
 #include "ui/QtDialogs.h"
 #include "ui/ReportAndChart.h"
@@ -501,8 +503,8 @@ class TFrmTestTest : public QObject {
   void realFileDialogs() {
     QtDialogs dialogs;
     QFileDialog& save = dialogs.SaveDialog2();
-    QCOMPARE(save.nameFilters(),
-             QStringList({"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)"}));
+    QCOMPARE(save.nameFilters(), QStringList({"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)",
+                                              "Excel Workbook (*.xlsx)"}));
     QCOMPARE(save.defaultSuffix(), QStringLiteral("xls"));
     QCOMPARE(save.acceptMode(), QFileDialog::AcceptSave);
     QVERIFY(!save.testOption(QFileDialog::DontConfirmOverwrite));
@@ -521,7 +523,7 @@ class TFrmTestTest : public QObject {
     QFETCH(QString, focus);
     QTemporaryDir dir;
     m_state->AppDirectory = (dir.path() + u'/').toStdString();
-    const QString helpFile = dir.path() + QStringLiteral("/kv740.hlp");
+    const QString helpFile = dir.path() + QStringLiteral("/manual/index.html");
 
     auto* target = m_window->findChild<QWidget*>(focus);
     m_window->activateWindow();
@@ -531,13 +533,128 @@ class TFrmTestTest : public QObject {
     QCOMPARE(m_log.errors.size(), 1);
     QVERIFY(m_log.errors.front().contains(helpFile));
 
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("manual")));
     QFile file(helpFile);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     QTest::keyClick(target, Qt::Key_F1);
     QCOMPARE(m_log.openedDocuments, QStringList{helpFile});
+    QCOMPARE(m_log.helpWindows, QStringList());
     QCOMPARE(m_log.errors.size(), 1);
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Ostrel 1.00"));
+  }
+
+  void helpWindowWhenNoBrowserOpensTheManual() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("manual")));
+    const QString contents = dir.filePath(QStringLiteral("manual/index.html"));
+    QFile file(contents);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    m_state->AppDirectory = (dir.path() + u'/').toStdString();
+    m_log.openDocumentResult = false;
+    m_window->HELP1Click();
+    QCOMPARE(m_log.helpWindows, QStringList{contents});
+    QVERIFY(m_log.errors.isEmpty());
+
+    m_log.helpWindowResult = false;
+    m_window->HELP1Click();
+    QCOMPARE(m_log.errors, QStringList{"Help|Cannot open the help file " + contents + "."});
+  }
+
+  // The shipped manual in the program's own help window: every page the contents page links
+  // to exists and shows. The window is saved as manual-contents.png for looking at.
+  void shippedManualShowsInTheHelpWindow() {
+    QtDialogs dialogs;
+    const QString contents = QStringLiteral(OSTREL_MANUAL_DIR "/index.html");
+    QVERIFY(dialogs.showHelpWindow(nullptr, contents));
+    QTextBrowser* browser = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->objectName() == QStringLiteral("HelpWindow")) {
+        browser = qobject_cast<QTextBrowser*>(widget);
+      }
+    }
+    QVERIFY(browser != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(browser));
+    QCOMPARE(browser->documentTitle(), QStringLiteral("Ostrel manual"));
+    QVERIFY(browser->grab().save(QStringLiteral("manual-contents.png")));
+
+    const QString html = browser->document()->toHtml();
+    const QRegularExpression link(QStringLiteral("href=\"([a-z]+\\.html)\""));
+    QStringList pages;
+    for (const QRegularExpressionMatch& match : link.globalMatch(html)) pages << match.captured(1);
+    QCOMPARE(pages.size(), 8);
+    for (const QString& page : pages) {
+      browser->setSource(QUrl::fromLocalFile(QStringLiteral(OSTREL_MANUAL_DIR "/") + page));
+      QVERIFY2(browser->documentTitle().endsWith(QStringLiteral(" - Ostrel manual")),
+               qPrintable(page));
+    }
+    browser->setSource(QUrl::fromLocalFile(QStringLiteral(OSTREL_MANUAL_DIR "/files.html")));
+    QVERIFY(browser->grab().save(QStringLiteral("manual-files.png")));
+  }
+
+  // A desktop without a browser: xdg-mime names no program for HTML, and the manual opens in
+  // the help window once the answer has come, without F1 waiting for it.
+  void manualWithoutBrowserOpensInTheHelpWindow() {
+    QTemporaryDir bin;
+    QFile query(bin.filePath(QStringLiteral("xdg-mime")));
+    QVERIFY(query.open(QIODevice::WriteOnly));
+    query.write("#!/bin/sh\nexit 0\n");
+    query.close();
+    query.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit());
+
+    QtDialogs dialogs;
+    const QString contents = QStringLiteral(OSTREL_MANUAL_DIR "/index.html");
+    const bool started = dialogs.openManual(nullptr, contents);
+    qputenv("PATH", path);
+    QVERIFY(started);
+    const auto helpWindow = [] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QStringLiteral("HelpWindow") && widget->isVisible()) {
+          return qobject_cast<QTextBrowser*>(widget);
+        }
+      }
+      return static_cast<QTextBrowser*>(nullptr);
+    };
+    QTRY_VERIFY(helpWindow() != nullptr);
+    QCOMPARE(helpWindow()->source(), QUrl::fromLocalFile(contents));
+  }
+
+  void manualFoundBesideTheProgramOrInTheInstallation_data() {
+    QTest::addColumn<QString>("program");  // folder of the program
+    QTest::addColumn<QString>("manual");   // where the contents page is made; empty: none
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("build tree") << "build/app"
+                                << "build/app/manual"
+                                << "build/app/manual" << true;
+    QTest::newRow("installed") << "usr/bin"
+                               << "usr/share/ostrel/manual"
+                               << "usr/share/ostrel/manual" << true;
+    QTest::newRow("installed, missing") << "usr/bin"
+                                        << ""
+                                        << "usr/share/ostrel/manual" << false;
+    QTest::newRow("build tree, missing") << "build/app"
+                                         << ""
+                                         << "build/app/manual" << false;
+  }
+  void manualFoundBesideTheProgramOrInTheInstallation() {
+    QFETCH(QString, program);
+    QFETCH(QString, manual);
+    QFETCH(QString, expected);
+    QFETCH(bool, found);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(program));
+    if (!manual.isEmpty()) {
+      QVERIFY(QDir(dir.path()).mkpath(manual));
+      QFile page(dir.filePath(manual + QStringLiteral("/index.html")));
+      QVERIFY(page.open(QIODevice::WriteOnly));
+    }
+    const ManualLocation location = findManual(dir.filePath(program) + u'/');
+    QCOMPARE(location.page, dir.filePath(expected + QStringLiteral("/index.html")));
+    QCOMPARE(location.found, found);
   }
 
   void hooksRunFromTheirControls() {

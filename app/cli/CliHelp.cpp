@@ -1,0 +1,120 @@
+// Help and version texts of ostrel-cli, and the options every command understands.
+#include "CliHelp.h"
+
+#include <array>
+#include <cstdio>
+
+namespace ostrel::cli {
+
+namespace {
+
+struct CommandHelp {
+  std::string_view name;
+  bool takesOptions;  // parses its own options (and reports unknown ones itself)
+  // The usage line, the same the command prints when its arguments are wrong, then what it
+  // does.
+  std::string_view text;
+};
+
+constexpr std::array<CommandHelp, 5> commands{{
+    {"decode", false,
+     "usage: ostrel-cli decode [FILE]\n"
+     "Decodes a captured report stream into JSON Lines, one object per frame handed to the\n"
+     "decoder (its reading texts and the mirror's lit elements). FILE holds one input report\n"
+     "per line as hexadecimal byte pairs, report ID first; lines starting with # are comments.\n"
+     "FILE missing or \"-\" reads standard input.\n"
+     "Exit status: 0 done; 1 a read error; 2 a malformed line (named on standard error) or\n"
+     "FILE cannot be opened.\n"},
+    {"convert", false,
+     "usage: ostrel-cli convert IN OUT\n"
+     "Loads the table file IN as \"Open Data\" does and saves it to OUT as \"Save Data\" does.\n"
+     "Each file's extension decides its format: .xml an XML data packet, .xlsx an Excel\n"
+     "workbook (written only, never read), anything else (.xls, .txt) tab-separated text.\n"
+     "OUT is replaced only by a complete new file.\n"
+     "Exit status: 0 done; 1 IN cannot be loaded or OUT cannot be written (the message on\n"
+     "standard error); 2 wrong usage.\n"},
+    {"report", false,
+     "usage: ostrel-cli report TABLEFILE OUT (OUT ending in .pdf, .html, .txt or .csv)\n"
+     "Writes the test data report of a table file without a window, in the format OUT's\n"
+     "extension names.\n"
+     "Exit status: 0 done; 1 TABLEFILE cannot be loaded or OUT cannot be written; 2 wrong\n"
+     "usage.\n"},
+    {"log", true,
+     "usage: ostrel-cli log [--demo | --device PATH] --out FILE [--limit N] [--interval S] "
+     "[--no-repeat]\n"
+     "Records readings from the cable without the window into FILE, in the \"Save Data\" text\n"
+     "format, one flushed line per record as it comes. Link events go to standard error as\n"
+     "history lines. Ctrl+C or SIGTERM stops cleanly.\n"
+     "  --demo         use the virtual meter instead of a cable\n"
+     "  --device PATH  use the HID device at PATH (as listed by ostrel-cli devices)\n"
+     "  --out FILE     the table file to write (required)\n"
+     "  --limit N      record up to record number N (default 10000)\n"
+     "  --interval S   record a reading at most every S seconds\n"
+     "  --no-repeat    skip a reading whose value equals the last one recorded\n"
+     "Exit status: 0 stopped; 1 no cable found, the cable cannot be opened or FILE cannot be\n"
+     "written; 2 wrong usage.\n"},
+    {"devices", false,
+     "usage: ostrel-cli devices\n"
+     "Lists the HID devices as the program sees them: the entry text, a tab, the device path;\n"
+     "* marks the cable the program would select.\n"
+     "Exit status: 0 listed (also none); 1 no HID support on this system; 2 wrong usage.\n"},
+}};
+
+const CommandHelp* findCommand(const std::string& name) {
+  for (const CommandHelp& command : commands) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+std::string_view usageLine(const CommandHelp& command) {
+  return command.text.substr(0, command.text.find('\n') + 1);
+}
+
+}  // namespace
+
+std::string versionLine() { return std::string("ostrel-cli ") + OSTREL_VERSION; }
+
+const std::string_view programHelpDetails =
+    "\n"
+    "Every command runs the code of the Ostrel window program without a window;\n"
+    "\"ostrel-cli COMMAND --help\" tells what it does.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit; after a command, that command's help\n"
+    "      --version  show the version and exit\n"
+    "A \"--\" among a command's arguments ends its options, so that a file name may start\n"
+    "with \"-\".\n"
+    "\n"
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  the command failed (the reason on standard error)\n"
+    "  2  wrong usage (the usage on standard error)\n";
+
+std::optional<int> applyCommonOptions(const std::string& name, std::vector<std::string>& args) {
+  const CommandHelp* command = findCommand(name);
+  if (command == nullptr) return std::nullopt;
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg == "--help" || arg == "-h") {
+      std::fwrite(command->text.data(), 1, command->text.size(), stdout);
+      return 0;
+    }
+  }
+  if (command->takesOptions) return std::nullopt;
+  for (auto arg = args.begin(); arg != args.end(); ++arg) {
+    if (*arg == "--") {
+      args.erase(arg);
+      break;
+    }
+    if (arg->size() > 1 && arg->front() == '-') {
+      std::fprintf(stderr, "ostrel-cli %s: unknown option '%s'\n", name.c_str(), arg->c_str());
+      const std::string_view usage = usageLine(*command);
+      std::fwrite(usage.data(), 1, usage.size(), stderr);
+      return 2;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace ostrel::cli

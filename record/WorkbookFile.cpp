@@ -1,0 +1,290 @@
+// The Excel workbook form of the readings table, written with libxlsxwriter in its
+// constant-memory mode: each row goes to a temporary file as soon as the next one starts.
+#include "WorkbookFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "GbkText.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr std::array<std::string_view, ReadingsTable::fieldCount> headerTitles = {
+    "Measurement No.", "Time", "Value", "Unit", "Function", "Remark"};
+constexpr std::array<double, ReadingsTable::fieldCount> columnWidths = {16, 13, 10, 8, 16, 12};
+constexpr double msPerDay = 86'400'000.0;
+constexpr int maxNumberDigits = 15;
+
+bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && isBlankOrControl(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlankOrControl(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The cell formats of one workbook; they belong to the workbook and go with it.
+class CellFormats {
+ public:
+  explicit CellFormats(lxw_workbook* workbook) : m_workbook(workbook) {
+    m_header = workbook_add_format(workbook);
+    format_set_bold(m_header);
+    m_time = workbook_add_format(workbook);
+    format_set_num_format(m_time, "hh:mm:ss.000");
+  }
+  [[nodiscard]] lxw_format* header() const { return m_header; }
+  [[nodiscard]] lxw_format* time() const { return m_time; }
+  // "0", "0.0", "0.00", ...: made on first use, at most maxNumberDigits decimals.
+  lxw_format* number(int decimals) {
+    lxw_format*& format = m_numbers[static_cast<std::size_t>(decimals)];
+    if (format == nullptr) {
+      const std::string pattern = decimals == 0
+                                      ? std::string("0")
+                                      : "0." + std::string(static_cast<std::size_t>(decimals), '0');
+      format = workbook_add_format(m_workbook);
+      format_set_num_format(format, pattern.c_str());
+    }
+    return format;
+  }
+
+ private:
+  lxw_workbook* m_workbook;
+  lxw_format* m_header = nullptr;
+  lxw_format* m_time = nullptr;
+  std::array<lxw_format*, maxNumberDigits + 1> m_numbers{};
+};
+
+// Writes the cells of one sheet row by row; remembers the first error, after which it
+// writes nothing more.
+class SheetWriter {
+ public:
+  SheetWriter(lxw_worksheet* sheet, CellFormats& formats, std::string_view decimalSeparator)
+      : m_sheet(sheet), m_formats(formats), m_separator(decimalSeparator) {}
+
+  void header() {
+    for (std::size_t col = 0; col < headerTitles.size(); ++col) {
+      check(worksheet_set_column(m_sheet, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col),
+                                 columnWidths[col], nullptr));
+      check(worksheet_write_string(m_sheet, 0, static_cast<lxw_col_t>(col),
+                                   std::string(headerTitles[col]).c_str(), m_formats.header()));
+    }
+    worksheet_freeze_panes(m_sheet, 1, 0);
+  }
+
+  void record(const ReadingsTable& table, std::size_t row) {
+    const auto sheetRow = static_cast<lxw_row_t>(row + 1);
+    if (const auto no = table.no(row))
+      check(worksheet_write_number(m_sheet, sheetRow, 0, *no, nullptr));
+    if (const auto ms = table.timeMs(row)) {
+      check(worksheet_write_number(m_sheet, sheetRow, 1, *ms / msPerDay, m_formats.time()));
+    }
+    valueCell(sheetRow, table.text(row, ReadingsTable::Value));
+    textCell(sheetRow, 3, table.text(row, ReadingsTable::Unit));
+    textCell(sheetRow, 4, table.text(row, ReadingsTable::V_Range));
+    textCell(sheetRow, 5, table.text(row, ReadingsTable::I_Range));
+  }
+
+  [[nodiscard]] lxw_error error() const { return m_error; }
+
+ private:
+  void check(lxw_error error) {
+    if (m_error == LXW_NO_ERROR) m_error = error;
+  }
+
+  void valueCell(lxw_row_t row, std::optional<std::string_view> text) {
+    const std::string_view cell = text ? trimmed(*text) : std::string_view{};
+    if (const auto number = workbookNumber(cell, m_separator)) {
+      check(worksheet_write_number(m_sheet, row, 2, number->value,
+                                   m_formats.number(number->decimals)));
+    } else {
+      textCell(row, 2, cell);
+    }
+  }
+
+  void textCell(lxw_row_t row, lxw_col_t col, std::optional<std::string_view> text) {
+    const std::string_view cell = text ? trimmed(*text) : std::string_view{};
+    if (cell.empty() || m_error != LXW_NO_ERROR) return;
+    check(worksheet_write_string(m_sheet, row, col, gbkToUtf8(cell).c_str(), nullptr));
+  }
+
+  lxw_worksheet* m_sheet;
+  CellFormats& m_formats;
+  std::string_view m_separator;
+  lxw_error m_error = LXW_NO_ERROR;
+};
+
+// Writes the workbook file at path (which libxlsxwriter creates or truncates).
+std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
+                            std::string_view decimalSeparator) {
+  lxw_workbook_options options{};
+  options.constant_memory = LXW_TRUE;
+  options.use_zip64 = LXW_TRUE;
+  lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
+  if (workbook == nullptr) return std::strerror(ENOMEM);
+  lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Readings");
+  lxw_error error = sheet == nullptr ? LXW_ERROR_MEMORY_MALLOC_FAILED : LXW_NO_ERROR;
+  if (sheet != nullptr) {
+    CellFormats formats(workbook);
+    SheetWriter writer(sheet, formats, decimalSeparator);
+    writer.header();
+    const std::size_t count = table.recordCount();
+    for (std::size_t row = 0; row < count && writer.error() == LXW_NO_ERROR; ++row) {
+      writer.record(table, row);
+    }
+    error = writer.error();
+  }
+  // Closing also frees the workbook, so it is closed after a failed write too.
+  const lxw_error closed = workbook_close(workbook);
+  if (error == LXW_NO_ERROR) error = closed;
+  return error == LXW_NO_ERROR ? std::string{} : std::string(lxw_strerror(error));
+}
+
+std::string reason(int error) { return std::strerror(error); }
+
+// The file a symbolic link leads to, so that the link itself survives the rename.
+std::string resolvedTarget(const std::string& path) {
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) == nullptr) return path;
+  return resolved;
+}
+
+mode_t newFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return static_cast<mode_t>(0666 & ~mask);
+}
+
+// Gives the finished temporary file its mode, flushes it to disk and renames it over target.
+std::string renameOver(const std::string& temporary, const std::string& target, mode_t mode) {
+  const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return reason(errno);
+  int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  return error == 0 ? std::string{} : reason(error);
+}
+
+// Copies the finished temporary file into target, which is written in place.
+std::string copyInto(const std::string& temporary, const std::string& target) {
+  const int in = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return reason(errno);
+  const int out = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  int error = out < 0 ? errno : 0;
+  std::array<char, 65536> buffer;
+  while (error == 0) {
+    const ssize_t got = ::read(in, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      if (got < 0) error = errno;
+      break;
+    }
+    for (ssize_t done = 0; done < got && error == 0;) {
+      const ssize_t put = ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
+      if (put < 0 && errno != EINTR) error = errno;
+      if (put > 0) done += put;
+    }
+  }
+  ::close(in);
+  if (out >= 0 && ::close(out) != 0 && error == 0) error = errno;
+  return error == 0 ? std::string{} : reason(error);
+}
+
+}  // namespace
+
+bool isWorkbookName(std::string_view fileName) {
+  const std::size_t slash = fileName.find_last_of('/');
+  const std::string_view base =
+      slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
+  const std::size_t dot = base.find_last_of('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view extension = base.substr(dot);
+  constexpr std::string_view xlsx = ".xlsx";
+  if (extension.size() != xlsx.size()) return false;
+  for (std::size_t i = 0; i < xlsx.size(); ++i) {
+    const char c = extension[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != xlsx[i]) return false;
+  }
+  return true;
+}
+
+std::optional<WorkbookNumber> workbookNumber(std::string_view value,
+                                             std::string_view decimalSeparator) {
+  if (decimalSeparator.empty()) return std::nullopt;
+  std::string plain;  // the same number in the C locale's form, for from_chars
+  if (!value.empty() && value.front() == '-') {
+    plain.push_back('-');
+    value.remove_prefix(1);
+  }
+  int digits = 0;
+  int decimals = 0;
+  bool point = false;
+  while (!value.empty()) {
+    const char c = value.front();
+    if (c >= '0' && c <= '9') {
+      plain.push_back(c);
+      ++digits;
+      if (point) ++decimals;
+      value.remove_prefix(1);
+    } else if (!point && value.starts_with(decimalSeparator)) {
+      point = true;
+      plain.push_back('.');
+      value.remove_prefix(decimalSeparator.size());
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (digits == 0 || digits > maxNumberDigits) return std::nullopt;
+  WorkbookNumber number;
+  number.decimals = decimals;
+  const auto [end, status] =
+      std::from_chars(plain.data(), plain.data() + plain.size(), number.value);
+  if (status != std::errc{} || end != plain.data() + plain.size()) return std::nullopt;
+  return number;
+}
+
+std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
+                          std::string_view decimalSeparator) {
+  if (table.recordCount() > workbookMaxRecords) {
+    return "The table holds " + std::to_string(table.recordCount()) +
+           " records; a worksheet takes at most " + std::to_string(workbookMaxRecords) +
+           ". Save it as text or XML instead.";
+  }
+  const std::string target = resolvedTarget(path);
+  struct stat existing {};
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  const bool inPlace = exists && !S_ISREG(existing.st_mode);
+  std::error_code noTemporaryFolder;
+  std::string temporary =
+      inPlace ? (std::filesystem::temp_directory_path(noTemporaryFolder) / "ostrel-workbook-XXXXXX")
+                    .string()
+              : target + ".XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return reason(errno);
+  ::close(fd);
+
+  std::string error = writeWorkbookAt(table, temporary, decimalSeparator);
+  if (error.empty()) {
+    error = inPlace
+                ? copyInto(temporary, target)
+                : renameOver(temporary, target, exists ? existing.st_mode & 07777 : newFileMode());
+  }
+  if (inPlace || !error.empty()) ::unlink(temporary.c_str());
+  return error;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ReadingsTable.h"
+
+namespace ostrel {
+
+// Records one worksheet holds below its header row (1048576 rows in all).
+inline constexpr std::size_t workbookMaxRecords = 1'048'575;
+
+// True when the name's extension (from its last dot on) is ".xlsx" in any letter case.
+bool isWorkbookName(std::string_view fileName);
+
+// A Value text read as a number: the digits as the meter showed them, and how many of
+// them stood after the decimal separator (so 0.50 keeps its two decimals when shown).
+struct WorkbookNumber {
+  double value = 0;
+  int decimals = 0;
+};
+
+// The number a Value text stands for when it is one in the locale's form: an optional
+// "-", then digits with at most one decimalSeparator among or after them, no blanks.
+// nullopt for anything else ("OL", "1.2.3", "-", empty) and when decimalSeparator is empty
+// (the point of such a value was lost, so the digits are no number to trust). Texts with
+// more than 15 digits stay texts too: a double cannot keep them all.
+std::optional<WorkbookNumber> workbookNumber(std::string_view value,
+                                             std::string_view decimalSeparator);
+
+// Writes the whole table as an Excel workbook (Office Open XML) at path: one worksheet,
+// the header row "Measurement No.", "Time", "Value", "Unit", "Function", "Remark", then one
+// row per record in table order. No is a number; Time a time of day shown with
+// milliseconds; Value a number (see workbookNumber) shown with its decimals, otherwise
+// the text; Unit, V_Range and I_Range texts (GBK converted to UTF-8). Texts are trimmed of
+// blanks and control characters at both ends as in the text files; an empty field gives
+// an empty cell. Rows are streamed to disk, so memory does not grow with the table.
+//
+// The workbook is written to a temporary file beside the target (a symbolic link is
+// followed) and renamed over it only when complete, keeping the permission bits of an
+// existing target; an existing target that is no regular file (a pipe, a device) is
+// written in place from a temporary file in the system's temporary folder.
+// Returns an empty text on success, otherwise the reason; on failure the target is as it
+// was and no temporary file is left. A table with more than workbookMaxRecords records is
+// refused before anything is written.
+std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
+                          std::string_view decimalSeparator);
+
+}  // namespace ostrel

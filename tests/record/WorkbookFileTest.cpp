@@ -1,0 +1,217 @@
+// The Excel workbook save, read back by openpyxl (tests/record/workbook_cells.py).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "RecordTestSupport.h"
+#include "record/TableFiles.h"
+#include "record/WorkbookFile.h"
+
+namespace ostrel {
+namespace {
+
+using test::ScratchFolder;
+
+struct NumberCase {
+  const char* text;
+  const char* separator;
+  bool isNumber;
+  double value;
+  int decimals;
+};
+
+TEST(WorkbookNumber, TakesOnlyNumbersInTheLocalesForm) {
+  const NumberCase cases[] = {
+      {"1.234", ".", true, 1.234, 3},
+      {"-0.50", ".", true, -0.5, 2},
+      {"1999", ".", true, 1999, 0},
+      {"1,5", ",", true, 1.5, 1},
+      {"12.", ".", true, 12, 0},
+      {"0L", ".", false, 0, 0},
+      {"OL", ".", false, 0, 0},
+      {"-", ".", false, 0, 0},
+      {"", ".", false, 0, 0},
+      {"1.2.3", ".", false, 0, 0},
+      {"1.5", ",", false, 0, 0},
+      {"1 5", ".", false, 0, 0},
+      {"--1", ".", false, 0, 0},
+      {"1234", "", false, 0, 0},                // the locale gave no separator: the point is lost
+      {"1234567890.123456", ".", false, 0, 0},  // more digits than a double keeps
+  };
+  for (const NumberCase& c : cases) {
+    const auto number = workbookNumber(c.text, c.separator);
+    ASSERT_EQ(number.has_value(), c.isNumber) << c.text;
+    if (!number) continue;
+    EXPECT_DOUBLE_EQ(number->value, c.value) << c.text;
+    EXPECT_EQ(number->decimals, c.decimals) << c.text;
+  }
+}
+
+struct ScriptRun {
+  int status;
+  std::string out;
+};
+
+// The workbook's cells as workbook_cells.py prints them.
+ScriptRun readBack(const std::string& path, const std::string& options = {}) {
+  const std::string command = std::string("'") + OSTREL_PYTHON3 + "' '" + OSTREL_WORKBOOK_CELLS +
+                              "' '" + path + "' " + options;
+  ScriptRun run{};
+  FILE* pipe = ::popen(command.c_str(), "r");
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.out += buffer;
+  run.status = WEXITSTATUS(::pclose(pipe));
+  return run;
+}
+
+#define READ_BACK_OR_SKIP(run, ...)                                          \
+  const ScriptRun run = readBack(__VA_ARGS__);                               \
+  if (run.status == 77) GTEST_SKIP() << "python3-openpyxl is not installed"; \
+  ASSERT_EQ(run.status, 0) << run.out
+
+TEST(Workbook, CellsReadBackTypedWithTheirDecimalsAndUnicodeTexts) {
+  ReadingsTable table;
+  test::fillFixtureReadings(table);
+  table.append({4, 0, "OL", "G\xA6\xB8", "  DCV  600V \x01", "P\x01I"});
+  table.append(
+      {std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, "\xD6\xD0\xCE\xC4"});
+  table.append({-6, 3'600'000, "-0.50", "  ", "\xFF", "Timed"});
+  ScratchFolder folder;
+  const std::string name = folder.file("readings.XLSX");
+  const FileResult saved = SaveTableToFile(table, name, ".");
+  ASSERT_TRUE(saved.ok) << saved.message;
+  EXPECT_EQ(saved.message, "Save table to specified file: " + name + " Scuss!");
+
+  // A control character inside a text is kept as the format's escape (_x0001_), which
+  // openpyxl shows as it stands and spreadsheet programs turn back into the character.
+  READ_BACK_OR_SKIP(run, name);
+  EXPECT_EQ(run.out,
+            "s:Measurement No.\ts:Time\ts:Value\ts:Unit\ts:Function\ts:Remark\n"
+            "n:1|General\ttime:14:30:05.123|hh:mm:ss.000\tn:1.234|0.000\ts:M\u03A9\t"
+            "s:IR:500V 20G\u03A9\ts:Continuous\n"
+            "n:2|General\ttime:09:05:03.040|hh:mm:ss.000\tn:0.56|0.00\t\ts:DCV  600V\ts:Timed\n"
+            "n:3|General\ttime:23:59:59.999|hh:mm:ss.000\ts:a&b\ts:\u4E57\t"
+            "s:IR:5000V 1000G\u03A9\ts:COMP:GOOD\n"
+            "n:4|General\ttime:00:00:00.000|hh:mm:ss.000\ts:OL\ts:G\u03A9\ts:DCV  600V\t"
+            "s:P_x0001_I\n"
+            "\t\t\t\t\ts:\u4E2D\u6587\n"
+            "n:-6|General\ttime:01:00:00.000|hh:mm:ss.000\tn:-0.5|0.00\t\ts:\uFFFD\ts:Timed\n");
+}
+
+TEST(Workbook, ValuesAreNumbersOnlyWithTheLocalesSeparator) {
+  ReadingsTable table;
+  table.append({1, 0, "1,25", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "PI"});
+  table.append({2, 0, "1.25", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "PI"});
+  ScratchFolder folder;
+  const std::string name = folder.file("comma.xlsx");
+  ASSERT_TRUE(SaveTableToFile(table, name, ",").ok);
+  READ_BACK_OR_SKIP(run, name);
+  EXPECT_NE(run.out.find("\tn:1.25|0.00\t"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\ts:1.25\t"), std::string::npos) << run.out;
+}
+
+TEST(Workbook, AMillionRowsFitOneSheet) {
+  ReadingsTable table;
+  constexpr int records = 1'000'000;
+  for (int i = 1; i <= records; ++i) {
+    table.appendView({i, i % 86'400'000, i % 1000 == 0 ? "OL" : "1.234", "M\xA6\xB8",
+                      "IR:500V 20G\xA6\xB8", "Continuous"});
+  }
+  ScratchFolder folder;
+  const std::string name = folder.file("million.xlsx");
+  const FileResult saved = SaveTableToFile(table, name, ".");
+  ASSERT_TRUE(saved.ok) << saved.message;
+  READ_BACK_OR_SKIP(run, name, "--first 2");
+  EXPECT_EQ(run.out,
+            "rows: 1000001, columns: 6\n"
+            "row elements: 1000001, last: 1000001\n"
+            "s:Measurement No.\ts:Time\ts:Value\ts:Unit\ts:Function\ts:Remark\n"
+            "n:1|General\ttime:00:00:00.001|hh:mm:ss.000\tn:1.234|0.000\ts:M\u03A9\t"
+            "s:IR:500V 20G\u03A9\ts:Continuous\n");
+}
+
+TEST(Workbook, MoreRecordsThanASheetHoldsAreRefusedBeforeWriting) {
+  ReadingsTable table;
+  for (std::size_t i = 0; i <= workbookMaxRecords; ++i) table.appendView({1, 0, "1", {}, {}, {}});
+  ScratchFolder folder;
+  const std::string name = folder.file("big.xlsx");
+  test::writeBytes(name, "old content");
+  const FileResult saved = SaveTableToFile(table, name, ".");
+  EXPECT_FALSE(saved.ok);
+  EXPECT_EQ(saved.message, "Could not save table to specified file: " + name +
+                               "\nThe table holds 1048576 records; a worksheet takes at most "
+                               "1048575. Save it as text or XML instead.");
+  EXPECT_EQ(test::readBytes(name), "old content");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+TEST(Workbook, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
+  ReadingsTable table;
+  test::fillFixtureReadings(table);
+  ScratchFolder folder;
+  test::writeBytes(folder.file("plain"), "x");
+  const std::string inFile = folder.file("plain/t.xlsx");
+  const FileResult notADirectory = SaveTableToFile(table, inFile, ".");
+  EXPECT_FALSE(notADirectory.ok);
+  EXPECT_EQ(notADirectory.message,
+            "Could not save table to specified file: " + inFile + "\nNot a directory");
+
+  // A folder in the place of the file: the workbook is complete, but renaming it fails.
+  std::filesystem::create_directory(folder.file("taken.xlsx"));
+  const FileResult overFolder = SaveTableToFile(table, folder.file("taken.xlsx"), ".");
+  EXPECT_FALSE(overFolder.ok);
+  EXPECT_EQ(overFolder.message.rfind("Could not save table to specified file: ", 0), 0U);
+  EXPECT_TRUE(std::filesystem::is_directory(folder.file("taken.xlsx")));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
+}
+
+TEST(Workbook, ReplacingKeepsPermissionsFollowsLinksAndWritesDevicesInPlace) {
+  ReadingsTable table;
+  test::fillFixtureReadings(table);
+  ScratchFolder folder;
+  const std::string name = folder.file("t.xlsx");
+  test::writeBytes(name, "old");
+  ::chmod(name.c_str(), 0640);
+  std::filesystem::create_symlink(name, folder.file("link.xlsx"));
+  ASSERT_TRUE(SaveTableToFile(table, folder.file("link.xlsx"), ".").ok);
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.file("link.xlsx")));
+  EXPECT_EQ(test::readBytes(name).substr(0, 4), "PK\x03\x04");
+  struct stat saved {};
+  ASSERT_EQ(::stat(name.c_str(), &saved), 0);
+  EXPECT_EQ(saved.st_mode & 0777, 0640U);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
+
+  const std::string pipe = folder.file("pipe.xlsx");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::string received;
+  {
+    FILE* reader = ::popen(("cat '" + pipe + "'").c_str(), "r");
+    EXPECT_TRUE(SaveTableToFile(table, pipe, ".").ok);
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, reader)) > 0) received.append(buffer, got);
+    ::pclose(reader);
+  }
+  EXPECT_EQ(received.substr(0, 4), "PK\x03\x04");
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 3);
+}
+
+TEST(Workbook, IsWrittenOnlyNeverLoaded) {
+  ReadingsTable table;
+  test::fillFixtureReadings(table);
+  ScratchFolder folder;
+  const std::string name = folder.file("t.Xlsx");
+  ASSERT_TRUE(SaveTableToFile(table, name, ".").ok);
+  const FileResult loaded = LoadTableFromFile(name, table, false);
+  EXPECT_FALSE(loaded.ok);
+  EXPECT_EQ(loaded.message, "Failed to Load File!");
+  EXPECT_EQ(table.recordCount(), 3U);
+}
+
+}  // namespace
+}  // namespace ostrel
