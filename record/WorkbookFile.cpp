@@ -2,19 +2,14 @@
 // constant-memory mode: each row goes to a temporary file as soon as the next one starts.
 #include "WorkbookFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
+#include "FileReplace.h"
 #include "GbkText.h"
 
 namespace ostrel {
@@ -151,59 +146,6 @@ std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
   return error == LXW_NO_ERROR ? std::string{} : std::string(lxw_strerror(error));
 }
 
-std::string reason(int error) { return std::strerror(error); }
-
-// The file a symbolic link leads to, so that the link itself survives the rename.
-std::string resolvedTarget(const std::string& path) {
-  struct stat link {};
-  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
-}
-
-mode_t newFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return static_cast<mode_t>(0666 & ~mask);
-}
-
-// Gives the finished temporary file its mode, flushes it to disk and renames it over target.
-std::string renameOver(const std::string& temporary, const std::string& target, mode_t mode) {
-  const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return reason(errno);
-  int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-  return error == 0 ? std::string{} : reason(error);
-}
-
-// Copies the finished temporary file into target, which is written in place.
-std::string copyInto(const std::string& temporary, const std::string& target) {
-  const int in = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return reason(errno);
-  const int out = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  int error = out < 0 ? errno : 0;
-  std::array<char, 65536> buffer;
-  while (error == 0) {
-    const ssize_t got = ::read(in, buffer.data(), buffer.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      if (got < 0) error = errno;
-      break;
-    }
-    for (ssize_t done = 0; done < got && error == 0;) {
-      const ssize_t put = ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
-      if (put < 0 && errno != EINTR) error = errno;
-      if (put > 0) done += put;
-    }
-  }
-  ::close(in);
-  if (out >= 0 && ::close(out) != 0 && error == 0) error = errno;
-  return error == 0 ? std::string{} : reason(error);
-}
-
 }  // namespace
 
 bool isWorkbookName(std::string_view fileName) {
@@ -264,27 +206,12 @@ std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
            " records; a worksheet takes at most " + std::to_string(workbookMaxRecords) +
            ". Save it as text or XML instead.";
   }
-  const std::string target = resolvedTarget(path);
-  struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  const bool inPlace = exists && !S_ISREG(existing.st_mode);
-  std::error_code noTemporaryFolder;
-  std::string temporary =
-      inPlace ? (std::filesystem::temp_directory_path(noTemporaryFolder) / "ostrel-workbook-XXXXXX")
-                    .string()
-              : target + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return reason(errno);
-  ::close(fd);
-
-  std::string error = writeWorkbookAt(table, temporary, decimalSeparator);
-  if (error.empty()) {
-    error = inPlace
-                ? copyInto(temporary, target)
-                : renameOver(temporary, target, exists ? existing.st_mode & 07777 : newFileMode());
-  }
-  if (inPlace || !error.empty()) ::unlink(temporary.c_str());
-  return error;
+  FileReplacement replacement;
+  std::string error = replacement.begin(path);
+  if (!error.empty()) return error;
+  // libxlsxwriter opens the file by name; the replacement's descriptor stays unused.
+  error = writeWorkbookAt(table, replacement.temporaryPath(), decimalSeparator);
+  return error.empty() ? replacement.commit() : error;
 }
 
 }  // namespace ostrel

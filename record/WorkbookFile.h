@@ -38,10 +38,9 @@ std::optional<WorkbookNumber> workbookNumber(std::string_view value,
 // blanks and control characters at both ends as in the text files; an empty field gives
 // an empty cell. Rows are streamed to disk, so memory does not grow with the table.
 //
-// The workbook is written to a temporary file beside the target (a symbolic link is
-// followed) and renamed over it only when complete, keeping the permission bits of an
-// existing target; an existing target that is no regular file (a pipe, a device) is
-// written in place from a temporary file in the system's temporary folder.
+// The target is replaced by the rule of FileReplacement (FileReplace.h): a temporary file
+// beside it, renamed over it only when complete; symbolic links followed, the mode kept, a
+// target that is no regular file or that the user may not write refused.
 // Returns an empty text on success, otherwise the reason; on failure the target is as it
 // was and no temporary file is left. A table with more than workbookMaxRecords records is
 // refused before anything is written.

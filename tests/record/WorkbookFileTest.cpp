@@ -169,7 +169,7 @@ TEST(Workbook, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 }
 
-TEST(Workbook, ReplacingKeepsPermissionsFollowsLinksAndWritesDevicesInPlace) {
+TEST(Workbook, ReplacingKeepsPermissionsFollowsLinksAndRefusesFifos) {
   ReadingsTable table;
   test::fillFixtureReadings(table);
   ScratchFolder folder;
@@ -185,18 +185,10 @@ TEST(Workbook, ReplacingKeepsPermissionsFollowsLinksAndWritesDevicesInPlace) {
   EXPECT_EQ(saved.st_mode & 0777, 0640U);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 
+  // A FIFO is refused as by every other writer, without being opened (that would block).
   const std::string pipe = folder.file("pipe.xlsx");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  std::string received;
-  {
-    FILE* reader = ::popen(("cat '" + pipe + "'").c_str(), "r");
-    EXPECT_TRUE(SaveTableToFile(table, pipe, ".").ok);
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, reader)) > 0) received.append(buffer, got);
-    ::pclose(reader);
-  }
-  EXPECT_EQ(received.substr(0, 4), "PK\x03\x04");
+  EXPECT_FALSE(SaveTableToFile(table, pipe, ".").ok);
   EXPECT_TRUE(std::filesystem::is_fifo(pipe));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 3);
 }
