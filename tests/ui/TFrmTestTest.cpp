@@ -2,19 +2,27 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCompleter>
+#include <QDateTime>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
@@ -464,6 +472,61 @@ class TFrmTestTest : public QObject {
     QCOMPARE(dialogs.OpenDialog1().nameFilters(),
              QStringList({"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
     QCOMPARE(dialogs.OpenDialog1().acceptMode(), QFileDialog::AcceptOpen);
+  }
+
+  // A user types the start of a file's name (the name completer pops up) and saves; the next
+  // save starts empty; nothing stays on screen and no settings file is written.
+  void realFileDialogsStartEmptyAndLeaveNothingBehind() {
+    const QFileInfo qtSettings(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/QtProject.conf"));
+    const bool settingsExisted = qtSettings.exists();
+    const QDateTime settingsWritten = qtSettings.lastModified();
+    QTemporaryDir dir;
+    QFile(dir.filePath(QStringLiteral("readings.xls"))).open(QIODevice::WriteOnly);
+
+    auto dialogs = std::make_unique<QtDialogs>();
+    bool popupShown = false;
+    QTimer::singleShot(0, this, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      auto closeOnFailure = qScopeGuard([dialog] { dialog->reject(); });
+      dialog->setDirectory(dir.path());
+      auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      QVERIFY(name && name->completer());
+      auto* files = dialog->findChild<QListView*>(QStringLiteral("listView"));
+      QTRY_VERIFY_WITH_TIMEOUT(files->model()->rowCount(files->rootIndex()) == 1, 5000);
+      QVERIFY(QTest::qWaitForWindowActive(dialog));
+      name->setFocus();
+      QTest::keyClicks(name, QStringLiteral("rea"));
+      QTRY_VERIFY_WITH_TIMEOUT(name->completer()->popup()->isVisible(), 5000);
+      popupShown = true;
+      QTest::keyClicks(name, QStringLiteral("x"));
+      closeOnFailure.dismiss();
+      dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+    });
+    QCOMPARE(dialogs->chooseSaveFile(m_window.get()), dir.filePath(QStringLiteral("reax.xls")));
+    QVERIFY(popupShown);
+    QTest::qWait(300);  // the folder model may still deliver rows to the completer
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      QVERIFY2(!top->isVisible() || top == m_window.get(), qPrintable(top->objectName()));
+    }
+
+    QString nameAtStart = QStringLiteral("not asked");
+    QTimer::singleShot(0, this, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      nameAtStart = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+      dialog->reject();
+    });
+    QCOMPARE(dialogs->chooseSaveFile(m_window.get()), std::nullopt);
+    QCOMPARE(nameAtStart, QString());
+
+    dialogs.reset();
+    const QFileInfo after(qtSettings.filePath());
+    QCOMPARE(after.exists(), settingsExisted);
+    if (settingsExisted) QCOMPARE(after.lastModified(), settingsWritten);
+    QVERIFY(!QFileInfo::exists(QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName()));
   }
 
   void helpKeyFromEveryControl_data() {
