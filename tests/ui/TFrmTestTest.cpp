@@ -276,6 +276,61 @@ class TFrmTestTest : public QObject {
     QVERIFY(view->verticalHeader()->isVisible());
   }
 
+  // Wherever the window is scrolled (its scroll bars lie over the grid's right and bottom
+  // edges at the start), each new record's row is wholly in sight and so is the grid's own
+  // scroll bar; the grid keeps its place and size.
+  void newestRowAndGridScrollBarInSight_data() {
+    QTest::addColumn<int>("scrollX");
+    QTest::addColumn<int>("scrollY");
+    QTest::newRow("start") << 0 << 0;
+    QTest::newRow("scrolled right") << 1000 << 0;
+    QTest::newRow("scrolled down a little") << 0 << 40;
+    QTest::newRow("scrolled down far") << 0 << 1000;
+  }
+  void newestRowAndGridScrollBarInSight() {
+    QFETCH(int, scrollX);
+    QFETCH(int, scrollY);
+    auto* area = m_window->findChild<QScrollArea*>(QStringLiteral("ClientArea"));
+    area->horizontalScrollBar()->setValue(scrollX);
+    area->verticalScrollBar()->setValue(scrollY);
+    QTableView* view = grid(*m_window);
+    QWidget* client = m_window->clientViewport();
+    const QRect inSight = client->rect();
+    const auto placeInClient = [client](const QWidget* widget, const QRect& rect) {
+      return QRect(widget->mapTo(client, rect.topLeft()), rect.size());
+    };
+    for (int count = 1; count <= 40; ++count) {
+      m_window->table().append({count, 1000 * count, std::string("1.5"), std::nullopt,
+                                std::nullopt, std::nullopt});
+      QApplication::processEvents();
+      const QModelIndex current = view->currentIndex();
+      QCOMPARE(current.row(), count - 1);
+      const QRect row = placeInClient(view->viewport(), view->visualRect(current));
+      if (!inSight.intersects(placeInClient(view, view->rect()))) continue;  // grid out of sight
+      QVERIFY2(row.top() >= 0 && row.bottom() <= inSight.bottom() &&
+                   view->viewport()->rect().contains(view->visualRect(current)),
+               qPrintable(QStringLiteral("row %1 at %2..%3, client height %4")
+                              .arg(count)
+                              .arg(row.top())
+                              .arg(row.bottom())
+                              .arg(inSight.height())));
+    }
+    QCOMPARE(view->geometry(), QRect(0, 348, 617, 177));
+    if (scrollX == 0 && scrollY == 0) {
+      QVERIFY(m_window->grab().save(QStringLiteral("window-newest-row.png")));
+    }
+    if (scrollY < 1000) {
+      QScrollBar* bar = nullptr;
+      for (QScrollBar* candidate : view->findChildren<QScrollBar*>()) {
+        if (candidate->isVisible() && candidate->orientation() == Qt::Vertical) bar = candidate;
+      }
+      QVERIFY(bar);
+      QVERIFY(inSight.contains(placeInClient(bar, bar->rect())));
+      QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 3));
+      QVERIFY(view->verticalScrollBar()->value() < view->verticalScrollBar()->maximum());
+    }
+  }
+
   // Two decoded frames: the mirror follows, and each appends a row that becomes current.
   void decodedFramesUpdateMirrorAndGrid() {
     TFrmTest& w = *m_window;
