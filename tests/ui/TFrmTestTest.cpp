@@ -14,6 +14,8 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QScopeGuard>
@@ -79,6 +81,19 @@ QRect elementBox(const MirrorRow& row) {
   return QRect(parent.left() + row.left, parent.top() + row.top, row.width, row.height)
       .intersected(parent);
 }
+
+// Collects the regions of a widget's paint events.
+class PaintRegions : public QObject {
+ public:
+  explicit PaintRegions(QWidget* widget) : QObject(widget) { widget->installEventFilter(this); }
+  QRegion painted;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+    return false;
+  }
+};
 
 }  // namespace
 
@@ -259,6 +274,26 @@ class TFrmTestTest : public QObject {
     QVERIFY(eight != one);
     model.setCaption(DisplayElement::LabelA, '8');
     QCOMPARE(mirrorImage(*m_window), eight);
+  }
+
+  // A frame that changes one digit repaints that digit's box, not the whole mirror.
+  void mirrorRepaintsOnlyWhatChanged() {
+    QApplication::processEvents();
+    auto* mirror = m_window->findChild<QWidget*>(QStringLiteral("Panel4"));
+    auto* regions = new PaintRegions(mirror);
+    m_window->display().setCaption(DisplayElement::LabelB, '1');
+    m_window->refreshMirror();
+    QTRY_VERIFY(!regions->painted.isEmpty());
+    QRect digit;
+    for (const MirrorRow& row : mirrorRows()) {
+      if (row.element == DisplayElement::LabelB) digit |= elementBox(row);
+    }
+    QVERIFY(!digit.isEmpty());
+    QCOMPARE(regions->painted.boundingRect(), digit);
+    regions->painted = QRegion();
+    m_window->refreshMirror();  // nothing changed since
+    QApplication::processEvents();
+    QVERIFY(regions->painted.isEmpty());
   }
 
   void gridColumns() {
