@@ -10,7 +10,7 @@ packages=(
   libhidapi-dev libudev-dev libpugixml-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev libxml2-utils poppler-utils
+  clang libclang-rt-14-dev libxml2-utils poppler-utils valgrind
   qemu-system-x86 busybox-static udev xz-utils cpio
   # run
   qt6-qpa-plugins fonts-liberation xdg-utils
