@@ -65,9 +65,9 @@ class LineSplitter {
   std::size_t nextMark(std::size_t& cached, char mark) const {
     if (cached != unknown && cached >= m_pos) return cached;
     const void* found = std::memchr(m_text.data() + m_pos, mark, m_text.size() - m_pos);
-    cached = found == nullptr ? m_text.size()
-                              : static_cast<std::size_t>(static_cast<const char*>(found) -
-                                                         m_text.data());
+    cached = found == nullptr
+                 ? m_text.size()
+                 : static_cast<std::size_t>(static_cast<const char*>(found) - m_text.data());
     return cached;
   }
 

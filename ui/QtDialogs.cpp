@@ -51,10 +51,9 @@ std::unique_ptr<QFileDialog> makeSaveDialog() {
   dialog->selectNameFilter(saveFilters.constFirst());
   dialog->setDefaultSuffix(QStringLiteral("xls"));
   // A name typed without an extension takes the extension of the chosen filter.
-  QObject::connect(dialog.get(), &QFileDialog::filterSelected, dialog.get(),
-                   [d = dialog.get()](const QString& filter) {
-                     d->setDefaultSuffix(filterExtension(filter));
-                   });
+  QObject::connect(
+      dialog.get(), &QFileDialog::filterSelected, dialog.get(),
+      [d = dialog.get()](const QString& filter) { d->setDefaultSuffix(filterExtension(filter)); });
   return dialog;
 }
 

@@ -112,8 +112,7 @@ void ReadingsGrid::updateGeometries() {
   const QRect view = viewport()->rect();
   const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
   const int coveredRight = m_hidden.width() + bar;
-  const bool horizontalNeeded =
-      horizontalHeader()->length() > view.width() - coveredRight;
+  const bool horizontalNeeded = horizontalHeader()->length() > view.width() - coveredRight;
   const int coveredBottom = m_hidden.height() + (horizontalNeeded ? bar : 0);
   verticalScrollBar()->setRange(
       0, std::max(0, verticalHeader()->length() - (view.height() - coveredBottom)));

@@ -30,7 +30,7 @@ class ReadingsGrid : public QTableView {
  private:
   void placeScrollBars();
 
-  QSize m_hidden{0, 0};  // widths hidden at the right and bottom
+  QSize m_hidden{0, 0};                // widths hidden at the right and bottom
   QScrollBar* m_vertical = nullptr;    // in sight; mirrors the view's own vertical bar
   QScrollBar* m_horizontal = nullptr;  // in sight; mirrors the view's own horizontal bar
 };

@@ -29,9 +29,8 @@ void BM_RecordOneReading(benchmark::State& state) {
   std::int32_t no = records;
   for (auto _ : state) {
     ++no;
-    window.table().append({no, (no % 86'400) * 1000, std::string("824.6"),
-                           std::string("M\xA6\xB8"), std::string("IR:500V 20G\xA6\xB8"),
-                           std::string("Continuous")});
+    window.table().append({no, (no % 86'400) * 1000, std::string("824.6"), std::string("M\xA6\xB8"),
+                           std::string("IR:500V 20G\xA6\xB8"), std::string("Continuous")});
     QApplication::processEvents();  // the repaint the record asked for
   }
   state.counters["rows"] = static_cast<double>(window.table().recordCount());

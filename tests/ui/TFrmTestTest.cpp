@@ -15,16 +15,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPaintEvent>
+#include <QPushButton>
 #include <QRegion>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QScopeGuard>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
@@ -335,8 +335,8 @@ class TFrmTestTest : public QObject {
       return QRect(widget->mapTo(client, rect.topLeft()), rect.size());
     };
     for (int count = 1; count <= 40; ++count) {
-      m_window->table().append({count, 1000 * count, std::string("1.5"), std::nullopt,
-                                std::nullopt, std::nullopt});
+      m_window->table().append(
+          {count, 1000 * count, std::string("1.5"), std::nullopt, std::nullopt, std::nullopt});
       QApplication::processEvents();
       const QModelIndex current = view->currentIndex();
       QCOMPARE(current.row(), count - 1);
@@ -616,7 +616,8 @@ class TFrmTestTest : public QObject {
     const QFileInfo after(qtSettings.filePath());
     QCOMPARE(after.exists(), settingsExisted);
     if (settingsExisted) QCOMPARE(after.lastModified(), settingsWritten);
-    QVERIFY(!QFileInfo::exists(QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName()));
+    QVERIFY(!QFileInfo::exists(
+        QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName()));
   }
 
   void helpKeyFromEveryControl_data() {
