@@ -222,8 +222,10 @@ bool readInPieces(std::string_view bytes, ReadingsTable& table) {
   std::string skeleton(bytes.substr(0, span->begin));
   skeleton.append(bytes.substr(span->end));
   PacketHead head;
+  // The skeleton's ROWDATA must be the one whose content was cut out; pugixml gives an
+  // element's offset as that of its name, one past the '<'.
   if (!readHead(skeleton, bytes, head) || !head.rowData ||
-      head.rowData.offset_debug() != static_cast<std::ptrdiff_t>(span->startTag)) {
+      head.rowData.offset_debug() != static_cast<std::ptrdiff_t>(span->startTag + 1)) {
     return false;
   }
   RowReader reader(head.names, head.utf8);

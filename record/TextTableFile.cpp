@@ -1,6 +1,8 @@
 // The tab-separated text form of the readings table.
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 
 #include "TableFiles.h"
 
@@ -44,20 +46,46 @@ std::optional<std::int32_t> parseNo(std::string_view text) {
   return value;
 }
 
-// The next line of text at pos (ending at CR, LF or CRLF); false when none is left.
-bool nextLine(std::string_view text, std::size_t& pos, std::string_view& line) {
-  if (pos >= text.size()) return false;
-  const std::size_t end = text.find_first_of("\r\n", pos);
-  if (end == std::string_view::npos) {
-    line = text.substr(pos);
-    pos = text.size();
+// Splits text into lines ending at CR, LF or CRLF. Each of the two marks is searched with
+// memchr and its next place kept until passed, so a text that uses only one of them is still
+// scanned once overall.
+class LineSplitter {
+ public:
+  explicit LineSplitter(std::string_view text) : m_text(text) {}
+
+  // The next line; false when none is left.
+  bool next(std::string_view& line) {
+    if (m_pos >= m_text.size()) return false;
+    const std::size_t cr = nextMark(m_nextCr, '\r');
+    const std::size_t lf = nextMark(m_nextLf, '\n');
+    const std::size_t end = std::min(cr, lf);
+    if (end == m_text.size()) {
+      line = m_text.substr(m_pos);
+      m_pos = m_text.size();
+      return true;
+    }
+    line = m_text.substr(m_pos, end - m_pos);
+    m_pos = end + (end == cr && lf == cr + 1 ? 2 : 1);
     return true;
   }
-  line = text.substr(pos, end - pos);
-  pos = end + 1;
-  if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
-  return true;
-}
+
+ private:
+  // The offset of the next `mark` at or after the current position, or the text's size.
+  std::size_t nextMark(std::size_t& cached, char mark) const {
+    if (cached != unknown && cached >= m_pos) return cached;
+    const void* found = std::memchr(m_text.data() + m_pos, mark, m_text.size() - m_pos);
+    cached = found == nullptr
+                 ? m_text.size()
+                 : static_cast<std::size_t>(static_cast<const char*>(found) - m_text.data());
+    return cached;
+  }
+
+  static constexpr std::size_t unknown = std::string_view::npos;
+  std::string_view m_text;
+  std::size_t m_pos = 0;
+  std::size_t m_nextCr = unknown;
+  std::size_t m_nextLf = unknown;
+};
 
 // Fields by position: No, Time, Value, Unit, V_Range, I_Range. False when a piece does not
 // convert to its field, the line has more than six pieces, or it holds a NUL byte (binary
@@ -113,10 +141,10 @@ std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& tim
 }
 
 bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat) {
-  std::size_t pos = 0;
+  LineSplitter lines(bytes);
   std::string_view line;
-  if (!nextLine(bytes, pos, line)) return false;  // no first line to drop
-  while (nextLine(bytes, pos, line)) {
+  if (!lines.next(line)) return false;  // no first line to drop
+  while (lines.next(line)) {
     RecordFields fields;
     if (!recordFromLine(line, timeFormat, fields)) return false;
     table.append(fields);

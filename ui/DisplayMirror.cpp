@@ -1,6 +1,8 @@
 #include "DisplayMirror.h"
 
+#include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <string>
 
 #include "MirrorLayout.h"
@@ -19,6 +21,14 @@ QRect panelRect(MirrorPanel panel) {
   return {row.left, row.top, row.width, row.height};
 }
 
+QRect rowBox(const MirrorRow& row) {
+  const QRect parent = panelRect(row.parent);
+  return QRect(parent.left() + row.left, parent.top() + row.top, row.width, row.height)
+      .intersected(parent);
+}
+
+std::size_t slot(DisplayElement e) { return static_cast<std::size_t>(e); }
+
 }  // namespace
 
 DisplayMirror::DisplayMirror(const DisplayModel& model, QWidget* parent)
@@ -27,18 +37,44 @@ DisplayMirror::DisplayMirror(const DisplayModel& model, QWidget* parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void DisplayMirror::refresh() {
-  if (!m_painted || m_model.revision() != m_paintedRevision) update();
+bool DisplayMirror::looksAsPainted(const MirrorRow& row) const {
+  const auto shown = [this](DisplayElement e) {
+    return m_model.isVisible(e) == m_paintedVisible[slot(e)];
+  };
+  if (!shown(row.element)) return false;
+  if (row.parent == MirrorPanel::KD && !shown(DisplayElement::KD)) return false;
+  return !DisplayModel::isDigit(row.element) ||
+         m_model.caption(row.element) == m_paintedCaption[slot(row.element)];
 }
 
-void DisplayMirror::paintEvent(QPaintEvent*) {
+void DisplayMirror::refresh() {
+  if (!m_painted) {
+    update();
+    return;
+  }
+  if (m_model.revision() == m_paintedRevision) return;
+  QRegion changed;
+  for (const MirrorRow& row : mirrorRows()) {
+    if (!looksAsPainted(row)) changed += rowBox(row);
+  }
+  if (!changed.isEmpty()) update(changed);
+}
+
+void DisplayMirror::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   // White face; raised outer and lowered inner bevel with a 1-px border between them.
   paintPanel(painter, rect(), {Qt::white, Bevel::Raised, Bevel::Lowered, 1});
+  const QRegion& dirty = event->region();
   for (const MirrorRow& row : mirrorRows()) {
     if (!m_model.isVisible(row.element)) continue;
     if (row.parent == MirrorPanel::KD && !m_model.isVisible(DisplayElement::KD)) continue;
+    if (!dirty.intersects(rowBox(row))) continue;
     paintRow(painter, row);
+  }
+  for (std::size_t i = 0; i < displayElementCount; ++i) {
+    const auto e = static_cast<DisplayElement>(i);
+    m_paintedVisible[i] = m_model.isVisible(e);
+    m_paintedCaption[i] = m_model.caption(e);
   }
   m_paintedRevision = m_model.revision();
   m_painted = true;

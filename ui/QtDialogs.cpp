@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTextBrowser>
+#include <QSettings>
 #include <QUrl>
 
 namespace ostrel {
@@ -32,47 +33,65 @@ std::optional<QString> runFileDialog(QFileDialog& dialog, QWidget* parent) {
   return dialog.selectedFiles().constFirst();
 }
 
-}  // namespace
-
-QtDialogs::QtDialogs()
-    : m_save(std::make_unique<QFileDialog>()), m_open(std::make_unique<QFileDialog>()) {
-  m_save->setOption(QFileDialog::DontUseNativeDialog);
-  m_save->setAcceptMode(QFileDialog::AcceptSave);
-  m_save->setFileMode(QFileDialog::AnyFile);
-  m_save->setNameFilters(saveFilters);
-  m_save->setDefaultSuffix(QStringLiteral("xls"));
-  // A name typed without an extension takes the extension of the chosen filter.
-  QObject::connect(m_save.get(), &QFileDialog::filterSelected, m_save.get(),
-                   [dialog = m_save.get()](const QString& filter) {
-                     dialog->setDefaultSuffix(filterExtension(filter));
-                   });
-
-  m_open->setOption(QFileDialog::DontUseNativeDialog);
-  m_open->setAcceptMode(QFileDialog::AcceptOpen);
-  m_open->setFileMode(QFileDialog::AnyFile);
-  m_open->setNameFilters(openFilters);
+// Qt's file dialog reads and writes its history, last folder and view in the user's
+// "QtProject" settings. Pointing user settings at a folder that cannot exist (a path below a
+// device file) makes those reads come back empty and the writes fail quietly.
+void keepUserSettingsUnwritten() {
+  static const bool done = [] {
+    const QString nowhere = QStringLiteral("/dev/null");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
+    return true;
+  }();
+  (void)done;
 }
 
+std::unique_ptr<QFileDialog> makeSaveDialog() {
+  auto dialog = std::make_unique<QFileDialog>();
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setNameFilters(saveFilters);
+  dialog->selectNameFilter(saveFilters.constFirst());
+  dialog->setDefaultSuffix(QStringLiteral("xls"));
+  // A name typed without an extension takes the extension of the chosen filter.
+  QObject::connect(
+      dialog.get(), &QFileDialog::filterSelected, dialog.get(),
+      [d = dialog.get()](const QString& filter) { d->setDefaultSuffix(filterExtension(filter)); });
+  return dialog;
+}
+
+std::unique_ptr<QFileDialog> makeOpenDialog() {
+  auto dialog = std::make_unique<QFileDialog>();
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setNameFilters(openFilters);
+  dialog->selectNameFilter(openFilters.constFirst());
+  return dialog;
+}
+
+}  // namespace
+
+QtDialogs::QtDialogs() { keepUserSettingsUnwritten(); }
+
 QtDialogs::~QtDialogs() {
-  // The dialogs may have been parented to a window that is already gone.
-  m_save->setParent(nullptr);
-  m_open->setParent(nullptr);
+  // A dialog may have been parented to a window that is already gone.
+  if (m_save) m_save->setParent(nullptr);
+  if (m_open) m_open->setParent(nullptr);
 }
 
 std::optional<QString> QtDialogs::chooseSaveFile(QWidget* parent) {
-  m_save->selectNameFilter(saveFilters.constFirst());
-  m_save->setDefaultSuffix(QStringLiteral("xls"));
-  m_save->selectFile(QString());
-  auto chosen = runFileDialog(*m_save, parent);
-  m_save->setParent(nullptr);
+  auto chosen = runFileDialog(SaveDialog2(), parent);
+  m_save.reset();
   return chosen;
 }
 
 std::optional<QString> QtDialogs::chooseOpenFile(QWidget* parent) {
-  m_open->selectNameFilter(openFilters.constFirst());
-  m_open->selectFile(m_lastOpened);
-  auto chosen = runFileDialog(*m_open, parent);
-  m_open->setParent(nullptr);
+  QFileDialog& dialog = OpenDialog1();
+  if (!m_lastOpened.isEmpty()) dialog.selectFile(m_lastOpened);
+  auto chosen = runFileDialog(dialog, parent);
+  m_open.reset();
   if (chosen) m_lastOpened = *chosen;
   return chosen;
 }
@@ -134,7 +153,14 @@ bool QtDialogs::openManual(QWidget* parent, const QString& page) {
   return true;
 }
 
-QFileDialog& QtDialogs::SaveDialog2() { return *m_save; }
-QFileDialog& QtDialogs::OpenDialog1() { return *m_open; }
+QFileDialog& QtDialogs::SaveDialog2() {
+  if (!m_save) m_save = makeSaveDialog();
+  return *m_save;
+}
+
+QFileDialog& QtDialogs::OpenDialog1() {
+  if (!m_open) m_open = makeOpenDialog();
+  return *m_open;
+}
 
 }  // namespace ostrel

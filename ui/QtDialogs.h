@@ -11,9 +11,12 @@ class QTextBrowser;
 namespace ostrel {
 
 // The real dialogs: Qt's file dialogs (not the platform's), message boxes, QDesktopServices
-// for documents and a text browser as the help window. The two file dialogs live as long as
-// this object, so the open dialog shows the name last chosen in it; the save dialog starts
-// empty every time.
+// for documents and a text browser as the help window. A file dialog is built when first
+// asked for and destroyed when it closes, taking its name completer's pop-up with it: the
+// save dialog starts with an empty name every time, the open dialog with the name last
+// chosen in it. Qt's file dialog keeps its folder history in a settings file; from
+// construction on, that file is placed where none can be written, since the program stores
+// no settings.
 class QtDialogs : public Dialogs {
  public:
   QtDialogs();
@@ -31,7 +34,8 @@ class QtDialogs : public Dialogs {
   // itself reports a missing browser only by an exit status, after the fact).
   bool openManual(QWidget* parent, const QString& page) override;
 
-  // The file dialogs as configured, for inspection.
+  // The file dialogs as configured, for inspection; built on demand, they live until their
+  // next use ends.
   [[nodiscard]] QFileDialog& SaveDialog2();
   [[nodiscard]] QFileDialog& OpenDialog1();
 

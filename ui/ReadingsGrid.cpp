@@ -4,6 +4,9 @@
 #include <QItemSelectionModel>
 #include <QPainter>
 #include <QPolygon>
+#include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
 
 #include "MainWindowLayout.h"
 #include "WindowFonts.h"
@@ -33,6 +36,21 @@ class RowIndicator : public QHeaderView {
   }
 };
 
+// A scroll bar of our own placement that mirrors `inner` (range, steps, value) both ways.
+QScrollBar* mirrorScrollBar(QScrollBar* inner, QWidget* parent) {
+  auto* outer = new QScrollBar(inner->orientation(), parent);
+  QObject::connect(inner, &QScrollBar::rangeChanged, outer, [inner, outer](int min, int max) {
+    outer->setRange(min, max);
+    outer->setPageStep(inner->pageStep());
+    outer->setSingleStep(inner->singleStep());
+    outer->setVisible(max > min);
+  });
+  QObject::connect(inner, &QScrollBar::valueChanged, outer, &QScrollBar::setValue);
+  QObject::connect(outer, &QScrollBar::valueChanged, inner, &QScrollBar::setValue);
+  outer->hide();
+  return outer;
+}
+
 }  // namespace
 
 ReadingsGrid::ReadingsGrid(QWidget* parent) : QTableView(parent) {
@@ -58,6 +76,71 @@ ReadingsGrid::ReadingsGrid(QWidget* parent) : QTableView(parent) {
   titles->setHighlightSections(false);
   titles->setSectionsClickable(false);
   titles->setStretchLastSection(false);
+
+  // The view's own scroll bars sit at its edges, which the window may cover; these two are
+  // placed where the user can reach them.
+  setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  verticalScrollBar()->setSingleStep(layout::gridRowHeight);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_vertical = mirrorScrollBar(verticalScrollBar(), this);
+  m_horizontal = mirrorScrollBar(horizontalScrollBar(), this);
+}
+
+void ReadingsGrid::fitInto(const QRect& shown) {
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  const int leastWidth = layout::gridIndicatorWidth + 2 * bar + 2 * frameWidth();
+  const int leastHeight =
+      horizontalHeader()->height() + layout::gridRowHeight + 2 * bar + 2 * frameWidth();
+  const QSize hidden(
+      std::clamp(width() - 1 - shown.right(), 0, std::max(0, width() - leastWidth)),
+      std::clamp(height() - 1 - shown.bottom(), 0, std::max(0, height() - leastHeight)));
+  if (hidden == m_hidden) return;
+  const QModelIndex current = currentIndex();
+  const bool followLast = current.isValid() && current.row() == model()->rowCount() - 1 &&
+                          verticalScrollBar()->value() == verticalScrollBar()->maximum();
+  m_hidden = hidden;
+  updateGeometries();
+  if (followLast) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void ReadingsGrid::updateGeometries() {
+  QTableView::updateGeometries();
+  // Scroll far enough that the last row and column clear what covers the viewport's edges:
+  // the hidden strips and the bars placed over the viewport.
+  const QRect view = viewport()->rect();
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  const int coveredRight = m_hidden.width() + bar;
+  const bool horizontalNeeded = horizontalHeader()->length() > view.width() - coveredRight;
+  const int coveredBottom = m_hidden.height() + (horizontalNeeded ? bar : 0);
+  verticalScrollBar()->setRange(
+      0, std::max(0, verticalHeader()->length() - (view.height() - coveredBottom)));
+  verticalScrollBar()->setPageStep(std::max(1, view.height() - coveredBottom));
+  horizontalScrollBar()->setRange(
+      0, std::max(0, horizontalHeader()->length() - (view.width() - coveredRight)));
+  placeScrollBars();
+}
+
+void ReadingsGrid::resizeEvent(QResizeEvent* event) {
+  QTableView::resizeEvent(event);
+  placeScrollBars();
+}
+
+void ReadingsGrid::placeScrollBars() {
+  if (!m_vertical) return;
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  const QRect inside = QRect(QPoint(0, 0), size() - m_hidden)
+                           .adjusted(frameWidth(), frameWidth(), -frameWidth(), -frameWidth());
+  const int top = horizontalHeader()->isVisible() ? viewport()->geometry().top() : inside.top();
+  const int horizontalHeight = m_horizontal->isVisibleTo(this) ? bar : 0;
+  m_vertical->setGeometry(inside.right() + 1 - bar, top, bar,
+                          inside.bottom() + 1 - top - horizontalHeight);
+  const int verticalWidth = m_vertical->isVisibleTo(this) ? bar : 0;
+  m_horizontal->setGeometry(inside.left(), inside.bottom() + 1 - bar,
+                            inside.width() - verticalWidth, bar);
+  m_vertical->raise();
+  m_horizontal->raise();
 }
 
 void ReadingsGrid::setModel(QAbstractItemModel* model) {
@@ -79,7 +162,8 @@ void ReadingsGrid::showLastRow() {
   const QModelIndex last = model()->index(rows - 1, column);
   selectionModel()->setCurrentIndex(
       last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  scrollTo(last);
+  // To the very end: the last row then clears whatever covers the viewport's bottom edge.
+  verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 }  // namespace ostrel

@@ -16,6 +16,23 @@ class ReadingsGrid : public QTableView {
 
   // Makes the last row current and scrolls it into view (no-op on an empty model).
   void showLastRow();
+
+  // The part of the grid that the window shows, in grid coordinates. The grid's scroll bars
+  // are placed inside it and the rows and columns scroll far enough to come wholly into it,
+  // so nothing the grid shows lies under the window's own scroll bars; the grid's geometry
+  // stays. Only the right and bottom edges give way, never below one row and a scroll bar.
+  void fitInto(const QRect& shown);
+
+ protected:
+  void updateGeometries() override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void placeScrollBars();
+
+  QSize m_hidden{0, 0};                // widths hidden at the right and bottom
+  QScrollBar* m_vertical = nullptr;    // in sight; mirrors the view's own vertical bar
+  QScrollBar* m_horizontal = nullptr;  // in sight; mirrors the view's own horizontal bar
 };
 
 }  // namespace ostrel

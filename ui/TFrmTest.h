@@ -107,6 +107,7 @@ class TFrmTest : public QMainWindow {
   void buildMenu();
   void chooseRecordLimit(std::size_t entry);
   void connectRecordingControls();
+  void fitGridToClientViewport();
 
   AppState& m_state;
   std::unique_ptr<Dialogs> m_dialogs;

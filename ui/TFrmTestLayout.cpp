@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -77,6 +78,12 @@ void TFrmTest::buildWindow() {
   m_scroll->setWidget(m_content);
   setCentralWidget(m_scroll);
   buildMenu();
+  // The window's own scroll bars cover the grid's right and bottom edges: the grid fits its
+  // rows and scroll bar into the part left in sight whenever that part changes.
+  for (QScrollBar* bar : {m_scroll->horizontalScrollBar(), m_scroll->verticalScrollBar()}) {
+    connect(bar, &QScrollBar::valueChanged, this, [this] { fitGridToClientViewport(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this] { fitGridToClientViewport(); });
+  }
 
   HELP1 = new QAction(this);
   HELP1->setObjectName(QStringLiteral("HELP1"));
@@ -93,6 +100,12 @@ void TFrmTest::buildWindow() {
   // (the chart's enlarge switch changes the height); the user cannot.
   setFixedSize(layout::clientArea.width(),
                layout::clientArea.height() + menuBar()->sizeHint().height());
+}
+
+void TFrmTest::fitGridToClientViewport() {
+  const QWidget* viewport = m_scroll->viewport();
+  const QRect shown(DBGrid1->mapFrom(viewport, QPoint(0, 0)), viewport->size());
+  DBGrid1->fitInto(shown.intersected(DBGrid1->rect()));
 }
 
 void TFrmTest::buildToolbar(QWidget* panel) {

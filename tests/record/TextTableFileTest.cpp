@@ -94,7 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"LastTimeOfDay", header + "1\t23:59:59\r\n2\t24:00:00\r\n", false, 1},
         LoadCase{"NumberOnly", header + "1", true, 1},
         LoadCase{"MixedLineEnds", "h\r1\t10:00:00\n2\t10:00:00\r\n3\t10:00:00\r", true, 3},
-        LoadCase{"CrLfNotTwoLines", "h\r\n1\t10:00:00\r\n", true, 1}),
+        LoadCase{"CrLfNotTwoLines", "h\r\n1\t10:00:00\r\n", true, 1},
+        LoadCase{"LfCrIsTwoLines", "h\r\n1\t10:00:00\n\r2\t10:00:00\r\n", false, 1},
+        LoadCase{"CrOnlyLinesAfterAnLf", "h\n1\t10:00:00\r2\t10:00:00\r3\t10:00:00", true, 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextTableFile, PiecesFillFieldsByPositionUntrimmed) {

@@ -4,16 +4,26 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCompleter>
+#include <QDateTime>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEvent>
+#include <QPushButton>
+#include <QRegion>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -76,6 +86,19 @@ QRect elementBox(const MirrorRow& row) {
   return QRect(parent.left() + row.left, parent.top() + row.top, row.width, row.height)
       .intersected(parent);
 }
+
+// Collects the regions of a widget's paint events.
+class PaintRegions : public QObject {
+ public:
+  explicit PaintRegions(QWidget* widget) : QObject(widget) { widget->installEventFilter(this); }
+  QRegion painted;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+    return false;
+  }
+};
 
 }  // namespace
 
@@ -258,6 +281,26 @@ class TFrmTestTest : public QObject {
     QCOMPARE(mirrorImage(*m_window), eight);
   }
 
+  // A frame that changes one digit repaints that digit's box, not the whole mirror.
+  void mirrorRepaintsOnlyWhatChanged() {
+    QApplication::processEvents();
+    auto* mirror = m_window->findChild<QWidget*>(QStringLiteral("Panel4"));
+    auto* regions = new PaintRegions(mirror);
+    m_window->display().setCaption(DisplayElement::LabelB, '1');
+    m_window->refreshMirror();
+    QTRY_VERIFY(!regions->painted.isEmpty());
+    QRect digit;
+    for (const MirrorRow& row : mirrorRows()) {
+      if (row.element == DisplayElement::LabelB) digit |= elementBox(row);
+    }
+    QVERIFY(!digit.isEmpty());
+    QCOMPARE(regions->painted.boundingRect(), digit);
+    regions->painted = QRegion();
+    m_window->refreshMirror();  // nothing changed since
+    QApplication::processEvents();
+    QVERIFY(regions->painted.isEmpty());
+  }
+
   void gridColumns() {
     QTableView* view = grid(*m_window);
     QAbstractItemModel* model = view->model();
@@ -271,6 +314,61 @@ class TFrmTestTest : public QObject {
     QCOMPARE(view->editTriggers(), QAbstractItemView::NoEditTriggers);
     QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
     QVERIFY(view->verticalHeader()->isVisible());
+  }
+
+  // Wherever the window is scrolled (its scroll bars lie over the grid's right and bottom
+  // edges at the start), each new record's row is wholly in sight and so is the grid's own
+  // scroll bar; the grid keeps its place and size.
+  void newestRowAndGridScrollBarInSight_data() {
+    QTest::addColumn<int>("scrollX");
+    QTest::addColumn<int>("scrollY");
+    QTest::newRow("start") << 0 << 0;
+    QTest::newRow("scrolled right") << 1000 << 0;
+    QTest::newRow("scrolled down a little") << 0 << 40;
+    QTest::newRow("scrolled down far") << 0 << 1000;
+  }
+  void newestRowAndGridScrollBarInSight() {
+    QFETCH(int, scrollX);
+    QFETCH(int, scrollY);
+    auto* area = m_window->findChild<QScrollArea*>(QStringLiteral("ClientArea"));
+    area->horizontalScrollBar()->setValue(scrollX);
+    area->verticalScrollBar()->setValue(scrollY);
+    QTableView* view = grid(*m_window);
+    QWidget* client = m_window->clientViewport();
+    const QRect inSight = client->rect();
+    const auto placeInClient = [client](const QWidget* widget, const QRect& rect) {
+      return QRect(widget->mapTo(client, rect.topLeft()), rect.size());
+    };
+    for (int count = 1; count <= 40; ++count) {
+      m_window->table().append(
+          {count, 1000 * count, std::string("1.5"), std::nullopt, std::nullopt, std::nullopt});
+      QApplication::processEvents();
+      const QModelIndex current = view->currentIndex();
+      QCOMPARE(current.row(), count - 1);
+      const QRect row = placeInClient(view->viewport(), view->visualRect(current));
+      if (!inSight.intersects(placeInClient(view, view->rect()))) continue;  // grid out of sight
+      QVERIFY2(row.top() >= 0 && row.bottom() <= inSight.bottom() &&
+                   view->viewport()->rect().contains(view->visualRect(current)),
+               qPrintable(QStringLiteral("row %1 at %2..%3, client height %4")
+                              .arg(count)
+                              .arg(row.top())
+                              .arg(row.bottom())
+                              .arg(inSight.height())));
+    }
+    QCOMPARE(view->geometry(), QRect(0, 348, 617, 177));
+    if (scrollX == 0 && scrollY == 0) {
+      QVERIFY(m_window->grab().save(QStringLiteral("window-newest-row.png")));
+    }
+    if (scrollY < 1000) {
+      QScrollBar* bar = nullptr;
+      for (QScrollBar* candidate : view->findChildren<QScrollBar*>()) {
+        if (candidate->isVisible() && candidate->orientation() == Qt::Vertical) bar = candidate;
+      }
+      QVERIFY(bar);
+      QVERIFY(inSight.contains(placeInClient(bar, bar->rect())));
+      QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 3));
+      QVERIFY(view->verticalScrollBar()->value() < view->verticalScrollBar()->maximum());
+    }
   }
 
   // Two decoded frames: the mirror follows, and each appends a row that becomes current.
@@ -511,6 +609,62 @@ class TFrmTestTest : public QObject {
     QCOMPARE(dialogs.OpenDialog1().nameFilters(),
              QStringList({"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
     QCOMPARE(dialogs.OpenDialog1().acceptMode(), QFileDialog::AcceptOpen);
+  }
+
+  // A user types the start of a file's name (the name completer pops up) and saves; the next
+  // save starts empty; nothing stays on screen and no settings file is written.
+  void realFileDialogsStartEmptyAndLeaveNothingBehind() {
+    const QFileInfo qtSettings(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/QtProject.conf"));
+    const bool settingsExisted = qtSettings.exists();
+    const QDateTime settingsWritten = qtSettings.lastModified();
+    QTemporaryDir dir;
+    QFile(dir.filePath(QStringLiteral("readings.xls"))).open(QIODevice::WriteOnly);
+
+    auto dialogs = std::make_unique<QtDialogs>();
+    bool popupShown = false;
+    QTimer::singleShot(0, this, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      auto closeOnFailure = qScopeGuard([dialog] { dialog->reject(); });
+      dialog->setDirectory(dir.path());
+      auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      QVERIFY(name && name->completer());
+      auto* files = dialog->findChild<QListView*>(QStringLiteral("listView"));
+      QTRY_VERIFY_WITH_TIMEOUT(files->model()->rowCount(files->rootIndex()) == 1, 5000);
+      QVERIFY(QTest::qWaitForWindowActive(dialog));
+      name->setFocus();
+      QTest::keyClicks(name, QStringLiteral("rea"));
+      QTRY_VERIFY_WITH_TIMEOUT(name->completer()->popup()->isVisible(), 5000);
+      popupShown = true;
+      QTest::keyClicks(name, QStringLiteral("x"));
+      closeOnFailure.dismiss();
+      dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+    });
+    QCOMPARE(dialogs->chooseSaveFile(m_window.get()), dir.filePath(QStringLiteral("reax.xls")));
+    QVERIFY(popupShown);
+    QTest::qWait(300);  // the folder model may still deliver rows to the completer
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      QVERIFY2(!top->isVisible() || top == m_window.get(), qPrintable(top->objectName()));
+    }
+
+    QString nameAtStart = QStringLiteral("not asked");
+    QTimer::singleShot(0, this, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      nameAtStart = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+      dialog->reject();
+    });
+    QCOMPARE(dialogs->chooseSaveFile(m_window.get()), std::nullopt);
+    QCOMPARE(nameAtStart, QString());
+
+    dialogs.reset();
+    const QFileInfo after(qtSettings.filePath());
+    QCOMPARE(after.exists(), settingsExisted);
+    if (settingsExisted) QCOMPARE(after.lastModified(), settingsWritten);
+    QVERIFY(!QFileInfo::exists(
+        QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName()));
   }
 
   void helpKeyFromEveryControl_data() {

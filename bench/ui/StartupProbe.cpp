@@ -1,0 +1,51 @@
+// Start-up to an idle event loop, for counting instructions under callgrind:
+//   startup_probe window    the window program as main() assembles it (no meter attached)
+//   startup_probe minimal   a plain Qt Widgets window of the same size, the floor
+// Either quits as soon as its event loop has nothing left to do.
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <cstring>
+
+#include "app/AppState.h"
+#include "app/WindowLink.h"
+#include "sim/hid/SimHidPlatform.h"
+#include "ui/ButtonPictures.h"
+#include "ui/ReportAndChart.h"
+#include "ui/TFrmTest.h"
+
+namespace {
+
+int runUntilIdle() {
+  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+  return QApplication::exec();
+}
+
+int windowProgram() {
+  ostrel::AppState state;
+  QApplication::setApplicationName(QStringLiteral("ostrel"));
+  QApplication::setWindowIcon(ostrel::applicationIcon());
+  ostrel::TFrmTest FrmTest(state);
+  ostrel::ReportAndChart reportAndChart(FrmTest, state);
+  ostrel::SimHidPlatform platform;
+  ostrel::WindowLink link(FrmTest, platform);
+  FrmTest.adjustSize();
+  FrmTest.show();
+  return runUntilIdle();
+}
+
+int minimalWindow() {
+  QWidget window;
+  window.resize(619, 526 + 21);  // the main window's client area and menu bar
+  window.show();
+  return runUntilIdle();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc == 2 && std::strcmp(argv[1], "window") == 0) return windowProgram();
+  if (argc == 2 && std::strcmp(argv[1], "minimal") == 0) return minimalWindow();
+  return 2;
+}

@@ -1,0 +1,54 @@
+// The window's main-thread cost of one recorded reading, with a table of 1 M and 10 M
+// records behind it: the record appended, the grid's rows inserted and its newest row made
+// current, and the repaint that follows.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include "app/AppState.h"
+#include "bench/BenchTable.h"
+#include "record/ReadingsTable.h"
+#include "ui/TFrmTest.h"
+
+namespace {
+
+// The window as the program shows it, with `records` loaded (as "Open Data" does: one swap).
+void BM_RecordOneReading(benchmark::State& state) {
+  const int records = static_cast<int>(state.range(0));
+  ostrel::AppState appState;
+  ostrel::TFrmTest window(appState);
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window)) state.SkipWithError("window not shown");
+  {
+    ostrel::ReadingsTable loaded;
+    ostrel::bench::fillTable(loaded, records, 0);
+    window.table().swapRecords(loaded);
+  }
+  QApplication::processEvents();
+  std::int32_t no = records;
+  for (auto _ : state) {
+    ++no;
+    window.table().append({no, (no % 86'400) * 1000, std::string("824.6"), std::string("M\xA6\xB8"),
+                           std::string("IR:500V 20G\xA6\xB8"), std::string("Continuous")});
+    QApplication::processEvents();  // the repaint the record asked for
+  }
+  state.counters["rows"] = static_cast<double>(window.table().recordCount());
+}
+BENCHMARK(BM_RecordOneReading)
+    ->ArgName("records")
+    ->Arg(1'000'000)
+    ->Arg(10'000'000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(200);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
