@@ -2,9 +2,9 @@
 #include <QApplication>
 #include <QScreen>
 
-#include "app/AppState.h"
 #include "app/ProgramHid.h"
 #include "app/WindowLink.h"
+#include "ui/AppState.h"
 #include "ui/ButtonPictures.h"
 #include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include "CliCommands.h"
-#include "app/AppState.h"
 #include "decode/DecimalSeparator.h"
 #include "decode/DisplayModel.h"
 #include "decode/FrameDecoder.h"
@@ -26,6 +25,7 @@
 #include "record/TimeText.h"
 #include "sim/hid/SimHidPlatform.h"
 #include "sim/meter/VirtualMeter.h"
+#include "ui/AppState.h"
 
 namespace ostrel::cli {
 

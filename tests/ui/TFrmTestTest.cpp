@@ -20,8 +20,8 @@
 #include <memory>
 
 #include "StubDialogs.h"
-#include "app/AppState.h"
 #include "sim/frames/FrameBuilder.h"
+#include "ui/AppState.h"
 #include "ui/MirrorLayout.h"
 #include "ui/QtDialogs.h"
 #include "ui/ReportAndChart.h"
