@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "app/AppState.h"
 #include "link/ConnectionControl.h"
 #include "link/THidDeviceController.h"
+#include "ui/AppState.h"
 #include "ui/TFrmTest.h"
 
 namespace ostrel {

@@ -4,10 +4,10 @@
 #include <QScreen>
 #include <cstdlib>
 
-#include "app/AppState.h"
 #include "app/ProgramHid.h"
 #include "app/WindowLink.h"
 #include "record/JournalFile.h"
+#include "ui/AppState.h"
 #include "ui/ButtonPictures.h"
 #include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"

@@ -23,9 +23,9 @@
 #include "decode/DisplayModel.h"
 #include "decode/FrameDecoder.h"
 #include "decode/ReadingTexts.h"
-#include "link/FrameAssemblerState.h"
 #include "link/frame/BridgeReportFilter.h"
 #include "link/frame/FrameAssembler.h"
+#include "link/frame/FrameAssemblerState.h"
 
 namespace {
 

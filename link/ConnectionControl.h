@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "link/FrameAssemblerState.h"
+#include "link/frame/FrameAssemblerState.h"
 #include "link/HidEvents.h"
 #include "link/frame/FrameAssembler.h"
 #include "link/LinkControls.h"

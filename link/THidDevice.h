@@ -9,7 +9,7 @@
 
 #include "link/HidEvents.h"
 #include "link/HidPlatform.h"
-#include "link/HidReportFilter.h"
+#include "link/frame/HidReportFilter.h"
 #include "link/THidDeviceReadThread.h"
 
 namespace ostrel {

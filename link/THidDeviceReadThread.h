@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "link/HidReadHandOff.h"
-#include "link/HidReportFilter.h"
+#include "link/frame/HidReportFilter.h"
 
 namespace ostrel {
 

@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
 
+tools/check-layers.sh
 build=${OSTREL_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON
 cmake --build "$build"

@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "app/AppState.h"
 #include "record/ReadingsTable.h"
+#include "ui/AppState.h"
 #include "ui/report/ReadingsTableDataSet.h"
 #include "ui/report/TestDataReport.h"
 

@@ -14,8 +14,8 @@
 #include "ReadingsGrid.h"
 #include "ReadingsGridModel.h"
 #include "ScrollContent.h"
-#include "app/AppState.h"
 #include "decode/DecimalSeparator.h"
+#include "ui/AppState.h"
 
 namespace ostrel {
 

@@ -83,16 +83,32 @@ class TFrmTest : public QMainWindow {
   [[nodiscard]] QWidget* clientViewport() const;
 
   // Handlers, named after their control and event.
+  // "Connect"/"Disconnect" panel: runs the connect handler (the link toggles itself).
   void Panel2Click();
+  // "Exit" panel: quits the program; nothing is saved.
   void Panel3Click();
+  // Hidden line-settings button: runs the set-feature handler (sends the line settings).
   void SetFeatureClick();
+  // Print button: runs the print handler (the report preview); returns when it closed.
   void MajPrintClick();
+  // F1: opens kv740.hlp beside the program; a missing or unopenable file is reported in a
+  // message box.
   void HELP1Click();
+  // "Delete Data": asks first; on yes empties cds1 and restarts the numbering at 1.
   void ClearRClick();
+  // "Save Data": asks for a file name and saves cds1 there; the outcome is shown in a
+  // message box. Cancel does nothing.
   void Save_asClick();
+  // "Open Data": asks for a file and appends its records to cds1; a failed load is shown in
+  // an error box and keeps what was loaded before the failing line. Cancel does nothing.
   void OpenClick();
+  // The interval edit changed: restarts the countdown with its text; an invalid text is
+  // reported in a message box and the countdown kept.
   void RecordSITimeChange();
+  // Every second: counts the sampling interval down.
   void SampInterTimeTimer();
+  // Record limit menu entries: each sets RecordLimit (1000, 5000, 10000, 50000, 100000,
+  // ten million) and checks only its own entry; records already taken stay.
   void set1kClick();
   void set5kClick();
   void set10kClick();
@@ -101,6 +117,8 @@ class TFrmTest : public QMainWindow {
   void setlimitClick();
 
  private:
+  // Start-up: reads the program folder and the locale's decimal separator into the state,
+  // creates the frame decoder wired to the recording rules and binds DBGrid1 to cds1.
   void FormCreate();
   void buildWindow();
   void buildToolbar(QWidget* panel);

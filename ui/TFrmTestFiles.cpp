@@ -4,7 +4,7 @@
 #include "QtDialogs.h"
 #include "ReadingsGrid.h"
 #include "TFrmTest.h"
-#include "app/AppState.h"
+#include "ui/AppState.h"
 #include "record/TableFiles.h"
 
 namespace ostrel {

@@ -7,7 +7,7 @@
 #include "QtDialogs.h"
 #include "ReadingsGrid.h"
 #include "TFrmTest.h"
-#include "app/AppState.h"
+#include "ui/AppState.h"
 #include "record/JournalRecovery.h"
 #include "record/JournalWriter.h"
 

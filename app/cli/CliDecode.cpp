@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "CliCommands.h"
-#include "app/AppState.h"
 #include "decode/DecimalSeparator.h"
 #include "decode/DisplayModel.h"
 #include "decode/FrameDecoder.h"
 #include "decode/SegmentMap.h"
 #include "link/frame/FrameAssembler.h"
 #include "record/GbkText.h"
+#include "ui/AppState.h"
 
 namespace ostrel::cli {
 

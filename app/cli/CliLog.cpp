@@ -15,7 +15,6 @@
 #include <optional>
 
 #include "CliCommands.h"
-#include "app/AppState.h"
 #include "decode/DecimalSeparator.h"
 #include "decode/DisplayModel.h"
 #include "decode/FrameDecoder.h"
@@ -29,6 +28,7 @@
 #include "record/TimeText.h"
 #include "sim/hid/SimHidPlatform.h"
 #include "sim/meter/VirtualMeter.h"
+#include "ui/AppState.h"
 
 namespace ostrel::cli {
 

@@ -8,8 +8,8 @@
 #include "decode/DisplayModel.h"
 #include "decode/FrameDecoder.h"
 #include "decode/ReadingTexts.h"
-#include "link/FrameAssemblerState.h"
 #include "link/frame/FrameAssembler.h"
+#include "link/frame/FrameAssemblerState.h"
 #include "sim/frames/FrameBuilder.h"
 #include "sim/frames/ReportStream.h"
 

@@ -27,10 +27,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/AppState.h"
 #include "app/WindowLink.h"
 #include "sim/hid/SimHidPlatform.h"
 #include "sim/meter/VirtualMeter.h"
+#include "ui/AppState.h"
 #include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"
 

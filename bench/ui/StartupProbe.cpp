@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <cstring>
 
-#include "app/AppState.h"
+#include "ui/AppState.h"
 #include "app/WindowLink.h"
 #include "sim/hid/SimHidPlatform.h"
 #include "ui/ButtonPictures.h"

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QTest>
 
-#include "app/AppState.h"
+#include "ui/AppState.h"
 #include "bench/BenchTable.h"
 #include "record/ReadingsTable.h"
 #include "ui/TFrmTest.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "link/HidReportFilter.h"
+#include "link/frame/HidReportFilter.h"
 
 namespace ostrel {
 

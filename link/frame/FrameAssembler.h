@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "link/FrameAssemblerState.h"
+#include "link/frame/FrameAssemblerState.h"
 
 namespace ostrel {
 

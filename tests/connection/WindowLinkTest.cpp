@@ -2,10 +2,10 @@
 
 #include <QApplication>
 
-#include "app/AppState.h"
 #include "app/WindowLink.h"
 #include "sim/meter/VirtualMeter.h"
 #include "tests/link/LinkTestSupport.h"
+#include "ui/AppState.h"
 #include "ui/TFrmTest.h"
 
 namespace {

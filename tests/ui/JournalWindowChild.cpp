@@ -14,7 +14,7 @@
 #include <string>
 
 #include "StubDialogs.h"
-#include "app/AppState.h"
+#include "ui/AppState.h"
 #include "app/WindowLink.h"
 #include "record/JournalFile.h"
 #include "sim/meter/VirtualMeter.h"

@@ -33,10 +33,10 @@
 #include <memory>
 
 #include "StubDialogs.h"
-#include "app/AppState.h"
 #include "sim/frames/FrameBuilder.h"
 #include "tests/support/TestLocales.h"
 #include "ui/HelpManual.h"
+#include "ui/AppState.h"
 #include "ui/MirrorLayout.h"
 #include "ui/QtDialogs.h"
 #include "ui/ReportAndChart.h"

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "StubDialogs.h"
-#include "app/AppState.h"
+#include "ui/AppState.h"
 #include "record/JournalFile.h"
 #include "record/JournalRecovery.h"
 #include "record/TableFiles.h"

@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/AppState.h"
 #include "record/chart/ChartNavigation.h"
 #include "record/chart/TrendChartModel.h"
+#include "ui/chart/ChartGeometry.h"
 #include "ui/chart/ChartPlacement.h"
 #include "ui/chart/ChartToolStrip.h"
 

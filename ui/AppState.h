@@ -5,22 +5,16 @@
 #include <string>
 
 #include "decode/ReadingTexts.h"
-#include "link/FrameAssemblerState.h"
+#include "link/frame/FrameAssemblerState.h"
 #include "record/RecordingCounters.h"
+#include "ui/chart/ChartGeometry.h"
 
 namespace ostrel {
 
-// Chart bounds before it was enlarged (width, height, left, top); 0 until then.
-struct ChartGeometry {
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::int32_t left = 0;
-  std::int32_t top = 0;
-};
-
-// The program-wide state: one object, owned by the program (main), created before the
-// first window with the start values below and passed to whatever needs a part of it.
-// Main thread only; never saved.
+// The program-wide state: one object, owned by the program (main in app/), created before the
+// first window with the start values below and passed to whatever needs a part of it. It lives
+// beside the window because the window is its main reader; app/ may include anything, ui/
+// nothing of app/. Main thread only; never saved.
 struct AppState {
   ReadingTexts reading;
   RecordingCounters recording;
