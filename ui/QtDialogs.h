@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "Dialogs.h"
+#include "ui/ApplicationTitle.h"
 
 class QFileDialog;
 
@@ -32,8 +33,5 @@ class QtDialogs : public Dialogs {
   std::unique_ptr<QFileDialog> m_open;
   QString m_lastOpened;
 };
-
-// Caption of plain message boxes: the application title, a single blank.
-inline const QString applicationTitle = QStringLiteral(" ");
 
 }  // namespace ostrel

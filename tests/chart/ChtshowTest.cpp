@@ -1,7 +1,9 @@
 #include <QAbstractSeries>
 #include <QAreaSeries>
 #include <QChart>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -13,11 +15,14 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QValueAxis>
 #include <QXYSeries>
 #include <memory>
 
+#include "ui/ApplicationTitle.h"
+#include "ui/ButtonPictures.h"
 #include "ui/chart/ChartToolStrip.h"
 #include "ui/chart/Chtshow.h"
 
@@ -63,6 +68,8 @@ class ChtshowTest : public QObject {
   void savesTheChartAsABitmap();
   void savingIntoAMissingFolderShowsOnlyTheError();
   void destroyingTheChartFreesEverySeries();
+  void saveAndDeleteShowTheToolbarPictures();
+  void messageBoxesCarryTheApplicationTitle();
 
  private:
   template <typename W>
@@ -236,6 +243,19 @@ void ChtshowTest::pointsPerPageEditFiltersAndReportsConversionErrors() {
   QCOMPARE(m_chart->model().maxPointsPerPage(), 1);
   edit->setText(QStringLiteral("2147483647"));
   QCOMPARE(m_chart->model().maxPointsPerPage(), 2147483647);
+
+  // Editing keys work as in any edit; a paste keeps only its digits.
+  edit->setText(QStringLiteral("100"));
+  QTest::keyClick(edit, Qt::Key_Home);
+  QTest::keyClick(edit, Qt::Key_Delete);
+  QCOMPARE(edit->text(), QStringLiteral("00"));
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(edit, "7");
+  QCOMPARE(edit->text(), QStringLiteral("7"));
+  QApplication::clipboard()->setText(QStringLiteral("x2-y"));
+  QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(edit->text(), QStringLiteral("72"));
+  QCOMPARE(m_chart->model().maxPointsPerPage(), 72);
 }
 
 void ChtshowTest::zeroPointsPerPageMeansOnePage() {
@@ -400,6 +420,28 @@ void ChtshowTest::destroyingTheChartFreesEverySeries() {
   m_chart.reset();
   QVERIFY(upper.isNull());
   QVERIFY(line.isNull());
+}
+
+void ChtshowTest::saveAndDeleteShowTheToolbarPictures() {
+  const auto image = [](const QIcon& icon) { return icon.pixmap(16, 16).toImage(); };
+  QCOMPARE(image(button("BtSave")->icon()), image(savePicture()));
+  QCOMPARE(image(button("BtNew")->icon()), image(deletePicture()));
+}
+
+// The default prompts are real message boxes; each is closed as soon as it shows.
+void ChtshowTest::messageBoxesCarryTheApplicationTitle() {
+  Chtshow chart(m_saved, ",");
+  QStringList titles;
+  QTimer closer;
+  connect(&closer, &QTimer::timeout, [&titles] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      titles.append(box->windowTitle());
+      box->close();
+    }
+  });
+  closer.start(10);
+  chart.findChild<QLineEdit*>(QStringLiteral("Maxrecord"))->setText(QString());
+  QCOMPARE(titles, QStringList{applicationTitle});
 }
 
 }  // namespace ostrel

@@ -1,6 +1,8 @@
 // The main window: start state, layout, mirror painting, menu, help key.
 #include <QAction>
 #include <QCheckBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -143,6 +145,22 @@ class TFrmTestTest : public QObject {
     QVERIFY(control);
     QCOMPARE(control->geometry(), place);
     QVERIFY(control->isVisible());
+  }
+
+  // The caption is drawn in the box's contents rectangle and cut off at its edge.
+  void checkBoxCaptionsFitTheirBoxes() {
+    for (const char* name : {"RepeatSet", "RecordSI"}) {
+      auto* box = m_window->findChild<QCheckBox*>(QString::fromLatin1(name));
+      QStyleOptionButton option;
+      option.initFrom(box);
+      option.text = box->text();
+      const QRect contents = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+      const int needed = box->fontMetrics().horizontalAdvance(box->text());
+      QVERIFY2(contents.width() >= needed, qPrintable(QStringLiteral("%1: %2 of %3 pixels")
+                                                          .arg(name)
+                                                          .arg(contents.width())
+                                                          .arg(needed)));
+    }
   }
 
   void gridLiesOverToolbar() {
@@ -372,7 +390,17 @@ class TFrmTestTest : public QObject {
     QCOMPARE(edit->text(), QStringLiteral("2"));
     QApplication::clipboard()->setText(QStringLiteral("-9"));
     QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(edit->text(), QStringLiteral("2"));
+    QCOMPARE(edit->text(), QStringLiteral("92"));  // a paste keeps only its digits
+    QApplication::clipboard()->setText(QStringLiteral("a3 b4"));
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text(), QStringLiteral("9342"));
+    QTest::keyClick(edit, Qt::Key_Left);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->text(), QStringLiteral("932"));
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral("8"));
+    QCOMPARE(edit->text(), QStringLiteral("8"));
+    QCOMPARE(m_state->recording.IntervalCountdown, 8);
   }
 
   void intervalOutOfRangeIsReported() {

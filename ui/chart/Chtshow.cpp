@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QGraphicsLayout>
 #include <QGraphicsRectItem>
-#include <QGuiApplication>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QToolButton>
@@ -15,6 +14,7 @@
 #include <cmath>
 
 #include "record/chart/ChartReadings.h"
+#include "ui/ApplicationTitle.h"
 #include "ui/chart/ChartBitmap.h"
 
 namespace ostrel {
@@ -54,10 +54,10 @@ QFont axisFont() {
 
 ChartPrompts messageBoxPrompts(QWidget* parent) {
   return {[parent](const QString& text) {
-            QMessageBox::critical(parent, QGuiApplication::applicationDisplayName(), text);
+            QMessageBox::critical(parent, applicationTitle, text);
           },
           [parent](const QString& text) {
-            QMessageBox::information(parent, QGuiApplication::applicationDisplayName(), text,
+            QMessageBox::information(parent, applicationTitle, text,
                                      QMessageBox::Ok);
           }};
 }
