@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QLineEdit>
+#include <QProcess>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -87,6 +88,7 @@ class ChtshowTest : public QObject {
   void savingWhereTheFolderCannotBeMadeShowsOnlyTheError();
   void saveAndDeleteShowTheToolbarPictures();
   void messageBoxesCarryTheApplicationTitle();
+  void cliDrawsWhatTheWindowsSaveDraws();
 
  private:
   template <typename W>
@@ -524,6 +526,46 @@ void ChtshowTest::messageBoxesCarryTheApplicationTitle() {
   closer.start(10);
   chart.findChild<QLineEdit*>(QStringLiteral("Maxrecord"))->setText(QString());
   QCOMPARE(titles, QStringList{applicationTitle});
+}
+
+// ostrel-cli chart, run as a user would, against the window's chart saving the same table.
+void ChtshowTest::cliDrawsWhatTheWindowsSaveDraws() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  const QString fixture = QStringLiteral(OSTREL_CHART_FIXTURES "/rising.xls");
+  const auto run = [](const QStringList& args) {
+    QProcess cli;
+    cli.start(QStringLiteral(OSTREL_CLI), QStringList{QStringLiteral("chart")} + args);
+    cli.waitForFinished(60000);
+    return std::make_pair(cli.exitCode(), QString::fromLocal8Bit(cli.readAllStandardError()));
+  };
+  const QString drawn = dir.filePath(QStringLiteral("cli.png"));
+  const auto [code, errors] =
+      run({fixture, drawn, QStringLiteral("--per-page"), QStringLiteral("4"),
+           QStringLiteral("--page"), QStringLiteral("2"), QStringLiteral("--line")});
+  QCOMPARE(code, 0);
+
+  ReadingsTable table;
+  QVERIFY(LoadTableFromFile(fixture.toStdString(), table, true).ok);
+  Chtshow chart(m_saved, ".");
+  chart.plotTable(table);
+  chart.toolStrip().BtFill->setChecked(false);
+  chart.toolStrip().Maxrecord->setText(QStringLiteral("4"));
+  chart.BtNextClick();
+  const QString saved = dir.filePath(QStringLiteral("window.png"));
+  QCOMPARE(chart.saveBitmap(saved), QString());
+  const QImage fromCli(drawn);
+  QVERIFY(!fromCli.isNull());
+  QCOMPARE(fromCli, QImage(saved));
+  QVERIFY(pixelsOf(fromCli, kLine) > 10);
+
+  const auto beyond = run({fixture, dir.filePath(QStringLiteral("x.bmp")), QStringLiteral("--page"),
+                           QStringLiteral("4"), QStringLiteral("--per-page"), QStringLiteral("4")});
+  QCOMPARE(beyond.first, 1);
+  QVERIFY2(beyond.second.contains(QStringLiteral("page 4")), qPrintable(beyond.second));
+  QCOMPARE(run({dir.filePath(QStringLiteral("missing.xls")), drawn}).first, 1);
+  QCOMPARE(run({fixture, dir.filePath(QStringLiteral("x.jpg"))}).first, 2);
+  QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.bmp"))));
 }
 
 }  // namespace ostrel

@@ -181,6 +181,12 @@ void Chtshow::BTlastClick() {
   applyNavigation(before);
 }
 
+void Chtshow::showPageNumber(std::int32_t page) {
+  m_model.setPage(page);
+  showPage();
+  redraw();
+}
+
 void Chtshow::refillSamples() {
   m_model.fillSampleValues(1);
   m_model.ShowSeries(0);

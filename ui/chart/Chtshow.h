@@ -73,6 +73,9 @@ class Chtshow final : public QFrame {
   void BTPreviousClick();
   void BtNextClick();
   void BTlastClick();
+  // Shows page `page` (limited to the pages there are) and its number in the label, as
+  // paging there with the buttons would, without changing the buttons' states.
+  void showPageNumber(std::int32_t page);
   // "Delete Graphic": every series gets its sample point; the page and its label become 1,
   // the only page left.
   void BtNewClick();
