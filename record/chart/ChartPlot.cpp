@@ -42,9 +42,14 @@ std::string decadeLabel(int decade) {
   return {};
 }
 
+// Readings at zero lie on the axis' bottom and do not stretch it; a page of nothing else
+// gets the decade from 1 to 10 ohms.
 void fitResistanceAxis(ChartPlot& plot, const ChartRunSummary& page, int height) {
-  const double lowest = chartAxisValue(ChartQuantity::Resistance, page.resistanceLow);
-  const double highest = chartAxisValue(ChartQuantity::Resistance, page.resistanceHigh);
+  const bool positive = page.resistanceLow <= page.resistanceHigh;
+  const double lowest =
+      positive ? chartAxisValue(ChartQuantity::Resistance, page.resistanceLow) : 0.0;
+  const double highest =
+      positive ? chartAxisValue(ChartQuantity::Resistance, page.resistanceHigh) : 0.0;
   plot.low = std::floor(lowest);
   plot.high = std::ceil(highest);
   if (plot.high <= plot.low) {
@@ -78,16 +83,23 @@ void fitVoltageAxis(ChartPlot& plot, const ChartRunSummary& page, int height) {
   }
 }
 
-ChartColumn column(const ChartTrace& trace, ChartQuantity quantity, std::size_t first,
+ChartColumn column(const ChartTrace& trace, const ChartPlot& plot, std::size_t first,
                    std::size_t last, double x) {
+  const ChartQuantity quantity = plot.quantity;
   const ChartRunSummary s = trace.summary(first, last);
   ChartColumn c;
   c.x = x;
   c.row = first;
   c.gap = !s.holds(quantity);
-  if (!c.gap) {
-    c.low = static_cast<float>(chartAxisValue(quantity, s.low(quantity)));
-    c.high = static_cast<float>(chartAxisValue(quantity, s.high(quantity)));
+  if (c.gap) {
+    return c;
+  }
+  const auto bottom = static_cast<float>(plot.low);
+  const bool inRange = s.low(quantity) <= s.high(quantity);
+  c.low = inRange ? static_cast<float>(chartAxisValue(quantity, s.low(quantity))) : bottom;
+  c.high = inRange ? static_cast<float>(chartAxisValue(quantity, s.high(quantity))) : bottom;
+  if (quantity == ChartQuantity::Resistance && s.resistanceAtZero) {
+    c.low = bottom;
   }
   return c;
 }
@@ -100,7 +112,7 @@ void layoutColumns(ChartPlot& plot, const ChartTrace& trace, const ChartRows& ro
     plot.columns.reserve(rows.count);
     for (std::size_t r = rows.first; r < end; ++r) {
       const double x = (static_cast<double>(r - rows.first) + 0.5) * slot;
-      plot.columns.push_back(column(trace, plot.quantity, r, r + 1, x));
+      plot.columns.push_back(column(trace, plot, r, r + 1, x));
     }
     return;
   }
@@ -111,7 +123,7 @@ void layoutColumns(ChartPlot& plot, const ChartTrace& trace, const ChartRows& ro
     if (from >= to) {
       break;
     }
-    plot.columns.push_back(column(trace, plot.quantity, from, to, static_cast<double>(c) + 0.5));
+    plot.columns.push_back(column(trace, plot, from, to, static_cast<double>(c) + 0.5));
   }
 }
 
@@ -131,7 +143,7 @@ void layoutRowTicks(ChartPlot& plot, const ChartRows& rows, int width, std::size
 
 double chartAxisValue(ChartQuantity quantity, double base) {
   if (quantity == ChartQuantity::Resistance) {
-    return std::log10(std::max(base, 1.0));
+    return std::log10(base);
   }
   return base;
 }

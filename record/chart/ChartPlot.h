@@ -37,13 +37,12 @@ struct ChartTick {
 
 // A page laid out for a plot `width` pixels wide and `height` high. It plots one quantity:
 // that of the page's newest reading; readings of the other quantity are gaps. Resistance is
-// plotted on a logarithmic axis (axis units: decades, log10 of ohms; readings below 1 ohm
-// at 1 ohm) from the decade below its lowest reading to the decade above its highest,
-// labelled per decade in the unit it reads in ("100k\xA6\xB8", "1M\xA6\xB8", "10G\xA6\xB8",
-// "1T\xA6\xB8"); voltage on a linear axis in volts fitted to round steps, labelled "500V".
-// The row axis is labelled with table row numbers: trace row r is table row
-// firstRowNumber + r. A page without a number of either quantity plots nothing
-// (quantity None, no columns).
+// plotted on a logarithmic axis (axis units: decades, log10 of ohms; readings of 0 ohms or
+// below on the axis' bottom) from the decade below its lowest reading to the decade above its
+// highest, labelled per decade in the unit it reads in ("100k\xA6\xB8", "1M\xA6\xB8",
+// "10G\xA6\xB8", "1T\xA6\xB8"); voltage on a linear axis in volts fitted to round steps, labelled
+// "500V". The row axis is labelled with table row numbers: trace row r is table row firstRowNumber
+// + r. A page without a number of either quantity plots nothing (quantity None, no columns).
 struct ChartPlot {
   ChartQuantity quantity = ChartQuantity::None;
   double low = 0.0;  // the value axis' range, in axis units
@@ -59,7 +58,7 @@ struct ChartPlot {
 ChartPlot layoutChartPlot(const ChartTrace& trace, const ChartRows& rows, int width, int height,
                           std::size_t firstRowNumber);
 
-// A quantity's base value in the axis units of its plot.
+// A quantity's base value in the axis units of its plot (resistance above 0).
 double chartAxisValue(ChartQuantity quantity, double base);
 
 }  // namespace ostrel

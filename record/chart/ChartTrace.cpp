@@ -5,7 +5,8 @@
 namespace ostrel {
 
 bool ChartRunSummary::holds(ChartQuantity quantity) const {
-  return low(quantity) <= high(quantity);
+  return low(quantity) <= high(quantity) ||
+         (quantity == ChartQuantity::Resistance && resistanceAtZero);
 }
 
 float ChartRunSummary::low(ChartQuantity quantity) const {
@@ -35,6 +36,7 @@ float ChartRunSummary::high(ChartQuantity quantity) const {
 void ChartRunSummary::append(const ChartRunSummary& later) {
   resistanceLow = std::min(resistanceLow, later.resistanceLow);
   resistanceHigh = std::max(resistanceHigh, later.resistanceHigh);
+  resistanceAtZero = resistanceAtZero || later.resistanceAtZero;
   voltageLow = std::min(voltageLow, later.voltageLow);
   voltageHigh = std::max(voltageHigh, later.voltageHigh);
   if (later.newest != ChartQuantity::None) {
@@ -85,7 +87,11 @@ ChartRunSummary ChartTrace::rowSummary(std::size_t row) const {
   const float value = m_values[row];
   switch (m_quantities[row]) {
     case ChartQuantity::Resistance:
-      s.resistanceLow = s.resistanceHigh = value;
+      if (value > 0.0F) {
+        s.resistanceLow = s.resistanceHigh = value;
+      } else {
+        s.resistanceAtZero = true;
+      }
       break;
     case ChartQuantity::Voltage:
       s.voltageLow = s.voltageHigh = value;

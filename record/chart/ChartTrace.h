@@ -18,10 +18,13 @@ struct ChartQuantityValue {
 };
 
 // Summary of a run of rows: the lowest and highest value of each quantity (empty when low >
-// high) and the quantity of the run's last row that holds a number.
+// high) and the quantity of the run's last row that holds a number. Resistance readings of
+// 0 or below (a short circuit: "0.00") have no place on a logarithmic axis; they only set
+// resistanceAtZero and stay out of the resistance range.
 struct ChartRunSummary {
   float resistanceLow = kEmptyLow;
   float resistanceHigh = kEmptyHigh;
+  bool resistanceAtZero = false;
   float voltageLow = kEmptyLow;
   float voltageHigh = kEmptyHigh;
   ChartQuantity newest = ChartQuantity::None;
@@ -29,6 +32,7 @@ struct ChartRunSummary {
   static constexpr float kEmptyLow = 3.0e38F;
   static constexpr float kEmptyHigh = -3.0e38F;
 
+  // Whether the run holds a reading of the quantity (at zero included).
   [[nodiscard]] bool holds(ChartQuantity quantity) const;
   [[nodiscard]] float low(ChartQuantity quantity) const;
   [[nodiscard]] float high(ChartQuantity quantity) const;

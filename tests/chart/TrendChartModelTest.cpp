@@ -184,7 +184,7 @@ TEST(ChartTrace, SummaryOfAnyRunMatchesAPlainScan) {
     seed = seed * 1664525U + 1013904223U;
     std::optional<ChartQuantityValue> row;
     if (seed % 7 != 0) {
-      const auto value = static_cast<double>(seed % 100000);
+      const auto value = seed % 11 == 0 ? 0.0 : static_cast<double>(seed % 100000);
       row = ChartQuantityValue{seed % 5 == 0 ? ChartQuantity::Voltage : ChartQuantity::Resistance,
                                value};
     }
@@ -202,7 +202,11 @@ TEST(ChartTrace, SummaryOfAnyRunMatchesAPlainScan) {
       ChartRunSummary one;
       const auto v = static_cast<float>(rows[r]->base);
       if (rows[r]->quantity == ChartQuantity::Resistance) {
-        one.resistanceLow = one.resistanceHigh = v;
+        if (v > 0.0F) {
+          one.resistanceLow = one.resistanceHigh = v;
+        } else {
+          one.resistanceAtZero = true;
+        }
       } else {
         one.voltageLow = one.voltageHigh = v;
       }
@@ -212,6 +216,7 @@ TEST(ChartTrace, SummaryOfAnyRunMatchesAPlainScan) {
     const ChartRunSummary got = trace.summary(first, last);
     EXPECT_EQ(got.resistanceLow, expected.resistanceLow) << first << ".." << last;
     EXPECT_EQ(got.resistanceHigh, expected.resistanceHigh) << first << ".." << last;
+    EXPECT_EQ(got.resistanceAtZero, expected.resistanceAtZero) << first << ".." << last;
     EXPECT_EQ(got.voltageLow, expected.voltageLow) << first << ".." << last;
     EXPECT_EQ(got.voltageHigh, expected.voltageHigh) << first << ".." << last;
     EXPECT_EQ(got.newest, expected.newest) << first << ".." << last;
@@ -264,6 +269,23 @@ TEST(ChartPlot, APageThatMixesQuantitiesPlotsThatOfItsNewestReading) {
   const ChartPlot none = layoutChartPlot(traceOf({std::nullopt}), {0, 1, 1}, 100, 100, 1);
   EXPECT_EQ(none.quantity, ChartQuantity::None);
   EXPECT_TRUE(none.columns.empty());
+}
+
+// A short circuit ("0.00 MOhm") lies on the axis' bottom without stretching the axis down to
+// decades no other reading reaches.
+TEST(ChartPlot, ReadingsAtZeroOhmLieOnTheBottomOfTheFittedAxis) {
+  const ChartTrace trace = traceOf({megohms(1.5), megohms(0), megohms(9.83)});
+  const ChartPlot plot = layoutChartPlot(trace, {0, 3, 3}, 90, 100, 1);
+  EXPECT_EQ(plot.low, 6.0);
+  EXPECT_EQ(plot.high, 7.0);
+  ASSERT_EQ(plot.columns.size(), 3u);
+  EXPECT_FALSE(plot.columns[1].gap);
+  EXPECT_EQ(plot.columns[1].high, 6.0F);
+
+  const ChartPlot shorts = layoutChartPlot(traceOf({megohms(0)}), {0, 1, 1}, 90, 100, 1);
+  EXPECT_EQ(shorts.quantity, ChartQuantity::Resistance);
+  EXPECT_EQ(shorts.low, 0.0);
+  EXPECT_EQ(shorts.columns.at(0).high, 0.0F);
 }
 
 // More rows than pixels: one column per pixel holding the extremes of its rows, so a single
