@@ -84,6 +84,7 @@ class ChtshowTest : public QObject {
   void readingsThatAreNotNumbersAreGaps();
   void plotOfARisingTableSpansThePlotAndRises();
   void toolTipNamesTheReadingUnderTheMouse();
+  void draggingZoomsIntoRowsAndBack();
   void savesTheChartAsABitmap();
   void savingWhereTheFolderCannotBeMadeShowsOnlyTheError();
   void saveAndDeleteShowTheToolbarPictures();
@@ -455,6 +456,34 @@ void ChtshowTest::toolTipNamesTheReadingUnderTheMouse() {
   QHelpEvent none(QEvent::ToolTip, beyond, view->mapToGlobal(beyond));
   QApplication::sendEvent(view, &none);
   QVERIFY(asked.isEmpty());  // no reading there
+}
+
+void ChtshowTest::draggingZoomsIntoRowsAndBack() {
+  plotReadings(100);
+  ChartPlotView* view = m_chart->plotView();
+  const QRect plot = chartPlotArea(view->rect());
+  const auto drag = [view](int from, int to) {
+    const int y = view->height() / 2;
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(from, y));
+    QTest::mouseMove(view, QPoint(to, y));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(to, y));
+  };
+  // In the middle of the slots of rows 25 and 50 of the page of 100.
+  const int quarter = plot.left() + plot.width() * 255 / 1000;
+  const int half = plot.left() + plot.width() * 505 / 1000;
+  drag(quarter, half);
+  QVERIFY(view->zoom());
+  QCOMPARE(view->zoom()->first, std::size_t{25});
+  QCOMPARE(view->zoom()->count, std::size_t{25});
+  QCOMPARE(chartRowAt(view->rect(), m_chart->model(), plot.left(), view->zoom()),
+           std::optional<std::size_t>{25});
+  drag(half, quarter);  // leftwards: the whole page again
+  QVERIFY(!view->zoom());
+  drag(quarter, half);
+  button("BtFirst")->click();
+  QVERIFY(!view->zoom());
+  drag(plot.right() - 2, plot.right() - 1);  // too short: a click
+  QVERIFY(!view->zoom());
 }
 
 void ChtshowTest::savesTheChartAsABitmap() {

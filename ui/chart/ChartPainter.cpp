@@ -161,12 +161,20 @@ QRect chartPlotArea(const QRect& bounds) {
   return bounds.adjusted(kLeftRoom, kTopBand, -kRightRoom, -kBottomRoom);
 }
 
-std::optional<std::size_t> chartRowAt(const QRect& bounds, const TrendChartModel& model, int x) {
+ChartRows chartShownRows(const TrendChartModel& model, const std::optional<ChartRows>& zoom) {
+  if (model.holdsSamples()) {
+    return {};
+  }
+  return zoom ? *zoom : model.pageRows();
+}
+
+std::optional<std::size_t> chartRowAt(const QRect& bounds, const TrendChartModel& model, int x,
+                                      const std::optional<ChartRows>& zoom) {
   const QRect plot = chartPlotArea(bounds);
   if (x < plot.left() || x > plot.right() || model.holdsSamples()) {
     return std::nullopt;
   }
-  const ChartRows rows = model.pageRows();
+  const ChartRows rows = chartShownRows(model, zoom);
   const auto offset = static_cast<std::size_t>(static_cast<double>(x - plot.left()) *
                                                static_cast<double>(rows.span) / plot.width());
   if (offset >= rows.count) {
@@ -176,12 +184,12 @@ std::optional<std::size_t> chartRowAt(const QRect& bounds, const TrendChartModel
 }
 
 void paintChartPlot(QPainter& painter, const QRect& bounds, const TrendChartModel& model,
-                    std::size_t firstRowNumber) {
+                    std::size_t firstRowNumber, const std::optional<ChartRows>& zoom) {
   const QRect plotRect = chartPlotArea(bounds);
   painter.save();
   painter.setFont(axisFont());
   paintBackground(painter, bounds, plotRect);
-  const ChartRows rows = model.holdsSamples() ? ChartRows{} : model.pageRows();
+  const ChartRows rows = chartShownRows(model, zoom);
   const ChartPlot plot =
       layoutChartPlot(model.rows(), rows, plotRect.width(), plotRect.height(), firstRowNumber);
   const Frame frame{plotRect, plot.low, plot.high};

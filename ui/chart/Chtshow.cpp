@@ -143,7 +143,10 @@ void Chtshow::MaxrecordChange() {
   redraw();
 }
 
-void Chtshow::showPage() { m_strip.Bt10->setText(QString::number(m_model.page())); }
+void Chtshow::showPage() {
+  m_strip.Bt10->setText(QString::number(m_model.page()));
+  m_plot->resetZoom();  // a zoom belongs to the page it was dragged on
+}
 
 void Chtshow::applyNavigation(std::int32_t previousPage) {
   const ChartNavigationButtons& b = m_buttons;
