@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <algorithm>
 #include <cmath>
 
 #include "record/GbkText.h"
@@ -165,7 +166,15 @@ ChartRows chartShownRows(const TrendChartModel& model, const std::optional<Chart
   if (model.holdsSamples()) {
     return {};
   }
-  return zoom ? *zoom : model.pageRows();
+  if (!zoom) {
+    return model.pageRows();
+  }
+  // Readings recorded since the drag show up inside the zoomed span.
+  ChartRows rows = *zoom;
+  const std::size_t held = model.rows().size();
+  rows.first = std::min(rows.first, held);
+  rows.count = std::min(rows.span, held - rows.first);
+  return rows;
 }
 
 std::optional<std::size_t> chartRowAt(const QRect& bounds, const TrendChartModel& model, int x,

@@ -20,8 +20,8 @@ class TrendChartModel;
 void paintChartPlot(QPainter& painter, const QRect& bounds, const TrendChartModel& model,
                     std::size_t firstRowNumber, const std::optional<ChartRows>& zoom = {});
 
-// The rows the plot shows: `zoom` when given, else the current page's (none while the model
-// holds generated points).
+// The rows the plot shows: those of `zoom`'s span that are held when it is given, else the
+// current page's (none while the model holds generated points).
 ChartRows chartShownRows(const TrendChartModel& model, const std::optional<ChartRows>& zoom);
 
 // The part of `bounds` the series are drawn in (inside the axes).
