@@ -1,6 +1,7 @@
 #include "record/chart/ChartTrace.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ostrel {
 
@@ -46,7 +47,9 @@ void ChartRunSummary::append(const ChartRunSummary& later) {
 
 void ChartTrace::append(std::optional<ChartQuantityValue> reading) {
   const std::size_t row = size();
-  const bool number = reading && reading->quantity != ChartQuantity::None;
+  // A value beyond a float's range cannot be drawn: a gap, like any other non-number.
+  const bool number = reading && reading->quantity != ChartQuantity::None &&
+                      std::isfinite(static_cast<float>(reading->base));
   m_values.push_back(number ? static_cast<float>(reading->base) : 0.0F);
   m_quantities.push_back(number ? reading->quantity : ChartQuantity::None);
   const ChartRunSummary added = rowSummary(row);

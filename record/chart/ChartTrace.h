@@ -45,7 +45,7 @@ struct ChartRunSummary {
 template <typename T>
 class ChunkedArray {
  public:
-  static constexpr std::size_t chunkBits = 16;
+  static constexpr std::size_t chunkBits = 12;
   static constexpr std::size_t chunkSize = std::size_t{1} << chunkBits;
 
   void push_back(const T& value) {

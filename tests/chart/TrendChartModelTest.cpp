@@ -223,6 +223,15 @@ TEST(ChartTrace, SummaryOfAnyRunMatchesAPlainScan) {
   }
 }
 
+TEST(ChartTrace, AValueBeyondAFloatIsAGap) {
+  ChartTrace trace;
+  trace.append(ChartQuantityValue{ChartQuantity::Resistance, 1e300});
+  trace.append(megohms(2));
+  EXPECT_FALSE(trace.at(0));
+  EXPECT_TRUE(trace.at(1));
+  EXPECT_EQ(trace.summary(0, 2).resistanceHigh, 2e6F);
+}
+
 ChartTrace traceOf(std::initializer_list<std::optional<ChartQuantityValue>> rows) {
   ChartTrace trace;
   for (const auto& row : rows) {
