@@ -75,9 +75,12 @@ void KeyPressFilter::showContextMenu(QEvent* event) {
   const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
   QMenu* menu = m_edit->createStandardContextMenu();
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  if (QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
-    QObject::disconnect(paste, nullptr, nullptr, nullptr);
-    connect(paste, &QAction::triggered, this,
+  // The edit's own Paste action, found by its (translated) text: Qt names it no other way.
+  const QString pasteText = QLineEdit::tr("&Paste");
+  for (QAction* action : menu->actions()) {
+    if (!action->text().startsWith(pasteText)) continue;
+    QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+    connect(action, &QAction::triggered, this,
             [this] { pasteFiltered(QApplication::clipboard()->text(QClipboard::Clipboard)); });
   }
   menu->popup(menuEvent->globalPos());

@@ -1,12 +1,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
 #include <QImage>
 #include <QImageReader>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -267,6 +269,25 @@ void ChtshowTest::pointsPerPageEditFiltersAndReportsConversionErrors() {
   QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
   QCOMPARE(edit->text(), QStringLiteral("72"));
   QCOMPARE(m_chart->model().maxPointsPerPage(), 72);
+
+  // The context menu's Paste is filtered the same way.
+  QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2),
+                              edit->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(edit, &menuEvent);
+  QMenu* menu = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (auto* m = qobject_cast<QMenu*>(top); m && m->isVisible()) menu = m;
+  }
+  QVERIFY(menu);
+  QAction* paste = nullptr;
+  for (QAction* action : menu->actions()) {
+    if (action->text().startsWith(QLineEdit::tr("&Paste"))) paste = action;
+  }
+  QVERIFY(paste);
+  QApplication::clipboard()->setText(QStringLiteral("a5"));
+  paste->trigger();
+  menu->close();
+  QCOMPARE(edit->text(), QStringLiteral("725"));
 }
 
 void ChtshowTest::zeroPointsPerPageMeansOnePage() {
