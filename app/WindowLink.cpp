@@ -6,6 +6,7 @@
 #include "link/ConnectionControl.h"
 #include "link/THidDeviceController.h"
 #include "ui/AppState.h"
+#include "ui/ApplicationTitle.h"
 #include "ui/TFrmTest.h"
 
 namespace ostrel {
@@ -23,7 +24,7 @@ WindowLink::WindowLink(TFrmTest& window, HidPlatform& platform, const std::strin
     window.setConnectCaption(QString::fromStdString(caption));
   };
   callbacks.showInfo = [&window](const std::string& message) {
-    QMessageBox::information(&window, QApplication::applicationDisplayName(),
+    QMessageBox::information(&window, applicationTitle,
                              QString::fromStdString(message));
   };
   m_connection = std::make_unique<ConnectionControl>(*m_controller, window.link(),

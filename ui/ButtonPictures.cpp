@@ -1,4 +1,4 @@
-#include "ButtonPictures.h"
+#include "ui/ButtonPictures.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "Dialogs.h"
+#include "ui/ApplicationTitle.h"
 
 class QFileDialog;
 class QObject;
@@ -47,8 +48,5 @@ class QtDialogs : public Dialogs {
   // Parent of running browser queries: they end, unheard, with this object.
   std::unique_ptr<QObject> m_queries;
 };
-
-// Caption of plain message boxes: the application title, a single blank.
-inline const QString applicationTitle = QStringLiteral(" ");
 
 }  // namespace ostrel

@@ -5,8 +5,23 @@
 #include "ui/TFrmTest.h"
 #include "ui/chart/ChartPlacement.h"
 #include "ui/chart/Chtshow.h"
+#include "ui/report/ReadingsTableDataSet.h"
 
 namespace ostrel {
+
+namespace {
+
+// A plotted reading's tool tip: its No and Time as the grid shows them, and its value.
+QString describeReading(const ReadingsTable& cds1, std::size_t row) {
+  if (row >= cds1.recordCount()) return {};
+  return QStringLiteral("No %1\nTime %2\n%3 %4")
+      .arg(readingsCellText(cds1, row, ReadingsTable::No),
+           readingsCellText(cds1, row, ReadingsTable::Time),
+           readingsCellText(cds1, row, ReadingsTable::Value),
+           readingsCellText(cds1, row, ReadingsTable::Unit));
+}
+
+}  // namespace
 
 ReportAndChart::ReportAndChart(TFrmTest& window, AppState& state)
     : m_window(window),
@@ -18,6 +33,7 @@ ReportAndChart::ReportAndChart(TFrmTest& window, AppState& state)
   // Enlarging works in what the user sees of the scrolled content.
   m_chart->setPlacement(
       std::make_unique<WidgetChartPlacement>(*m_chart, m_window.clientViewport()));
+  m_chart->setPointDescriber([this](std::size_t row) { return describeReading(m_cds1, row); });
   m_window.setPrintHandler([this] { QuickRep1.MajPrintClick(m_window); });
   m_cds1.addObserver(this);
 }
@@ -29,7 +45,8 @@ ReportAndChart::~ReportAndChart() {
 
 void ReportAndChart::recordsAppended(std::size_t first, std::size_t count) {
   for (std::size_t row = first; row < first + count; ++row) {
-    m_chart->plotReading(m_cds1.no(row), m_cds1.text(row, ReadingsTable::Value));
+    m_chart->plotReading(m_cds1.text(row, ReadingsTable::Value),
+                         m_cds1.text(row, ReadingsTable::Unit));
   }
 }
 

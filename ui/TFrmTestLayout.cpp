@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -22,6 +23,24 @@
 namespace ostrel {
 
 namespace {
+
+// The toolbar's check boxes are laid out for an indicator narrower than Qt's: with the
+// usual gap between indicator and caption, "Repeat" is cut to "Repea". A narrower gap fits
+// both captions in their fixed boxes, so no box moves.
+class CompactCheckBoxStyle final : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                  const QWidget* widget) const override {
+    if (metric == PM_CheckBoxLabelSpacing) return 2;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
+
+void useCompactIndicator(QCheckBox* box) {
+  auto* style = new CompactCheckBoxStyle;
+  style->setParent(box);
+  box->setStyle(style);
+}
 
 template <typename W>
 W* placed(W* widget, const char* name, const QRect& place) {
@@ -116,6 +135,8 @@ void TFrmTest::buildToolbar(QWidget* panel) {
   RecordSI = placed(new QCheckBox(QStringLiteral("Sampling Interval              'S"), panel),
                     "RecordSI", layout::RecordSI);
   RecordSI->setFont(type);
+  useCompactIndicator(RepeatSet);
+  useCompactIndicator(RecordSI);
   RecordSITime =
       placed(new QLineEdit(QStringLiteral("10"), panel), "RecordSITime", layout::RecordSITime);
   RecordSITime->setFont(type);

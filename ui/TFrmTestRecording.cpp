@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "KeyPressFilter.h"
+#include "ui/KeyPressFilter.h"
 #include "QtDialogs.h"
 #include "TFrmTest.h"
 
@@ -20,8 +20,7 @@ void TFrmTest::connectRecordingControls() {
   // The start text is in place before the handler is connected: it does not run for it.
   m_controls.RecordSITime = RecordSITime->text().toStdString();
   connect(RecordSITime, &QLineEdit::textChanged, this, [this] { RecordSITimeChange(); });
-  RecordSITime->installEventFilter(new KeyPressFilter(
-      [](char& key) { RecordingRules::RecordSITimeKeyPress(key); }, RecordSITime));
+  new KeyPressFilter([](char& key) { RecordingRules::RecordSITimeKeyPress(key); }, RecordSITime);
 
   connect(SampInterTime, &QTimer::timeout, this, [this] { SampInterTimeTimer(); });
   connect(SpeedButton2, &QToolButton::clicked, this, [this] { ClearRClick(); });

@@ -11,5 +11,6 @@ int runConvert(const std::vector<std::string>& args);
 int runReport(const std::vector<std::string>& args);
 int runLog(const std::vector<std::string>& args);
 int runDevices(const std::vector<std::string>& args);
+int runChart(const std::vector<std::string>& args);
 
 }  // namespace ostrel::cli

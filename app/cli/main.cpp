@@ -18,7 +18,9 @@ constexpr std::string_view usage =
     "  report TABLEFILE OUT     write the test data report (.pdf, .html, .txt, .csv)\n"
     "  log [--demo | --device PATH] --out FILE [--limit N] [--interval S] [--no-repeat]\n"
     "                           record readings from the cable to a text table file\n"
-    "  devices                  list the HID devices as the program sees them\n";
+    "  devices                  list the HID devices as the program sees them\n"
+    "  chart TABLEFILE OUT [--page N] [--per-page N] [--line]\n"
+    "                           draw the trend chart of a table file (.bmp, .png)\n";
 
 }  // namespace
 
@@ -35,6 +37,7 @@ int main(int argc, char** argv) {
   if (command == "report") return ostrel::cli::runReport(args);
   if (command == "log") return ostrel::cli::runLog(args);
   if (command == "devices") return ostrel::cli::runDevices(args);
+  if (command == "chart") return ostrel::cli::runChart(args);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(usage.data(), stdout);
     std::fputs(ostrel::cli::programHelpDetails.data(), stdout);

@@ -49,17 +49,43 @@ std::optional<double> chartValue(std::string_view valueGbk, std::string_view dec
   return value;
 }
 
-std::optional<ChartPoint> chartPoint(std::optional<std::int32_t> no,
-                                     std::optional<std::string_view> valueGbk,
-                                     std::string_view decimalSeparator) {
-  if (!no || !valueGbk) {
+namespace {
+
+struct UnitFactor {
+  std::string_view unit;
+  ChartQuantity quantity;
+  double factor;
+};
+
+constexpr UnitFactor unitFactors[] = {
+    {"\xA6\xB8", ChartQuantity::Resistance, 1.0},
+    {"k\xA6\xB8", ChartQuantity::Resistance, 1e3},
+    {"K\xA6\xB8", ChartQuantity::Resistance, 1e3},
+    {"M\xA6\xB8", ChartQuantity::Resistance, 1e6},
+    {"G\xA6\xB8", ChartQuantity::Resistance, 1e9},
+    {"T\xA6\xB8", ChartQuantity::Resistance, 1e12},
+    {"V", ChartQuantity::Voltage, 1.0},
+    {"kV", ChartQuantity::Voltage, 1e3},
+};
+
+}  // namespace
+
+std::optional<ChartQuantityValue> chartQuantity(std::optional<std::string_view> valueGbk,
+                                                std::optional<std::string_view> unitGbk,
+                                                std::string_view decimalSeparator) {
+  if (!valueGbk || !unitGbk) {
     return std::nullopt;
   }
   const std::optional<double> value = chartValue(*valueGbk, decimalSeparator);
   if (!value) {
     return std::nullopt;
   }
-  return ChartPoint{static_cast<double>(*no), *value};
+  for (const UnitFactor& u : unitFactors) {
+    if (u.unit == *unitGbk) {
+      return ChartQuantityValue{u.quantity, *value * u.factor};
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace ostrel

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string_view>
-#include <vector>
 
-#include "record/chart/TrendChartModel.h"
+#include "record/chart/ChartTrace.h"
 
 namespace ostrel {
 
@@ -17,13 +15,16 @@ class ReadingsTable;
 // "0L", a lone "-", "----", an empty text, a second separator) is not a number: nullopt.
 std::optional<double> chartValue(std::string_view valueGbk, std::string_view decimalSeparator);
 
-// The point a record plots at (X its No, Y its value), or nullopt when either is missing
-// or the value is not a number.
-std::optional<ChartPoint> chartPoint(std::optional<std::int32_t> no,
-                                     std::optional<std::string_view> valueGbk,
-                                     std::string_view decimalSeparator);
+// A reading as the quantity it measures, in base units: its value text (as chartValue
+// reads it) times the factor of its unit text (GBK): "\xA6\xB8" (ohm) 1, "k\xA6\xB8" 1e3,
+// "M\xA6\xB8" 1e6, "G\xA6\xB8" 1e9, "T\xA6\xB8" 1e12 for resistance; "V" 1 and "kV" 1e3 for
+// voltage. nullopt (a gap in the chart) when the value is not a number or the unit is
+// missing or none of these.
+std::optional<ChartQuantityValue> chartQuantity(std::optional<std::string_view> valueGbk,
+                                                std::optional<std::string_view> unitGbk,
+                                                std::string_view decimalSeparator);
 
-// Every record of the table that plots, in table order.
-std::vector<ChartPoint> chartPoints(const ReadingsTable& table, std::string_view decimalSeparator);
+// Every record of the table as the chart's trace rows, in table order (gaps included).
+void chartTraceOf(const ReadingsTable& table, std::string_view decimalSeparator, ChartTrace& trace);
 
 }  // namespace ostrel

@@ -1,28 +1,40 @@
-#include <QAbstractSeries>
-#include <QAreaSeries>
-#include <QChart>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QImage>
 #include <QImageReader>
 #include <QLineEdit>
-#include <QLineSeries>
-#include <QPointer>
+#include <QMenu>
+#include <QProcess>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
-#include <QValueAxis>
-#include <QXYSeries>
+#include <QToolTip>
+#include <array>
 #include <memory>
 
+#include "record/ReadingsTable.h"
+#include "record/TableFiles.h"
+#include "ui/ApplicationTitle.h"
+#include "ui/ButtonPictures.h"
+#include "ui/chart/ChartPainter.h"
+#include "ui/chart/ChartPlotView.h"
 #include "ui/chart/ChartToolStrip.h"
 #include "ui/chart/Chtshow.h"
 
 namespace ostrel {
 namespace {
+
+const QColor kAreaFill(255, 255, 128);
+const QColor kLine(128, 255, 0);
+const char* const kMegohm = "M\xA6\xB8";
 
 // Stands for the main window: a fixed outer size and the chart's bounds, recording what
 // the chart asks of it.
@@ -41,6 +53,17 @@ class FakePlacement final : public ChartPlacement {
   void setChartBounds(const QRect& b) override { bounds = b; }
 };
 
+// Pixels of `colour` in the image.
+int pixelsOf(const QImage& image, const QColor& colour) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      n += image.pixelColor(x, y) == colour ? 1 : 0;
+    }
+  }
+  return n;
+}
+
 }  // namespace
 
 class ChtshowTest : public QObject {
@@ -53,16 +76,22 @@ class ChtshowTest : public QObject {
   void startsWithSamplePointsAndHints();
   void fillSwitchShowsOneSeries();
   void pagesThroughReadings();
+  void followsTheNewestReadingOnlyFromTheLastPage();
   void pointsPerPageEditFiltersAndReportsConversionErrors();
   void zeroPointsPerPageMeansOnePage();
   void enlargeThenRestoreGivesTheSavedGeometryBack();
   void enlargeInsideARealWindow();
-  void enlargeInsideAScrolledWindowCoversWhatIsInView();
-  void deleteGraphicKeepsThePageLabel();
-  void nonNumericValuesAreLeftOut();
+  void enlargeAndRestoreWhateverTheScrollPosition();
+  void deleteGraphicAndDeleteDataLeaveAValidPage();
+  void readingsThatAreNotNumbersAreGaps();
+  void plotOfARisingTableSpansThePlotAndRises();
+  void toolTipNamesTheReadingUnderTheMouse();
+  void draggingZoomsIntoRowsAndBack();
   void savesTheChartAsABitmap();
-  void savingIntoAMissingFolderShowsOnlyTheError();
-  void destroyingTheChartFreesEverySeries();
+  void savingWhereTheFolderCannotBeMadeShowsOnlyTheError();
+  void saveAndDeleteShowTheToolbarPictures();
+  void messageBoxesCarryTheApplicationTitle();
+  void cliDrawsWhatTheWindowsSaveDraws();
 
  private:
   template <typename W>
@@ -70,8 +99,8 @@ class ChtshowTest : public QObject {
     return m_chart->findChild<W*>(QString::fromLatin1(name));
   }
   QToolButton* button(const char* name) const { return control<QToolButton>(name); }
-  QAbstractSeries* series(int index) const { return m_chart->chart()->series().at(index); }
-  int drawnPoints(int index) const;
+  QImage plotImage() const { return m_chart->plotView()->grab().toImage(); }
+  std::size_t shownRows() const { return m_chart->model().pageRows().count; }
   void plotReadings(int count);
   QList<bool> navigationStates() const;
 
@@ -92,18 +121,10 @@ void ChtshowTest::init() {
 
 void ChtshowTest::cleanup() { m_chart.reset(); }
 
-int ChtshowTest::drawnPoints(int index) const {
-  QAbstractSeries* shown = series(index);
-  if (auto* area = qobject_cast<QAreaSeries*>(shown)) {
-    return static_cast<int>(area->upperSeries()->count());
-  }
-  return static_cast<int>(static_cast<QXYSeries*>(shown)->count());
-}
-
 void ChtshowTest::plotReadings(int count) {
   for (int no = 1; no <= count; ++no) {
     const std::string value = std::to_string(no * 10) + ",5";
-    m_chart->plotReading(no, value);
+    m_chart->plotReading(value, kMegohm);
   }
 }
 
@@ -145,70 +166,69 @@ void ChtshowTest::startsWithSamplePointsAndHints() {
   QCOMPARE(widget->toolTip(), hint);
 
   QCOMPARE(m_chart->size(), QSize(361, 209));
-  QCOMPARE(series(0)->objectName(), QStringLiteral("Series2"));
-  QCOMPARE(series(1)->objectName(), QStringLiteral("Series1"));
-  QVERIFY(series(0)->isVisible());
-  QVERIFY(!series(1)->isVisible());
-  QCOMPARE(drawnPoints(0), 1);
-  QCOMPARE(m_chart->model().points(1).size(), std::size_t{1});
+  QCOMPARE(m_chart->model().activeSeries(), 0);
+  QVERIFY(m_chart->model().holdsSamples());
+  QCOMPARE(m_chart->model().pointCount(), std::size_t{1});
   QCOMPARE(m_chart->model().maxPointsPerPage(), 100);
   QCOMPARE(button("Bt10")->text(), QStringLiteral("1"));
   QCOMPARE(control<QLineEdit>("Maxrecord")->text(), QStringLiteral("100"));
   QCOMPARE(navigationStates(), (QList<bool>{true, true, true, true}));
   QVERIFY(!control<QWidget>("TbFd")->isHidden());
   QVERIFY(control<QWidget>("TbSx")->isHidden());
-  auto* left = qobject_cast<QValueAxis*>(m_chart->chart()->axes(Qt::Vertical).at(0));
-  QCOMPARE(left->min(), -11000.0);
-  QCOMPARE(left->max(), 11000.0);
-  QCOMPARE(left->minorTickCount(), 4);
-  QVERIFY(!m_chart->chart()->legend()->isVisible());
-  m_chart->show();
-  QVERIFY(m_chart->chart()->plotArea().top() >= 28);  // clear of the tool strip
+  // The plot lies clear of the tool strip and shows no reading yet.
+  QVERIFY(chartPlotArea(m_chart->plotView()->rect()).top() + m_chart->plotView()->y() >= 28);
+  QCOMPARE(pixelsOf(plotImage(), kAreaFill), 0);
 }
 
 void ChtshowTest::fillSwitchShowsOneSeries() {
   plotReadings(5);
+  QVERIFY(pixelsOf(plotImage(), kAreaFill) > 100);
   auto* fill = control<QCheckBox>("BtFill");
   fill->click();
-  QVERIFY(!series(0)->isVisible());
-  QVERIFY(series(1)->isVisible());
   QCOMPARE(m_chart->model().activeSeries(), 1);
-  QCOMPARE(drawnPoints(1), 5);
+  QImage line = plotImage();
+  QCOMPARE(pixelsOf(line, kAreaFill), 0);
+  QVERIFY(pixelsOf(line, kLine) > 20);
   fill->setChecked(true);  // a change by code runs the same handler
-  QVERIFY(series(0)->isVisible());
-  QVERIFY(!series(1)->isVisible());
-  QCOMPARE(drawnPoints(0), 5);
+  QCOMPARE(m_chart->model().activeSeries(), 0);
+  QCOMPARE(pixelsOf(plotImage(), kLine), 0);
 }
 
 void ChtshowTest::pagesThroughReadings() {
   plotReadings(250);
   QCOMPARE(m_chart->model().pageCount(), 3);
-  QCOMPARE(drawnPoints(0), 100);
-  auto* bottom = qobject_cast<QValueAxis*>(m_chart->chart()->axes(Qt::Horizontal).at(0));
+  QCOMPARE(button("Bt10")->text(), QStringLiteral("3"));  // it followed the readings
+  button("BtFirst")->click();
+  QCOMPARE(shownRows(), std::size_t{100});
 
   button("BTlast")->click();
   QCOMPARE(button("Bt10")->text(), QStringLiteral("3"));
   QCOMPARE(navigationStates(), (QList<bool>{true, true, false, false}));
-  QCOMPARE(drawnPoints(0), 50);
-  QCOMPARE(bottom->min(), 201.0);
-  QCOMPARE(bottom->max(), 300.0);
+  QCOMPARE(shownRows(), std::size_t{50});
+  QCOMPARE(m_chart->model().pageRows().first, std::size_t{200});
 
   button("BTPrevious")->click();
   button("BTPrevious")->click();
   QCOMPARE(button("Bt10")->text(), QStringLiteral("1"));
   QCOMPARE(navigationStates(), (QList<bool>{true, true, true, true}));
-  QCOMPARE(bottom->min(), 1.0);
-  QCOMPARE(bottom->max(), 100.0);
   button("BTPrevious")->click();
   QCOMPARE(navigationStates(), (QList<bool>{false, false, true, true}));
+}
 
-  m_chart->plotReading(251, "7");
-  // A reading on a later page leaves page 1 as it is.
-
-  QCOMPARE(drawnPoints(0), 100);
-  button("BtNext")->click();
+void ChtshowTest::followsTheNewestReadingOnlyFromTheLastPage() {
+  plotReadings(100);
+  QCOMPARE(button("Bt10")->text(), QStringLiteral("1"));
+  m_chart->plotReading("7", kMegohm);  // starts page 2 while page 1 is the last
+  QCOMPARE(m_chart->model().page(), 2);
   QCOMPARE(button("Bt10")->text(), QStringLiteral("2"));
-  QCOMPARE(navigationStates(), (QList<bool>{true, true, true, true}));
+  plotReadings(99);
+  QCOMPARE(m_chart->model().page(), 2);
+
+  button("BtFirst")->click();  // paged back: the chart stays
+  plotReadings(150);
+  QCOMPARE(m_chart->model().page(), 1);
+  QCOMPARE(button("Bt10")->text(), QStringLiteral("1"));
+  QCOMPARE(m_chart->model().pageCount(), 4);
 }
 
 void ChtshowTest::pointsPerPageEditFiltersAndReportsConversionErrors() {
@@ -236,6 +256,38 @@ void ChtshowTest::pointsPerPageEditFiltersAndReportsConversionErrors() {
   QCOMPARE(m_chart->model().maxPointsPerPage(), 1);
   edit->setText(QStringLiteral("2147483647"));
   QCOMPARE(m_chart->model().maxPointsPerPage(), 2147483647);
+
+  // Editing keys work as in any edit; a paste keeps only its digits.
+  edit->setText(QStringLiteral("100"));
+  QTest::keyClick(edit, Qt::Key_Home);
+  QTest::keyClick(edit, Qt::Key_Delete);
+  QCOMPARE(edit->text(), QStringLiteral("00"));
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(edit, "7");
+  QCOMPARE(edit->text(), QStringLiteral("7"));
+  QApplication::clipboard()->setText(QStringLiteral("x2-y"));
+  QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(edit->text(), QStringLiteral("72"));
+  QCOMPARE(m_chart->model().maxPointsPerPage(), 72);
+
+  // The context menu's Paste is filtered the same way.
+  QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2),
+                              edit->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(edit, &menuEvent);
+  QMenu* menu = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (auto* m = qobject_cast<QMenu*>(top); m && m->isVisible()) menu = m;
+  }
+  QVERIFY(menu);
+  QAction* paste = nullptr;
+  for (QAction* action : menu->actions()) {
+    if (action->text().startsWith(QLineEdit::tr("&Paste"))) paste = action;
+  }
+  QVERIFY(paste);
+  QApplication::clipboard()->setText(QStringLiteral("a5"));
+  paste->trigger();
+  menu->close();
+  QCOMPARE(edit->text(), QStringLiteral("725"));
 }
 
 void ChtshowTest::zeroPointsPerPageMeansOnePage() {
@@ -245,9 +297,8 @@ void ChtshowTest::zeroPointsPerPageMeansOnePage() {
   QCOMPARE(m_chart->model().pageCount(), 1);
   QCOMPARE(m_chart->model().page(), 1);
   // The label follows the lowered page.
-
   QCOMPARE(button("Bt10")->text(), QStringLiteral("1"));
-  QCOMPARE(drawnPoints(0), 250);
+  QCOMPARE(shownRows(), std::size_t{250});
   button("BtFirst")->click();
   button("BtNext")->click();
   QCOMPARE(button("Bt10")->text(), QStringLiteral("1"));
@@ -275,7 +326,6 @@ void ChtshowTest::enlargeThenRestoreGivesTheSavedGeometryBack() {
 
   QCOMPARE(window.heightsSet, QList<int>{564});
 }
-
 void ChtshowTest::enlargeInsideARealWindow() {
   QWidget window;
   window.resize(619, 526);
@@ -291,7 +341,9 @@ void ChtshowTest::enlargeInsideARealWindow() {
   m_chart->setParent(nullptr);
 }
 
-void ChtshowTest::enlargeInsideAScrolledWindowCoversWhatIsInView() {
+// Enlarging covers what is in view; scrolling afterwards must not turn the restore click
+// into a second enlargement, and restore returns to the place in the content.
+void ChtshowTest::enlargeAndRestoreWhateverTheScrollPosition() {
   QScrollArea window;
   window.resize(619, 526);
   auto* content = new QWidget;
@@ -300,7 +352,8 @@ void ChtshowTest::enlargeInsideAScrolledWindowCoversWhatIsInView() {
   m_chart->setGeometry(18, 612, 361, 209);
   window.setWidget(content);
   window.show();
-  window.verticalScrollBar()->setValue(window.verticalScrollBar()->maximum());
+  QScrollBar* scroll = window.verticalScrollBar();
+  scroll->setValue(scroll->maximum());
   const int scrolled = -content->y();
   QVERIFY(scrolled > 0);
   m_chart->setPlacement(std::make_unique<WidgetChartPlacement>(*m_chart, window.viewport()));
@@ -308,44 +361,152 @@ void ChtshowTest::enlargeInsideAScrolledWindowCoversWhatIsInView() {
 
   m_chart->TbSxClick();
   QCOMPARE(m_chart->geometry(), QRect(2, 30 + scrolled, outer.width() - 12, outer.height() - 90));
-  QCOMPARE(m_saved.top, 612 - scrolled);
+  QCOMPARE((std::array{m_saved.width, m_saved.height, m_saved.left, m_saved.top}),
+           (std::array{361, 209, 18, 612}));
+  scroll->setValue(0);
+  m_chart->TbSxClick();
+  QCOMPARE(m_chart->geometry(), QRect(18, 612, 361, 209));
+  QVERIFY(!control<QWidget>("TbFd")->isHidden());
+  QCOMPARE(m_saved.top, 612);
+
+  m_chart->TbSxClick();  // enlarging again, now at the top of the content
+  QCOMPARE(m_chart->geometry(), QRect(2, 30, outer.width() - 12, outer.height() - 90));
+  scroll->setValue(scroll->maximum());
   m_chart->TbSxClick();
   QCOMPARE(m_chart->geometry(), QRect(18, 612, 361, 209));
   m_chart->setParent(nullptr);
 }
 
-void ChtshowTest::deleteGraphicKeepsThePageLabel() {
+void ChtshowTest::deleteGraphicAndDeleteDataLeaveAValidPage() {
   plotReadings(250);
   button("BTlast")->click();
   button("BtNew")->click();
-  QCOMPARE(button("Bt10")->text(), QStringLiteral("3"));
-  QCOMPARE(m_chart->model().page(), 3);
+  QCOMPARE(m_chart->model().page(), 1);
+  QCOMPARE(button("Bt10")->text(), QStringLiteral("1"));
   QCOMPARE(m_chart->model().maxPointsPerPage(), 100);
-  for (int i = 0; i < TrendChartModel::seriesCount; ++i) {
-    QCOMPARE(m_chart->model().points(i).size(), std::size_t{1});
-    QVERIFY(m_chart->model().holdsSamples(i));
-  }
-  m_chart->plotReading(251, "3,25");
-  QCOMPARE(m_chart->model().points(0).size(), std::size_t{1});
-  QCOMPARE(m_chart->model().points(0).front().y, 3.25);
-  button("BtFirst")->click();
-  QCOMPARE(drawnPoints(0), 1);
+  QVERIFY(m_chart->model().holdsSamples());
+  m_chart->plotReading("3,25", kMegohm);
+  QCOMPARE(m_chart->model().pointCount(), std::size_t{1});
+  QCOMPARE(m_chart->plotView()->firstRowNumber(), std::size_t{251});  // its row in the table
+
+  plotReadings(250);
+  button("BTlast")->click();
+  ReadingsTable emptied;
+  m_chart->plotTable(emptied);  // "Delete Data"
+  QCOMPARE(m_chart->model().page(), 1);
+  QCOMPARE(button("Bt10")->text(), QStringLiteral("1"));
+  QVERIFY(m_chart->model().holdsSamples());
 }
 
-void ChtshowTest::nonNumericValuesAreLeftOut() {
-  m_chart->plotReading(1, "0L");
-  m_chart->plotReading(2, "----");
-  m_chart->plotReading(3, "-");
-  m_chart->plotReading(4, "");
-  m_chart->plotReading(5, std::nullopt);
-  m_chart->plotReading(std::nullopt, "1,5");
-  m_chart->plotReading(6, "1.5");  // not this locale's separator
-  QVERIFY(m_chart->model().holdsSamples(0));
-  m_chart->plotReading(7, "-0,56");
-  QCOMPARE(m_chart->model().points(0).size(), std::size_t{1});
-  QCOMPARE(m_chart->model().points(0).front().x, 7.0);
-  QCOMPARE(m_chart->model().points(0).front().y, -0.56);
-  QCOMPARE(drawnPoints(0), 1);
+void ChtshowTest::readingsThatAreNotNumbersAreGaps() {
+  m_chart->plotReading("0L", kMegohm);
+  m_chart->plotReading("----", "V");
+  m_chart->plotReading("-", kMegohm);
+  m_chart->plotReading("", kMegohm);
+  m_chart->plotReading(std::nullopt, kMegohm);
+  m_chart->plotReading("1,5", std::nullopt);
+  m_chart->plotReading("1.5", kMegohm);  // not this locale's separator
+  m_chart->plotReading("-0,56", "V");
+  const ChartTrace& rows = m_chart->model().rows();
+  QCOMPARE(rows.size(), std::size_t{8});  // X is the row: gaps keep their place
+  for (std::size_t r = 0; r < 7; ++r) {
+    QVERIFY2(!rows.at(r), qPrintable(QString::number(r)));
+  }
+  QCOMPARE(rows.at(7)->quantity, ChartQuantity::Voltage);
+  QCOMPARE(rows.at(7)->base, static_cast<double>(-0.56F));  // held as a float
+}
+
+// The program's own picture of a table that rises from 0.8 MOhm to 8 GOhm (one overload
+// among them): the line fills most of the plot's height and goes up, column by column,
+// wherever the resistance goes up.
+void ChtshowTest::plotOfARisingTableSpansThePlotAndRises() {
+  ReadingsTable table;
+  QVERIFY(LoadTableFromFile(OSTREL_CHART_FIXTURES "/rising.xls", table, true).ok);
+  QCOMPARE(table.recordCount(), std::size_t{11});
+  Chtshow chart(m_saved, ".");
+  chart.plotTable(table);
+  chart.toolStrip().BtFill->setChecked(false);
+  chart.toolStrip().Maxrecord->setText(QStringLiteral("0"));  // the whole table on one page
+  const QImage image = chart.plotView()->grab().toImage();
+  const QRect plot = chartPlotArea(chart.plotView()->rect());
+
+  // The line's topmost pixel in each column of the plot that it crosses.
+  QList<QPoint> top;
+  for (int x = plot.left(); x <= plot.right(); ++x) {
+    for (int y = plot.top(); y <= plot.bottom(); ++y) {
+      if (image.pixelColor(x, y) == kLine) {
+        top.append(QPoint(x, y));
+        break;
+      }
+    }
+  }
+  QVERIFY(top.size() > plot.width() / 3);
+  int highest = plot.bottom();
+  int lowest = plot.top();
+  for (const QPoint& p : top) {
+    highest = std::min(highest, p.y());
+    lowest = std::max(lowest, p.y());
+  }
+  QVERIFY2(lowest - highest > plot.height() * 6 / 10,
+           qPrintable(QStringLiteral("spans %1 of %2").arg(lowest - highest).arg(plot.height())));
+  for (qsizetype i = 1; i < top.size(); ++i) {
+    QVERIFY2(top[i].y() <= top[i - 1].y() + 1,
+             qPrintable(QStringLiteral("falls at x %1").arg(top[i].x())));
+  }
+  QVERIFY(top.front().x() < top.back().x());
+  QVERIFY(top.front().y() > top.back().y());
+}
+
+void ChtshowTest::toolTipNamesTheReadingUnderTheMouse() {
+  plotReadings(4);
+  QList<std::size_t> asked;
+  m_chart->setPointDescriber([&asked](std::size_t row) {
+    asked.append(row);
+    return QStringLiteral("No %1").arg(row + 1);
+  });
+  ChartPlotView* view = m_chart->plotView();
+  const QRect plot = chartPlotArea(view->rect());
+  // 4 readings on a page of 100: the third lies in the third hundredth of the plot.
+  const QPoint at(plot.left() + plot.width() * 5 / 200, plot.center().y());
+  QHelpEvent help(QEvent::ToolTip, at, view->mapToGlobal(at));
+  QApplication::sendEvent(view, &help);
+  QCOMPARE(asked, QList<std::size_t>{2});
+  QCOMPARE(QToolTip::text(), QStringLiteral("No 3"));
+  asked.clear();
+  const QPoint beyond(plot.right() - 2, plot.center().y());
+  QHelpEvent none(QEvent::ToolTip, beyond, view->mapToGlobal(beyond));
+  QApplication::sendEvent(view, &none);
+  QVERIFY(asked.isEmpty());  // no reading there
+}
+
+void ChtshowTest::draggingZoomsIntoRowsAndBack() {
+  plotReadings(40);
+  ChartPlotView* view = m_chart->plotView();
+  const QRect plot = chartPlotArea(view->rect());
+  const auto drag = [view](int from, int to) {
+    const int y = view->height() / 2;
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(from, y));
+    QTest::mouseMove(view, QPoint(to, y));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(to, y));
+  };
+  // In the middle of the slots of rows 25 and 50 of the page of 100.
+  const int quarter = plot.left() + plot.width() * 255 / 1000;
+  const int half = plot.left() + plot.width() * 505 / 1000;
+  drag(quarter, half);
+  QVERIFY(view->zoom());
+  QCOMPARE(view->zoom()->first, std::size_t{25});
+  QCOMPARE(view->zoom()->count, std::size_t{15});  // rows 25 to 39 are held
+  QCOMPARE(chartRowAt(view->rect(), m_chart->model(), plot.left(), view->zoom()),
+           std::optional<std::size_t>{25});
+  plotReadings(5);  // new readings inside the zoomed span show up
+  QCOMPARE(chartShownRows(m_chart->model(), view->zoom()).count, std::size_t{20});
+  drag(half, quarter);  // leftwards: the whole page again
+  QVERIFY(!view->zoom());
+  drag(quarter, half);
+  button("BtFirst")->click();
+  QVERIFY(!view->zoom());
+  drag(plot.right() - 2, plot.right() - 1);  // too short: a click
+  QVERIFY(!view->zoom());
 }
 
 void ChtshowTest::savesTheChartAsABitmap() {
@@ -353,12 +514,11 @@ void ChtshowTest::savesTheChartAsABitmap() {
   QVERIFY(home.isValid());
   const QByteArray oldHome = qgetenv("HOME");
   qputenv("HOME", home.path().toLocal8Bit());
-  QVERIFY(QDir(home.path()).mkdir(QStringLiteral("TestGraph")));
   m_chart->setClock([] { return QDateTime(QDate(2024, 6, 15), QTime(14, 30, 59)); });
   plotReadings(250);
   button("BTlast")->click();
 
-  button("BtSave")->click();
+  button("BtSave")->click();  // the folder is missing on a fresh system: it is made
   qputenv("HOME", oldHome);
   const QString path = home.path() + QStringLiteral("/TestGraph/2406151430page3.bmp");
   QCOMPARE(m_informations, QStringList{QStringLiteral("graphic has saved on ") + path});
@@ -369,15 +529,21 @@ void ChtshowTest::savesTheChartAsABitmap() {
   QCOMPARE(image.size(), m_chart->size());
   QCOMPARE(QDir(home.path() + QStringLiteral("/TestGraph")).entryList(QDir::Files),
            QStringList{QStringLiteral("2406151430page3.bmp")});
-  const QPoint inArea(m_chart->width() / 2, m_chart->height() - 25);
-  // The area series is drawn.
+  QVERIFY(pixelsOf(image, kAreaFill) > 100);  // the area series is drawn
 
-  QCOMPARE(image.pixelColor(inArea), QColor(255, 255, 128));
+  const QString png = home.path() + QStringLiteral("/chart.png");
+  QCOMPARE(m_chart->saveBitmap(png), QString());
+  QImageReader pngReader(png);
+  QCOMPARE(pngReader.format(), QByteArray("png"));
+  QCOMPARE(pngReader.read(), image.convertToFormat(QImage::Format_RGB32));
 }
 
-void ChtshowTest::savingIntoAMissingFolderShowsOnlyTheError() {
+void ChtshowTest::savingWhereTheFolderCannotBeMadeShowsOnlyTheError() {
   QTemporaryDir home;
   QVERIFY(home.isValid());
+  QFile blocker(home.path() + QStringLiteral("/TestGraph"));  // a file where the folder goes
+  QVERIFY(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
   const QByteArray oldHome = qgetenv("HOME");
   qputenv("HOME", home.path().toLocal8Bit());
   m_chart->setClock([] { return QDateTime(QDate(2024, 6, 15), QTime(14, 30)); });
@@ -386,20 +552,72 @@ void ChtshowTest::savingIntoAMissingFolderShowsOnlyTheError() {
 
   QVERIFY(m_informations.isEmpty());
   QCOMPARE(m_errors.size(), 1);
-  QVERIFY2(
-      m_errors.front().contains(home.path() + QStringLiteral("/TestGraph/2406151430page1.bmp")),
-      qPrintable(m_errors.front()));
-  QVERIFY(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+  QVERIFY2(m_errors.front().startsWith(QStringLiteral("Cannot create file ") + home.path() +
+                                       QStringLiteral("/TestGraph/2406151430page1.bmp")),
+           qPrintable(m_errors.front()));
+  QCOMPARE(QFileInfo(blocker).size(), 0);
 }
 
-// The area series does not own its upper line; the chart must free it too.
-void ChtshowTest::destroyingTheChartFreesEverySeries() {
-  const QPointer<QLineSeries> upper = qobject_cast<QAreaSeries*>(series(0))->upperSeries();
-  const QPointer<QAbstractSeries> line = series(1);
-  QVERIFY(upper && line);
-  m_chart.reset();
-  QVERIFY(upper.isNull());
-  QVERIFY(line.isNull());
+void ChtshowTest::saveAndDeleteShowTheToolbarPictures() {
+  const auto image = [](const QIcon& icon) { return icon.pixmap(16, 16).toImage(); };
+  QCOMPARE(image(button("BtSave")->icon()), image(savePicture()));
+  QCOMPARE(image(button("BtNew")->icon()), image(deletePicture()));
+}
+
+// The default prompts are real message boxes; each is closed as soon as it shows.
+void ChtshowTest::messageBoxesCarryTheApplicationTitle() {
+  Chtshow chart(m_saved, ",");
+  QStringList titles;
+  QTimer closer;
+  connect(&closer, &QTimer::timeout, [&titles] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      titles.append(box->windowTitle());
+      box->close();
+    }
+  });
+  closer.start(10);
+  chart.findChild<QLineEdit*>(QStringLiteral("Maxrecord"))->setText(QString());
+  QCOMPARE(titles, QStringList{applicationTitle});
+}
+
+// ostrel-cli chart, run as a user would, against the window's chart saving the same table.
+void ChtshowTest::cliDrawsWhatTheWindowsSaveDraws() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  const QString fixture = QStringLiteral(OSTREL_CHART_FIXTURES "/rising.xls");
+  const auto run = [](const QStringList& args) {
+    QProcess cli;
+    cli.start(QStringLiteral(OSTREL_CLI), QStringList{QStringLiteral("chart")} + args);
+    cli.waitForFinished(60000);
+    return std::make_pair(cli.exitCode(), QString::fromLocal8Bit(cli.readAllStandardError()));
+  };
+  const QString drawn = dir.filePath(QStringLiteral("cli.png"));
+  const auto [code, errors] =
+      run({fixture, drawn, QStringLiteral("--per-page"), QStringLiteral("4"),
+           QStringLiteral("--page"), QStringLiteral("2"), QStringLiteral("--line")});
+  QCOMPARE(code, 0);
+
+  ReadingsTable table;
+  QVERIFY(LoadTableFromFile(fixture.toStdString(), table, true).ok);
+  Chtshow chart(m_saved, ".");
+  chart.plotTable(table);
+  chart.toolStrip().BtFill->setChecked(false);
+  chart.toolStrip().Maxrecord->setText(QStringLiteral("4"));
+  chart.BtNextClick();
+  const QString saved = dir.filePath(QStringLiteral("window.png"));
+  QCOMPARE(chart.saveBitmap(saved), QString());
+  const QImage fromCli(drawn);
+  QVERIFY(!fromCli.isNull());
+  QCOMPARE(fromCli, QImage(saved));
+  QVERIFY(pixelsOf(fromCli, kLine) > 10);
+
+  const auto beyond = run({fixture, dir.filePath(QStringLiteral("x.bmp")), QStringLiteral("--page"),
+                           QStringLiteral("4"), QStringLiteral("--per-page"), QStringLiteral("4")});
+  QCOMPARE(beyond.first, 1);
+  QVERIFY2(beyond.second.contains(QStringLiteral("page 4")), qPrintable(beyond.second));
+  QCOMPARE(run({dir.filePath(QStringLiteral("missing.xls")), drawn}).first, 1);
+  QCOMPARE(run({fixture, dir.filePath(QStringLiteral("x.jpg"))}).first, 2);
+  QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.bmp"))));
 }
 
 }  // namespace ostrel

@@ -1,40 +1,44 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
 #include "record/chart/ChartNavigation.h"
+#include "record/chart/ChartPlot.h"
 #include "record/chart/ChartReadings.h"
+#include "record/chart/ChartTrace.h"
 #include "record/chart/TrendChartModel.h"
 
 namespace ostrel {
 namespace {
 
-// The chart as the window starts it, then `points` readings numbered 1, 2, ... in both
-// series with the area series active.
+constexpr ChartQuantityValue megohms(double value) {
+  return {ChartQuantity::Resistance, value * 1e6};
+}
+
+// The chart as the window starts it, then `points` readings 10, 20, ... MOhm with the area
+// series active.
 TrendChartModel startedChart(int points) {
   TrendChartModel chart;
-  for (int i = 0; i < TrendChartModel::seriesCount; ++i) {
-    chart.fillSampleValues(i, 1);
-  }
+  chart.fillSampleValues(1);
   chart.ShowSeries(0);
   for (int n = 1; n <= points; ++n) {
-    for (int i = 0; i < TrendChartModel::seriesCount; ++i) {
-      chart.addPoint(i, {static_cast<double>(n), n * 10.0});
-    }
+    chart.appendRow(megohms(n * 10.0));
   }
   return chart;
 }
 
 TEST(TrendChartModel, PageCountFollowsActiveSeriesAndPointsPerPage) {
   TrendChartModel chart = startedChart(250);
-  EXPECT_EQ(chart.points(0).size(), 250u) << "the first reading replaces the sample point";
+  EXPECT_EQ(chart.pointCount(), 250u) << "the first reading replaces the sample point";
+  EXPECT_FALSE(chart.holdsSamples());
   EXPECT_EQ(chart.pageCount(), 3);
-  chart.fillSampleValues(1, 1);
-  EXPECT_EQ(chart.pageCount(), 3) << "an inactive series does not count";
   chart.ShowSeries(1);
-  EXPECT_EQ(chart.pageCount(), 1);
+  EXPECT_EQ(chart.pageCount(), 3) << "both series present the same rows";
   chart.ShowSeries(-1);
   EXPECT_EQ(chart.activeSeries(), -1);
   EXPECT_EQ(chart.pageCount(), 1) << "no active series";
@@ -64,45 +68,25 @@ TEST(TrendChartModel, PageIsLimitedAndLoweredByPointsPerPage) {
   EXPECT_EQ(chart.page(), 1);
 }
 
-TEST(TrendChartModel, PageViewShowsOnePageAndScalesTheLastPageAsAFullOne) {
+TEST(TrendChartModel, PageRowsShowOnePageAndScaleTheLastPageAsAFullOne) {
   TrendChartModel chart = startedChart(250);
-  ChartPageView view = chart.pageView(0);
-  EXPECT_EQ(std::tie(view.first, view.count), std::make_tuple(std::size_t{0}, std::size_t{100}));
-  EXPECT_DOUBLE_EQ(view.xMin, 1.0);
-  EXPECT_DOUBLE_EQ(view.xMax, 100.0);
+  const auto rows = [&chart] {
+    const ChartRows r = chart.pageRows();
+    return std::vector<std::size_t>{r.first, r.count, r.span};
+  };
+  EXPECT_EQ(rows(), (std::vector<std::size_t>{0, 100, 100}));
   chart.setPage(3);
-  view = chart.pageView(0);
-  EXPECT_EQ(std::tie(view.first, view.count), std::make_tuple(std::size_t{200}, std::size_t{50}));
-  EXPECT_DOUBLE_EQ(view.xMin, 201.0);
-  EXPECT_DOUBLE_EQ(view.xMax, 300.0) << "last page keeps the span of a full page";
+  EXPECT_EQ(rows(), (std::vector<std::size_t>{200, 50, 100})) << "last page keeps a full span";
   chart.setMaxPointsPerPage(0);
-  view = chart.pageView(0);
-  EXPECT_EQ(view.count, 250u);
-  EXPECT_DOUBLE_EQ(view.xMin, 1.0);
-  EXPECT_DOUBLE_EQ(view.xMax, 250.0);
+  EXPECT_EQ(rows(), (std::vector<std::size_t>{0, 250, 250}));
+  chart.appendRow(std::nullopt);
+  EXPECT_EQ(chart.pageCount(), 1);
+  EXPECT_EQ(rows(), (std::vector<std::size_t>{0, 251, 251})) << "a gap is a row";
 
-  TrendChartModel single = startedChart(0);
-  view = single.pageView(0);
-  EXPECT_EQ(view.count, 1u) << "the sample point";
-  EXPECT_LT(view.xMin, view.xMax);
-}
-
-TEST(TrendChartModel, PointsStayInAscendingX) {
-  TrendChartModel chart;
-  for (double x : {5.0, 1.0, 3.0, 3.0, 9.0}) {
-    chart.addPoint(0, {x, x});
-  }
-  std::vector<double> xs;
-  for (const ChartPoint& p : chart.points(0)) {
-    xs.push_back(p.x);
-  }
-  EXPECT_EQ(xs, (std::vector<double>{1, 3, 3, 5, 9}));
-  chart.setPoints(1, {{4, 1}, {2, 2}, {4, 3}});
-  EXPECT_EQ(chart.points(1)[0].x, 2);
-  EXPECT_EQ(chart.points(1)[1].y, 1) << "equal X keep their order";
-  chart.fillSampleValues(1, 1);
-  EXPECT_TRUE(chart.holdsSamples(1));
-  EXPECT_EQ(chart.points(1).size(), 1u);
+  TrendChartModel samples = startedChart(0);
+  EXPECT_TRUE(samples.holdsSamples());
+  EXPECT_EQ(samples.pointCount(), 1u);
+  EXPECT_EQ(samples.pageRows().count, 0u) << "a sample point plots nothing";
 }
 
 // The page buttons on 250 points at 100 per page.
@@ -162,14 +146,174 @@ INSTANTIATE_TEST_SUITE_P(
                                     "5",
                                     "\xA1\xA3", 1.5)));
 
-TEST(ChartPoint, NeedsNumberAndValue) {
-  EXPECT_FALSE(chartPoint(std::nullopt, "1", "."));
-  EXPECT_FALSE(chartPoint(3, std::nullopt, "."));
-  EXPECT_FALSE(chartPoint(3, "OL", "."));
-  const auto point = chartPoint(3, "-2.5", ".");
-  ASSERT_TRUE(point);
-  EXPECT_EQ(point->x, 3.0);
-  EXPECT_EQ(point->y, -2.5);
+TEST(ChartQuantity, ScalesByUnitAndLeavesGaps) {
+  const struct {
+    std::optional<std::string_view> value;
+    std::optional<std::string_view> unit;
+    std::optional<ChartQuantityValue> expected;
+  } cases[] = {
+      {"824.6", "M\xA6\xB8", ChartQuantityValue{ChartQuantity::Resistance, 824.6e6}},
+      {"1.319", "G\xA6\xB8", ChartQuantityValue{ChartQuantity::Resistance, 1.319e9}},
+      {"2", "T\xA6\xB8", ChartQuantityValue{ChartQuantity::Resistance, 2e12}},
+      {"0.85", "k\xA6\xB8", ChartQuantityValue{ChartQuantity::Resistance, 850.0}},
+      {"12", "\xA6\xB8", ChartQuantityValue{ChartQuantity::Resistance, 12.0}},
+      {"-512", "V", ChartQuantityValue{ChartQuantity::Voltage, -512.0}},
+      {"OL", "M\xA6\xB8", std::nullopt},
+      {"----", "V", std::nullopt},
+      {std::nullopt, "V", std::nullopt},
+      {"5", std::nullopt, std::nullopt},
+      {"5", "A", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto got = chartQuantity(c.value, c.unit, ".");
+    ASSERT_EQ(got.has_value(), c.expected.has_value()) << c.value.value_or("(null)");
+    if (got) {
+      EXPECT_EQ(got->quantity, c.expected->quantity);
+      EXPECT_DOUBLE_EQ(got->base, c.expected->base);
+    }
+  }
+}
+
+// The summaries must agree with a plain scan for runs that start and end anywhere, across
+// the boundaries of every level, with gaps and both quantities mixed in.
+TEST(ChartTrace, SummaryOfAnyRunMatchesAPlainScan) {
+  ChartTrace trace;
+  std::vector<std::optional<ChartQuantityValue>> rows;
+  std::uint32_t seed = 7;
+  for (int i = 0; i < 70000; ++i) {
+    seed = seed * 1664525U + 1013904223U;
+    std::optional<ChartQuantityValue> row;
+    if (seed % 7 != 0) {
+      const auto value = seed % 11 == 0 ? 0.0 : static_cast<double>(seed % 100000);
+      row = ChartQuantityValue{seed % 5 == 0 ? ChartQuantity::Voltage : ChartQuantity::Resistance,
+                               value};
+    }
+    rows.push_back(row);
+    trace.append(row);
+  }
+  ASSERT_EQ(trace.size(), rows.size());
+  const std::pair<std::size_t, std::size_t> runs[] = {
+      {0, 1},     {0, 16},        {3, 17},        {15, 257},      {255, 4097}, {4095, 65537},
+      {1, 70000}, {69999, 70000}, {65536, 65536}, {12345, 67890}, {0, 99999}};
+  for (const auto& [first, last] : runs) {
+    ChartRunSummary expected;
+    for (std::size_t r = first; r < std::min(last, rows.size()); ++r) {
+      if (!rows[r]) continue;
+      ChartRunSummary one;
+      const auto v = static_cast<float>(rows[r]->base);
+      if (rows[r]->quantity == ChartQuantity::Resistance) {
+        if (v > 0.0F) {
+          one.resistanceLow = one.resistanceHigh = v;
+        } else {
+          one.resistanceAtZero = true;
+        }
+      } else {
+        one.voltageLow = one.voltageHigh = v;
+      }
+      one.newest = rows[r]->quantity;
+      expected.append(one);
+    }
+    const ChartRunSummary got = trace.summary(first, last);
+    EXPECT_EQ(got.resistanceLow, expected.resistanceLow) << first << ".." << last;
+    EXPECT_EQ(got.resistanceHigh, expected.resistanceHigh) << first << ".." << last;
+    EXPECT_EQ(got.resistanceAtZero, expected.resistanceAtZero) << first << ".." << last;
+    EXPECT_EQ(got.voltageLow, expected.voltageLow) << first << ".." << last;
+    EXPECT_EQ(got.voltageHigh, expected.voltageHigh) << first << ".." << last;
+    EXPECT_EQ(got.newest, expected.newest) << first << ".." << last;
+  }
+}
+
+TEST(ChartTrace, AValueBeyondAFloatIsAGap) {
+  ChartTrace trace;
+  trace.append(ChartQuantityValue{ChartQuantity::Resistance, 1e300});
+  trace.append(megohms(2));
+  EXPECT_FALSE(trace.at(0));
+  EXPECT_TRUE(trace.at(1));
+  EXPECT_EQ(trace.summary(0, 2).resistanceHigh, 2e6F);
+}
+
+ChartTrace traceOf(std::initializer_list<std::optional<ChartQuantityValue>> rows) {
+  ChartTrace trace;
+  for (const auto& row : rows) {
+    trace.append(row);
+  }
+  return trace;
+}
+
+TEST(ChartPlot, ResistanceOnADecadeAxisLabelledInTheUnitItReads) {
+  const ChartTrace trace = traceOf({megohms(0.8), megohms(824.6), megohms(1319), megohms(8000)});
+  const ChartPlot plot = layoutChartPlot(trace, {0, 4, 4}, 400, 200, 1);
+  ASSERT_EQ(plot.quantity, ChartQuantity::Resistance);
+  EXPECT_EQ(plot.low, 5.0);    // 100 kOhm, the decade below 0.8 MOhm
+  EXPECT_EQ(plot.high, 10.0);  // 10 GOhm, the decade above 8 GOhm
+  std::vector<std::string> labels;
+  for (const ChartTick& tick : plot.valueTicks) {
+    labels.push_back(tick.labelGbk);
+  }
+  EXPECT_EQ(labels, (std::vector<std::string>{"100k\xA6\xB8", "1M\xA6\xB8", "10M\xA6\xB8",
+                                              "100M\xA6\xB8", "1G\xA6\xB8", "10G\xA6\xB8"}));
+  ASSERT_EQ(plot.columns.size(), 4u);
+  EXPECT_LT(plot.columns[1].high, plot.columns[2].high) << "824.6 MOhm lies below 1.319 GOhm";
+  EXPECT_LT(plot.columns[0].x, plot.columns[1].x);
+}
+
+TEST(ChartPlot, APageThatMixesQuantitiesPlotsThatOfItsNewestReading) {
+  const ChartTrace trace =
+      traceOf({megohms(5), ChartQuantityValue{ChartQuantity::Voltage, 480}, std::nullopt,
+               ChartQuantityValue{ChartQuantity::Voltage, 520}, megohms(7), std::nullopt});
+  const ChartPlot volts = layoutChartPlot(trace, {0, 4, 4}, 100, 100, 1);
+  ASSERT_EQ(volts.quantity, ChartQuantity::Voltage);
+  EXPECT_LE(volts.low, 480.0);
+  EXPECT_GE(volts.high, 520.0);
+  EXPECT_LT(volts.high - volts.low, 200.0) << "fitted to the readings, not to zero";
+  ASSERT_EQ(volts.columns.size(), 4u);
+  EXPECT_TRUE(volts.columns[0].gap) << "resistance on a voltage page is a gap";
+  EXPECT_FALSE(volts.columns[1].gap);
+  EXPECT_TRUE(volts.columns[2].gap) << "not a number";
+  EXPECT_EQ(volts.valueTicks.back().labelGbk.back(), 'V');
+
+  const ChartPlot ohms = layoutChartPlot(trace, {0, 6, 6}, 100, 100, 1);
+  EXPECT_EQ(ohms.quantity, ChartQuantity::Resistance) << "the newest number, gaps after it";
+
+  const ChartPlot none = layoutChartPlot(traceOf({std::nullopt}), {0, 1, 1}, 100, 100, 1);
+  EXPECT_EQ(none.quantity, ChartQuantity::None);
+  EXPECT_TRUE(none.columns.empty());
+}
+
+// A short circuit ("0.00 MOhm") lies on the axis' bottom without stretching the axis down to
+// decades no other reading reaches.
+TEST(ChartPlot, ReadingsAtZeroOhmLieOnTheBottomOfTheFittedAxis) {
+  const ChartTrace trace = traceOf({megohms(1.5), megohms(0), megohms(9.83)});
+  const ChartPlot plot = layoutChartPlot(trace, {0, 3, 3}, 90, 100, 1);
+  EXPECT_EQ(plot.low, 6.0);
+  EXPECT_EQ(plot.high, 7.0);
+  ASSERT_EQ(plot.columns.size(), 3u);
+  EXPECT_FALSE(plot.columns[1].gap);
+  EXPECT_EQ(plot.columns[1].high, 6.0F);
+
+  const ChartPlot shorts = layoutChartPlot(traceOf({megohms(0)}), {0, 1, 1}, 90, 100, 1);
+  EXPECT_EQ(shorts.quantity, ChartQuantity::Resistance);
+  EXPECT_EQ(shorts.low, 0.0);
+  EXPECT_EQ(shorts.columns.at(0).high, 0.0F);
+}
+
+// More rows than pixels: one column per pixel holding the extremes of its rows, so a single
+// spike among a million rows still shows.
+TEST(ChartPlot, ManyRowsGiveOneColumnPerPixelWithTheirExtremes) {
+  ChartTrace trace;
+  for (int i = 0; i < 1000000; ++i) {
+    trace.append(megohms(i == 654321 ? 9000.0 : 10.0));
+  }
+  const ChartPlot plot = layoutChartPlot(trace, {0, trace.size(), trace.size()}, 300, 150, 1);
+  ASSERT_EQ(plot.columns.size(), 300u);
+  int spikes = 0;
+  for (const ChartColumn& c : plot.columns) {
+    spikes += c.high > 9.0F ? 1 : 0;
+  }
+  EXPECT_EQ(spikes, 1);
+  EXPECT_EQ(plot.columns.front().row, 0u);
+  EXPECT_FALSE(plot.rowTicks.empty());
+  EXPECT_EQ(plot.rowTicks.front().labelGbk.find_first_not_of("0123456789"), std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QClipboard>
 #include <QCompleter>
 #include <QDateTime>
@@ -171,6 +173,22 @@ class TFrmTestTest : public QObject {
     QVERIFY(control);
     QCOMPARE(control->geometry(), place);
     QVERIFY(control->isVisible());
+  }
+
+  // The caption is drawn in the box's contents rectangle and cut off at its edge.
+  void checkBoxCaptionsFitTheirBoxes() {
+    for (const char* name : {"RepeatSet", "RecordSI"}) {
+      auto* box = m_window->findChild<QCheckBox*>(QString::fromLatin1(name));
+      QStyleOptionButton option;
+      option.initFrom(box);
+      option.text = box->text();
+      const QRect contents = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+      const int needed = box->fontMetrics().horizontalAdvance(box->text());
+      QVERIFY2(contents.width() >= needed, qPrintable(QStringLiteral("%1: %2 of %3 pixels")
+                                                          .arg(name)
+                                                          .arg(contents.width())
+                                                          .arg(needed)));
+    }
   }
 
   void gridLiesOverToolbar() {
@@ -458,17 +476,19 @@ class TFrmTestTest : public QObject {
     const Chtshow& chart = companions.chart();
     QCOMPARE(chart.geometry(), QRect(18, 612, 361, 209));
     for (const char* value : {"1.5", "2.5", "0L"}) {
-      QCOMPARE(w.ShowData860(sim::FrameBuilder().mainDigits(value).text()),
+      QCOMPARE(w.ShowData860(sim::FrameBuilder().mainDigits(value).unit("MΩ").text()),
                FrameDecoder::Outcome::Decoded);
     }
-    // The overload "0L" is recorded but not plotted; the sample point gave way.
+    // The overload "0L" is recorded and plotted as a gap; the sample point gave way.
     QCOMPARE(w.table().recordCount(), std::size_t{3});
-    QCOMPARE(chart.model().points(0).size(), std::size_t{2});
-    QCOMPARE(chart.model().points(0).back().y, 2.5);
+    QVERIFY(!chart.model().holdsSamples());
+    QCOMPARE(chart.model().rows().size(), std::size_t{3});
+    QVERIFY(chart.model().rows().at(1));
+    QVERIFY(!chart.model().rows().at(2));
 
     m_log.yesNoAnswer = true;
     w.ClearRClick();
-    QCOMPARE(chart.model().points(0).size(), std::size_t{1});  // the sample point again
+    QVERIFY(chart.model().holdsSamples());  // the sample point again
   }
 
   void intervalKeyFilter_data() {
@@ -508,7 +528,17 @@ class TFrmTestTest : public QObject {
     QCOMPARE(edit->text(), QStringLiteral("2"));
     QApplication::clipboard()->setText(QStringLiteral("-9"));
     QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(edit->text(), QStringLiteral("2"));
+    QCOMPARE(edit->text(), QStringLiteral("92"));  // a paste keeps only its digits
+    QApplication::clipboard()->setText(QStringLiteral("a3 b4"));
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text(), QStringLiteral("9342"));
+    QTest::keyClick(edit, Qt::Key_Left);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->text(), QStringLiteral("932"));
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral("8"));
+    QCOMPARE(edit->text(), QStringLiteral("8"));
+    QCOMPARE(m_state->recording.IntervalCountdown, 8);
   }
 
   void intervalOutOfRangeIsReported() {

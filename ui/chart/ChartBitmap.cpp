@@ -38,7 +38,8 @@ QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const Q
   if (!file.open(QIODevice::WriteOnly)) {
     return QStringLiteral("Cannot create file %1. %2").arg(shownPath, file.errorString());
   }
-  if (!image.save(&file, "BMP")) {
+  const char* format = path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) ? "PNG" : "BMP";
+  if (!image.save(&file, format)) {
     const QString reason = file.errorString();
     file.cancelWriting();
     return QStringLiteral("Cannot write file %1. %2").arg(shownPath, reason);

@@ -8,7 +8,7 @@ class QWidget;
 namespace ostrel {
 
 // The folder chart bitmaps go to: "TestGraph" in the user's home folder ($HOME), with a
-// trailing '/'. The program never creates it.
+// trailing '/'. The chart's save creates it when it is missing.
 QString chartBitmapFolder();
 
 // folder + the stamp "yymmddhhnn" of `now` (local time, hour 00..23) + "page" + the page
@@ -16,9 +16,10 @@ QString chartBitmapFolder();
 QString chartBitmapPath(const QString& folder, const QDateTime& now, const QString& pageCaption);
 
 // Draws `chart` at its current size, with `children` of it drawn at their places, into an
-// image first filled with white and writes it as a Windows BMP file at `path`, replacing
-// an existing file. Returns an empty text on success, else the system's error naming the
-// path; on failure no file (and no part of one) is left at the path.
+// image first filled with white and writes it at `path` as a Windows BMP file (a PNG file
+// when the name ends ".png", in any case), replacing an existing file. Returns an empty text on
+// success, else the system's error naming the path; on failure no file (and no part of one) is left
+// at the path.
 QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const QString& path);
 
 }  // namespace ostrel

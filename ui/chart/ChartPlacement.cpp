@@ -43,4 +43,8 @@ void WidgetChartPlacement::setChartBounds(const QRect& bounds) {
   m_chart.setGeometry(inParent);
 }
 
+QRect WidgetChartPlacement::chartPlace() const { return m_chart.geometry(); }
+
+void WidgetChartPlacement::setChartPlace(const QRect& place) { m_chart.setGeometry(place); }
+
 }  // namespace ostrel

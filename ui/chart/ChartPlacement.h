@@ -18,6 +18,10 @@ class ChartPlacement {
   virtual void setWindowOuterHeight(int height) = 0;
   [[nodiscard]] virtual QRect chartBounds() const = 0;
   virtual void setChartBounds(const QRect& bounds) = 0;
+  // The chart's place where it lies in the window's content, which does not change when the
+  // window scrolls. The same as the bounds in a window that does not scroll.
+  [[nodiscard]] virtual QRect chartPlace() const { return chartBounds(); }
+  virtual void setChartPlace(const QRect& place) { setChartBounds(place); }
 };
 
 // The placement of a chart widget inside a real window. Bounds are counted from the top
@@ -33,6 +37,9 @@ class WidgetChartPlacement final : public ChartPlacement {
   void setWindowOuterHeight(int height) override;
   [[nodiscard]] QRect chartBounds() const override;
   void setChartBounds(const QRect& bounds) override;
+  // The chart's geometry in its parent (the scrolled content).
+  [[nodiscard]] QRect chartPlace() const override;
+  void setChartPlace(const QRect& place) override;
 
  private:
   [[nodiscard]] bool mapsToClient() const;

@@ -3,13 +3,13 @@
 #include <QPainter>
 #include <QPolygon>
 
+#include "ui/ButtonPictures.h"
+
 namespace ostrel {
 
 namespace {
 
 const QColor kBlue(0, 0, 255);
-const QColor kNavy(0, 0, 128);
-const QColor kSilver(192, 192, 192);
 
 QPixmap transparentPixmap(int width, int height) {
   QPixmap pixmap(width, height);
@@ -47,32 +47,6 @@ QPixmap drawArrows(bool left, bool withBar) {
   return pixmap;
 }
 
-QPixmap drawFloppy() {
-  QPixmap pixmap = transparentPixmap(16, 16);
-  QPainter painter(&pixmap);
-  painter.fillRect(QRect(1, 1, 14, 14), kNavy);
-  painter.fillRect(QRect(4, 1, 8, 5), kSilver);     // metal shutter
-  painter.fillRect(QRect(9, 2, 2, 3), kNavy);       // shutter window
-  painter.fillRect(QRect(3, 8, 10, 7), Qt::white);  // label
-  painter.setPen(QColor(128, 128, 128));
-  painter.drawLine(4, 10, 11, 10);
-  painter.drawLine(4, 12, 11, 12);
-  painter.setPen(Qt::black);
-  painter.setBrush(Qt::NoBrush);
-  painter.drawRect(QRect(0, 0, 15, 15));
-  return pixmap;
-}
-
-QPixmap drawCross() {
-  QPixmap pixmap = transparentPixmap(16, 16);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(QColor(200, 0, 0), 3, Qt::SolidLine, Qt::RoundCap));
-  painter.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
-  painter.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
-  return pixmap;
-}
-
 QPixmap drawMagnifier(bool plus) {
   QPixmap pixmap = transparentPixmap(25, 25);
   QPainter painter(&pixmap);
@@ -95,9 +69,10 @@ QPixmap drawMagnifier(bool plus) {
 QPixmap chartToolPicture(ChartToolPicture picture) {
   switch (picture) {
     case ChartToolPicture::Floppy:
-      return drawFloppy();
+      // The toolbar's own pictures, so that both saves and both deletes look alike.
+      return savePicture().pixmap(16, 16);
     case ChartToolPicture::Cross:
-      return drawCross();
+      return deletePicture().pixmap(16, 16);
     case ChartToolPicture::First:
       return drawArrows(true, true);
     case ChartToolPicture::Previous:

@@ -6,8 +6,8 @@ namespace ostrel {
 
 // The pictures of the chart's tool strip, drawn here rather than loaded from files.
 enum class ChartToolPicture {
-  Floppy,         // save: a floppy disk, 16 x 16
-  Cross,          // delete: a red cross, 16 x 16
+  Floppy,         // save: the toolbar's "Save Data" floppy disk, 16 x 16
+  Cross,          // delete: the toolbar's "Delete Data" black cross, 16 x 16
   First,          // a blue bar and two blue left-pointing triangles, 14 x 10
   Previous,       // two blue left-pointing triangles, 14 x 10
   Next,           // two blue right-pointing triangles, 14 x 10

@@ -2,10 +2,10 @@
 
 #include <QCheckBox>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QToolButton>
 
+#include "ui/KeyPressFilter.h"
 #include "ui/chart/ChartToolPictures.h"
 
 namespace ostrel {
@@ -58,19 +58,14 @@ void MaxrecordKeyPress(QChar& key) {
   }
 }
 
-MaxrecordEdit::MaxrecordEdit(QWidget* parent) : QLineEdit(parent) {}
-
-void MaxrecordEdit::keyPressEvent(QKeyEvent* event) {
-  const QString typed = event->text();
-  if (typed.size() == 1 && event->key() != Qt::Key_Delete) {
-    QChar key = typed.front();
-    MaxrecordKeyPress(key);
-    if (key.isNull()) {
-      event->accept();
-      return;
-    }
-  }
-  QLineEdit::keyPressEvent(event);
+MaxrecordEdit::MaxrecordEdit(QWidget* parent) : QLineEdit(parent) {
+  new KeyPressFilter(
+      [](char& key) {
+        QChar typed = QLatin1Char(key);
+        MaxrecordKeyPress(typed);
+        key = typed.toLatin1();
+      },
+      this);
 }
 
 ChartPicture::ChartPicture(const QPixmap& picture, QWidget* parent) : QLabel(parent) {

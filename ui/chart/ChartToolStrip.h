@@ -16,13 +16,11 @@ namespace ostrel {
 // never reach it.
 void MaxrecordKeyPress(QChar& key);
 
-// The points-per-page edit: a one-line edit whose typed characters pass MaxrecordKeyPress.
+// The points-per-page edit: a one-line edit whose typed and pasted characters pass
+// MaxrecordKeyPress; editing keys work as in any edit.
 class MaxrecordEdit final : public QLineEdit {
  public:
   explicit MaxrecordEdit(QWidget* parent);
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A clickable picture at its natural size; runs onClick when a left click is released

@@ -4,7 +4,6 @@
 #include <QFrame>
 #include <QList>
 #include <QString>
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,15 +17,9 @@
 #include "ui/chart/ChartPlacement.h"
 #include "ui/chart/ChartToolStrip.h"
 
-class QChart;
-class QChartView;
-class QGraphicsRectItem;
-class QLineSeries;
-class QValueAxis;
-class QXYSeries;
-
 namespace ostrel {
 
+class ChartPlotView;
 class ReadingsTable;
 
 // How the chart tells the user about failures and successes; message boxes by default.
@@ -35,11 +28,12 @@ struct ChartPrompts {
   std::function<void(const QString& text)> showInformation;  // information with an OK button
 };
 
-// The trend chart Chtshow: an area series (Series2, index 0) and a line series (Series1,
-// index 1) of the readings (X the record number, Y the value), paged, with its tool strip
-// along the top edge. Only the current page's points of the active series are in the
-// drawn series. Starts 361 x 209 with one sample point per series, the area series shown,
-// 100 points per page, page 1. Main thread only.
+// The trend chart Chtshow: the readings in table order as an area series (Series2, index 0)
+// or a line series (Series1, index 1), paged, with its tool strip along the top edge. X is
+// the row, Y the reading's quantity on an axis fitted to the page (see ChartPlot.h);
+// readings that are not numbers are gaps. Starts 361 x 209 with one sample point per
+// series, the area series shown, 100 points per page, page 1. Recording a reading costs
+// the same at any table size. Main thread only.
 class Chtshow final : public QFrame {
  public:
   // savedGeometry: the program-wide bounds from before the chart was enlarged; must
@@ -56,14 +50,18 @@ class Chtshow final : public QFrame {
   // The clock of the bitmap file names; local time now by default.
   void setClock(std::function<QDateTime()> now);
 
-  // Plots one record as it is recorded. Records without a number or whose value is not a
-  // number (overload "L", "----", a lone "-", empty) are left out.
-  void plotReading(std::optional<std::int32_t> no, std::optional<std::string_view> valueGbk);
-  // Plots every record of a (loaded) table in place of the points held; with no record
-  // that plots, every series gets its sample point. Page and label stay.
+  // Plots the next record of the table as it is recorded; a value that is not a number or
+  // a unit the chart does not know leaves a gap. While the last page is shown, a reading
+  // that starts a new page moves the chart (and its label) to it.
+  void plotReading(std::optional<std::string_view> valueGbk,
+                   std::optional<std::string_view> unitGbk);
+  // Plots every record of a (loaded or emptied) table in place of the rows held; an empty
+  // table gives every series its sample point. The page is kept where it still exists.
   void plotTable(const ReadingsTable& table);
   // The table was emptied: every series gets its sample point, as by BtNewClick.
   void clearReadings();
+  // The tool tip of a plotted reading, by its table row (from 0); none by default.
+  void setPointDescriber(std::function<QString(std::size_t tableRow)> describe);
 
   // Makes series `index` (0 area, 1 line) the only active and shown one.
   void ShowSeries(int index);
@@ -75,44 +73,47 @@ class Chtshow final : public QFrame {
   void BTPreviousClick();
   void BtNextClick();
   void BTlastClick();
-  // "Delete Graphic": every series gets its sample point; page and label stay.
+  // Shows page `page` (limited to the pages there are) and its number in the label, as
+  // paging there with the buttons would, without changing the buttons' states.
+  void showPageNumber(std::int32_t page);
+  // "Delete Graphic": every series gets its sample point; the page and its label become 1,
+  // the only page left.
   void BtNewClick();
-  // Enlarges the chart over most of the window, or restores it when enlarged.
+  // Enlarges the chart over what the window shows, or restores it to the place it was
+  // enlarged from. The chart is enlarged exactly when it stands elsewhere than that saved
+  // place, wherever the window is scrolled.
   void TbSxClick();
-  // Writes the chart as displayed to $HOME/TestGraph/<yymmddhhnn>page<label>.bmp.
+  // Writes the chart as displayed to $HOME/TestGraph/<yymmddhhnn>page<label>.bmp, creating
+  // the folder when it is missing.
   void BtSaveClick();
+  // Draws the chart as displayed into `path` (BMP, or PNG for a name ending ".png"). Returns
+  // an empty text, or the error naming the path; a failure leaves an existing file as it was.
+  [[nodiscard]] QString saveBitmap(const QString& path);
 
   [[nodiscard]] const TrendChartModel& model() const { return m_model; }
-  [[nodiscard]] QChart* chart() const { return m_chart; }
+  [[nodiscard]] ChartPlotView* plotView() const { return m_plot; }
+  [[nodiscard]] const ChartToolStrip& toolStrip() const { return m_strip; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void buildChart();
   void connectToolStrip();
   void refillSamples();
   void redraw();
-  void redrawSeries(int index);
-  void showPoint(int index, std::size_t insertedAt);
-  void updateBottomAxis();
-  void updateLeftWall();
+  // Shows the current page in the label.
+  void showPage();
   // Shows the page buttons' states and the page label; redraws when the page moved.
   void applyNavigation(std::int32_t previousPage);
-  [[nodiscard]] QXYSeries* pointsOf(int index) const;
 
   ChartGeometry& m_savedGeometry;
   std::string m_decimalSeparator;
   TrendChartModel m_model;
   ChartNavigationButtons m_buttons;
-  std::array<ChartPageView, TrendChartModel::seriesCount> m_shown{};
   ChartToolStrip m_strip;
-  QChartView* m_view = nullptr;
-  QChart* m_chart = nullptr;                // owned by m_view
-  QLineSeries* m_areaPoints = nullptr;      // upper line of Series2, owned by m_chart
-  QLineSeries* m_Series1 = nullptr;         // owned by m_chart
-  QValueAxis* m_bottomAxis = nullptr;       // owned by m_chart
-  QGraphicsRectItem* m_leftWall = nullptr;  // owned by m_chart
+  ChartPlotView* m_plot = nullptr;  // owned by this frame
+  std::size_t m_tableRows = 0;      // records of the table seen so far
+  std::function<QString(std::size_t tableRow)> m_describe;
   std::unique_ptr<ChartPlacement> m_placement;
   ChartPrompts m_prompts;
   std::function<QDateTime()> m_now;

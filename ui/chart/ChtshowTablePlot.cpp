@@ -1,4 +1,6 @@
+#include "record/ReadingsTable.h"
 #include "record/chart/ChartReadings.h"
+#include "ui/chart/ChartPlotView.h"
 #include "ui/chart/Chtshow.h"
 
 namespace ostrel {
@@ -6,14 +8,15 @@ namespace ostrel {
 // Kept in a file of its own so that programs that never plot a whole table need not link
 // the table's implementation.
 void Chtshow::plotTable(const ReadingsTable& table) {
-  std::vector<ChartPoint> points = chartPoints(table, m_decimalSeparator);
-  if (points.empty()) {
+  m_tableRows = table.recordCount();
+  if (table.empty()) {
     clearReadings();
     return;
   }
-  for (int i = 0; i < TrendChartModel::seriesCount; ++i) {
-    m_model.setPoints(i, points);
-  }
+  chartTraceOf(table, m_decimalSeparator, m_model.replaceRows());
+  m_plot->setFirstRowNumber(1);
+  m_model.setPage(m_model.page());
+  showPage();
   redraw();
 }
 
