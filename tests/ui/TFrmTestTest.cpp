@@ -463,11 +463,13 @@ class TFrmTestTest : public QObject {
     AppState state;
     TFrmTest w(state, std::make_unique<StubDialogs>(m_log));
     ReportAndChart companions(w, state);
-    QCOMPARE(w.ShowData860(sim::FrameBuilder().mainDigits("1.234").text()),
+    QCOMPARE(w.ShowData860(sim::FrameBuilder().mainDigits("1.234").unit("MΩ").text()),
              FrameDecoder::Outcome::Decoded);
     QCOMPARE(w.table().recordCount(), std::size_t{1});
     QCOMPARE(cell(w, 0, 2), value);
-    QCOMPARE(companions.chart().model().points(0).back().y, 1.234);
+    const auto plotted = companions.chart().model().rows().at(0);
+    QVERIFY(plotted);
+    QCOMPARE(plotted->base, 1.234e6);
   }
 
   void chartPlotsRecordsAndPrintIsConnected() {
