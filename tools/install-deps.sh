@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libhidapi-dev libudev-dev libpugixml-dev libxlsxwriter-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev

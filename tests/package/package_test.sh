@@ -34,7 +34,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)'"
 depends=$(field Depends)
 # dpkg-shlibdeps computed the libraries; the Qt platform plugins are added by hand.
-for library in libqt6widgets6 libqt6charts6 libhidapi-hidraw0 libudev1 libpugixml1v5 \
+for library in libqt6widgets6 libhidapi-hidraw0 libudev1 libpugixml1v5 \
   libxlsxwriter4 libc6 qt6-qpa-plugins; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
