@@ -343,8 +343,10 @@ TEST_F(ConnectionFixture, FastBridgeNeverSplicesFramesNorFillsTheReportQueue) {
   const std::set<ReadingKey> shown{readingOf(low), readingOf(high)};
   ASSERT_EQ(shown.size(), 2U);
   std::vector<std::vector<std::uint8_t>> cycle;
-  for (const auto& report : sim::reportStream({{low.bytes().begin(), low.bytes().end()},
-                                               {high.bytes().begin(), high.bytes().end()}})) {
+  const sim::FrameBuilder::Frame lowFrame = low.bytes();  // bytes() gives a new frame each call
+  const sim::FrameBuilder::Frame highFrame = high.bytes();
+  for (const auto& report : sim::reportStream({{lowFrame.begin(), lowFrame.end()},
+                                               {highFrame.begin(), highFrame.end()}})) {
     cycle.push_back(withReportId(report));
   }
 
