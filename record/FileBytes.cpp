@@ -69,7 +69,7 @@ bool FileBytes::open(const std::string& fileName) {
 
 void FileBytes::release(std::size_t offset) {
   if (m_mapping == nullptr) return;
-  static const auto pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const auto pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   const std::size_t end = std::min(offset, m_mappedSize) / pageSize * pageSize;
   if (end <= m_released) return;
   // The mapping is private and never written, so dropping its pages loses nothing.
