@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "ChunkedOutput.h"
+#include "FileBytes.h"
 #include "ReadingsTable.h"
 
 namespace ostrel {
@@ -14,6 +16,9 @@ namespace ostrel {
 
 // The whole packet for `table`, byte for byte as the program writes it.
 std::string writeDataPacket(const ReadingsTable& table);
+// The same bytes handed to `sink` in chunks of about a megabyte, for a file of any size
+// without holding all of it; false when the sink refused a chunk (nothing more is written).
+bool writeDataPacket(const ReadingsTable& table, const ByteSink& sink);
 
 // Reads a packet (our form and its usual variations: white space between elements, other
 // attribute order or letter case, an encoding declaration, fields in another order, other
@@ -21,8 +26,11 @@ std::string writeDataPacket(const ReadingsTable& table);
 // or 32 set are skipped, every other row keeps its state. A packet declared UTF-8 has its
 // texts converted to GBK. Returns false when the packet cannot be parsed, lacks one of the
 // six fields or gives one another type, or holds a value that does not fit its field;
-// `table` is then in an unspecified state.
-bool readDataPacket(std::string_view bytes, ReadingsTable& table);
+// `table` is then in an unspecified state. `consumed`, when given, is told as the records
+// are read which bytes before an offset will not be read again (a packet that has to be
+// parsed whole is read again from its start after that).
+bool readDataPacket(std::string_view bytes, ReadingsTable& table,
+                    const ReleaseConsumed& consumed = {});
 
 // Packet time values: "hh:nn:" + milliseconds within the minute as five digits.
 std::string formatPacketTime(std::int32_t ms);

@@ -47,16 +47,35 @@ void appendEscaped(std::string& out, std::string_view text) {
       continue;
     }
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '\'': out += "&apos;"; break;
-      case '"': out += "&quot;"; break;
-      case '\r': out += "&#013;"; break;
-      case '\n': out += "&#010;"; break;
-      case '\t': out += "&#009;"; break;
-      case '\\': out += "&#092;"; break;
-      default: out.push_back(c);
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\r':
+        out += "&#013;";
+        break;
+      case '\n':
+        out += "&#010;";
+        break;
+      case '\t':
+        out += "&#009;";
+        break;
+      case '\\':
+        out += "&#092;";
+        break;
+      default:
+        out.push_back(c);
     }
   }
 }
@@ -69,7 +88,10 @@ void appendPacketTime(std::string& out, std::int32_t ms) {
   appendDigits(out, ms % 60'000, 5);
 }
 
-void appendParams(std::string& out, const ReadingsTable& table) {
+// The change log names every changed row, so for a loaded table it is as long as the
+// table: it is handed over in chunks like the rows.
+bool appendParams(ChunkedOutput& output, const ReadingsTable& table) {
+  std::string& out = output.buffer();
   out += "<PARAMS";
   bool first = true;
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
@@ -78,9 +100,11 @@ void appendParams(std::string& out, const ReadingsTable& table) {
     first = false;
     appendNumber(out, static_cast<long long>(row) + 1);
     out += " 0 4";
+    if (!output.spillIfFull()) return false;
   }
   if (!first) out += "\"";
   out += "/>";
+  return true;
 }
 
 void appendRow(std::string& out, const ReadingsTable& table, std::size_t row) {
@@ -124,14 +148,26 @@ std::string formatPacketTime(std::int32_t ms) {
   return out;
 }
 
+bool writeDataPacket(const ReadingsTable& table, const ByteSink& sink) {
+  ChunkedOutput output(sink);
+  output.buffer() += packetHead;
+  if (!appendParams(output, table)) return false;
+  output.buffer() += "</METADATA><ROWDATA>";
+  for (std::size_t row = 0; row < table.recordCount(); ++row) {
+    appendRow(output.buffer(), table, row);
+    if (!output.spillIfFull()) return false;
+  }
+  output.buffer() += "</ROWDATA></DATAPACKET>";
+  return output.finish();
+}
+
 std::string writeDataPacket(const ReadingsTable& table) {
   std::string out;
   out.reserve(packetHead.size() + 64 + table.recordCount() * 128);
-  out += packetHead;
-  appendParams(out, table);
-  out += "</METADATA><ROWDATA>";
-  for (std::size_t row = 0; row < table.recordCount(); ++row) appendRow(out, table, row);
-  out += "</ROWDATA></DATAPACKET>";
+  writeDataPacket(table, [&out](std::string_view piece) {
+    out += piece;
+    return true;
+  });
   return out;
 }
 

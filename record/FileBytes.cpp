@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace ostrel {
@@ -50,7 +51,9 @@ bool FileBytes::open(const std::string& fileName) {
   bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   if (ok && info.st_size > 0) {
     m_mappedSize = static_cast<std::size_t>(info.st_size);
-    m_mapping = ::mmap(nullptr, m_mappedSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    // Not populated up front: a reader that releases what it consumed then keeps only the
+    // pages it is reading resident.
+    m_mapping = ::mmap(nullptr, m_mappedSize, PROT_READ, MAP_PRIVATE, fd, 0);
     if (m_mapping == MAP_FAILED) {
       m_mapping = nullptr;
       ok = readAll(fd, m_mappedSize, m_buffer);
@@ -62,6 +65,16 @@ bool FileBytes::open(const std::string& fileName) {
   }
   ::close(fd);
   return ok;
+}
+
+void FileBytes::release(std::size_t offset) {
+  if (m_mapping == nullptr) return;
+  const auto pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t end = std::min(offset, m_mappedSize) / pageSize * pageSize;
+  if (end <= m_released) return;
+  // The mapping is private and never written, so dropping its pages loses nothing.
+  ::madvise(static_cast<char*>(m_mapping) + m_released, end - m_released, MADV_DONTNEED);
+  m_released = end;
 }
 
 }  // namespace ostrel

@@ -167,10 +167,16 @@ void FileReplacement::discard() {
   m_temporary.clear();
 }
 
+std::string FileReplacement::write(std::string_view bytes) {
+  if (m_fd < 0) return reason(EBADF);
+  const int error = writeAll(m_fd, bytes);
+  return error == 0 ? std::string() : reason(error);
+}
+
 std::string replaceFileContent(const std::string& path, std::string_view content) {
   FileReplacement replacement;
   if (std::string error = replacement.begin(path); !error.empty()) return error;
-  if (const int error = writeAll(replacement.fd(), content); error != 0) return reason(error);
+  if (std::string error = replacement.write(content); !error.empty()) return error;
   return replacement.commit();
 }
 

@@ -41,6 +41,10 @@ class FileReplacement {
   // The file that commit() replaces (the symbolic links followed).
   [[nodiscard]] const std::string& targetPath() const { return m_target; }
 
+  // Appends bytes to the temporary file (a writer's next chunk). Empty on success, otherwise
+  // the system's reason; the caller then gives up, and the target stays untouched.
+  std::string write(std::string_view bytes);
+
   // Flushes the temporary file to disk, gives it the target's mode and renames it over the
   // target. Empty on success; otherwise the reason, the temporary file is removed and the
   // target untouched. Closes fd().

@@ -35,11 +35,27 @@ FileResult saveFailed(const std::string& fileName, bool packet, const std::strin
   return {false, "Could not save table to specified file: " + fileName};
 }
 
+// Writes the table's file straight to the replacement file, a chunk at a time, so that a
+// table of any size is saved without a second copy of it in memory. Empty on success,
+// otherwise the system's reason (the old file then stays as it was).
+std::string writeTableFile(const ReadingsTable& table, const std::string& fileName, bool packet) {
+  FileReplacement replacement;
+  std::string error = replacement.begin(fileName);
+  if (!error.empty()) return error;
+  const ByteSink toFile = [&](std::string_view chunk) {
+    error = replacement.write(chunk);
+    return error.empty();
+  };
+  const bool written = packet ? writeDataPacket(table, toFile)
+                              : writeTextTable(table, LongTimeFormat::fromEnvironment(), toFile);
+  return written ? replacement.commit() : error;
+}
+
 FileResult loadDataPacket(const std::string& fileName, ReadingsTable& table) {
   FileBytes file;
   if (!file.open(fileName)) return loadFailed();
   ReadingsTable loaded;
-  if (!readDataPacket(file.bytes(), loaded)) return loadFailed();
+  if (!readDataPacket(file.bytes(), loaded, file.releaser())) return loadFailed();
   table.swapRecords(loaded);
   return {true, {}};
 }
@@ -48,7 +64,8 @@ FileResult loadTextTable(const std::string& fileName, ReadingsTable& table) {
   FileBytes file;
   if (!file.open(fileName)) return loadFailed();
   table.DisableControls();
-  const bool ok = readTextTable(file.bytes(), table, LongTimeFormat::fromEnvironment());
+  const bool ok =
+      readTextTable(file.bytes(), table, LongTimeFormat::fromEnvironment(), file.releaser());
   table.EnableControls();
   return ok ? FileResult{true, {}} : loadFailed();
 }
@@ -88,10 +105,8 @@ FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
     return saveFailed(fileName, packet, reason);
   }
   table.DisableControls();
-  const std::string content =
-      packet ? writeDataPacket(table) : writeTextTable(table, LongTimeFormat::fromEnvironment());
+  const std::string error = writeTableFile(table, fileName, packet);
   table.EnableControls();
-  const std::string error = replaceFileContent(fileName, content);
   if (error.empty()) return {true, "Save table to specified file: " + fileName + " Scuss!"};
   return saveFailed(fileName, packet, error);
 }

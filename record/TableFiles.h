@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ChunkedOutput.h"
+#include "FileBytes.h"
 #include "ReadingsTable.h"
 #include "TimeText.h"
 
@@ -48,8 +50,14 @@ void SplitByDelimiter(std::string_view text, std::string_view delimiter,
 
 // The tab-separated text of the table, byte for byte as saved, times in `timeFormat`.
 std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat);
-// Appends the records of a tab-separated text; false at the first failing line.
-bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat);
+// The same bytes handed to `sink` in chunks of about a megabyte; false when the sink refused
+// a chunk (nothing more is written).
+bool writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat,
+                    const ByteSink& sink);
+// Appends the records of a tab-separated text; false at the first failing line. `consumed`,
+// when given, is told now and then which bytes before an offset will not be read again.
+bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat,
+                   const ReleaseConsumed& consumed = {});
 
 // True when the name's extension (from its last dot on) is ".xml" in any letter case.
 bool isDataPacketName(std::string_view fileName);

@@ -53,6 +53,9 @@ class LineSplitter {
  public:
   explicit LineSplitter(std::string_view text) : m_text(text) {}
 
+  // The offset of the next line.
+  [[nodiscard]] std::size_t position() const { return m_pos; }
+
   // The next line; false when none is left.
   bool next(std::string_view& line) {
     if (m_pos >= m_text.size()) return false;
@@ -115,9 +118,10 @@ bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, Rec
 
 }  // namespace
 
-std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat) {
-  std::string out;
-  out.reserve(headerLine.size() + table.recordCount() * 64);
+bool writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat,
+                    const ByteSink& sink) {
+  ChunkedOutput output(sink);
+  std::string& out = output.buffer();
   out += headerLine;
   std::array<char, 16> number{};
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
@@ -136,18 +140,36 @@ std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& tim
     appendTextCell(out, table.text(row, ReadingsTable::V_Range));
     appendTextCell(out, table.text(row, ReadingsTable::I_Range));
     out += "\r\n";
+    if (!output.spillIfFull()) return false;
   }
+  return output.finish();
+}
+
+std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat) {
+  std::string out;
+  out.reserve(headerLine.size() + table.recordCount() * 64);
+  writeTextTable(table, timeFormat, [&out](std::string_view piece) {
+    out += piece;
+    return true;
+  });
   return out;
 }
 
-bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat) {
+bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat,
+                   const ReleaseConsumed& consumed) {
+  constexpr std::size_t releaseStep = std::size_t{4} << 20;
   LineSplitter lines(bytes);
   std::string_view line;
   if (!lines.next(line)) return false;  // no first line to drop
+  std::size_t released = 0;
   while (lines.next(line)) {
     RecordFields fields;
     if (!recordFromLine(line, timeFormat, fields)) return false;
     table.append(fields);
+    if (consumed && lines.position() - released >= releaseStep) {
+      released = lines.position();
+      consumed(released);
+    }
   }
   return true;
 }

@@ -1,0 +1,109 @@
+// Table files written and read in chunks: the bytes are those of the whole-text writers, a
+// refused chunk stops the writer, and a file read while its pages are let go loads whole.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RecordTestSupport.h"
+#include "record/DataPacket.h"
+#include "record/TableFiles.h"
+#include "record/TimeText.h"
+
+namespace ostrel {
+namespace {
+
+using test::ScratchFolder;
+
+// Several megabytes in either format: more than one chunk to write and more than one
+// stretch for a loader to let go of.
+ReadingsTable& largeTable() {
+  static ReadingsTable table;
+  if (table.empty()) {
+    for (int i = 1; i <= 100'000; ++i) {
+      table.append({i, i * 500 % 86'400'000, std::to_string(i) + ".5&<", "M\xA6\xB8",
+                    "IR:500V 20G\xA6\xB8", "Timed"});
+    }
+  }
+  return table;
+}
+
+const LongTimeFormat& plainTime() {
+  static const LongTimeFormat format("C");
+  return format;
+}
+
+struct Format {
+  const char* name;
+  const char* fileName;
+  std::string (*whole)(const ReadingsTable&);
+  bool (*chunked)(const ReadingsTable&, const ByteSink&);
+};
+
+const Format formats[] = {
+    {"Packet", "large.xml", [](const ReadingsTable& t) { return writeDataPacket(t); },
+     [](const ReadingsTable& t, const ByteSink& s) { return writeDataPacket(t, s); }},
+    {"Text", "large.xls", [](const ReadingsTable& t) { return writeTextTable(t, plainTime()); },
+     [](const ReadingsTable& t, const ByteSink& s) { return writeTextTable(t, plainTime(), s); }},
+};
+
+class ChunkedFile : public testing::TestWithParam<Format> {};
+
+TEST_P(ChunkedFile, ChunksJoinToTheWholeTextAndNoneIsLarge) {
+  std::vector<std::string> chunks;
+  ASSERT_TRUE(GetParam().chunked(largeTable(), [&chunks](std::string_view chunk) {
+    chunks.emplace_back(chunk);
+    return true;
+  }));
+  ASSERT_GT(chunks.size(), 2U);
+  std::string joined;
+  for (const std::string& chunk : chunks) {
+    EXPECT_LE(chunk.size(), 2 * ChunkedOutput::chunkBytes);
+    joined += chunk;
+  }
+  EXPECT_EQ(joined, GetParam().whole(largeTable()));
+}
+
+TEST_P(ChunkedFile, ARefusedChunkStopsTheWriter) {
+  int offered = 0;
+  EXPECT_FALSE(
+      GetParam().chunked(largeTable(), [&offered](std::string_view) { return ++offered < 2; }));
+  EXPECT_EQ(offered, 2);
+}
+
+TEST_P(ChunkedFile, ASavedFileLoadsBackWhole) {
+  ScratchFolder folder;
+  const std::string name = folder.file(GetParam().fileName);
+
+  ASSERT_TRUE(SaveTableToFile(largeTable(), name).ok);
+  EXPECT_EQ(test::readBytes(name), GetParam().whole(largeTable()));
+  ReadingsTable back;
+  ASSERT_TRUE(LoadTableFromFile(name, back, true).ok);
+  ASSERT_EQ(back.recordCount(), largeTable().recordCount());
+  for (std::size_t row = 0; row < back.recordCount(); ++row) {
+    ASSERT_EQ(back.no(row), largeTable().no(row)) << row;
+    ASSERT_EQ(back.text(row, ReadingsTable::Value), largeTable().text(row, ReadingsTable::Value))
+        << row;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ChunkedFile, testing::ValuesIn(formats),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FileBytes, ReleasedBytesStayReadable) {
+  ScratchFolder folder;
+  const std::string name = folder.file("bytes");
+  std::string content;
+  for (int i = 0; content.size() < (std::size_t{3} << 20); ++i) content += std::to_string(i) + ' ';
+  test::writeBytes(name, content);
+  FileBytes file;
+  ASSERT_TRUE(file.open(name));
+  ASSERT_EQ(file.bytes(), content);
+  file.release(content.size() / 2 + 123);
+  file.release(content.size() / 4);  // going back lets go of nothing more
+  file.release(content.size() + 4096);
+  EXPECT_EQ(file.bytes(), content);
+}
+
+}  // namespace
+}  // namespace ostrel
