@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "link/frame/FrameAssemblerState.h"
 #include "link/HidEvents.h"
-#include "link/frame/FrameAssembler.h"
 #include "link/LinkControls.h"
+#include "link/frame/FrameAssembler.h"
+#include "link/frame/FrameAssemblerState.h"
 
 namespace ostrel {
 

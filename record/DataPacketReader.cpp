@@ -1,7 +1,7 @@
+#include <strings.h>
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <strings.h>
 
 #include <pugixml.hpp>
 
@@ -139,8 +139,8 @@ class RowReader {
   std::array<std::string, 4> m_converted;  // texts of a UTF-8 packet, in GBK
 };
 
-constexpr unsigned parseOptions = pugi::parse_escapes | pugi::parse_eol |
-                                  pugi::parse_wconv_attribute | pugi::parse_declaration;
+constexpr unsigned parseOptions =
+    pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute | pugi::parse_declaration;
 
 bool readRows(pugi::xml_node parent, RowReader& reader, ReadingsTable& table) {
   for (pugi::xml_node row : parent.children()) {
@@ -170,7 +170,8 @@ std::optional<RowSpan> findRowSpan(std::string_view bytes) {
   constexpr std::string_view open = "<ROWDATA";
   constexpr std::string_view close = "</ROWDATA";
   RowSpan span;
-  for (std::size_t at = bytes.find('<'); at != std::string_view::npos; at = bytes.find('<', at + 1)) {
+  for (std::size_t at = bytes.find('<'); at != std::string_view::npos;
+       at = bytes.find('<', at + 1)) {
     if (!sameName(bytes.substr(at, open.size()), open)) continue;
     span.startTag = at;
     span.begin = tagEnd(bytes, at + open.size());
@@ -237,8 +238,8 @@ bool readInPieces(std::string_view bytes, ReadingsTable& table) {
       const std::size_t cut = bytes.rfind('<', end);
       end = cut != std::string_view::npos && cut > begin ? cut : span->end;
     }
-    if (!piece.load_buffer(bytes.data() + begin, end - begin,
-                           parseOptions | pugi::parse_fragment, pugi::encoding_utf8) ||
+    if (!piece.load_buffer(bytes.data() + begin, end - begin, parseOptions | pugi::parse_fragment,
+                           pugi::encoding_utf8) ||
         !readRows(piece, reader, table)) {
       return false;
     }

@@ -46,6 +46,7 @@ void appendEscaped(std::string& out, std::string_view text) {
       out.push_back(text[++i]);
       continue;
     }
+    // clang-format off
     switch (c) {
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
@@ -58,6 +59,7 @@ void appendEscaped(std::string& out, std::string_view text) {
       case '\\': out += "&#092;"; break;
       default: out.push_back(c);
     }
+    // clang-format on
   }
 }
 
