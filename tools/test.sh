@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 
 tools/check-layers.sh
+tools/check-format.sh
 build=${OSTREL_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON
 cmake --build "$build"
