@@ -215,7 +215,7 @@ void ConnectionControl::setCaption(std::string_view caption) {
   if (m_callbacks.captionChanged) m_callbacks.captionChanged(m_caption);
 }
 
-void ConnectionControl::addHistoryLine(std::string line) {
+void ConnectionControl::addHistoryLine(const std::string& line) {
   m_link.addHistoryLine(line);
   if (m_callbacks.historyLine) m_callbacks.historyLine(line);
 }

@@ -95,7 +95,7 @@ class ConnectionControl {
  private:
   void linkToggle();
   void setCaption(std::string_view caption);
-  void addHistoryLine(std::string line);
+  void addHistoryLine(const std::string& line);
   void clearDeviceList();
   void Read740(THidDevice& HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
                std::uint16_t Size);

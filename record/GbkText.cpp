@@ -16,6 +16,8 @@ using IconvHandle = std::unique_ptr<void, IconvCloser>;
 
 IconvHandle openConverter(const char* to, const char* from) {
   iconv_t cd = iconv_open(to, from);
+  // (iconv_t)-1 is how iconv_open reports a failure; there is no other way to test for it.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   if (cd == reinterpret_cast<iconv_t>(-1)) return IconvHandle{};
   return IconvHandle{cd};
 }
