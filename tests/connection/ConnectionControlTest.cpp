@@ -346,8 +346,11 @@ TEST_F(ConnectionFixture, FastBridgeNeverSplicesFramesNorFillsTheReportQueue) {
   const std::set<ReadingKey> shown{readingOf(low), readingOf(high)};
   ASSERT_EQ(shown.size(), 2U);
   std::vector<std::vector<std::uint8_t>> cycle;
-  for (const auto& report : sim::reportStream({{low.bytes().begin(), low.bytes().end()},
-                                               {high.bytes().begin(), high.bytes().end()}})) {
+  // bytes() returns a copy: each range must come from one copy, not from two.
+  const auto lowFrame = low.bytes();
+  const auto highFrame = high.bytes();
+  for (const auto& report : sim::reportStream(
+           {{lowFrame.begin(), lowFrame.end()}, {highFrame.begin(), highFrame.end()}})) {
     cycle.push_back(withReportId(report));
   }
 
