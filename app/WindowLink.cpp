@@ -24,8 +24,7 @@ WindowLink::WindowLink(TFrmTest& window, HidPlatform& platform, const std::strin
     window.setConnectCaption(QString::fromStdString(caption));
   };
   callbacks.showInfo = [&window](const std::string& message) {
-    QMessageBox::information(&window, applicationTitle,
-                             QString::fromStdString(message));
+    QMessageBox::information(&window, applicationTitle, QString::fromStdString(message));
   };
   m_connection = std::make_unique<ConnectionControl>(*m_controller, window.link(),
                                                      window.state().assembler, callbacks);

@@ -149,8 +149,13 @@ void BM_SavePacket(benchmark::State& state) {
   }
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(name)) / 1e6;
 }
-BENCHMARK(BM_SavePacket)->ArgName("ascii")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
-    ->Iterations(3)->UseRealTime();
+BENCHMARK(BM_SavePacket)
+    ->ArgName("ascii")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 void BM_LoadPacket(benchmark::State& state) {
   const std::string name = benchFile(packetName(static_cast<int>(state.range(0))));
@@ -161,8 +166,13 @@ void BM_LoadPacket(benchmark::State& state) {
   }
   measureLoad(state, name);
 }
-BENCHMARK(BM_LoadPacket)->ArgName("ascii")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
-    ->Iterations(3)->UseRealTime();
+BENCHMARK(BM_LoadPacket)
+    ->ArgName("ascii")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 // pugixml parsing the very packet BM_LoadPacket reads, read from the file and parsed whole
 // with the reader's options into a tree that is then dropped: the floor of a packet load,
@@ -175,8 +185,8 @@ void BM_PugixmlParse(benchmark::State& state) {
     fillTable(table, million, kind);
     ostrel::SaveTableToFile(table, name);
   }
-  constexpr unsigned options = pugi::parse_escapes | pugi::parse_eol |
-                               pugi::parse_wconv_attribute | pugi::parse_declaration;
+  constexpr unsigned options =
+      pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute | pugi::parse_declaration;
   for (auto _ : state) {
     pugi::xml_document document;
     if (!document.load_file(name.c_str(), options, pugi::encoding_utf8)) {
@@ -184,11 +194,17 @@ void BM_PugixmlParse(benchmark::State& state) {
     }
   }
 }
-BENCHMARK(BM_PugixmlParse)->ArgName("ascii")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
-    ->Iterations(3)->UseRealTime();
+BENCHMARK(BM_PugixmlParse)
+    ->ArgName("ascii")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
-// xmllint --stream --huge (the packet is one line of 100 MB) on the packet BM_LoadPacket reads. The GBK packet gets an encoding
-// declaration in a copy (xmllint refuses undeclared GBK bytes); the ASCII one is the very file.
+// xmllint --stream --huge (the packet is one line of 100 MB) on the packet BM_LoadPacket reads. The
+// GBK packet gets an encoding declaration in a copy (xmllint refuses undeclared GBK bytes); the
+// ASCII one is the very file.
 void BM_XmllintStream(benchmark::State& state) {
   const int kind = static_cast<int>(state.range(0));
   std::string name = benchFile(packetName(kind));
@@ -200,7 +216,8 @@ void BM_XmllintStream(benchmark::State& state) {
   if (kind == 0) {
     std::ifstream in(name, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    bytes.replace(0, bytes.find('?', 2), "<?xml version=\"1.0\" encoding=\"GBK\" standalone=\"yes\"");
+    bytes.replace(0, bytes.find('?', 2),
+                  "<?xml version=\"1.0\" encoding=\"GBK\" standalone=\"yes\"");
     name = benchFile("ostrel-bench-gbk-declared.xml");
     std::ofstream(name, std::ios::binary) << bytes;
   }
@@ -209,8 +226,13 @@ void BM_XmllintStream(benchmark::State& state) {
     if (std::system(command.c_str()) != 0) state.SkipWithError("xmllint failed or is missing");
   }
 }
-BENCHMARK(BM_XmllintStream)->ArgName("ascii")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
-    ->Iterations(1)->UseRealTime();
+BENCHMARK(BM_XmllintStream)
+    ->ArgName("ascii")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -16,6 +16,7 @@ namespace ostrel {
 // mode signs, the DC sign (labdc over the bars Shape1..Shape4), the AC sign (labt, labac),
 // the unit signs Labv (V), Labo (Ω), Labmo1 (MΩ), Labgo1 (GΩ), Labto (TΩ) and the state
 // words along the bottom (S1..S3, COMP, Time1, Time2, SAVE, LOAD, PI).
+// clang-format off
 #define OSTREL_PANEL_SYMBOLS(X)                                                            \
   X(IGPower) X(powerV1) X(powerv2) X(powerv3) X(IMoff) X(rsUSB) X(IMmike) X(CONok)         \
   X(CONokN) X(danger) X(Labng) X(Labgood) X(labt) X(Shape1) X(Shape2) X(Shape3) X(Shape4)  \
@@ -58,6 +59,7 @@ namespace ostrel {
 #define OSTREL_DISPLAY_ELEMENTS(X)                                                   \
   OSTREL_PANEL_SYMBOLS(X) OSTREL_MAIN_VALUE(X) OSTREL_TEST_VOLTAGE(X) OSTREL_MEMORY(X) \
   OSTREL_TIMER(X) OSTREL_BAR_GRAPH(X) OSTREL_BAR_SCALE(X)
+// clang-format on
 
 enum class DisplayElement : unsigned char {
 #define OSTREL_ENUM_ENTRY(name) name,

@@ -99,8 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool wasCollecting = state.FrameInProgress;
     const std::size_t handedBefore = handedOver;
     const std::size_t carried = expectedCarried(report);
-    const bool isDataReport =
-        !report.empty() && (report[0] & 0x0F) >= 1 && (report[0] & 0x0F) <= 9;
+    const bool isDataReport = !report.empty() && (report[0] & 0x0F) >= 1 && (report[0] & 0x0F) <= 9;
 
     assembler.Read740(0, report.empty() ? nullptr : report.data(),
                       static_cast<std::uint16_t>(report.size()));
@@ -121,7 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       require(state.HexAccumulator.compare(0, before.size(), before) == 0);
       require(isUpperHex(state.HexAccumulator));
       for (std::size_t k = 1; k <= carried; ++k) {
-        require(state.HexAccumulator.compare(before.size() + 2 * (k - 1), 2, hexPair(report[k])) == 0);
+        require(state.HexAccumulator.compare(before.size() + 2 * (k - 1), 2, hexPair(report[k])) ==
+                0);
       }
     } else {
       require(handedOver == handedBefore + (wasCollecting && endsFrame(before) ? 1 : 0));

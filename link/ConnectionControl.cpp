@@ -77,7 +77,8 @@ ConnectionControl::ConnectionControl(THidDeviceController& HidCtl, LinkControls&
   QObject::connect(&m_timer2, &QTimer::timeout, [this] { Timer2Timer(); });
 
   m_hidCtl.SetOnArrival([this](THidDevice& HidDev) { HidCtlArrival(HidDev); });
-  m_hidCtl.SetOnEnumerate([this](THidDevice& HidDev, int Idx) { return HidCtlEnumerate(HidDev, Idx); });
+  m_hidCtl.SetOnEnumerate(
+      [this](THidDevice& HidDev, int Idx) { return HidCtlEnumerate(HidDev, Idx); });
   m_hidCtl.SetOnDeviceChange([this](THidDeviceController& Sender) { HidCtlDeviceChange(Sender); });
   m_hidCtl.SetOnDeviceDataError(
       [this](THidDevice& HidDev, std::uint32_t Error) { HidCtlDeviceDataError(HidDev, Error); });
@@ -126,9 +127,8 @@ void ConnectionControl::HidCtlDeviceChange(THidDeviceController& Sender) {
   for (std::size_t i = 0; i < m_link.DevListBox.size(); ++i) {
     const std::string& text = m_link.DevListBox[i];
     THidDevice* device = m_entryDevices[i].get();
-    const bool cable = m_callbacks.isCable
-                           ? device != nullptr && m_callbacks.isCable(*device, text)
-                           : text == cableEntryText;
+    const bool cable = m_callbacks.isCable ? device != nullptr && m_callbacks.isCable(*device, text)
+                                           : text == cableEntryText;
     if (cable) m_link.DevListBoxItemIndex = static_cast<int>(i);
   }
 }
@@ -215,13 +215,13 @@ void ConnectionControl::setCaption(std::string_view caption) {
   if (m_callbacks.captionChanged) m_callbacks.captionChanged(m_caption);
 }
 
-void ConnectionControl::addHistoryLine(std::string line) {
+void ConnectionControl::addHistoryLine(const std::string& line) {
   m_link.addHistoryLine(line);
   if (m_callbacks.historyLine) m_callbacks.historyLine(line);
 }
 
-void ConnectionControl::Read740(THidDevice& HidDev, std::uint8_t ReportID,
-                                const std::uint8_t* Data, std::uint16_t Size) {
+void ConnectionControl::Read740(THidDevice& HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
+                                std::uint16_t Size) {
   // Once the link flag is up the link is going off: a report still handed over while the read
   // thread stops was read before the user's "Disconnect" (or the retry's stop) and must not
   // decode a frame, record it, or restart Timer2, whose next expiry would connect again.

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "link/frame/FrameAssemblerState.h"
 #include "link/HidEvents.h"
-#include "link/frame/FrameAssembler.h"
 #include "link/LinkControls.h"
+#include "link/frame/FrameAssembler.h"
+#include "link/frame/FrameAssemblerState.h"
 
 namespace ostrel {
 
@@ -95,7 +95,7 @@ class ConnectionControl {
  private:
   void linkToggle();
   void setCaption(std::string_view caption);
-  void addHistoryLine(std::string line);
+  void addHistoryLine(const std::string& line);
   void clearDeviceList();
   void Read740(THidDevice& HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
                std::uint16_t Size);

@@ -9,8 +9,8 @@
 
 #include "link/HidEvents.h"
 #include "link/HidPlatform.h"
-#include "link/frame/HidReportFilter.h"
 #include "link/THidDeviceReadThread.h"
+#include "link/frame/HidReportFilter.h"
 
 namespace ostrel {
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <pthread.h>
+
 #include "link/HidPlatform.h"
 
 namespace ostrel {
@@ -38,6 +40,8 @@ void THidDeviceReadThread::stop() {
 }
 
 void THidDeviceReadThread::run() {
+  // Named so that debuggers and `top -H` tell it from the window's thread (at most 15 characters).
+  pthread_setname_np(pthread_self(), "ostrel-read");
   while (!m_handOff->stopRequested()) {
     if (!readOnce()) {
       break;

@@ -46,6 +46,7 @@ void appendEscaped(std::string& out, std::string_view text) {
       out.push_back(text[++i]);
       continue;
     }
+    // clang-format off
     switch (c) {
       case '<':
         out += "&lt;";
@@ -77,6 +78,7 @@ void appendEscaped(std::string& out, std::string_view text) {
       default:
         out.push_back(c);
     }
+    // clang-format on
   }
 }
 

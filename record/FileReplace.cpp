@@ -72,7 +72,14 @@ int followLinks(std::string path, std::string& target) {
     if (length < 0) return errno;
     if (static_cast<std::size_t>(length) == link.size()) return ENAMETOOLONG;
     link.resize(static_cast<std::size_t>(length));
-    path = link.starts_with('/') ? link : folderOf(path) + "/" + link;
+    if (link.starts_with('/')) {
+      path = std::move(link);
+    } else {
+      std::string target = folderOf(path);
+      target += '/';
+      target += link;
+      path = std::move(target);
+    }
   }
   return ELOOP;
 }

@@ -16,6 +16,8 @@ using IconvHandle = std::unique_ptr<void, IconvCloser>;
 
 IconvHandle openConverter(const char* to, const char* from) {
   iconv_t cd = iconv_open(to, from);
+  // (iconv_t)-1 is how iconv_open reports a failure; there is no other way to test for it.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   if (cd == reinterpret_cast<iconv_t>(-1)) return IconvHandle{};
   return IconvHandle{cd};
 }
@@ -48,20 +50,16 @@ std::string convert(std::string_view in, const char* to, const char* from,
 
 }  // namespace
 
-std::string gbkToUtf8(std::string_view gbk) {
-  return convert(gbk, "UTF-8", "GBK", "\xEF\xBF\xBD");
-}
+std::string gbkToUtf8(std::string_view gbk) { return convert(gbk, "UTF-8", "GBK", "\xEF\xBF\xBD"); }
 
-std::string utf8ToGbk(std::string_view utf8) {
-  return convert(utf8, "GBK", "UTF-8", "?");
-}
+std::string utf8ToGbk(std::string_view utf8) { return convert(utf8, "GBK", "UTF-8", "?"); }
 
 std::string_view gbkPrefix(std::string_view text, std::size_t maxBytes) {
   if (text.size() <= maxBytes) return text;
   std::size_t end = 0;
   while (end < text.size()) {
-    const bool twoBytes = isGbkLeadByte(static_cast<unsigned char>(text[end])) &&
-                          end + 1 < text.size();
+    const bool twoBytes =
+        isGbkLeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size();
     const std::size_t next = end + (twoBytes ? 2 : 1);
     if (next > maxBytes) break;
     end = next;

@@ -90,7 +90,10 @@ UnreadableJournal keepAside(const std::string& folder, const Candidate& journal,
     const std::string prefix = attempt == 1
                                    ? std::string(unreadablePrefix)
                                    : std::string(unreadablePrefix) + std::to_string(attempt) + "-";
-    const std::string aside = folder + "/" + prefix + journal.name;
+    std::string aside = folder;
+    aside += '/';
+    aside += prefix;
+    aside += journal.name;
     if (::renameat2(AT_FDCWD, journal.path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) ==
         0) {
       kept.keptAs = aside;

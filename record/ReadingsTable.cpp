@@ -163,7 +163,7 @@ void ReadingsTable::clear() {
   notifyReset();
 }
 
-void ReadingsTable::replaceAll(std::vector<std::pair<RecordFields, std::uint8_t>> records) {
+void ReadingsTable::replaceAll(const std::vector<std::pair<RecordFields, std::uint8_t>>& records) {
   ReadingsTable replacement;
   for (const auto& [fields, state] : records) replacement.append(fields, state);
   swapRecords(replacement);

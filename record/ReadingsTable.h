@@ -76,7 +76,7 @@ class ReadingsTable {
   // Empties records and change log.
   void clear();
   // Replaces every record at once (a loaded data packet), keeping each record's state.
-  void replaceAll(std::vector<std::pair<RecordFields, std::uint8_t>> records);
+  void replaceAll(const std::vector<std::pair<RecordFields, std::uint8_t>>& records);
   // Exchanges the records (and change log) of both tables without copying them; both
   // tables' observers are told tableReset(). A packet is loaded into a fresh table and
   // swapped in, so a failed load leaves this table as it was.

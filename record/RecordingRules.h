@@ -18,9 +18,9 @@ struct OfferedReading {
 
 // State of the recording controls of the main window.
 struct RecordingControls {
-  bool RepeatSet = true;              // "Repeat": record a value equal to the last one too
-  bool RecordSI = false;              // sampling-interval mode
-  std::string RecordSITime = "10";    // interval text, whole seconds
+  bool RepeatSet = true;            // "Repeat": record a value equal to the last one too
+  bool RecordSI = false;            // sampling-interval mode
+  std::string RecordSITime = "10";  // interval text, whole seconds
 };
 
 // Decides which offered readings become records of cds1 and keeps the recording counters.

@@ -16,8 +16,7 @@ void TextPool::clear() {
 }
 
 std::size_t TextPool::memoryBytes() const {
-  std::size_t bytes = m_texts.size() * sizeof(std::string) +
-                      m_ids.bucket_count() * sizeof(void*) +
+  std::size_t bytes = m_texts.size() * sizeof(std::string) + m_ids.bucket_count() * sizeof(void*) +
                       m_ids.size() * (sizeof(std::string_view) + sizeof(Id) + 2 * sizeof(void*));
   for (const std::string& text : m_texts) {
     if (text.capacity() > 15) bytes += text.capacity() + 1;

@@ -106,8 +106,8 @@ std::optional<std::int32_t> LongTimeFormat::parse(std::string_view text) const {
     const std::string terminated(text);
     std::tm time{};
     time.tm_hour = -1;
-    const char* end = strptime_l(terminated.c_str(), m_pattern.c_str(), &time,
-                                 static_cast<locale_t>(m_locale));
+    const char* end =
+        strptime_l(terminated.c_str(), m_pattern.c_str(), &time, static_cast<locale_t>(m_locale));
     if (end == nullptr || *end != '\0' || time.tm_hour < 0 || time.tm_hour > 23 ||
         time.tm_min > 59 || time.tm_sec > 59) {
       return std::nullopt;

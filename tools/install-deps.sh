@@ -10,7 +10,7 @@ packages=(
   libhidapi-dev libudev-dev libpugixml-dev libxlsxwriter-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev libxml2-utils poppler-utils python3-openpyxl valgrind
+  clang clang-format clang-tidy libclang-rt-14-dev libxml2-utils poppler-utils python3-openpyxl valgrind
   qemu-system-x86 busybox-static udev xz-utils cpio
   locales  # locale sources: tests compile a comma locale with localedef when none is installed
   # the Debian package (tools/package.sh and its test)

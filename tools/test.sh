@@ -7,9 +7,12 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 
 tools/check-layers.sh
+tools/check-format.sh
 build=${OSTREL_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON
 cmake --build "$build"
+# clang-tidy over decode/, record/ and link/ (a few minutes: not a CTest test).
+tools/check-tidy.sh "$build"
 export QT_QPA_PLATFORM=offscreen
 
 # The link's read threads under ThreadSanitizer, in a build folder of their own.

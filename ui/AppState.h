@@ -19,8 +19,8 @@ struct AppState {
   ReadingTexts reading;
   RecordingCounters recording;
   FrameAssemblerState assembler;
-  std::string AppDirectory;           // folder of the program file, with trailing '/'
-  std::string DecimalSeparatorText;   // from the process locale; empty when unreadable
+  std::string AppDirectory;          // folder of the program file, with trailing '/'
+  std::string DecimalSeparatorText;  // from the process locale; empty when unreadable
   std::int32_t ReportPageTotal = 1;
   ChartGeometry savedChartGeometry;
 };

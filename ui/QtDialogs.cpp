@@ -4,9 +4,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTextBrowser>
-#include <QSettings>
 #include <QUrl>
 
 namespace ostrel {

@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "Dialogs.h"
-#include "link/LinkControls.h"
 #include "decode/DisplayModel.h"
 #include "decode/FrameDecoder.h"
+#include "link/LinkControls.h"
 #include "record/ReadingsTable.h"
 #include "record/RecordLimitMenu.h"
 #include "record/RecordingRules.h"

@@ -4,8 +4,8 @@
 #include "QtDialogs.h"
 #include "ReadingsGrid.h"
 #include "TFrmTest.h"
-#include "ui/AppState.h"
 #include "record/TableFiles.h"
+#include "ui/AppState.h"
 
 namespace ostrel {
 

@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "ui/KeyPressFilter.h"
 #include "QtDialogs.h"
 #include "TFrmTest.h"
+#include "ui/KeyPressFilter.h"
 
 namespace ostrel {
 

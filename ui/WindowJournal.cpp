@@ -7,9 +7,9 @@
 #include "QtDialogs.h"
 #include "ReadingsGrid.h"
 #include "TFrmTest.h"
-#include "ui/AppState.h"
 #include "record/JournalRecovery.h"
 #include "record/JournalWriter.h"
+#include "ui/AppState.h"
 
 namespace ostrel {
 

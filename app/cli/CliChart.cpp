@@ -10,10 +10,10 @@
 #include <optional>
 
 #include "CliCommands.h"
-#include "ui/chart/ChartGeometry.h"
 #include "decode/DecimalSeparator.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
+#include "ui/chart/ChartGeometry.h"
 #include "ui/chart/Chtshow.h"
 
 namespace ostrel::cli {

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "CliCommands.h"
-#include "record/FileReplace.h"
 #include "decode/DecimalSeparator.h"
+#include "record/FileReplace.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
 

@@ -43,7 +43,8 @@ std::vector<std::vector<InputReport>> framePeriods() {
   std::vector<std::vector<InputReport>> periods;
   for (const auto& frame : ostrel::sim::demoSession()) {
     std::vector<InputReport> reports = ostrel::sim::packSerialBytes(frame);
-    while (reports.size() < VirtualMeter::reportsPerFrame) reports.push_back(ostrel::sim::idleReport());
+    while (reports.size() < VirtualMeter::reportsPerFrame)
+      reports.push_back(ostrel::sim::idleReport());
     periods.push_back(std::move(reports));
   }
   return periods;
@@ -66,8 +67,8 @@ struct MainThreadSide {
     counters.RecordLimit = 1'000'000;
     decoder.setTimer2RestartHook([] {});
     decoder.setRecordHook([this](int mode) {
-      rules.INDataToTable(mode, {reading.CurrentValue, reading.UnitText, reading.VRangeText,
-                                 reading.IRangeText});
+      rules.INDataToTable(
+          mode, {reading.CurrentValue, reading.UnitText, reading.VRangeText, reading.IRangeText});
     });
     assembler.setFrameHandler([this](const std::string& meterFrame) {
       return decoder.ShowData860(meterFrame) == ostrel::FrameDecoder::Outcome::Decoded;
@@ -81,7 +82,8 @@ struct MainThreadSide {
     const int end = nowMs + hourMs;
     for (long slot = 0; nowMs < end; ++slot, nowMs += reportPeriodMs) {
       if (nowMs < pausedUntil) continue;  // the read side is pausing after a decoded frame
-      const auto& period = periods[static_cast<std::size_t>(slot / reportsPerFrame) % periods.size()];
+      const auto& period =
+          periods[static_cast<std::size_t>(slot / reportsPerFrame) % periods.size()];
       const InputReport& report = period[static_cast<std::size_t>(slot % reportsPerFrame)];
       ++handed;
       if (assembler.Read740(report.reportId, report.data.data(),

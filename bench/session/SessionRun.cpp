@@ -40,7 +40,7 @@ using Clock = std::chrono::steady_clock;
 
 struct ProcessTimes {
   double cpuSeconds = 0;
-  long wakeUps = 0;  // voluntary context switches: each blocking wait that ended
+  long wakeUps = 0;            // voluntary context switches: each blocking wait that ended
   long mainThreadWakeUps = 0;  // the same for the calling (main) thread alone
 };
 
@@ -85,7 +85,9 @@ struct Program {
 
   [[nodiscard]] std::size_t records() { return window.table().recordCount(); }
   [[nodiscard]] std::size_t historyLines() { return window.link().HistoryListBox.size(); }
-  [[nodiscard]] std::size_t featureReports() const { return platform.featureLog(meter.deviceId()).size(); }
+  [[nodiscard]] std::size_t featureReports() const {
+    return platform.featureLog(meter.deviceId()).size();
+  }
 
   bool connectAndRecord() {
     window.Panel2Click();
@@ -104,13 +106,14 @@ void measureIdlePhase(Program& program, const char* name, std::chrono::seconds l
   runFor(length);
   const double wall = std::chrono::duration<double>(Clock::now() - start).count();
   const ProcessTimes after = processTimes();
-  std::printf("%-22s %6.1f s  cpu %7.3f s = %6.3f %% of a core  wake-ups %7.1f /s"
-              " (main thread %6.1f /s)  records %5zu  line settings sent %4zu\n",
-              name, wall, after.cpuSeconds - before.cpuSeconds,
-              100.0 * (after.cpuSeconds - before.cpuSeconds) / wall,
-              double(after.wakeUps - before.wakeUps) / wall,
-              double(after.mainThreadWakeUps - before.mainThreadWakeUps) / wall,
-              program.records() - records, program.featureReports() - features);
+  std::printf(
+      "%-22s %6.1f s  cpu %7.3f s = %6.3f %% of a core  wake-ups %7.1f /s"
+      " (main thread %6.1f /s)  records %5zu  line settings sent %4zu\n",
+      name, wall, after.cpuSeconds - before.cpuSeconds,
+      100.0 * (after.cpuSeconds - before.cpuSeconds) / wall,
+      double(after.wakeUps - before.wakeUps) / wall,
+      double(after.mainThreadWakeUps - before.mainThreadWakeUps) / wall,
+      program.records() - records, program.featureReports() - features);
   std::fflush(stdout);
 }
 
@@ -143,10 +146,14 @@ enum class Phase { Frames, IdleReports, Silent, Unplugged };
 
 const char* phaseName(Phase phase) {
   switch (phase) {
-    case Phase::Frames: return "frames";
-    case Phase::IdleReports: return "no-data reports";
-    case Phase::Silent: return "silent";
-    case Phase::Unplugged: return "unplugged";
+    case Phase::Frames:
+      return "frames";
+    case Phase::IdleReports:
+      return "no-data reports";
+    case Phase::Silent:
+      return "silent";
+    case Phase::Unplugged:
+      return "unplugged";
   }
   return "";
 }
@@ -202,8 +209,10 @@ int runLong(std::chrono::minutes total, std::chrono::seconds cycle) {
     Phase phase;
     double share;
   };
-  const Step steps[] = {{Phase::Frames, 0.75}, {Phase::IdleReports, 0.10},
-                        {Phase::Silent, 0.10}, {Phase::Unplugged, 0.05}};
+  const Step steps[] = {{Phase::Frames, 0.75},
+                        {Phase::IdleReports, 0.10},
+                        {Phase::Silent, 0.10},
+                        {Phase::Unplugged, 0.05}};
   long long freeGrowth = 0;  // heap growth over phases that added no record
   long long recordGrowth = 0;
   std::size_t recordsAdded = 0;
@@ -238,16 +247,18 @@ int runLong(std::chrono::minutes total, std::chrono::seconds cycle) {
   runFor(std::chrono::seconds(3));  // the arrival is handled and reading resumes
 
   const HistoryAccount history = accountHistory(program.window.link().HistoryListBox);
-  std::printf("\nrecords %zu (%zu added after the first sample), table %zu bytes = %.1f per record\n",
-              program.records(), recordsAdded, program.window.table().memoryBytes(),
-              double(program.window.table().memoryBytes()) / double(program.records()));
+  std::printf(
+      "\nrecords %zu (%zu added after the first sample), table %zu bytes = %.1f per record\n",
+      program.records(), recordsAdded, program.window.table().memoryBytes(),
+      double(program.window.table().memoryBytes()) / double(program.records()));
   std::printf("heap growth in phases that added records: %lld bytes = %.1f per record\n",
               recordGrowth, recordsAdded ? double(recordGrowth) / double(recordsAdded) : 0.0);
   std::printf("heap growth in phases without records: %lld bytes\n", freeGrowth);
-  std::printf("history %zu lines: line settings %zu (feature reports sent %zu), removals %zu, "
-              "arrivals %zu (unplugs %d), read errors %zu, other %zu\n",
-              program.historyLines(), history.lineSettings, program.featureReports(),
-              history.removals, history.arrivals, unplugs, history.readErrors, history.other);
+  std::printf(
+      "history %zu lines: line settings %zu (feature reports sent %zu), removals %zu, "
+      "arrivals %zu (unplugs %d), read errors %zu, other %zu\n",
+      program.historyLines(), history.lineSettings, program.featureReports(), history.removals,
+      history.arrivals, unplugs, history.readErrors, history.other);
   const bool accounted = history.lineSettings == program.featureReports() &&
                          history.removals == std::size_t(unplugs) &&
                          history.arrivals == std::size_t(unplugs) && history.other == 0;

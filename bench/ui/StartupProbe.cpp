@@ -7,9 +7,9 @@
 #include <QWidget>
 #include <cstring>
 
-#include "ui/AppState.h"
 #include "app/WindowLink.h"
 #include "sim/hid/SimHidPlatform.h"
+#include "ui/AppState.h"
 #include "ui/ButtonPictures.h"
 #include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"

@@ -6,9 +6,9 @@
 #include <QApplication>
 #include <QTest>
 
-#include "ui/AppState.h"
 #include "bench/BenchTable.h"
 #include "record/ReadingsTable.h"
+#include "ui/AppState.h"
 #include "ui/TFrmTest.h"
 
 namespace {

@@ -77,7 +77,10 @@ void fitVoltageAxis(ChartPlot& plot, const ChartRunSummary& page, int height) {
     plot.low -= step;
     plot.high += step;
   }
-  for (double v = plot.low; v <= plot.high + step / 2; v += step) {
+  // Counted, not summed: adding the step again and again drifts and may lose the top tick.
+  const long ticks = std::lround((plot.high - plot.low) / step);
+  for (long i = 0; i <= ticks; ++i) {
+    const double v = plot.low + static_cast<double>(i) * step;
     const double shown = std::abs(v) < step / 2 ? 0.0 : v;
     plot.valueTicks.push_back({shown, decimal(shown) + "V"});
   }

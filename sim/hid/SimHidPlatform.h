@@ -27,10 +27,10 @@ struct SimHidDeviceSpec {
   std::optional<std::u16string> serial;                      // nullopt: the request fails
   std::optional<std::u16string> string0;                     // language list; nullopt as on hidraw
   HidSerialSource serialSource = HidSerialSource::DeviceRequest;  // SystemRecord as on hidraw
-  bool readWrite = true;                                     // false: only query-only opens succeed
-  bool openable = true;                                      // false: no open succeeds at all
-  bool identifiable = true;                                  // false: attributes cannot be read
-  std::size_t inputReportLength = 9;                         // report ID byte included
+  bool readWrite = true;              // false: only query-only opens succeed
+  bool openable = true;               // false: no open succeeds at all
+  bool identifiable = true;           // false: attributes cannot be read
+  std::size_t inputReportLength = 9;  // report ID byte included
   // Reports queued and not yet read, at most; a report pushed onto a full queue is dropped, as
   // the kernel's hidraw queue (64 reports) drops the newest. 0: no limit.
   std::size_t reportQueueLimit = 0;

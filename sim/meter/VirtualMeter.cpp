@@ -87,7 +87,7 @@ void VirtualMeter::beginFrame() {
 }
 
 std::optional<std::vector<std::uint8_t>> VirtualMeter::nextReport(std::chrono::milliseconds slice,
-                                                                   std::stop_token stop) {
+                                                                  std::stop_token stop) {
   if (!m_plugged || m_silent || !lineConfigured()) {
     waitUntil(std::chrono::steady_clock::now() + std::min(slice, reportPeriod), stop);
     return std::nullopt;

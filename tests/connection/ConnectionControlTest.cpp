@@ -42,8 +42,7 @@ struct ListCase {
   int selected;
 };
 
-class DeviceListTest : public ConnectionFixture,
-                       public ::testing::WithParamInterface<ListCase> {};
+class DeviceListTest : public ConnectionFixture, public ::testing::WithParamInterface<ListCase> {};
 
 TEST_P(DeviceListTest, EntriesAndCableSelection) {
   for (const SimHidDeviceSpec& spec : GetParam().devices) m_platform.addDevice(spec);
@@ -73,6 +72,7 @@ SimHidDeviceSpec unnamed() {
   return spec;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, DeviceListTest,
     ::testing::Values(
@@ -88,13 +88,15 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"TwoCablesLaterWins", {cableSpec(), namedSpec(u"Mouse", 2), cableSpec()},
                  {"USB to Serial", "Mouse", "USB to Serial"}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(ConnectionFixture, NoCableShowsMessageAndStaysDisconnected) {
   m_platform.addDevice(namedSpec(u"Keyboard", 1));
   start();
   m_connection->Panel2Click();
   ASSERT_EQ(m_messages.size(), 1u);
-  EXPECT_EQ(m_messages[0], "USB interface cable is not securely connected, please check and re-try.");
+  EXPECT_EQ(m_messages[0],
+            "USB interface cable is not securely connected, please check and re-try.");
   EXPECT_EQ(m_connection->caption(), "Connect");
   EXPECT_FALSE(m_link.USBConDown);
   EXPECT_TRUE(m_link.HistoryListBox.empty());
@@ -121,7 +123,8 @@ TEST_F(ConnectionFixture, ConnectSendsLineSettingsOnceAndRecordsFramesInOrder) {
   EXPECT_TRUE(m_connection->reading());
   const auto features = m_platform.featureLog(meter.deviceId());
   ASSERT_EQ(features.size(), 1u);
-  EXPECT_EQ(features[0], std::vector<std::uint8_t>(lineSettingsReport.begin(), lineSettingsReport.end()));
+  EXPECT_EQ(features[0],
+            std::vector<std::uint8_t>(lineSettingsReport.begin(), lineSettingsReport.end()));
   EXPECT_EQ(m_link.HistoryListBox, std::vector<std::string>{"00 60 09 00 00 03 00 00 00 00 "});
 
   ASSERT_TRUE(pumpUntil([&] { return m_cds1.recordCount() >= 3; }));
@@ -343,10 +346,11 @@ TEST_F(ConnectionFixture, FastBridgeNeverSplicesFramesNorFillsTheReportQueue) {
   const std::set<ReadingKey> shown{readingOf(low), readingOf(high)};
   ASSERT_EQ(shown.size(), 2U);
   std::vector<std::vector<std::uint8_t>> cycle;
-  const sim::FrameBuilder::Frame lowFrame = low.bytes();  // bytes() gives a new frame each call
-  const sim::FrameBuilder::Frame highFrame = high.bytes();
-  for (const auto& report : sim::reportStream({{lowFrame.begin(), lowFrame.end()},
-                                               {highFrame.begin(), highFrame.end()}})) {
+  // bytes() returns a copy: each range must come from one copy, not from two.
+  const auto lowFrame = low.bytes();
+  const auto highFrame = high.bytes();
+  for (const auto& report : sim::reportStream(
+           {{lowFrame.begin(), lowFrame.end()}, {highFrame.begin(), highFrame.end()}})) {
     cycle.push_back(withReportId(report));
   }
 

@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "link/THidDevice.h"
@@ -49,6 +52,26 @@ class HidDeviceTest : public ::testing::Test {
   std::unique_ptr<THidDevice> device;
   std::vector<Report> reports;
 };
+
+// How many of this process's threads carry `name` (as debuggers and `top -H` show it).
+int threadsNamed(const std::string& name) {
+  int count = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string line;
+    if (std::getline(comm, line) && line == name) ++count;
+  }
+  return count;
+}
+
+TEST_F(HidDeviceTest, ReadThreadCarriesItsNameWhileReading) {
+  checkOut(test::cableSpec());
+  device->SetDataHandler(recordingHandler());
+  ASSERT_TRUE(pumpUntil([&] { return m_platform.openReaders(m_id) == 1; }));
+  EXPECT_EQ(threadsNamed("ostrel-read"), 1);
+  device->SetDataHandler({});
+  EXPECT_EQ(threadsNamed("ostrel-read"), 0);
+}
 
 TEST_F(HidDeviceTest, ReportOfNineBytesArrivesAsIdZeroAndEightDataBytes) {
   checkOut(test::cableSpec());

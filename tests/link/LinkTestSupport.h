@@ -24,7 +24,9 @@ inline bool pumpUntil(const std::function<bool()>& done,
 }
 
 // Runs the main thread's event loop for the given time.
-inline void pumpFor(std::chrono::milliseconds time) { pumpUntil([] { return false; }, time); }
+inline void pumpFor(std::chrono::milliseconds time) {
+  pumpUntil([] { return false; }, time);
+}
 
 // Delivers the queued device-change notices.
 inline void deliverNotices() { QCoreApplication::processEvents(); }

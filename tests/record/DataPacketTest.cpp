@@ -148,9 +148,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" +
                           packet("<ROW Value=\"M\xCE\xA9\"/>").substr(38),
                       1, "M\xA6\xB8", 0},
-        VariationCase{"OtherParams",
-                      packet(oneRow, "<PARAMS CHANGE_LOG=\"1 0 4\" LCID=\"2052\" DATASET_DELTA=\"1\"/>"),
-                      1, "1.5", 4},
+        VariationCase{
+            "OtherParams",
+            packet(oneRow, "<PARAMS CHANGE_LOG=\"1 0 4\" LCID=\"2052\" DATASET_DELTA=\"1\"/>"), 1,
+            "1.5", 4},
         VariationCase{"FieldsInOtherOrder",
                       "<DATAPACKET><METADATA><FIELDS>"
                       "<FIELD attrname=\"I_Range\" fieldtype=\"string\"/>"
@@ -168,11 +169,9 @@ INSTANTIATE_TEST_SUITE_P(
                              "<ROW RowState=\"32\" Value=\"c\"/><ROW RowState=\"12\" Value=\"d\"/>"
                              "<ROW RowState=\"8\" Value=\"e\"/>"),
                       2, "d", 12},
-        VariationCase{"EmptyAttributeIsEmptyField", packet("<ROW Value=\"\" No=\"2\"/>"), 1, "",
-                      0},
-        VariationCase{"LongTextCut",
-                      packet("<ROW Value=\"123456789012345678\xA6\xB8\xA6\xB8\"/>"), 1,
-                      "123456789012345678\xA6\xB8", 0}),
+        VariationCase{"EmptyAttributeIsEmptyField", packet("<ROW Value=\"\" No=\"2\"/>"), 1, "", 0},
+        VariationCase{"LongTextCut", packet("<ROW Value=\"123456789012345678\xA6\xB8\xA6\xB8\"/>"),
+                      1, "123456789012345678\xA6\xB8", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class PacketFailure : public testing::TestWithParam<std::pair<const char*, std::string>> {};
@@ -205,9 +204,11 @@ INSTANTIATE_TEST_SUITE_P(
         std::pair<const char*, std::string>{"Empty", ""},
         std::pair<const char*, std::string>{"TextFile", "Measurement No.\tTime\r\n"},
         std::pair<const char*, std::string>{
-            "MissingField", withField("<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>", "")},
+            "MissingField",
+            withField("<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>", "")},
         std::pair<const char*, std::string>{
-            "OtherType", withField("attrname=\"No\" fieldtype=\"i4\"", "attrname=\"No\" fieldtype=\"string\"")},
+            "OtherType",
+            withField("attrname=\"No\" fieldtype=\"i4\"", "attrname=\"No\" fieldtype=\"string\"")},
         std::pair<const char*, std::string>{"OtherRoot", "<TABLE/>"},
         std::pair<const char*, std::string>{"BadNumber", packet("<ROW No=\"1.5\"/>")},
         std::pair<const char*, std::string>{"BadTime", packet("<ROW Time=\"25:00:00000\"/>")},

@@ -12,7 +12,9 @@ TEST(GbkText, ConvertsTheOhmSignBothWays) {
 
 TEST(GbkText, BrokenInputNeverFails) {
   EXPECT_EQ(gbkToUtf8("A\xA6"), "A\xEF\xBF\xBD");
-  EXPECT_EQ(utf8ToGbk("A\xFF" "B"), "A?B");
+  EXPECT_EQ(utf8ToGbk("A\xFF"
+                      "B"),
+            "A?B");
 }
 
 TEST(GbkText, PrefixNeverSplitsATwoByteCharacter) {

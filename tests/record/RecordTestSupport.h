@@ -15,8 +15,8 @@ namespace ostrel::test {
 inline void fillFixtureReadings(ReadingsTable& table) {
   table.append({1, ((14 * 60 + 30) * 60 + 5) * 1000 + 123, "1.234", "M\xA6\xB8",
                 "IR:500V 20G\xA6\xB8", "Continuous"});
-  table.append({2, ((9 * 60 + 5) * 60 + 3) * 1000 + 40, "0.56", std::nullopt, "DCV  600V",
-                "Timed"});
+  table.append(
+      {2, ((9 * 60 + 5) * 60 + 3) * 1000 + 40, "0.56", std::nullopt, "DCV  600V", "Timed"});
   table.append({3, 86'399'999, "a&b", "\x81\x5C", "IR:5000V 1000G\xA6\xB8", "COMP:GOOD"});
 }
 

@@ -182,6 +182,7 @@ TEST_P(IntervalRule, ConvertsTheEditText) {
   }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, IntervalRule,
                          testing::Values(IntervalCase{"", true, 0}, IntervalCase{"-", true, 0},
                                          IntervalCase{"+", true, 0}, IntervalCase{"0", true, 0},
@@ -196,12 +197,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, IntervalRule,
                                          IntervalCase{"1a", false, 0},
                                          IntervalCase{" 5", false, 0},
                                          IntervalCase{"--5", false, 0}));
+// clang-format on
 
 TEST_F(Recording, IntervalChangeRestartsTheCountdownOrReportsAndKeepsIt) {
   EXPECT_EQ(rules.RecordSITimeChange("15"), std::nullopt);
   EXPECT_EQ(counters.IntervalCountdown, 15);
-  EXPECT_EQ(rules.RecordSITimeChange("2147483648"),
-            "'2147483648' is not a valid integer value");
+  EXPECT_EQ(rules.RecordSITimeChange("2147483648"), "'2147483648' is not a valid integer value");
   EXPECT_EQ(counters.IntervalCountdown, 15);
   const auto negative = rules.RecordSITimeChange("-5");
   ASSERT_TRUE(negative);

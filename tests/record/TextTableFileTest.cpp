@@ -82,8 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"AnyFirstLineIsSkipped", "garbage\n1\t10:00:00\n", true, 1},
         LoadCase{"FourthLineEmpty", header + "1\t10:00:00\r\n2\t10:00:01\r\n\r\n4\t10:00:02\r\n",
                  false, 2},
-        LoadCase{"SevenPieces", header + "1\t10:00:00\r\n2\t10:00:00\ta\tb\tc\td\te\r\n", false,
-                 1},
+        LoadCase{"SevenPieces", header + "1\t10:00:00\r\n2\t10:00:00\ta\tb\tc\td\te\r\n", false, 1},
         LoadCase{"SixPiecesEndingInATab", header + "1\t10:00:00\ta\tb\tc\t\r\n", true, 1},
         LoadCase{"NullTime", header + "1\tNULL\ta\r\n", false, 0},
         LoadCase{"NoNotANumber", header + "x\t10:00:00\r\n", false, 0},
@@ -101,8 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TextTableFile, PiecesFillFieldsByPositionUntrimmed) {
   ReadingsTable table;
-  ASSERT_TRUE(readTextTable(header + "-4\t07:08:09\t 1.5 \r\n5\t23:59:59\ta\tb\tc\td", table,
-                            plainTime()));
+  ASSERT_TRUE(
+      readTextTable(header + "-4\t07:08:09\t 1.5 \r\n5\t23:59:59\ta\tb\tc\td", table, plainTime()));
   EXPECT_EQ(table.no(0), -4);
   EXPECT_EQ(table.timeMs(0), ((7 * 60 + 8) * 60 + 9) * 1000);
   EXPECT_EQ(table.text(0, ReadingsTable::Value), " 1.5 ");
@@ -151,11 +150,10 @@ TEST_P(Split, GivesOneMorePieceThanDelimiters) {
   EXPECT_EQ(list, GetParam().pieces);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Split,
-    testing::Values(SplitCase{"", "\t", {""}}, SplitCase{"a", "\t", {"a"}},
-                    SplitCase{"a\t\tb\t", "\t", {"a", "", "b", ""}},
-                    SplitCase{"a<>b<>", "<>", {"a", "b", ""}}));
+INSTANTIATE_TEST_SUITE_P(Cases, Split,
+                         testing::Values(SplitCase{"", "\t", {""}}, SplitCase{"a", "\t", {"a"}},
+                                         SplitCase{"a\t\tb\t", "\t", {"a", "", "b", ""}},
+                                         SplitCase{"a<>b<>", "<>", {"a", "b", ""}}));
 
 }  // namespace
 }  // namespace ostrel

@@ -14,10 +14,10 @@
 #include <string>
 
 #include "StubDialogs.h"
-#include "ui/AppState.h"
 #include "app/WindowLink.h"
 #include "record/JournalFile.h"
 #include "sim/meter/VirtualMeter.h"
+#include "ui/AppState.h"
 #include "ui/TFrmTest.h"
 #include "ui/WindowJournal.h"
 

@@ -3,8 +3,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QClipboard>
 #include <QCompleter>
 #include <QDateTime>
@@ -26,6 +24,8 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -37,8 +37,8 @@
 #include "StubDialogs.h"
 #include "sim/frames/FrameBuilder.h"
 #include "tests/support/TestLocales.h"
-#include "ui/HelpManual.h"
 #include "ui/AppState.h"
+#include "ui/HelpManual.h"
 #include "ui/MirrorLayout.h"
 #include "ui/QtDialogs.h"
 #include "ui/ReportAndChart.h"
@@ -182,12 +182,13 @@ class TFrmTestTest : public QObject {
       QStyleOptionButton option;
       option.initFrom(box);
       option.text = box->text();
-      const QRect contents = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+      const QRect contents =
+          box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
       const int needed = box->fontMetrics().horizontalAdvance(box->text());
-      QVERIFY2(contents.width() >= needed, qPrintable(QStringLiteral("%1: %2 of %3 pixels")
-                                                          .arg(name)
-                                                          .arg(contents.width())
-                                                          .arg(needed)));
+      QVERIFY2(
+          contents.width() >= needed,
+          qPrintable(
+              QStringLiteral("%1: %2 of %3 pixels").arg(name).arg(contents.width()).arg(needed)));
     }
   }
 

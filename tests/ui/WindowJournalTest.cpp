@@ -12,11 +12,11 @@
 #include <memory>
 
 #include "StubDialogs.h"
-#include "ui/AppState.h"
 #include "record/JournalFile.h"
 #include "record/JournalRecovery.h"
 #include "record/TableFiles.h"
 #include "sim/frames/FrameBuilder.h"
+#include "ui/AppState.h"
 #include "ui/TFrmTest.h"
 #include "ui/WindowJournal.h"
 
