@@ -14,6 +14,7 @@
 #include "RecordTestSupport.h"
 #include "record/FileReplace.h"
 #include "record/TableFiles.h"
+#include "tests/support/FileSizeLimit.h"
 
 namespace ostrel {
 namespace {
@@ -30,27 +31,7 @@ ReadingsTable& bigTable() {
   return table;
 }
 
-// Lets writes of this process fail beyond `bytes` (EFBIG), also for root.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &m_old);
-    rlimit limited = m_old;
-    limited.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &m_old);
-    std::signal(SIGXFSZ, m_oldHandler);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit m_old{};
-  void (*m_oldHandler)(int);
-};
+using test::FileSizeLimit;
 
 class FailedSave : public testing::TestWithParam<const char*> {};
 

@@ -9,6 +9,7 @@
 #include <csignal>
 
 #include "FakeDataSet.h"
+#include "tests/support/FileSizeLimit.h"
 #include "ui/report/ReportExport.h"
 #include "ui/report/ReportLayout.h"
 
@@ -132,27 +133,7 @@ TEST(Export, FailsWithTheSystemsReasonWhenTheFileCannotBeWritten) {
   EXPECT_FALSE(result.message.isEmpty());
 }
 
-// Lets writes of this process fail beyond `bytes` (EFBIG, as on a full disk), also for root.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &m_old);
-    rlimit limited = m_old;
-    limited.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &m_old);
-    std::signal(SIGXFSZ, m_oldHandler);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit m_old{};
-  void (*m_oldHandler)(int);
-};
+using test::FileSizeLimit;
 
 class FailedExport : public testing::TestWithParam<const char*> {};
 
