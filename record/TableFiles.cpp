@@ -2,6 +2,7 @@
 
 #include "DataPacket.h"
 #include "FileBytes.h"
+#include "FileNames.h"
 #include "FileReplace.h"
 #include "WorkbookFile.h"
 
@@ -81,21 +82,7 @@ FileResult saveWorkbook(ReadingsTable& table, const std::string& fileName,
 
 }  // namespace
 
-bool isDataPacketName(std::string_view fileName) {
-  const std::size_t slash = fileName.find_last_of('/');
-  const std::string_view base =
-      slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
-  const std::size_t dot = base.find_last_of('.');
-  if (dot == std::string_view::npos) return false;
-  const std::string_view extension = base.substr(dot);
-  constexpr std::string_view xml = ".xml";
-  if (extension.size() != xml.size()) return false;
-  for (std::size_t i = 0; i < xml.size(); ++i) {
-    const char c = extension[i];
-    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != xml[i]) return false;
-  }
-  return true;
-}
+bool isDataPacketName(std::string_view fileName) { return hasExtension(fileName, ".xml"); }
 
 FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
                            std::string_view decimalSeparator) {

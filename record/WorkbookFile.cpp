@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "FileNames.h"
 #include "FileReplace.h"
 #include "GbkText.h"
 
@@ -148,21 +149,7 @@ std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
 
 }  // namespace
 
-bool isWorkbookName(std::string_view fileName) {
-  const std::size_t slash = fileName.find_last_of('/');
-  const std::string_view base =
-      slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
-  const std::size_t dot = base.find_last_of('.');
-  if (dot == std::string_view::npos) return false;
-  const std::string_view extension = base.substr(dot);
-  constexpr std::string_view xlsx = ".xlsx";
-  if (extension.size() != xlsx.size()) return false;
-  for (std::size_t i = 0; i < xlsx.size(); ++i) {
-    const char c = extension[i];
-    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != xlsx[i]) return false;
-  }
-  return true;
-}
+bool isWorkbookName(std::string_view fileName) { return hasExtension(fileName, ".xlsx"); }
 
 std::optional<WorkbookNumber> workbookNumber(std::string_view value,
                                              std::string_view decimalSeparator) {
