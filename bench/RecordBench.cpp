@@ -80,6 +80,15 @@ const char* packetName(int kind) {
   return kind == 0 ? "ostrel-bench-gbk.xml" : "ostrel-bench-ascii.xml";
 }
 
+// Saves a million records of `kind` as the packet the load benchmarks read; returns its name.
+std::string writeBenchPacket(int kind) {
+  const std::string name = benchFile(packetName(kind));
+  ReadingsTable table;
+  fillTable(table, million, kind);
+  ostrel::SaveTableToFile(table, name);
+  return name;
+}
+
 void BM_AppendMillion(benchmark::State& state) {
   double bytesPerRecord = 0;
   double residentPerRecord = 0;
@@ -158,13 +167,7 @@ BENCHMARK(BM_SavePacket)
     ->UseRealTime();
 
 void BM_LoadPacket(benchmark::State& state) {
-  const std::string name = benchFile(packetName(static_cast<int>(state.range(0))));
-  {
-    ReadingsTable table;
-    fillTable(table, million, static_cast<int>(state.range(0)));
-    ostrel::SaveTableToFile(table, name);
-  }
-  measureLoad(state, name);
+  measureLoad(state, writeBenchPacket(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_LoadPacket)
     ->ArgName("ascii")
@@ -178,13 +181,7 @@ BENCHMARK(BM_LoadPacket)
 // with the reader's options into a tree that is then dropped: the floor of a packet load,
 // since the loader parses with pugixml too and adds only the records it builds.
 void BM_PugixmlParse(benchmark::State& state) {
-  const int kind = static_cast<int>(state.range(0));
-  const std::string name = benchFile(packetName(kind));
-  {
-    ReadingsTable table;
-    fillTable(table, million, kind);
-    ostrel::SaveTableToFile(table, name);
-  }
+  const std::string name = writeBenchPacket(static_cast<int>(state.range(0)));
   constexpr unsigned options =
       pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute | pugi::parse_declaration;
   for (auto _ : state) {
@@ -207,12 +204,7 @@ BENCHMARK(BM_PugixmlParse)
 // ASCII one is the very file.
 void BM_XmllintStream(benchmark::State& state) {
   const int kind = static_cast<int>(state.range(0));
-  std::string name = benchFile(packetName(kind));
-  {
-    ReadingsTable table;
-    fillTable(table, million, kind);
-    ostrel::SaveTableToFile(table, name);
-  }
+  std::string name = writeBenchPacket(kind);
   if (kind == 0) {
     std::ifstream in(name, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
