@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -22,6 +23,7 @@
 
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
+#include "tests/support/FileSizeLimit.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/ButtonPictures.h"
 #include "ui/chart/ChartPainter.h"
@@ -89,6 +91,7 @@ class ChtshowTest : public QObject {
   void draggingZoomsIntoRowsAndBack();
   void savesTheChartAsABitmap();
   void savingWhereTheFolderCannotBeMadeShowsOnlyTheError();
+  void savingReplacesAFileOnlyWithAWholePicture();
   void saveAndDeleteShowTheToolbarPictures();
   void messageBoxesCarryTheApplicationTitle();
   void cliDrawsWhatTheWindowsSaveDraws();
@@ -556,6 +559,44 @@ void ChtshowTest::savingWhereTheFolderCannotBeMadeShowsOnlyTheError() {
                                        QStringLiteral("/TestGraph/2406151430page1.bmp")),
            qPrintable(m_errors.front()));
   QCOMPARE(QFileInfo(blocker).size(), 0);
+}
+
+void ChtshowTest::savingReplacesAFileOnlyWithAWholePicture() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  plotReadings(50);
+  const auto contentOf = [](const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+  };
+  const QString old = dir.filePath(QStringLiteral("old.bmp"));
+  QFile oldFile(old);
+  QVERIFY(oldFile.open(QIODevice::WriteOnly) && oldFile.write("old picture") > 0);
+  oldFile.close();
+
+  {  // a write that fails half-way keeps the old picture
+    const test::FileSizeLimit limit(1024);
+    const QString error = m_chart->saveBitmap(old);
+    QVERIFY2(error.startsWith(QStringLiteral("Cannot write file ") + old), qPrintable(error));
+  }
+  QCOMPARE(contentOf(old), QByteArray("old picture"));
+
+  // a link is followed: the picture replaces the file it leads to and the link stays
+  const QString link = dir.filePath(QStringLiteral("link.bmp"));
+  QVERIFY(QFile::link(old, link));
+  QCOMPARE(m_chart->saveBitmap(link), QString());
+  QVERIFY(QFileInfo(link).isSymLink());
+  QCOMPARE(QImageReader(old).read().size(), m_chart->size());
+
+  // a FIFO is refused at once instead of waiting for a reader
+  const QString fifo = dir.filePath(QStringLiteral("fifo.bmp"));
+  QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString error = m_chart->saveBitmap(fifo);
+  QVERIFY2(error.startsWith(QStringLiteral("Cannot create file ") + fifo), qPrintable(error));
+
+  QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot),
+           (QStringList{QStringLiteral("fifo.bmp"), QStringLiteral("link.bmp"),
+                        QStringLiteral("old.bmp")}));
 }
 
 void ChtshowTest::saveAndDeleteShowTheToolbarPictures() {

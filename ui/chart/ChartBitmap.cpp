@@ -1,10 +1,13 @@
 #include "ui/chart/ChartBitmap.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QWidget>
+
+#include "record/FileReplace.h"
 
 namespace ostrel {
 
@@ -33,19 +36,25 @@ QImage renderChart(QWidget& chart, const QList<QWidget*>& children) {
 
 QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const QString& path) {
   const QString shownPath = QDir::toNativeSeparators(path);
-  const QImage image = renderChart(chart, children);
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    return QStringLiteral("Cannot create file %1. %2").arg(shownPath, file.errorString());
-  }
   const char* format = path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) ? "PNG" : "BMP";
-  if (!image.save(&file, format)) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return QStringLiteral("Cannot write file %1. %2").arg(shownPath, reason);
+  QByteArray bytes;
+  QBuffer encoded(&bytes);
+  encoded.open(QIODevice::WriteOnly);
+  if (!renderChart(chart, children).save(&encoded, format)) {
+    return QStringLiteral("Cannot write file %1. %2").arg(shownPath, encoded.errorString());
   }
-  if (!file.commit()) {
-    return QStringLiteral("Cannot write file %1. %2").arg(shownPath, file.errorString());
+  // The same replacement as every other file the user keeps: the old picture survives a
+  // failure, links are followed, and a FIFO or device is refused instead of opened.
+  const auto reason = [](const std::string& text) { return QString::fromLocal8Bit(text); };
+  FileReplacement file;
+  if (const std::string failed = file.begin(QFile::encodeName(path).toStdString());
+      !failed.empty()) {
+    return QStringLiteral("Cannot create file %1. %2").arg(shownPath, reason(failed));
+  }
+  std::string failed = file.write(std::string_view(bytes.constData(), bytes.size()));
+  if (failed.empty()) failed = file.commit();
+  if (!failed.empty()) {
+    return QStringLiteral("Cannot write file %1. %2").arg(shownPath, reason(failed));
   }
   return {};
 }

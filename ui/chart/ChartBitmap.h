@@ -17,9 +17,10 @@ QString chartBitmapPath(const QString& folder, const QDateTime& now, const QStri
 
 // Draws `chart` at its current size, with `children` of it drawn at their places, into an
 // image first filled with white and writes it at `path` as a Windows BMP file (a PNG file
-// when the name ends ".png", in any case), replacing an existing file. Returns an empty text on
-// success, else the system's error naming the path; on failure no file (and no part of one) is left
-// at the path.
+// when the name ends ".png", in any case), replacing an existing file the way every user's
+// file is replaced (record/FileReplace.h: links followed, a FIFO or device refused). Returns
+// an empty text on success, else the system's error naming the path; on failure the file at
+// the path is as it was (or still missing) and no part of the new one is left.
 QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const QString& path);
 
 }  // namespace ostrel
