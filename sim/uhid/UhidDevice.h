@@ -19,8 +19,10 @@ struct DeviceIdentity {
 };
 
 // A virtual HID device on /dev/uhid. Owns the file descriptor; the device exists
-// between create() and destroy() (or the destructor). Not thread-safe: one
-// thread drives it. Every failing system call throws std::system_error.
+// between create() and destroy() (or the destructor). One thread drives it; while
+// the device exists, a second thread may wait for events and answer them while the
+// first sends input (each of those is a single system call on the descriptor and
+// changes nothing here). Every failing system call throws std::system_error.
 class UhidDevice {
  public:
   explicit UhidDevice(const char* path = "/dev/uhid");

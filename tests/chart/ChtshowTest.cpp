@@ -10,7 +10,6 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -20,9 +19,12 @@
 #include <QToolTip>
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
+#include "tests/cli/ChildProcess.h"
 #include "tests/support/FileSizeLimit.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/ButtonPictures.h"
@@ -627,10 +629,12 @@ void ChtshowTest::cliDrawsWhatTheWindowsSaveDraws() {
   QVERIFY(dir.isValid());
   const QString fixture = QStringLiteral(OSTREL_CHART_FIXTURES "/rising.xls");
   const auto run = [](const QStringList& args) {
-    QProcess cli;
-    cli.start(QStringLiteral(OSTREL_CLI), QStringList{QStringLiteral("chart")} + args);
-    cli.waitForFinished(60000);
-    return std::make_pair(cli.exitCode(), QString::fromLocal8Bit(cli.readAllStandardError()));
+    std::vector<std::string> arguments{"chart"};
+    for (const QString& arg : args) arguments.push_back(arg.toStdString());
+    const test::ChildResult cli = test::runProgram(OSTREL_CLI, arguments);
+    return std::make_pair(
+        cli.exitCode,
+        QString::fromLocal8Bit(cli.err.data(), static_cast<qsizetype>(cli.err.size())));
   };
   const QString drawn = dir.filePath(QStringLiteral("cli.png"));
   const auto [code, errors] =

@@ -3,39 +3,46 @@
 #include <sys/resource.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
+#include "tests/cli/ChildProcess.h"
 
 namespace {
 
-QProcess* startLog(const QStringList& args) {
-  auto* process = new QProcess;
-  process->start(QStringLiteral(OSTREL_CLI_PATH), QStringList{"log"} + args);
-  return process;
+using namespace std::chrono_literals;
+using ostrel::test::ChildOptions;
+using ostrel::test::ChildProcess;
+
+std::unique_ptr<ChildProcess> startLog(const std::vector<std::string>& args,
+                                       ChildOptions options = {}) {
+  std::vector<std::string> arguments{"log"};
+  arguments.insert(arguments.end(), args.begin(), args.end());
+  return std::make_unique<ChildProcess>(OSTREL_CLI_PATH, arguments, std::move(options));
 }
 
 TEST(CliLog, DemoRecordsUntilSigtermAndTheFileLoadsWithEveryRecord) {
   QTemporaryDir dir;
-  const QString out = dir.filePath("log.txt");
-  std::unique_ptr<QProcess> process(startLog({"--demo", "--out", out}));
-  ASSERT_TRUE(process->waitForStarted());
-  process->waitForFinished(3500);  // records for a while
-  ASSERT_EQ(process->state(), QProcess::Running);
-  ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-  ASSERT_TRUE(process->waitForFinished(5000));
-  EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(process->exitCode(), 0);
+  const std::string out = dir.filePath("log.txt").toStdString();
+  std::unique_ptr<ChildProcess> process(startLog({"--demo", "--out", out}));
+  process->waitForExit(3500ms);  // records for a while
+  ASSERT_TRUE(process->running());
+  process->sendSignal(SIGTERM);
+  ASSERT_TRUE(process->waitForExit(5000ms));
+  EXPECT_TRUE(process->result().exited());
+  EXPECT_EQ(process->result().exitCode, 0);
 
-  const std::string err = process->readAllStandardError().toStdString();
+  const std::string err = process->result().err;
   EXPECT_NE(err.find("00 60 09 00 00 03 00 00 00 00 "), std::string::npos);
   ostrel::ReadingsTable table;
-  ASSERT_TRUE(ostrel::LoadTableFromFile(out.toStdString(), table, true).ok);
+  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
   ASSERT_GE(table.recordCount(), 2u);
   EXPECT_NE(err.find(std::to_string(table.recordCount()) + " records written"), std::string::npos);
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
@@ -45,17 +52,17 @@ TEST(CliLog, DemoRecordsUntilSigtermAndTheFileLoadsWithEveryRecord) {
 
 TEST(CliLog, LimitEndsTheRecording) {
   QTemporaryDir dir;
-  const QString out = dir.filePath("log.txt");
-  std::unique_ptr<QProcess> process(startLog({"--demo", "--out", out, "--limit", "3"}));
-  ASSERT_TRUE(process->waitForFinished(15000));
-  EXPECT_EQ(process->exitCode(), 0);
+  const std::string out = dir.filePath("log.txt").toStdString();
+  std::unique_ptr<ChildProcess> process(startLog({"--demo", "--out", out, "--limit", "3"}));
+  ASSERT_TRUE(process->waitForExit(15000ms));
+  EXPECT_EQ(process->result().exitCode, 0);
   ostrel::ReadingsTable table;
-  ASSERT_TRUE(ostrel::LoadTableFromFile(out.toStdString(), table, true).ok);
+  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
   EXPECT_EQ(table.recordCount(), 3u);
 }
 
-std::string fileBytes(const QString& name) {
-  QFile file(name);
+std::string fileBytes(const std::string& name) {
+  QFile file(QString::fromStdString(name));
   return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
@@ -63,26 +70,25 @@ std::string fileBytes(const QString& name) {
 // is cut back to its whole records, the count printed is theirs, and the command fails.
 TEST(CliLog, AFullDiskLeavesOnlyWholeRecords) {
   QTemporaryDir dir;
-  const QString out = dir.filePath("log.txt");
-  QProcess process;
-  process.setChildProcessModifier([] {
-    const rlimit limit{200, 200};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  });
-  process.start(QStringLiteral(OSTREL_CLI_PATH), {"log", "--demo", "--out", out});
-  ASSERT_TRUE(process.waitForFinished(30000));
-  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(process.exitCode(), 1);
+  const std::string out = dir.filePath("log.txt").toStdString();
+  std::unique_ptr<ChildProcess> process(
+      startLog({"--demo", "--out", out}, ChildOptions().withChildSetup([] {
+        const rlimit limit{200, 200};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      })));
+  ASSERT_TRUE(process->waitForExit(30000ms));
+  EXPECT_TRUE(process->result().exited());
+  EXPECT_EQ(process->result().exitCode, 1);
 
   const std::string bytes = fileBytes(out);
   ASSERT_TRUE(bytes.ends_with("\r\n")) << bytes;
   ostrel::ReadingsTable table;
-  ASSERT_TRUE(ostrel::LoadTableFromFile(out.toStdString(), table, true).ok);
+  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
   ASSERT_GE(table.recordCount(), 1U);
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
     EXPECT_TRUE(table.text(row, ostrel::ReadingsTable::I_Range).has_value()) << "a cut record";
   }
-  const std::string err = process.readAllStandardError().toStdString();
+  const std::string err = process->result().err;
   EXPECT_NE(err.find("\n" + std::to_string(table.recordCount()) + " records written"),
             std::string::npos)
       << err;
@@ -92,32 +98,31 @@ TEST(CliLog, AFullDiskLeavesOnlyWholeRecords) {
 // and the file stays the first one's.
 TEST(CliLog, ASecondLoggerOnTheSameFileIsRefused) {
   QTemporaryDir dir;
-  const QString out = dir.filePath("log.txt");
-  std::unique_ptr<QProcess> first(startLog({"--demo", "--out", out}));
-  ASSERT_TRUE(first->waitForStarted());
+  const std::string out = dir.filePath("log.txt").toStdString();
+  std::unique_ptr<ChildProcess> first(startLog({"--demo", "--out", out}));
   const auto lines = [](const std::string& bytes) {
     return std::count(bytes.begin(), bytes.end(), '\n');
   };
   for (int waited = 0; waited < 100 && lines(fileBytes(out)) < 2; ++waited) {
-    first->waitForFinished(100);
+    first->waitForExit(100ms);
   }
   const std::string before = fileBytes(out);
   ASSERT_GE(lines(before), 2) << "the first logger recorded nothing";
 
-  std::unique_ptr<QProcess> second(startLog({"--demo", "--out", out}));
-  const bool ended = second->waitForFinished(10000);
-  if (!ended) second->kill();
+  std::unique_ptr<ChildProcess> second(startLog({"--demo", "--out", out}));
+  const bool ended = second->waitForExit(10000ms);
+  if (!ended) second->sendSignal(SIGKILL);
   EXPECT_TRUE(ended) << "the second logger runs";
-  EXPECT_EQ(second->exitCode(), 1);
-  const std::string err = second->readAllStandardError().toStdString();
+  EXPECT_EQ(second->result().exitCode, 1);
+  const std::string err = second->result().err;
   EXPECT_NE(err.find("in use by another logger"), std::string::npos) << err;
   EXPECT_TRUE(fileBytes(out).starts_with(before));
 
-  ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
-  ASSERT_TRUE(first->waitForFinished(5000));
-  EXPECT_EQ(first->exitCode(), 0);
+  first->sendSignal(SIGTERM);
+  ASSERT_TRUE(first->waitForExit(5000ms));
+  EXPECT_EQ(first->result().exitCode, 0);
   ostrel::ReadingsTable table;
-  ASSERT_TRUE(ostrel::LoadTableFromFile(out.toStdString(), table, true).ok);
+  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
     EXPECT_EQ(table.no(row), static_cast<int>(row) + 1);
   }
@@ -125,7 +130,7 @@ TEST(CliLog, ASecondLoggerOnTheSameFileIsRefused) {
 
 struct FailCase {
   const char* name;
-  QStringList args;
+  std::vector<std::string> args;
   int exitCode;
   const char* message;
 };
@@ -133,10 +138,10 @@ struct FailCase {
 class CliLogFailure : public ::testing::TestWithParam<FailCase> {};
 
 TEST_P(CliLogFailure, ExitsWithAClearError) {
-  std::unique_ptr<QProcess> process(startLog(GetParam().args));
-  ASSERT_TRUE(process->waitForFinished(10000));
-  EXPECT_EQ(process->exitCode(), GetParam().exitCode);
-  const std::string err = process->readAllStandardError().toStdString();
+  std::unique_ptr<ChildProcess> process(startLog(GetParam().args));
+  ASSERT_TRUE(process->waitForExit(10000ms));
+  EXPECT_EQ(process->result().exitCode, GetParam().exitCode);
+  const std::string err = process->result().err;
   EXPECT_NE(err.find(GetParam().message), std::string::npos) << err;
 }
 

@@ -1,13 +1,7 @@
 // Drives the built ostrel-cli from outside, as a user would.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csignal>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -15,6 +9,7 @@
 
 #include "sim/frames/FrameBuilder.h"
 #include "sim/frames/ReportStream.h"
+#include "tests/cli/ChildProcess.h"
 
 namespace ostrel {
 namespace {
@@ -37,27 +32,19 @@ void writeFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Runs "ostrel-cli decode <args>" in the C locale; args are passed to the shell as given.
-CliRun decode(const std::string& args) {
-  const std::string errPath = tempPath("stderr");
-  const std::string command =
-      "LC_ALL=C '" + std::string(OSTREL_CLI_PATH) + "' decode " + args + " 2>'" + errPath + "'";
+// Runs "ostrel-cli decode <args>" in the C locale with the given standard input.
+CliRun decode(const std::vector<std::string>& args,
+              test::ChildInput input = test::ChildInput::none()) {
+  std::vector<std::string> arguments{"decode"};
+  arguments.insert(arguments.end(), args.begin(), args.end());
+  const test::ChildResult result = test::runProgram(
+      OSTREL_CLI_PATH, arguments,
+      test::ChildOptions().withInput(std::move(input)).withVariable("LC_ALL", "C"));
   CliRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::istringstream lines(out);
+  run.status = result.exitCode;
+  std::istringstream lines(result.out);
   for (std::string line; std::getline(lines, line);) run.lines.push_back(line);
-  run.err = readFile(errPath);
+  run.err = result.err;
   return run;
 }
 
@@ -82,7 +69,7 @@ TEST(CliDecode, WritesOneObjectPerFrameHandedOverWithKeysInOrder) {
   const std::string path = tempPath("stream.txt");
   writeFile(path, stream);
 
-  const CliRun run = decode("'" + path + "'");
+  const CliRun run = decode({path});
   EXPECT_EQ(run.status, 0) << run.err;
   ASSERT_EQ(run.lines.size(), 2U);
   const std::string& first = run.lines[0];
@@ -111,8 +98,8 @@ TEST(CliDecode, WritesOneObjectPerFrameHandedOverWithKeysInOrder) {
       << run.lines[1];
   EXPECT_NE(run.lines[1].find(R"("CONokN")"), std::string::npos);
 
-  const CliRun fromStdin = decode("< '" + path + "'");
-  const CliRun fromDash = decode("- < '" + path + "'");
+  const CliRun fromStdin = decode({}, test::ChildInput::file(path));
+  const CliRun fromDash = decode({"-"}, test::ChildInput::file(path));
   EXPECT_EQ(fromStdin.lines, run.lines);
   EXPECT_EQ(fromDash.lines, run.lines);
 }
@@ -123,7 +110,7 @@ TEST(CliDecode, MalformedLineStopsWithItsNumber) {
     const std::string path = tempPath("bad.txt");
     writeFile(path, frame + "# note\n" + bad + "\n00 F0\n");
     const auto frameLines = static_cast<std::size_t>(std::count(frame.begin(), frame.end(), '\n'));
-    const CliRun run = decode("'" + path + "'");
+    const CliRun run = decode({path});
     EXPECT_EQ(run.status, 2) << bad;
     EXPECT_NE(run.err.find("line " + std::to_string(frameLines + 2)), std::string::npos) << run.err;
     EXPECT_EQ(run.lines.size(), 1U) << bad;  // the frame before was written
@@ -134,20 +121,8 @@ TEST(CliDecode, MalformedLineStopsWithItsNumber) {
 // report can (65,536 after the ID), not buffered in the hope of an end: the command quits
 // after reading little more than that.
 TEST(CliDecode, EndlessLineIsRefusedOnceItPassesTheLimit) {
-  int input[2];
-  ASSERT_EQ(::pipe(input), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(input[0], 0);
-    ::close(input[1]);
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    ::execl(OSTREL_CLI_PATH, "ostrel-cli", "decode", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(input[0]);
-  const auto oldPipeHandler = std::signal(SIGPIPE, SIG_IGN);
+  test::ChildProcess child(OSTREL_CLI_PATH, {"decode"},
+                           test::ChildOptions().withInput(test::ChildInput::pipe()));
   const std::string chunk = [] {
     std::string pairs;
     for (int i = 0; i < 4096; ++i) pairs += "00 ";
@@ -156,26 +131,24 @@ TEST(CliDecode, EndlessLineIsRefusedOnceItPassesTheLimit) {
   constexpr std::size_t giveUpAfter = std::size_t{64} << 20;
   std::size_t sent = 0;
   while (sent < giveUpAfter) {
-    const ssize_t n = ::write(input[1], chunk.data(), chunk.size());
-    if (n <= 0) break;  // the command closed its input: it has quit
-    sent += static_cast<std::size_t>(n);
+    const std::size_t n = child.write(chunk);
+    sent += n;
+    if (n < chunk.size()) break;  // the command closed its input: it has quit
   }
-  ::close(input[1]);
-  std::signal(SIGPIPE, oldPipeHandler);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+  child.closeInput();
+  ASSERT_TRUE(child.waitForExit(std::chrono::seconds(60)));
+  EXPECT_EQ(child.result().exitCode, 2) << child.result().signal;
   EXPECT_LT(sent, std::size_t{2} << 20) << "the line was read on far beyond the limit";
 }
 
 TEST(CliDecode, EmptyInputAndIdleOnlyInputWriteNothing) {
   const std::string path = tempPath("idle.txt");
   writeFile(path, "00 F0 00 00 00 00 00 00 00\r\n00\n");
-  const CliRun run = decode("'" + path + "'");
+  const CliRun run = decode({path});
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(run.lines.empty());
-  EXPECT_EQ(decode("< /dev/null").status, 0);
-  EXPECT_EQ(decode("'" + tempPath("missing") + "'").status, 2);
+  EXPECT_EQ(decode({}).status, 0);
+  EXPECT_EQ(decode({tempPath("missing")}).status, 2);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "link/HidReportDescriptor.h"
+#include "sim/uhid/CableDescriptor.h"
 
 namespace ostrel {
 namespace {
@@ -15,25 +16,10 @@ struct DescriptorCase {
 };
 
 // Descriptors of HID-to-serial bridges, written item by item from the HID 1.11 item encoding.
-// The cable's: vendor page, no report IDs, 8-byte input, 8-byte output, 5-byte feature.
-const std::vector<std::uint8_t> CableDescriptor = {
-    0x06, 0x00, 0xFF,  // Usage Page (Vendor Defined 0xFF00)
-    0x09, 0x01,        // Usage (1)
-    0xA1, 0x01,        // Collection (Application)
-    0x15, 0x00,        //   Logical Minimum (0)
-    0x26, 0xFF, 0x00,  //   Logical Maximum (255)
-    0x75, 0x08,        //   Report Size (8)
-    0x95, 0x08,        //   Report Count (8)
-    0x09, 0x02,        //   Usage (2)
-    0x81, 0x02,        //   Input (Data, Variable, Absolute)
-    0x09, 0x02,        //   Usage (2)
-    0x95, 0x08,        //   Report Count (8)
-    0x91, 0x02,        //   Output (Data, Variable, Absolute)
-    0x09, 0x03,        //   Usage (3)
-    0x95, 0x05,        //   Report Count (5)
-    0xB1, 0x02,        //   Feature (Data, Variable, Absolute)
-    0xC0,              // End Collection
-};
+// The cable's is the one the virtual cable on /dev/uhid presents: vendor page, no report IDs,
+// 8-byte input, 8-byte output, 5-byte feature.
+const std::vector<std::uint8_t> CableDescriptor(uhid::kCableReportDescriptor.begin(),
+                                                uhid::kCableReportDescriptor.end());
 
 // A bridge with numbered reports: ID 1 carries 63 data bytes in and out, ID 2 a 4-byte feature;
 // the sizes are set inside Push/Pop so that they must not leak into the next report.

@@ -1,31 +1,101 @@
 #include <gtest/gtest.h>
+#include <linux/input.h>
 
-#include <array>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <memory>
+#include <mutex>
+#include <span>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "link/LinuxHidPlatform.h"
 #include "link/THidDevice.h"
 #include "link/THidDeviceController.h"
+#include "sim/uhid/CableDescriptor.h"
+#include "sim/uhid/UhidDevice.h"
 #include "tests/link/LinkTestSupport.h"
-#include "tests/link/UhidDevice.h"
 
 namespace ostrel {
 namespace {
 
 using namespace std::chrono_literals;
 
-// The cable's report descriptor: vendor page, no report IDs, 8-byte input and output, 5-byte
-// feature.
-constexpr std::array<std::uint8_t, 33> CableDescriptor = {
-    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF,
-    0x00, 0x75, 0x08, 0x95, 0x08, 0x09, 0x02, 0x81, 0x02, 0x09, 0x02,
-    0x95, 0x08, 0x91, 0x02, 0x09, 0x03, 0x95, 0x05, 0xB1, 0x02, 0xC0};
+// The cable as a kernel HID device on /dev/uhid: the real hidraw path without hardware. It
+// has no USB parent (a virtual bus), so udev names it from HID_NAME. It answers the host's
+// feature requests on a thread of its own, keeping what each SET_REPORT carried, and refuses
+// GET_REPORT (EIO): a request never leaves the host waiting.
+class AnsweringCable {
+ public:
+  // nullptr when /dev/uhid cannot be used (no uhid module, no rights).
+  static std::unique_ptr<AnsweringCable> plug() {
+    std::unique_ptr<AnsweringCable> cable;
+    try {
+      cable.reset(new AnsweringCable);
+      cable->m_device.create(
+          {uhid::kCableName, BUS_VIRTUAL, uhid::kCableVendorId, uhid::kCableProductId, ""},
+          uhid::kCableReportDescriptor);
+    } catch (const std::system_error&) {
+      return nullptr;
+    }
+    cable->m_responder = std::thread([raw = cable.get()] { raw->answerRequests(); });
+    return cable;
+  }
+
+  ~AnsweringCable() {
+    m_stop = true;
+    if (m_responder.joinable()) m_responder.join();
+  }
+  AnsweringCable(const AnsweringCable&) = delete;
+  AnsweringCable& operator=(const AnsweringCable&) = delete;
+
+  void sendInput(std::span<const std::uint8_t> report) { m_device.sendInput(report); }
+
+  std::vector<std::vector<std::uint8_t>> featureReports() const {
+    const std::lock_guard lock(m_mutex);
+    return m_features;
+  }
+
+ private:
+  AnsweringCable() = default;
+
+  // Ends at the destructor, or when /dev/uhid fails: the test then sees no answer.
+  void answerRequests() {
+    try {
+      while (!m_stop) {
+        if (const auto event = m_device.waitEvent(20ms)) answer(*event);
+      }
+    } catch (const std::system_error&) {
+    }
+  }
+
+  void answer(const uhid_event& event) {
+    if (event.type == UHID_SET_REPORT) {
+      const auto& request = event.u.set_report;
+      const std::size_t size = std::min<std::size_t>(request.size, sizeof(request.data));
+      {
+        const std::lock_guard lock(m_mutex);
+        m_features.emplace_back(request.data, request.data + size);
+      }
+      m_device.replySetReport(request.id, 0);
+    } else if (event.type == UHID_GET_REPORT) {
+      m_device.replyGetReport(event.u.get_report.id, EIO, {});
+    }
+  }
+
+  uhid::UhidDevice m_device;
+  std::atomic<bool> m_stop{false};
+  mutable std::mutex m_mutex;
+  std::vector<std::vector<std::uint8_t>> m_features;
+  std::thread m_responder;
+};
 
 // Runs the real backend against a uhid device; skips where the machine has no /dev/uhid (run it as
 // root on a machine or VM with the uhid module).
 TEST(LinuxHidPlatform, ListsReadsAndConfiguresAUhidCable) {
-  const auto cable = test::UhidDevice::create("USB to Serial", 0x1A86, 0xE008, CableDescriptor);
+  const auto cable = AnsweringCable::plug();
   if (!cable) {
     GTEST_SKIP() << "no /dev/uhid on this machine: the hidraw path cannot be exercised";
   }

@@ -1,18 +1,16 @@
 // ostrel-cli convert, run as a separate process.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <vector>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "RecordTestSupport.h"
+#include "tests/cli/ChildProcess.h"
 
 namespace ostrel {
 namespace {
@@ -25,36 +23,28 @@ struct CliRun {
   std::string stderrText;
 };
 
-// A command that waits (on a FIFO, say) is ended after 20 s with status 124.
-CliRun convert(const ScratchFolder& folder, const std::string& in, const std::string& out) {
-  const std::string errFile = folder.file("stderr.log");
-  const std::string command = std::string("timeout 20 '") + OSTREL_CLI + "' convert '" + in +
-                              "' '" + out + "' 2>'" + errFile + "'";
-  CliRun run{};
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.stdoutText += buffer;
-  run.status = WEXITSTATUS(::pclose(pipe));
-  run.stderrText = test::readBytes(errFile);
-  std::filesystem::remove(errFile);
-  return run;
+// A command that waits (on a FIFO, say) is killed after 20 s and has no exit status (-1).
+CliRun convert(const std::string& in, const std::string& out) {
+  const test::ChildResult run = test::runProgram(
+      OSTREL_CLI, {"convert", in, out}, test::ChildOptions().withTimeout(std::chrono::seconds(20)));
+  return {run.exitCode, run.out, run.err};
 }
 
 TEST(ConvertCli, TextToPacketAndBack) {
   ScratchFolder folder;
   const std::string packet = folder.file("readings.xml");
-  CliRun run = convert(folder, test::fixturePath("readings.xls"), packet);
+  CliRun run = convert(test::fixturePath("readings.xls"), packet);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.stdoutText, "");
   EXPECT_EQ(run.stderrText, "");
   EXPECT_NE(test::readBytes(packet).find("<ROW RowState=\"4\" No=\"2\" Time=\"09:05:03000\" "
                                          "Value=\"0.56\" Unit=\"NULL\""),
             std::string::npos);
-  run = convert(folder, packet, folder.file("back.txt"));
+  run = convert(packet, folder.file("back.txt"));
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(test::readBytes(folder.file("back.txt")),
             test::readBytes(test::fixturePath("readings.xls")));
-  run = convert(folder, test::fixturePath("readings.xml"), folder.file("same.xml"));
+  run = convert(test::fixturePath("readings.xml"), folder.file("same.xml"));
   EXPECT_EQ(test::readBytes(folder.file("same.xml")),
             test::readBytes(test::fixturePath("readings.xml")));
 }
@@ -62,11 +52,11 @@ TEST(ConvertCli, TextToPacketAndBack) {
 TEST(ConvertCli, WritesAWorkbookButNeverReadsOne) {
   ScratchFolder folder;
   const std::string workbook = folder.file("readings.xlsx");
-  CliRun run = convert(folder, test::fixturePath("readings.xls"), workbook);
+  CliRun run = convert(test::fixturePath("readings.xls"), workbook);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.stderrText, "");
   EXPECT_EQ(test::readBytes(workbook).substr(0, 4), "PK\x03\x04");
-  run = convert(folder, workbook, folder.file("back.xls"));
+  run = convert(workbook, folder.file("back.xls"));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.stderrText, "Failed to Load File!\n");
   EXPECT_FALSE(std::filesystem::exists(folder.file("back.xls")));
@@ -75,7 +65,7 @@ TEST(ConvertCli, WritesAWorkbookButNeverReadsOne) {
 TEST(ConvertCli, LoadFailureWritesNothing) {
   ScratchFolder folder;
   test::writeBytes(folder.file("bad.txt"), "header\r\nnot a record\r\n");
-  const CliRun run = convert(folder, folder.file("bad.txt"), folder.file("out.xml"));
+  const CliRun run = convert(folder.file("bad.txt"), folder.file("out.xml"));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.stderrText, "Failed to Load File!\n");
   EXPECT_FALSE(std::filesystem::exists(folder.file("out.xml")));
@@ -85,7 +75,7 @@ TEST(ConvertCli, SaveFailureIsReported) {
   ScratchFolder folder;
   test::writeBytes(folder.file("plain"), "x");
   const std::string out = folder.file("plain/out.txt");
-  const CliRun run = convert(folder, test::fixturePath("readings.xml"), out);
+  const CliRun run = convert(test::fixturePath("readings.xml"), out);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.stderrText, "Could not save table to specified file: " + out + "\n");
 }
@@ -94,10 +84,10 @@ TEST(ConvertCli, RefusesFifosAtOnce) {
   ScratchFolder folder;
   const std::string fifo = folder.file("fifo.xls");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  CliRun run = convert(folder, fifo, folder.file("o.xml"));
+  CliRun run = convert(fifo, folder.file("o.xml"));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.stderrText, "Failed to Load File!\n");
-  run = convert(folder, test::fixturePath("readings.xml"), fifo);
+  run = convert(test::fixturePath("readings.xml"), fifo);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.stderrText, "Could not save table to specified file: " + fifo + "\n");
 }
@@ -124,29 +114,24 @@ TEST(ConvertCli, SigtermLeavesNoTemporaryFile) {
   test::writeBytes(folder.file("in.xls"), table);
   const std::vector<std::string> before = {"in.xls"};
   for (int attempt = 0; attempt < 5; ++attempt) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-      ::execl(OSTREL_CLI, "ostrel-cli", "convert", folder.file("in.xls").c_str(),
-              folder.file("out.xml").c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    int status = 0;
+    test::ChildProcess child(OSTREL_CLI,
+                             {"convert", folder.file("in.xls"), folder.file("out.xml")});
     bool caught = false;
-    while (::waitpid(child, &status, WNOHANG) == 0) {
+    while (child.running()) {
       if (namesIn(folder).size() == 1) continue;
-      ::kill(child, SIGSTOP);
+      child.sendSignal(SIGSTOP);
       const std::vector<std::string> names = namesIn(folder);
       caught = names.size() == 2 && names[1] != "out.xml";
-      if (caught) ::kill(child, SIGTERM);
-      ::kill(child, SIGCONT);
-      ::waitpid(child, &status, 0);
+      if (caught) child.sendSignal(SIGTERM);
+      child.sendSignal(SIGCONT);
+      ASSERT_TRUE(child.waitForExit(std::chrono::seconds(60)));
       break;
     }
     if (!caught) {
       std::filesystem::remove(folder.file("out.xml"));
       continue;  // finished before its temporary file was seen: try again
     }
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(child.result().signal, SIGTERM) << child.result().exitCode;
     EXPECT_EQ(namesIn(folder), before);
     return;
   }

@@ -1,15 +1,15 @@
 // The Excel workbook save, read back by openpyxl (tests/record/workbook_cells.py).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "RecordTestSupport.h"
 #include "record/TableFiles.h"
 #include "record/WorkbookFile.h"
+#include "tests/cli/ChildProcess.h"
 
 namespace ostrel {
 namespace {
@@ -51,27 +51,17 @@ TEST(WorkbookNumber, TakesOnlyNumbersInTheLocalesForm) {
   }
 }
 
-struct ScriptRun {
-  int status;
-  std::string out;
-};
-
 // The workbook's cells as workbook_cells.py prints them.
-ScriptRun readBack(const std::string& path, const std::string& options = {}) {
-  const std::string command = std::string("'") + OSTREL_PYTHON3 + "' '" + OSTREL_WORKBOOK_CELLS +
-                              "' '" + path + "' " + options;
-  ScriptRun run{};
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.out += buffer;
-  run.status = WEXITSTATUS(::pclose(pipe));
-  return run;
+test::ChildResult readBack(const std::string& path, const std::vector<std::string>& options = {}) {
+  std::vector<std::string> arguments{OSTREL_WORKBOOK_CELLS, path};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  return test::runProgram(OSTREL_PYTHON3, arguments);
 }
 
-#define READ_BACK_OR_SKIP(run, ...)                                          \
-  const ScriptRun run = readBack(__VA_ARGS__);                               \
-  if (run.status == 77) GTEST_SKIP() << "python3-openpyxl is not installed"; \
-  ASSERT_EQ(run.status, 0) << run.out
+#define READ_BACK_OR_SKIP(run, ...)                                            \
+  const test::ChildResult run = readBack(__VA_ARGS__);                         \
+  if (run.exitCode == 77) GTEST_SKIP() << "python3-openpyxl is not installed"; \
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err
 
 TEST(Workbook, CellsReadBackTypedWithTheirDecimalsAndUnicodeTexts) {
   ReadingsTable table;
@@ -125,7 +115,7 @@ TEST(Workbook, AMillionRowsFitOneSheet) {
   const std::string name = folder.file("million.xlsx");
   const FileResult saved = SaveTableToFile(table, name, ".");
   ASSERT_TRUE(saved.ok) << saved.message;
-  READ_BACK_OR_SKIP(run, name, "--first 2");
+  READ_BACK_OR_SKIP(run, name, {"--first", "2"});
   EXPECT_EQ(run.out,
             "rows: 1000001, columns: 6\n"
             "row elements: 1000001, last: 1000001\n"

@@ -4,13 +4,15 @@
 #include <QDate>
 #include <QFile>
 #include <QLocale>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <string>
+#include <vector>
 
 #include "FakeDataSet.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
+#include "tests/cli/ChildProcess.h"
 
 namespace ostrel {
 namespace {
@@ -21,11 +23,11 @@ struct CliRun {
 };
 
 CliRun runCli(const QStringList& args) {
-  QProcess cli;
-  cli.start(QStringLiteral(OSTREL_CLI), QStringList{QStringLiteral("report")} + args);
-  cli.waitForFinished(60000);
-  return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
-          QString::fromLocal8Bit(cli.readAllStandardError())};
+  std::vector<std::string> arguments{"report"};
+  for (const QString& arg : args) arguments.push_back(arg.toStdString());
+  const test::ChildResult cli = test::runProgram(OSTREL_CLI, arguments);
+  return {cli.exitCode,
+          QString::fromLocal8Bit(cli.err.data(), static_cast<qsizetype>(cli.err.size()))};
 }
 
 QByteArray contents(const QString& fileName) {
