@@ -1,10 +1,13 @@
 // Start-up to an idle event loop, for counting instructions under callgrind:
 //   startup_probe window    the window program as main() assembles it (no meter attached)
 //   startup_probe minimal   a plain Qt Widgets window of the same size, the floor
+//   startup_probe text      that window showing one line of text in the default font: what
+//                           the first text on screen costs any Qt program on this machine
 // Either quits as soon as its window has been painted once and its event loop has nothing
 // left to do.
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QLabel>
 #include <QWidget>
 #include <cstring>
 
@@ -53,9 +56,10 @@ int windowProgram() {
   return runUntilPaintedAndIdle(FrmTest);
 }
 
-int minimalWindow() {
+int minimalWindow(bool oneLineOfText) {
   QWidget window;
   window.resize(619, 526 + 21);  // the main window's client area and menu bar
+  if (oneLineOfText) new QLabel(QStringLiteral("Connect"), &window);
   window.show();
   return runUntilPaintedAndIdle(window);
 }
@@ -65,6 +69,7 @@ int minimalWindow() {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc == 2 && std::strcmp(argv[1], "window") == 0) return windowProgram();
-  if (argc == 2 && std::strcmp(argv[1], "minimal") == 0) return minimalWindow();
+  if (argc == 2 && std::strcmp(argv[1], "minimal") == 0) return minimalWindow(false);
+  if (argc == 2 && std::strcmp(argv[1], "text") == 0) return minimalWindow(true);
   return 2;
 }
