@@ -1,9 +1,11 @@
 #include "ui/ButtonPictures.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygonF>
+#include <array>
 #include <functional>
 
 namespace ostrel {
@@ -100,12 +102,56 @@ QIcon savePicture() { return drawn(16, paintFloppy); }
 QIcon openPicture() { return drawn(16, paintOpenFolder); }
 QIcon printPicture() { return drawn(16, paintPrinter); }
 
-QIcon applicationIcon() {
+namespace {
+
+constexpr std::array<int, 4> applicationIconSizes = {16, 32, 48, 64};
+
+QIcon drawApplicationIcon() {
   QIcon icon;
-  for (int size : {16, 32, 48, 64}) {
+  for (int size : applicationIconSizes) {
     icon.addPixmap(drawn(size, paintBarChart, 32).pixmap(size, size));
   }
   return icon;
 }
+
+// The program's icon, drawn when it is first asked for: a platform that shows no window
+// decorations never asks, and the window and the application both set it at start-up.
+// Every answer comes from the icon drawn at the listed sizes, so it looks the same as one
+// drawn at once.
+class ApplicationIconEngine final : public QIconEngine {
+ public:
+  QIconEngine* clone() const override { return new ApplicationIconEngine; }
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+  }
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return icon().pixmap(size, mode, state);
+  }
+  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                       qreal scale) override {
+    return icon().pixmap(size, scale, mode, state);
+  }
+  QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return icon().actualSize(size, mode, state);
+  }
+  QList<QSize> availableSizes(QIcon::Mode /*mode*/, QIcon::State /*state*/) override {
+    QList<QSize> sizes;
+    for (int size : applicationIconSizes) sizes.append(QSize(size, size));
+    return sizes;
+  }
+  bool isNull() override { return false; }
+
+ private:
+  const QIcon& icon() {
+    if (m_icon.isNull()) m_icon = drawApplicationIcon();
+    return m_icon;
+  }
+
+  QIcon m_icon;
+};
+
+}  // namespace
+
+QIcon applicationIcon() { return QIcon(new ApplicationIconEngine); }
 
 }  // namespace ostrel

@@ -1,12 +1,22 @@
 #include "WindowFonts.h"
 
-#include <QStringList>
+#include <QFontDatabase>
 
 namespace ostrel {
 
+QString installedFamily(const QStringList& families) {
+  const QStringList installed = QFontDatabase::families();
+  for (const QString& family : families) {
+    if (installed.contains(family, Qt::CaseInsensitive)) return family;
+  }
+  return families.front();
+}
+
 QFont arialFont(int pixelSize, bool bold) {
+  static const QString family =
+      installedFamily({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
   QFont font;
-  font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+  font.setFamily(family);
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(pixelSize);
   font.setBold(bold);
@@ -14,9 +24,11 @@ QFont arialFont(int pixelSize, bool bold) {
 }
 
 QFont defaultControlFont() {
+  static const QString family =
+      installedFamily({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                       QStringLiteral("DejaVu Sans")});
   QFont font;
-  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                    QStringLiteral("DejaVu Sans")});
+  font.setFamily(family);
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(11);
   font.setUnderline(true);

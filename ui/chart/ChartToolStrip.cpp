@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "ui/KeyPressFilter.h"
+#include "ui/WindowFonts.h"
 #include "ui/chart/ChartToolPictures.h"
 
 namespace ostrel {
@@ -15,8 +16,10 @@ namespace {
 constexpr char16_t kBackspace = 8;
 
 QFont stripFont() {
+  static const QString family =
+      installedFamily({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")});
   QFont font;
-  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")});
+  font.setFamily(family);
   font.setPixelSize(11);
   return font;
 }
