@@ -121,7 +121,7 @@ bool ConnectionControl::reading() const {
 
 void ConnectionControl::HidCtlDeviceChange(THidDeviceController& Sender) {
   if (m_shutDown) return;
-  ReadBtnClick();
+  stopReading();
   clearDeviceList();
   Sender.EnumerateDevices();
   for (std::size_t i = 0; i < m_link.DevListBox.size(); ++i) {
@@ -151,29 +151,38 @@ void ConnectionControl::HidCtlDeviceDataError(THidDevice& /*HidDev*/, std::uint3
   addHistoryLine(ReadErrorText(Error));
 }
 
-void ConnectionControl::ReadBtnClick() {
+void ConnectionControl::ReadBtnClick() { stopReading(); }
+
+void ConnectionControl::stopReading() {
   THidDevice* device = SelectedDevice();
   if (device == nullptr) return;
   if (device->ReadWriteAccess()) device->SetDataHandler({});
 }
 
-void ConnectionControl::SetFeatureClick() {
+void ConnectionControl::SetFeatureClick() { sendLineSettings(); }
+
+void ConnectionControl::sendLineSettings() {
   THidDevice* device = SelectedDevice();
-  if (device != nullptr) {
-    device->SendFeature(lineSettingsReport);
-    addHistoryLine(hexBytesLine(lineSettingsReport));
+  if (device == nullptr) {
+    reportMissingCable();
     return;
   }
-  if (!m_timer2.isActive() && m_link.USBConDown) {
-    if (m_callbacks.showInfo) m_callbacks.showInfo(std::string(cableMissingMessage));
-    m_link.USBConDown = false;
-  }
+  device->SendFeature(lineSettingsReport);
+  addHistoryLine(hexBytesLine(lineSettingsReport));
+}
+
+void ConnectionControl::reportMissingCable() {
+  // Only the user's own connect is answered with a message: a retry (Timer2 running) would
+  // repeat it every second, and a disconnect has nothing to report.
+  if (m_timer2.isActive() || !m_link.USBConDown) return;
+  if (m_callbacks.showInfo) m_callbacks.showInfo(std::string(cableMissingMessage));
+  m_link.USBConDown = false;
 }
 
 void ConnectionControl::linkToggle() {
   m_link.USBConDown = !m_link.USBConDown;
-  ReadBtnClick();
-  SetFeatureClick();
+  stopReading();
+  sendLineSettings();
   THidDevice* device = SelectedDevice();
   if (device == nullptr) return;
   if (!device->ReadWriteAccess()) {

@@ -69,15 +69,37 @@ class ConnectionControl {
   ConnectionControl(const ConnectionControl&) = delete;
   ConnectionControl& operator=(const ConnectionControl&) = delete;
 
+  // Entry points: the controller's events (HidCtl...) and the link's controls. Each runs on the
+  // main thread, from the controller, a click or Timer2.
+  //
+  // The device list changed (and once when the handlers are assigned): stops reading, gives
+  // every listed device back, lists the present ones in DevListBox and selects the cable.
   void HidCtlDeviceChange(THidDeviceController& Sender);
+  // One device of the controller's walk: checks it out and appends its entry text to
+  // DevListBox (entry i selects device i); returns true, so the walk goes on.
   bool HidCtlEnumerate(THidDevice& HidDev, int Idx);
+  // A device was plugged in: appends "Arrival of <entry text>" to HistoryListBox.
   void HidCtlArrival(THidDevice& HidDev);
+  // A device was pulled: appends "Removal of <entry text>" to HistoryListBox.
   void HidCtlRemoval(THidDevice& HidDev);
+  // A read of the reading device failed or could not start (handed over from its read thread):
+  // appends ReadErrorText(Error) to HistoryListBox; the read thread tries again a slice later.
   void HidCtlDeviceDataError(THidDevice& HidDev, std::uint32_t Error);
+  // The hidden ReadBtn: stops reading on the selected device (its read thread ends); USBCon,
+  // Timer2 and the caption stay as they are.
   void ReadBtnClick();
+  // The hidden SetFeature button: sends the 2400-baud line settings to the selected device
+  // and logs their bytes in HistoryListBox; without a device, a user's connect (Timer2 idle,
+  // USBCon down) shows cableMissingMessage and puts USBCon up again.
   void SetFeatureClick();
+  // The hidden link switch USBCon: toggles it (stop reading, line settings, read again when it
+  // went down) and sets Panel2's caption to "Disconnect" when down, "Connect" when up.
   void USBConClick();
+  // Timer2 ran out (no frame for a second since the last one): toggles USBCon as a retry,
+  // leaving the caption; the next tick toggles back, until frames flow or Panel2 is clicked.
   void Timer2Timer();
+  // "Connect" / "Disconnect": stops the retries (Timer2) and runs USBConClick, so that the
+  // link connects when it is up and disconnects when it is down.
   void Panel2Click();
   // An accepted frame (the decoder's Timer2 hook): Timer2 starts over, while the link flag is
   // down (a frame handled while the link goes off must not bring it back a second later).
@@ -94,6 +116,9 @@ class ConnectionControl {
 
  private:
   void linkToggle();
+  void stopReading();
+  void sendLineSettings();
+  void reportMissingCable();
   void setCaption(std::string_view caption);
   void addHistoryLine(const std::string& line);
   void clearDeviceList();

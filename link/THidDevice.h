@@ -25,23 +25,36 @@ namespace ostrel {
 // QCoreApplication (or QApplication) must exist while a device reads.
 class THidDevice {
  public:
+  // The wait slices SetSleepTime accepts, in ms.
   static constexpr int MinSleepTime = 10;
   static constexpr int MaxSleepTime = 10000;
-  static constexpr std::size_t MaxStringLength = 254;  // UTF-16 units
+  // Product and serial strings are cut at their first zero and to this many UTF-16 units.
+  static constexpr std::size_t MaxStringLength = 254;
 
   ~THidDevice();
   THidDevice(const THidDevice&) = delete;
   THidDevice& operator=(const THidDevice&) = delete;
 
+  // The path that opens the interface, and the instance number of this plug of it.
   const THidPnPInfo& PnPInfo() const { return m_pnpInfo; }
+  // The USB identity, read once when the object was made.
   std::uint16_t VendorID() const { return m_attributes.VendorID; }
   std::uint16_t ProductID() const { return m_attributes.ProductID; }
   std::uint16_t VersionNumber() const { return m_attributes.VersionNumber; }
+  // False from Unplug() on, for good: a device plugged in again is a new object.
   bool PluggedIn() const { return m_pluggedIn; }
+  // True while a holder owns the device (from CheckOutDevice() to its destruction).
   bool CheckedOut() const { return m_checkedOut; }
+  // True while a controller event handler (OnArrival, OnRemoval, OnEnumerate) runs for this
+  // device; the device may then be queried without being checked out.
   bool InControllerEvent() const { return m_inControllerEvent; }
+  // Whether the interface last opened for reading and writing; without it the device is only
+  // queried: no read thread starts and feature reports may fail.
   bool ReadWriteAccess() const { return m_readWriteAccess; }
+  // True while the read thread runs.
   bool Reading() const { return m_readThread != nullptr; }
+  // The controller that listed the device; nullptr once detached from it (dropped from the
+  // list, or the controller went first).
   THidDeviceController* Controller() const { return m_controller; }
 
   // Empty when the string cannot be read (tried again at the next request) or the device is not
@@ -65,11 +78,17 @@ class THidDevice {
   // now on (a running thread keeps the one it has); none hands every report over.
   void SetDataHandler(THidDataEvent handler, HidReportFilterFactory filter);
   const THidDataEvent& DataHandler() const { return m_dataHandler; }
+  // Called with the system error code of each failed read or read start; takes effect at the
+  // next failure. A new device starts with the controller's OnDeviceDataError.
   void SetDataErrorHandler(THidDataErrorEvent handler) { m_dataErrorHandler = std::move(handler); }
   const THidDataErrorEvent& DataErrorHandler() const { return m_dataErrorHandler; }
+  // Called once, from Unplug() (the device found gone, or its controller destroyed while the
+  // device is checked out); then removed. A new device starts with the controller's
+  // OnDeviceUnplug.
   void SetUnplugHandler(THidPlugEvent handler) { m_unplugHandler = std::move(handler); }
   const THidPlugEvent& UnplugHandler() const { return m_unplugHandler; }
 
+  // The read thread's wait slice in ms, 100 at first; a stop never waits for it.
   int SleepTime() const { return m_shared.sleepTimeMs.load(); }
   // Values outside 10..10000 ms are ignored.
   void SetSleepTime(int milliseconds);
@@ -111,17 +130,21 @@ class THidDevice {
   bool m_checkedOut = false;
   bool m_inControllerEvent = false;
   bool m_readWriteAccess = false;
+  // Opened on demand and closed after a string or capability query; a feature request leaves
+  // it open. The read thread opens the interface on its own.
   std::unique_ptr<HidInfoHandle> m_infoHandle;
-  std::size_t m_inputReportLength = 0;
+  std::size_t m_inputReportLength = 0;  // the read buffer's size, once m_capabilitiesRead
   bool m_capabilitiesRead = false;
-  std::u16string m_productString;
-  std::u16string m_serialNumberString;
+  std::u16string m_productString;       // cached once read; empty: try again
+  std::u16string m_serialNumberString;  // likewise
   THidDataEvent m_dataHandler;
   HidReportFilterFactory m_filterFactory;
   THidDataErrorEvent m_dataErrorHandler;
   THidPlugEvent m_unplugHandler;
-  std::chrono::milliseconds m_pauseNextRead{0};
-  HidReadShared m_shared;
+  std::chrono::milliseconds m_pauseNextRead{0};  // asked for by the handler being run
+  HidReadShared m_shared;  // what the read thread reads of this device: accessible, sleep time
+  // Expires with the object: lets a hand-off or an event find out that its handler destroyed
+  // the device.
   std::shared_ptr<const int> m_aliveToken = std::make_shared<const int>(0);
   std::unique_ptr<THidDeviceReadThread> m_readThread;
 };

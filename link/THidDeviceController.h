@@ -46,12 +46,22 @@ class THidDeviceController {
   // Brings the list up to date with the present interfaces (also run for each platform notice).
   void DeviceChange();
 
+  // The controller's events; all fire on the main thread, during DeviceChange() or
+  // EnumerateDevices(), and a handler may check devices out or in.
+  //
+  // OnArrival: a device newly listed by DeviceChange(), after it joined the list; it may be
+  // queried during the handler (InControllerEvent).
   const THidPlugEvent& OnArrival() const { return m_onArrival; }
   void SetOnArrival(THidPlugEvent handler) { m_onArrival = std::move(handler); }
+  // OnRemoval: a listed device DeviceChange() found gone, after its Unplug(); a device the
+  // controller still owns leaves the list after the handler.
   const THidPlugEvent& OnRemoval() const { return m_onRemoval; }
   void SetOnRemoval(THidPlugEvent handler) { m_onRemoval = std::move(handler); }
+  // OnEnumerate: each plugged-in device of an EnumerateDevices() walk, with its list position.
   const THidEnumerateEvent& OnEnumerate() const { return m_onEnumerate; }
   void SetOnEnumerate(THidEnumerateEvent handler) { m_onEnumerate = std::move(handler); }
+  // OnDeviceChange: after each DeviceChange() that changed the list (its removals and arrivals
+  // fired first); for the first one, see SetOnDeviceChange.
   const THidNotifyEvent& OnDeviceChange() const { return m_onDeviceChange; }
   // A handler other than the current one runs a reconciliation at once, which fires it even when
   // nothing changed. May throw what a check-in inside the handler throws.

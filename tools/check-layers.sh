@@ -4,7 +4,8 @@
 # what each library links; see ostrel_layer_headers in the top CMakeLists.txt):
 #
 #   decode/, record/, link/frame/  no Qt header and nothing of another folder of ours
-#   link/                          nothing of ui/, app/ or sim/
+#   pipeline/                      no Qt header and nothing of ours but decode/ and record/
+#   link/                          nothing of ui/, app/, sim/ or pipeline/
 #   ui/                            nothing of sim/ or app/
 #   every library folder           no "../" in an include (it would walk around the rules)
 #
@@ -15,7 +16,7 @@ set -euo pipefail
 root=${1:-"$(dirname "$0")/.."}
 cd "$root"
 
-ours='app|ui|link|decode|record|sim|tests|bench|fuzz|tools'
+ours='app|ui|link|decode|record|pipeline|sim|tests|bench|fuzz|tools'
 include='#[[:space:]]*include[[:space:]]*'
 found=0
 
@@ -40,14 +41,17 @@ for folder in decode record link/frame; do
   report "$folder/ includes no Qt" < <(includes "$folder" 'Q')
   report "$folder/ includes nothing of another folder" < <(includes "$folder" "($ours)/" "$folder/")
 done
-report "link/ includes nothing of ui/, app/ or sim/" < <(includes link '(ui|app|sim)/')
+report "pipeline/ includes no Qt" < <(includes pipeline 'Q')
+report "pipeline/ includes nothing of ours but decode/ and record/" < <(
+  includes pipeline "($ours)/" '(pipeline|decode|record)/')
+report "link/ includes nothing of ui/, app/, sim/ or pipeline/" < <(includes link '(ui|app|sim|pipeline)/')
 report "ui/ includes nothing of sim/ or app/" < <(includes ui '(sim|app)/')
-for folder in decode record link sim ui; do
+for folder in decode record pipeline link sim ui; do
   report "an include goes by the path from the root, never ../" < <(includes "$folder" '\.\./')
 done
 
 # Each library exports only its own folder; the root is for programs, tests and benchmarks.
-for folder in decode record link sim ui; do
+for folder in decode record pipeline link sim ui; do
   [ -d "$folder" ] || continue
   report "a library exports its own folder, not the root" < <(
     find "$folder" -name CMakeLists.txt -print0 |

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs clang-tidy with the checked-in .clang-tidy over the sources of decode/, record/ and link/,
-# failing on any warning. It reads the compile commands of a configured build folder (CMake
-# exports them), so run it after cmake.
+# Runs clang-tidy with the checked-in .clang-tidy over the sources of decode/, record/, pipeline/
+# and link/, failing on any warning. It reads the compile commands of a configured build folder
+# (CMake exports them), so run it after cmake.
 #
 # Usage: tools/check-tidy.sh [BUILD_DIR]   (defaults to $OSTREL_BUILD_DIR or build)
 # Prints clang-tidy's findings and exits 1 when there is one, 0 when there is none.
@@ -21,7 +21,7 @@ if [ ! -f "$build/compile_commands.json" ]; then
 fi
 
 # The build compiles with GCC: clang does not know some of its warning options.
-if ! git ls-files -z -- 'decode/*.cpp' 'record/*.cpp' 'link/*.cpp' |
+if ! git ls-files -z -- 'decode/*.cpp' 'record/*.cpp' 'pipeline/*.cpp' 'link/*.cpp' |
   xargs -0 -n 4 -P "$jobs" clang-tidy -p "$build" --quiet --warnings-as-errors='*' \
     --extra-arg=-Wno-unknown-warning-option 2> >(grep -v -e 'warnings generated' \
       -e '^Suppressed ' -e '^Use -header-filter' >&2); then

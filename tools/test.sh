@@ -11,7 +11,7 @@ tools/check-format.sh
 build=${OSTREL_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON
 cmake --build "$build"
-# clang-tidy over decode/, record/ and link/ (a few minutes: not a CTest test).
+# clang-tidy over decode/, record/, pipeline/ and link/ (a few minutes: not a CTest test).
 tools/check-tidy.sh "$build"
 export QT_QPA_PLATFORM=offscreen
 

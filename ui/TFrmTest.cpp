@@ -42,15 +42,12 @@ void TFrmTest::FormCreate() {
   m_state.AppDirectory = (QCoreApplication::applicationDirPath() + u'/').toStdString();
 
   m_state.DecimalSeparatorText = decimalSeparatorFromLocale();
-  m_decoder =
-      std::make_unique<FrameDecoder>(m_display, m_state.reading, m_state.DecimalSeparatorText);
-  m_decoder->setTimer2RestartHook([this] {
+  m_pipeline = std::make_unique<FramePipeline>(m_display, m_state.reading, m_rules,
+                                               m_state.DecimalSeparatorText);
+  m_pipeline->setTimer2RestartHook([this] {
     if (m_onTimer2Restart) m_onTimer2Restart();
   });
-  m_decoder->setRecordHook([this](int mode) {
-    const ReadingTexts& r = m_state.reading;
-    const bool recorded =
-        m_rules.INDataToTable(mode, {r.CurrentValue, r.UnitText, r.VRangeText, r.IRangeText});
+  m_pipeline->setOfferedHook([this](int mode, bool recorded) {
     if (recorded && m_onRecorded) m_onRecorded(cds1.recordCount() - 1);
     if (m_onRecord) m_onRecord(mode);
   });
@@ -65,7 +62,7 @@ void TFrmTest::FormCreate() {
 }
 
 FrameDecoder::Outcome TFrmTest::ShowData860(std::string_view meterFrame) {
-  const FrameDecoder::Outcome outcome = m_decoder->ShowData860(meterFrame);
+  const FrameDecoder::Outcome outcome = m_pipeline->ShowData860(meterFrame);
   Panel4->refresh();
   return outcome;
 }

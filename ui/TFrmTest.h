@@ -9,6 +9,7 @@
 #include "decode/DisplayModel.h"
 #include "decode/FrameDecoder.h"
 #include "link/LinkControls.h"
+#include "pipeline/FramePipeline.h"
 #include "record/ReadingsTable.h"
 #include "record/RecordLimitMenu.h"
 #include "record/RecordingRules.h"
@@ -135,7 +136,7 @@ class TFrmTest : public QMainWindow {
   RecordingControls m_controls;
   RecordingRules m_rules;
   RecordLimitMenu m_limitMenu;
-  std::unique_ptr<FrameDecoder> m_decoder;  // created in FormCreate with the separator
+  std::unique_ptr<FramePipeline> m_pipeline;  // created in FormCreate with the separator
   std::function<void()> m_onTimer2Restart;
   std::function<void(int)> m_onRecord;
   std::function<void(std::size_t)> m_onRecorded;

@@ -17,11 +17,11 @@
 #include "CliCommands.h"
 #include "decode/DecimalSeparator.h"
 #include "decode/DisplayModel.h"
-#include "decode/FrameDecoder.h"
 #include "link/ConnectionControl.h"
 #include "link/LinuxHidPlatform.h"
 #include "link/THidDevice.h"
 #include "link/THidDeviceController.h"
+#include "pipeline/FramePipeline.h"
 #include "record/ReadingsTable.h"
 #include "record/RecordingRules.h"
 #include "record/TableFiles.h"
@@ -208,7 +208,6 @@ int runLog(const std::vector<std::string>& args) {
   AppState state;
   state.DecimalSeparatorText = decimalSeparatorFromLocale();
   DisplayModel display;
-  FrameDecoder decoder(display, state.reading, state.DecimalSeparatorText);
   ReadingsTable cds1;
   RecordingControls controls;
   controls.RepeatSet = !options->noRepeat;
@@ -218,12 +217,11 @@ int runLog(const std::vector<std::string>& args) {
   }
   if (options->limit) state.recording.RecordLimit = *options->limit;
   RecordingRules rules(cds1, state.recording, controls);
+  FramePipeline pipeline(display, state.reading, rules, state.DecimalSeparatorText);
 
   int status = 0;
   ConnectionControl::Callbacks callbacks;
-  callbacks.showFrame = [&decoder](const std::string& meterFrame) {
-    return decoder.ShowData860(meterFrame) == FrameDecoder::Outcome::Decoded;
-  };
+  callbacks.showFrame = pipeline.frameHandler();
   callbacks.historyLine = printHistory;
   callbacks.showInfo = printHistory;
   if (!options->devicePath.empty()) {
@@ -234,12 +232,9 @@ int runLog(const std::vector<std::string>& args) {
   THidDeviceController controller(*platform);
   LinkControls link;
   ConnectionControl connection(controller, link, state.assembler, callbacks);
-  decoder.setTimer2RestartHook([&connection] { connection.restartTimer2(); });
-  decoder.setRecordHook([&](int mode) {
-    const ReadingTexts& r = state.reading;
-    if (!rules.INDataToTable(mode, {r.CurrentValue, r.UnitText, r.VRangeText, r.IRangeText})) {
-      return;
-    }
+  pipeline.setTimer2RestartHook([&connection] { connection.restartTimer2(); });
+  pipeline.setOfferedHook([&](int /*mode*/, bool recorded) {
+    if (!recorded) return;
     if (!file.writeRecord(cds1.record(cds1.recordCount() - 1))) {
       std::fprintf(stderr, "ostrel-cli log: cannot write %s: %s\n", options->outFile.c_str(),
                    std::strerror(errno));

@@ -28,10 +28,10 @@
 #include <vector>
 
 #include "decode/DisplayModel.h"
-#include "decode/FrameDecoder.h"
 #include "link/ConnectionControl.h"
 #include "link/THidDevice.h"
 #include "link/THidDeviceController.h"
+#include "pipeline/FramePipeline.h"
 #include "record/ReadingsTable.h"
 #include "record/RecordingRules.h"
 #include "sim/hid/SimHidPlatform.h"
@@ -69,27 +69,21 @@ struct Link {
   ostrel::THidDeviceController controller{platform};
   ostrel::DisplayModel display;
   ostrel::ReadingTexts reading;
-  ostrel::FrameDecoder decoder{display, reading, "."};
   ostrel::ReadingsTable cds1;
   ostrel::RecordingCounters counters;
   ostrel::RecordingControls controls;
   ostrel::RecordingRules rules{cds1, counters, controls};
+  ostrel::FramePipeline pipeline{display, reading, rules, "."};
   ostrel::LinkControls controls2;
   ostrel::FrameAssemblerState assembler;
   std::unique_ptr<ostrel::ConnectionControl> connection;
 
   Link() {
     ostrel::ConnectionControl::Callbacks callbacks;
-    callbacks.showFrame = [this](const std::string& frame) {
-      return decoder.ShowData860(frame) == ostrel::FrameDecoder::Outcome::Decoded;
-    };
+    callbacks.showFrame = pipeline.frameHandler();
     connection =
         std::make_unique<ostrel::ConnectionControl>(controller, controls2, assembler, callbacks);
-    decoder.setTimer2RestartHook([this] { connection->restartTimer2(); });
-    decoder.setRecordHook([this](int mode) {
-      rules.INDataToTable(
-          mode, {reading.CurrentValue, reading.UnitText, reading.VRangeText, reading.IRangeText});
-    });
+    pipeline.setTimer2RestartHook([this] { connection->restartTimer2(); });
   }
   ~Link() { connection.reset(); }
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "decode/DisplayModel.h"
-#include "decode/FrameDecoder.h"
 #include "decode/ReadingTexts.h"
 #include "link/frame/FrameAssembler.h"
 #include "link/frame/FrameAssemblerState.h"
+#include "pipeline/FramePipeline.h"
 #include "record/ReadingsTable.h"
 #include "record/RecordingCounters.h"
 #include "record/RecordingRules.h"
@@ -57,22 +57,15 @@ struct MainThreadSide {
   ostrel::FrameAssembler assembler{assemblerState};
   ostrel::DisplayModel display;
   ostrel::ReadingTexts reading;
-  ostrel::FrameDecoder decoder{display, reading, "."};
   ostrel::ReadingsTable cds1;
   ostrel::RecordingCounters counters;
   ostrel::RecordingControls controls;
   ostrel::RecordingRules rules{cds1, counters, controls, [this] { return nowMs % 86'400'000; }};
+  ostrel::FramePipeline pipeline{display, reading, rules, "."};
 
   MainThreadSide() {
     counters.RecordLimit = 1'000'000;
-    decoder.setTimer2RestartHook([] {});
-    decoder.setRecordHook([this](int mode) {
-      rules.INDataToTable(
-          mode, {reading.CurrentValue, reading.UnitText, reading.VRangeText, reading.IRangeText});
-    });
-    assembler.setFrameHandler([this](const std::string& meterFrame) {
-      return decoder.ShowData860(meterFrame) == ostrel::FrameDecoder::Outcome::Decoded;
-    });
+    assembler.setFrameHandler(pipeline.frameHandler());
   }
 
   // Plays an hour; returns the reports handed over.

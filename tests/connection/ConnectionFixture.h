@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "decode/DisplayModel.h"
-#include "decode/FrameDecoder.h"
 #include "link/ConnectionControl.h"
 #include "link/THidDevice.h"
 #include "link/THidDeviceController.h"
+#include "pipeline/FramePipeline.h"
 #include "record/ReadingsTable.h"
 #include "record/RecordingRules.h"
 #include "sim/hid/SimHidPlatform.h"
@@ -19,25 +19,20 @@
 namespace ostrel::test {
 
 // The link as the window wires it, on the simulated platform: controller, connection control,
-// decoder and recording rules over a readings table. Devices are added before start().
+// frame pipeline (decoder and recording rules) over a readings table. Devices are added before
+// start().
 class ConnectionFixture : public ::testing::Test {
  protected:
   void start() {
     m_controller = std::make_unique<THidDeviceController>(m_platform);
-    m_decoder = std::make_unique<FrameDecoder>(m_display, m_reading, ".");
     m_rules = std::make_unique<RecordingRules>(m_cds1, m_counters, m_controls);
+    m_pipeline = std::make_unique<FramePipeline>(m_display, m_reading, *m_rules, ".");
     ConnectionControl::Callbacks callbacks;
-    callbacks.showFrame = [this](const std::string& frame) {
-      return m_decoder->ShowData860(frame) == FrameDecoder::Outcome::Decoded;
-    };
+    callbacks.showFrame = m_pipeline->frameHandler();
     callbacks.showInfo = [this](const std::string& message) { m_messages.push_back(message); };
     m_connection =
         std::make_unique<ConnectionControl>(*m_controller, m_link, m_assembler, callbacks);
-    m_decoder->setTimer2RestartHook([this] { m_connection->restartTimer2(); });
-    m_decoder->setRecordHook([this](int mode) {
-      m_rules->INDataToTable(mode, {m_reading.CurrentValue, m_reading.UnitText,
-                                    m_reading.VRangeText, m_reading.IRangeText});
-    });
+    m_pipeline->setTimer2RestartHook([this] { m_connection->restartTimer2(); });
   }
 
   void TearDown() override {
@@ -71,11 +66,11 @@ class ConnectionFixture : public ::testing::Test {
   std::unique_ptr<THidDeviceController> m_controller;
   DisplayModel m_display;
   ReadingTexts m_reading;
-  std::unique_ptr<FrameDecoder> m_decoder;
   ReadingsTable m_cds1;
   RecordingCounters m_counters;
   RecordingControls m_controls;
   std::unique_ptr<RecordingRules> m_rules;
+  std::unique_ptr<FramePipeline> m_pipeline;
   LinkControls m_link;
   FrameAssemblerState m_assembler;
   std::vector<std::string> m_messages;

@@ -21,7 +21,10 @@ put record/chart/Points.cpp '#include "record/ReadingsTable.h"' '#include "recor
   '#include <QtCore/QList>'
 put link/frame/Assembler.h '#include "link/frame/State.h"' '#include "link/HidEvents.h"'
 put link/Device.cpp '#include "link/frame/Assembler.h"' '#include <QThread>' '#include "ui/TFrmTest.h"' \
-  '#include "sim/hid/SimHidPlatform.h"'
+  '#include "sim/hid/SimHidPlatform.h"' '#include "pipeline/FramePipeline.h"'
+put pipeline/Pipeline.cpp '#include "pipeline/Pipeline.h"' '#include "decode/FrameDecoder.h"' \
+  '#include "record/RecordingRules.h"' '#include <QObject>' '#include "link/ConnectionControl.h"' \
+  '#include "../ui/TFrmTest.h"'
 put ui/Window.cpp '#include "decode/Digits.h"' '#include "link/LinkControls.h"' '#include "app/AppState.h"' \
   '#include <sim/meter/VirtualMeter.h>' '#include "../app/WindowLink.h"'
 put record/CMakeLists.txt 'target_include_directories(r PUBLIC ${PROJECT_SOURCE_DIR})' \
@@ -33,7 +36,8 @@ status=0
 "$checker" "$tree" >found.txt 2>/dev/null || status=$?
 cut -d: -f1,2 found.txt | sort >found-lines.txt
 printf '%s\n' decode/Digits.cpp:3 decode/Digits.cpp:4 decode/Digits.cpp:5 record/chart/Points.cpp:3 \
-  link/frame/Assembler.h:2 link/Device.cpp:3 link/Device.cpp:4 ui/Window.cpp:3 ui/Window.cpp:4 ui/Window.cpp:5 \
+  link/frame/Assembler.h:2 link/Device.cpp:3 link/Device.cpp:4 link/Device.cpp:5 \
+  pipeline/Pipeline.cpp:4 pipeline/Pipeline.cpp:5 pipeline/Pipeline.cpp:6 ui/Window.cpp:3 ui/Window.cpp:4 ui/Window.cpp:5 \
   record/CMakeLists.txt:1 | sort >expected-lines.txt
 
 if [ "$status" -ne 1 ] || ! diff -u expected-lines.txt found-lines.txt; then

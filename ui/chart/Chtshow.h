@@ -65,13 +65,20 @@ class Chtshow final : public QFrame {
 
   // Makes series `index` (0 area, 1 line) the only active and shown one.
   void ShowSeries(int index);
+  // BtFill toggled: shows the area series when it is checked, the line series when not.
   void BtFillClick();
   // Points per page := the edit's text as a 32-bit integer. An empty text, one beyond the
   // 32-bit range or a negative one is reported and the previous value kept.
   void MaxrecordChange();
+  // The page buttons' clicks: each moves the page and sets the buttons' enabled states as
+  // ChartNavigation.h says, shows the page in Bt10 and redraws when the page moved.
+  // BtFirst: page 1; BtFirst and BTPrevious disabled, the others enabled.
   void BtFirstClick();
+  // BTPrevious: the page before; on page 1 it disables BtFirst and BTPrevious instead.
   void BTPreviousClick();
+  // BtNext: the page after; on the last page it disables BtNext and BTlast instead.
   void BtNextClick();
+  // BTlast: the last page; BtNext and BTlast disabled, the others enabled.
   void BTlastClick();
   // Shows page `page` (limited to the pages there are) and its number in the label, as
   // paging there with the buttons would, without changing the buttons' states.
