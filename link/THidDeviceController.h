@@ -63,8 +63,9 @@ class THidDeviceController {
   // OnDeviceChange: after each DeviceChange() that changed the list (its removals and arrivals
   // fired first); for the first one, see SetOnDeviceChange.
   const THidNotifyEvent& OnDeviceChange() const { return m_onDeviceChange; }
-  // A handler other than the current one runs a reconciliation at once, which fires it even when
-  // nothing changed. May throw what a check-in inside the handler throws.
+  // A handler other than the current one runs a reconciliation at once, which fires it when the
+  // list changed, and the first time a handler is set even when nothing changed. May throw what a
+  // check-in inside the handler throws.
   void SetOnDeviceChange(THidNotifyEvent handler);
 
   // Handlers new device objects start with. A change is passed on to every listed device that still
