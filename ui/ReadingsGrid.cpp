@@ -23,6 +23,12 @@ class RowIndicator : public QHeaderView {
  public:
   explicit RowIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {}
 
+  // The indicator's width is fixed and its sections hold no text; Qt's hint would measure
+  // the contents of up to 200 sections again after every inserted row.
+  [[nodiscard]] QSize sizeHint() const override {
+    return {layout::gridIndicatorWidth, defaultSectionSize()};
+  }
+
  protected:
   void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
     QHeaderView::paintSection(painter, rect, logicalIndex);
