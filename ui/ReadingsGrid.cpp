@@ -127,6 +127,10 @@ void ReadingsGrid::fitInto(const QRect& shown) {
 }
 
 void ReadingsGrid::updateGeometries() {
+  // QTableView's ranges leave out the covered strips and would cut the position short of
+  // the true end: the position is kept and clamped to the ranges set here.
+  const QScopedValueRollback syncing(m_syncing, true);
+  const int position = verticalScrollBar()->value();
   QTableView::updateGeometries();
   // Scroll far enough that the last row and column clear what covers the viewport's edges:
   // the hidden strips and the bars placed over the viewport.
@@ -138,6 +142,7 @@ void ReadingsGrid::updateGeometries() {
   m_pageHeight = std::max(1, view.height() - coveredBottom);
   verticalScrollBar()->setRange(0, std::max(0, verticalHeader()->length() - m_pageHeight));
   verticalScrollBar()->setPageStep(m_pageHeight);
+  verticalScrollBar()->setValue(position);
   horizontalScrollBar()->setRange(
       0, std::max(0, horizontalHeader()->length() - (view.width() - coveredRight)));
   syncVerticalBar();
@@ -223,6 +228,16 @@ QModelIndex ReadingsGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModi
     }
   }
   return QTableView::moveCursor(cursorAction, modifiers);
+}
+
+void ReadingsGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  QTableView::scrollTo(index, hint);
+  if (!index.isValid()) return;
+  const int top = rowViewportPosition(index.row());
+  const int covered = top + rowHeight(index.row()) - m_pageHeight;
+  if (covered > 0 && top - covered >= 0) {
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + covered);
+  }
 }
 
 void ReadingsGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

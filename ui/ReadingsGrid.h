@@ -33,6 +33,10 @@ class ReadingsGrid : public QTableView {
   // Makes the last row current and scrolls it into view (no-op on an empty model).
   void showLastRow();
 
+  // As QTableView's, and then far enough that the row clears the horizontal bar and the
+  // strip the window hides at the grid's bottom (a key to the last rows shows them whole).
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
   // The part of the grid that the window shows, in grid coordinates. The grid's scroll bars
   // are placed inside it and the rows and columns scroll far enough to come wholly into it,
   // so nothing the grid shows lies under the window's own scroll bars; the grid's geometry
