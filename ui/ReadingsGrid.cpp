@@ -6,6 +6,7 @@
 #include <QPolygon>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
 
@@ -128,10 +129,15 @@ void ReadingsGrid::fitInto(const QRect& shown) {
 
 void ReadingsGrid::updateGeometries() {
   // QTableView's ranges leave out the covered strips and would cut the position short of
-  // the true end: the position is kept and clamped to the ranges set here.
+  // the true end: the position is kept and clamped to the ranges set here. Its clamp must
+  // not reach the view either, which would scroll the rows away and back (and paint them
+  // all again).
   const QScopedValueRollback syncing(m_syncing, true);
   const int position = verticalScrollBar()->value();
-  QTableView::updateGeometries();
+  {
+    const QSignalBlocker quiet(verticalScrollBar());
+    QTableView::updateGeometries();
+  }
   // Scroll far enough that the last row and column clear what covers the viewport's edges:
   // the hidden strips and the bars placed over the viewport.
   const QRect view = viewport()->rect();
@@ -143,6 +149,7 @@ void ReadingsGrid::updateGeometries() {
   verticalScrollBar()->setRange(0, std::max(0, verticalHeader()->length() - m_pageHeight));
   verticalScrollBar()->setPageStep(m_pageHeight);
   verticalScrollBar()->setValue(position);
+  verticalHeader()->setOffset(verticalScrollBar()->value());
   horizontalScrollBar()->setRange(
       0, std::max(0, horizontalHeader()->length() - (view.width() - coveredRight)));
   syncVerticalBar();
@@ -178,8 +185,12 @@ void ReadingsGrid::setModel(QAbstractItemModel* model) {
   for (int column = 0; column < static_cast<int>(std::size(layout::gridColumnWidths)); ++column) {
     setColumnWidth(column, layout::gridColumnWidths[column]);
   }
+  // Qt repaints the whole viewport whenever the row count changes; the grid repaints what
+  // appended rows change itself (doItemsLayout), and a reset repaints everything anyway.
+  disconnect(verticalHeader(), &QHeaderView::sectionCountChanged, viewport(), nullptr);
   if (!model) return;
-  connect(model, &QAbstractItemModel::rowsInserted, this, [this] { showLastRow(); });
+  connect(model, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex&, int first, int) { rowsWereAppended(first); });
   connect(model, &QAbstractItemModel::modelReset, this, [this] { modelWasReset(); });
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, verticalHeader()->viewport(),
           [header = verticalHeader()] { header->viewport()->update(); });
@@ -197,11 +208,18 @@ void ReadingsGrid::showLastRow() {
   }
   // The rows' new extent, before scrolling to its end.
   executeDelayedItemsLayout();
+  // To the very end: the last row then clears whatever covers the viewport's bottom edge.
+  // Scrolled before anything is marked for painting, since Qt moves the rows on screen only
+  // while none of them waits to be painted.
+  verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+  if (m_appendedFrom >= 0) {
+    const int top = rowViewportPosition(m_appendedFrom) - 1;  // the grid line above the row
+    viewport()->update(QRect(0, top, viewport()->width(), viewport()->height() - top));
+  }
   const int column = currentIndex().isValid() ? currentIndex().column() : m_currentColumn;
   const QModelIndex last = model()->index(model()->rowCount() - 1, column);
   selectionModel()->setCurrentIndex(
       last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  // To the very end: the last row then clears whatever covers the viewport's bottom edge.
   verticalScrollBar()->setValue(verticalScrollBar()->maximum());
   syncVerticalBar();
 }
@@ -360,6 +378,43 @@ void ReadingsGrid::syncVerticalBar() {
   if (needed == m_vertical->isVisibleTo(this)) return;
   m_vertical->setVisible(needed);
   placeScrollBars();
+}
+
+void ReadingsGrid::rowsWereAppended(int first) {
+  const QScopedValueRollback appending(m_appendedFrom, first);
+  showLastRow();
+}
+
+// Appended rows change nothing above them: showLastRow paints them after scrolling, rather
+// than the whole viewport being painted again.
+void ReadingsGrid::doItemsLayout() {
+  if (m_appendedFrom < 0) {
+    QTableView::doItemsLayout();
+    return;
+  }
+  updateGeometries();
+}
+
+// Rows scrolled vertically are moved on screen rather than painted again. Only the part of
+// the viewport that nothing covers is moved (Qt paints all of it again when a sibling such
+// as the bars placed over it overlaps what it is asked to move); the rest is repainted.
+void ReadingsGrid::scrollContentsBy(int dx, int dy) {
+  if (dx != 0 || dy == 0 || verticalScrollMode() != ScrollPerPixel) {
+    QTableView::scrollContentsBy(dx, dy);
+    return;
+  }
+  verticalHeader()->setOffset(verticalScrollBar()->value());
+  const QRect moved = uncoveredViewport();
+  viewport()->scroll(0, dy, moved);
+  viewport()->update(QRegion(viewport()->rect()).subtracted(moved));
+}
+
+QRect ReadingsGrid::uncoveredViewport() const {
+  QRect inGrid(QPoint(0, 0), size() - m_hidden);
+  if (m_vertical && m_vertical->isVisibleTo(this)) inGrid.setRight(m_vertical->x() - 1);
+  if (m_horizontal && m_horizontal->isVisibleTo(this)) inGrid.setBottom(m_horizontal->y() - 1);
+  const QRect inViewport(viewport()->mapFrom(this, inGrid.topLeft()), inGrid.size());
+  return inViewport.intersected(viewport()->rect());
 }
 
 void ReadingsGrid::modelWasReset() {

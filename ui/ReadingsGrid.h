@@ -36,6 +36,9 @@ class ReadingsGrid : public QTableView {
   // As QTableView's, and then far enough that the row clears the horizontal bar and the
   // strip the window hides at the grid's bottom (a key to the last rows shows them whole).
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+  // As QTableView's, except while the grid follows appended rows: then only the geometry
+  // (showLastRow paints the new rows).
+  void doItemsLayout() override;
 
   // The part of the grid that the window shows, in grid coordinates. The grid's scroll bars
   // are placed inside it and the rows and columns scroll far enough to come wholly into it,
@@ -53,6 +56,7 @@ class ReadingsGrid : public QTableView {
   void resizeEvent(QResizeEvent* event) override;
   QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void scrollContentsBy(int dx, int dy) override;
 
  private:
   void placeScrollBars();
@@ -71,6 +75,8 @@ class ReadingsGrid : public QTableView {
   void slideWindowIfNeeded();
   void syncVerticalBar();
   void modelWasReset();
+  void rowsWereAppended(int first);
+  [[nodiscard]] QRect uncoveredViewport() const;
 
   ReadingsGridModel* m_window = nullptr;  // the model when it is a window over the table
   std::optional<std::size_t> m_currentRecord;
@@ -79,6 +85,7 @@ class ReadingsGrid : public QTableView {
   bool m_syncing = false;        // the vertical bars are being set from the view's position
   bool m_placingWindow = false;  // the model resets because the view moves the window
   bool m_slidePending = false;
+  int m_appendedFrom = -1;  // first appended row while the grid follows an append; else -1
 
   QSize m_hidden{0, 0};                // widths hidden at the right and bottom
   QScrollBar* m_vertical = nullptr;    // in sight; spans the whole table

@@ -2,6 +2,7 @@
 // user sees and reaches (current row, scroll bar, keys, wheel, clicks) is in the whole
 // table's records, and the view's rows stay bounded.
 #include <QApplication>
+#include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <QtTest>
@@ -264,6 +265,29 @@ class ReadingsGridTest : public QObject {
     QVERIFY(!shown.grid.currentIndex().isValid());
     QTest::keyClick(&shown.grid, Qt::Key_Down);
     VERIFY_CURRENT(shown, clicked + 1);
+  }
+
+  // What the screen shows after records arrive (rows moved up and only the exposed parts
+  // painted) is what painting the whole grid afresh shows.
+  void screenMatchesAFreshPaint_data() {
+    QTest::addColumn<int>("records");
+    QTest::newRow("rows appear below the last") << 2;
+    QTest::newRow("rows scroll up") << tableRecords;
+  }
+  void screenMatchesAFreshPaint() {
+    QFETCH(int, records);
+    GridOver shown(records);
+    for (int no = records + 1; no <= records + 12; ++no) {
+      appendRecords(shown.table, no, 1);
+      QApplication::processEvents();
+    }
+    const QImage screen = QGuiApplication::primaryScreen()
+                              ->grabWindow(shown.grid.winId())
+                              .toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = shown.grid.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(screen.size(), fresh.size());
+    QVERIFY(screen == fresh);
   }
 
   // Emptying the table and loading another one: nothing current in an empty grid, then the
