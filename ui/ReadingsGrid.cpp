@@ -185,9 +185,6 @@ void ReadingsGrid::setModel(QAbstractItemModel* model) {
   for (int column = 0; column < static_cast<int>(std::size(layout::gridColumnWidths)); ++column) {
     setColumnWidth(column, layout::gridColumnWidths[column]);
   }
-  // Qt repaints the whole viewport whenever the row count changes; the grid repaints what
-  // appended rows change itself (doItemsLayout), and a reset repaints everything anyway.
-  disconnect(verticalHeader(), &QHeaderView::sectionCountChanged, viewport(), nullptr);
   if (!model) return;
   connect(model, &QAbstractItemModel::rowsInserted, this,
           [this](const QModelIndex&, int first, int) { rowsWereAppended(first); });
