@@ -270,18 +270,25 @@ class ReadingsGridTest : public QObject {
     VERIFY_CURRENT(shown, clicked + 1);
   }
 
-  // What the screen shows after records arrive (rows moved up and only the exposed parts
-  // painted) is what painting the whole grid afresh shows.
+  // What the screen shows after records arrive or the wheel scrolls (rows moved on screen
+  // and only the exposed parts painted) is what painting the whole grid afresh shows.
   void screenMatchesAFreshPaint_data() {
     QTest::addColumn<int>("records");
-    QTest::newRow("rows appear below the last") << 2;
-    QTest::newRow("rows scroll up") << tableRecords;
+    QTest::addColumn<int>("notches");  // wheel steps up after the records arrived
+    QTest::newRow("rows appear below the last") << 2 << 0;
+    QTest::newRow("rows scroll up") << tableRecords << 0;
+    QTest::newRow("wheel back") << tableRecords << 2;
   }
   void screenMatchesAFreshPaint() {
     QFETCH(int, records);
+    QFETCH(int, notches);
     GridOver shown(records);
     for (int no = records + 1; no <= records + 12; ++no) {
       appendRecords(shown.table, no, 1);
+      QApplication::processEvents();
+    }
+    for (int i = 0; i < notches; ++i) {
+      wheel(shown.grid.viewport(), -1);
       QApplication::processEvents();
     }
     const QImage screen = QGuiApplication::primaryScreen()
