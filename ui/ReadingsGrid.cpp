@@ -400,6 +400,9 @@ void ReadingsGrid::scrollContentsBy(int dx, int dy) {
     QTableView::scrollContentsBy(dx, dy);
     return;
   }
+  // What QTableView does on any scroll besides moving the rows (a pending scroll to a row
+  // just clicked is cancelled); with no distance it moves nothing.
+  QTableView::scrollContentsBy(0, 0);
   verticalHeader()->setOffset(verticalScrollBar()->value());
   const QRect moved = uncoveredViewport();
   viewport()->scroll(0, dy, moved);
