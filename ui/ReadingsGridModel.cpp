@@ -1,5 +1,6 @@
 #include "ReadingsGridModel.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -14,16 +15,18 @@ const std::array<QString, ReadingsTable::fieldCount> columnTitles = {
     QStringLiteral("Value"),           QStringLiteral("Unit"),
     QStringLiteral("Function"),        QStringLiteral("Remark")};
 
-// Qt counts rows in int; a table beyond that shows its first INT_MAX records.
-int rowsOf(std::size_t count) {
-  constexpr auto most = static_cast<std::size_t>(std::numeric_limits<int>::max());
-  return static_cast<int>(count < most ? count : most);
-}
+// Qt counts rows in int: the window is never longer.
+constexpr int mostRows = std::numeric_limits<int>::max();
 
 }  // namespace
 
 ReadingsGridModel::ReadingsGridModel(ReadingsTable& table, QObject* parent)
-    : QAbstractTableModel(parent), m_table(table), m_rows(rowsOf(table.recordCount())) {
+    : QAbstractTableModel(parent),
+      m_table(table),
+      m_windowRows(mostRows),
+      m_records(table.recordCount()) {
+  m_start = tailStart();
+  m_rows = rowsFrom(m_start);
   m_table.addObserver(this);
 }
 
@@ -41,7 +44,7 @@ QVariant ReadingsGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= m_rows) return {};
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
   if (role != Qt::DisplayRole) return {};
-  return readingsCellText(m_table, static_cast<std::size_t>(index.row()), index.column());
+  return readingsCellText(m_table, m_start + static_cast<std::size_t>(index.row()), index.column());
 }
 
 QVariant ReadingsGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -59,19 +62,51 @@ Qt::ItemFlags ReadingsGridModel::flags(const QModelIndex& index) const {
 }
 
 void ReadingsGridModel::recordsAppended(std::size_t first, std::size_t count) {
-  const int newRows = rowsOf(m_table.recordCount());
-  if (static_cast<std::size_t>(m_rows) != first || newRows <= m_rows) {
+  const std::size_t windowEnd = m_start + static_cast<std::size_t>(m_rows);
+  m_records = m_table.recordCount();
+  const int newRows = rowsFrom(m_start);
+  if (windowEnd != first || m_records - m_start > static_cast<std::size_t>(newRows)) {
+    // Not a continuation of the rows shown, or more than the window holds.
     if (count > 0) tableReset();
     return;
   }
+  if (newRows <= m_rows) return;
   beginInsertRows({}, m_rows, newRows - 1);
   m_rows = newRows;
   endInsertRows();
 }
 
 void ReadingsGridModel::tableReset() {
+  m_records = m_table.recordCount();
+  showWindow(tailStart());
+}
+
+void ReadingsGridModel::setWindowRows(int rows) {
+  m_windowRows = std::max(rows, 2);
+  showWindow(tailStart());
+}
+
+void ReadingsGridModel::moveWindow(std::size_t first) {
+  const auto window = static_cast<std::size_t>(m_windowRows);
+  const std::size_t start = std::min(first, m_records > window ? m_records - window : 0);
+  if (start == m_start && m_rows == rowsFrom(start)) return;
+  showWindow(start);
+}
+
+std::size_t ReadingsGridModel::tailStart() const {
+  const auto window = static_cast<std::size_t>(m_windowRows);
+  return m_records > window ? m_records - window / 2 : 0;
+}
+
+int ReadingsGridModel::rowsFrom(std::size_t start) const {
+  const std::size_t rows = m_records > start ? m_records - start : 0;
+  return static_cast<int>(std::min(rows, static_cast<std::size_t>(m_windowRows)));
+}
+
+void ReadingsGridModel::showWindow(std::size_t start) {
   beginResetModel();
-  m_rows = rowsOf(m_table.recordCount());
+  m_start = start;
+  m_rows = rowsFrom(start);
   endResetModel();
 }
 

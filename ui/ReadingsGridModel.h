@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <cstddef>
 
 #include "record/ReadingsTable.h"
 
@@ -11,6 +12,15 @@ namespace ostrel {
 // inserted as rows (never a reset per record), so the grid stays smooth with a million
 // records. Observes the table from construction to destruction; the table must outlive
 // the model. Main thread only.
+//
+// The rows are a window of at most windowRows() consecutive records from windowStart(), so
+// that a view pays for a bounded number of rows however large the table grows. Without a
+// limit (the default), and whenever the table has no more records than the limit, the
+// window is the whole table and row r is record r. Appended records always come into the
+// window, since the grid follows the recording: while the window ends at the table's end
+// and has room they are inserted as rows; otherwise the window moves to the table's end
+// (a model reset), keeping half its rows free for the records still to come. A table reset
+// also puts the window at the table's end.
 class ReadingsGridModel : public QAbstractTableModel, public ReadingsTableObserver {
  public:
   explicit ReadingsGridModel(ReadingsTable& table, QObject* parent = nullptr);
@@ -26,9 +36,29 @@ class ReadingsGridModel : public QAbstractTableModel, public ReadingsTableObserv
   void recordsAppended(std::size_t first, std::size_t count) override;
   void tableReset() override;
 
+  // Limits the window to `rows` records (at least 2) and puts it at the table's end: a model
+  // reset.
+  void setWindowRows(int rows);
+  [[nodiscard]] int windowRows() const { return m_windowRows; }
+  // The record shown as row 0.
+  [[nodiscard]] std::size_t windowStart() const { return m_start; }
+  // Records in the table, in and beyond the window, as last notified (while the table's
+  // notifications are suspended, records appended meanwhile are not shown).
+  [[nodiscard]] std::size_t recordCount() const { return m_records; }
+  // Moves the window to start at record `first`, or as close to it as keeps the window full
+  // (a model reset when the window changes; nothing otherwise).
+  void moveWindow(std::size_t first);
+
  private:
+  [[nodiscard]] std::size_t tailStart() const;
+  [[nodiscard]] int rowsFrom(std::size_t start) const;
+  void showWindow(std::size_t start);
+
   ReadingsTable& m_table;
-  int m_rows = 0;  // rows announced to the views; follows the table's notifications
+  int m_windowRows;
+  std::size_t m_records;    // the table's records as last notified
+  std::size_t m_start = 0;  // record shown as row 0
+  int m_rows = 0;           // rows announced to the views; follows the table's notifications
 };
 
 }  // namespace ostrel
