@@ -22,6 +22,7 @@
 #include "link/THidDevice.h"
 #include "link/THidDeviceController.h"
 #include "pipeline/FramePipeline.h"
+#include "record/JournalFile.h"
 #include "record/ReadingsTable.h"
 #include "record/RecordingRules.h"
 #include "record/TableFiles.h"
@@ -91,16 +92,10 @@ std::optional<LogOptions> parseOptions(const std::vector<std::string>& args) {
 // The "Save Data" text file, written as records come: the header at once, then each record
 // as one CRLF line. The file only ever holds whole records: a line that cannot be written
 // whole (a full disk) is cut off again. An open-file-description lock on the file keeps a
-// second logger from writing into it.
+// second logger from writing into it. The window's recording journal is the same kind of
+// file, so its JournalFile does the locking and the whole-line writing here too.
 class RecordFile {
  public:
-  RecordFile() = default;
-  ~RecordFile() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  RecordFile(const RecordFile&) = delete;
-  RecordFile& operator=(const RecordFile&) = delete;
-
   // Opens and locks the file, then empties it and writes the header. Empty on success,
   // otherwise why not; a file another logger holds is left as it is.
   std::string create(const std::string& name) {
@@ -109,66 +104,42 @@ class RecordFile {
       return "cannot write " + name + ": not a regular file";
     }
     // Non-blocking: a FIFO put there meanwhile must not hold the command.
-    m_fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (m_fd < 0) return "cannot write " + name + ": " + std::strerror(errno);
-    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int fd =
+        ::open(name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) return "cannot write " + name + ": " + std::strerror(errno);
+    // Owns and closes the descriptor from here on; its first line empties the file.
+    m_file = std::make_unique<JournalFile>(fd, name, 0);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
       return "cannot write " + name + ": not a regular file";
     }
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    if (::fcntl(m_fd, F_OFD_SETLK, &lock) != 0) {
+    if (!lockJournal(fd)) {
       if (errno == EAGAIN || errno == EACCES) {
         return name + " is in use by another logger; nothing was changed";
       }
       return "cannot lock " + name + ": " + std::strerror(errno);
     }
-    const ReadingsTable empty;
-    const std::string header = writeTextTable(empty, LongTimeFormat::fromEnvironment());
-    m_headerLength = header.size();
-    if (::ftruncate(m_fd, 0) != 0 || !writeWhole(header)) {
-      return "cannot write " + name + ": " + std::strerror(errno);
+    if (const std::string error = m_file->appendLine(JournalFile::headerLine()); !error.empty()) {
+      return "cannot write " + name + ": " + error;
     }
     return {};
   }
 
-  // False with errno set when the record could not be written whole; the file then still
-  // ends after the last whole record.
-  bool writeRecord(const RecordFields& record) {
+  // Empty when the record was written whole, otherwise why not; the file then still ends
+  // after the last whole record.
+  std::string writeRecord(const RecordFields& record) {
     ReadingsTable one;
     one.append(record);
     const std::string text = writeTextTable(one, LongTimeFormat::fromEnvironment());
-    if (!writeWhole(std::string_view(text).substr(m_headerLength))) return false;
-    ++m_records;
-    return true;
+    std::string error =
+        m_file->appendLine(std::string_view(text).substr(JournalFile::headerLine().size()));
+    if (error.empty()) ++m_records;
+    return error;
   }
 
   [[nodiscard]] std::size_t recordsWritten() const { return m_records; }
 
  private:
-  // One write call as a rule; a short one is continued, and a failure cuts the file back
-  // to where the line began.
-  bool writeWhole(std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done,
-                                 m_end + static_cast<off_t>(done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        const int error = n == 0 ? ENOSPC : errno;
-        [[maybe_unused]] const int cut = ::ftruncate(m_fd, m_end);
-        errno = error;
-        return false;
-      }
-      done += static_cast<std::size_t>(n);
-    }
-    m_end += static_cast<off_t>(bytes.size());
-    return true;
-  }
-
-  int m_fd = -1;
-  off_t m_end = 0;  // end of the last whole line
-  std::size_t m_headerLength = 0;
+  std::unique_ptr<JournalFile> m_file;
   std::size_t m_records = 0;
 };
 
@@ -235,9 +206,10 @@ int runLog(const std::vector<std::string>& args) {
   pipeline.setTimer2RestartHook([&connection] { connection.restartTimer2(); });
   pipeline.setOfferedHook([&](int /*mode*/, bool recorded) {
     if (!recorded) return;
-    if (!file.writeRecord(cds1.record(cds1.recordCount() - 1))) {
+    if (const std::string error = file.writeRecord(cds1.record(cds1.recordCount() - 1));
+        !error.empty()) {
       std::fprintf(stderr, "ostrel-cli log: cannot write %s: %s\n", options->outFile.c_str(),
-                   std::strerror(errno));
+                   error.c_str());
       status = 1;
       QCoreApplication::exit(status);
     } else if (options->limit && static_cast<std::int32_t>(cds1.recordCount()) >= *options->limit) {
