@@ -73,4 +73,12 @@ void writeReports(std::ostream& out, std::span<const InputReport> reports) {
   for (const InputReport& report : reports) out << reportLine(report) << '\n';
 }
 
+std::vector<std::uint8_t> reportBytes(const InputReport& report) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(report.data.size() + 1);
+  bytes.push_back(report.reportId);
+  bytes.insert(bytes.end(), report.data.begin(), report.data.end());
+  return bytes;
+}
+
 }  // namespace ostrel::sim

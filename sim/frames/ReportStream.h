@@ -40,4 +40,7 @@ std::vector<InputReport> reportStream(const std::vector<std::vector<std::uint8_t
 std::string reportLine(const InputReport& report);
 void writeReports(std::ostream& out, std::span<const InputReport> reports);
 
+// A report as a HID read delivers it: byte 0 the report ID, then the data bytes.
+std::vector<std::uint8_t> reportBytes(const InputReport& report);
+
 }  // namespace ostrel::sim

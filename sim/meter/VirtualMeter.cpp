@@ -25,13 +25,6 @@ SimHidDeviceSpec bridgeSpec() {
   return spec;
 }
 
-std::vector<std::uint8_t> reportBytes(const InputReport& report) {
-  std::vector<std::uint8_t> bytes(report.data.size() + 1);
-  bytes[0] = report.reportId;
-  std::copy(report.data.begin(), report.data.end(), bytes.begin() + 1);
-  return bytes;
-}
-
 // Waits until `deadline`; a stop request of the read ends the wait early (false).
 bool waitUntil(std::chrono::steady_clock::time_point deadline, std::stop_token stop) {
   std::mutex mutex;

@@ -261,19 +261,12 @@ TEST_F(ConnectionFixture, ReadErrorsAreLoggedWithSystemTextAndHexCode) {
   EXPECT_EQ(m_link.HistoryListBox[1], "READ ERROR: Permission denied (D)");
 }
 
-std::vector<std::uint8_t> withReportId(const sim::InputReport& report) {
-  std::vector<std::uint8_t> bytes(report.data.size() + 1);
-  bytes[0] = report.reportId;
-  std::copy(report.data.begin(), report.data.end(), bytes.begin() + 1);
-  return bytes;
-}
-
-const std::vector<std::uint8_t> idleReportBytes = withReportId(sim::idleReport());
+const std::vector<std::uint8_t> idleReportBytes = sim::reportBytes(sim::idleReport());
 
 void pushDataReports(SimHidPlatform& platform, SimHidPlatform::DeviceId id,
                      const sim::FrameBuilder::Frame& frame) {
   for (const sim::InputReport& report : sim::packSerialBytes(frame)) {
-    platform.pushInputReport(id, withReportId(report));
+    platform.pushInputReport(id, sim::reportBytes(report));
   }
 }
 
@@ -351,7 +344,7 @@ TEST_F(ConnectionFixture, FastBridgeNeverSplicesFramesNorFillsTheReportQueue) {
   const auto highFrame = high.bytes();
   for (const auto& report : sim::reportStream(
            {{lowFrame.begin(), lowFrame.end()}, {highFrame.begin(), highFrame.end()}})) {
-    cycle.push_back(withReportId(report));
+    cycle.push_back(sim::reportBytes(report));
   }
 
   m_connection->Panel2Click();
