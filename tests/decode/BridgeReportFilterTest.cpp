@@ -19,13 +19,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;  // a report as read: byte 0 the report ID
 
-Bytes withReportId(const sim::InputReport& report) {
-  Bytes bytes(report.data.size() + 1);
-  bytes[0] = report.reportId;
-  std::copy(report.data.begin(), report.data.end(), bytes.begin() + 1);
-  return bytes;
-}
-
 // One assembler fed every report, one fed only what the filter passes; both must hand over the
 // same frames and be in the same state after every report.
 class FilteredAndUnfiltered {
@@ -130,7 +123,7 @@ std::vector<Bytes> generatedStream(std::mt19937& random) {
         for (const auto& report : sim::packSerialBytes(frame, 1 + pick(9))) {
           sim::InputReport withId = report;
           withId.reportId = byte();
-          Bytes bytes = withReportId(withId);
+          Bytes bytes = sim::reportBytes(withId);
           bytes[1] = static_cast<std::uint8_t>((byte() & 0xF0) | (bytes[1] & 0x0F));
           reports.push_back(std::move(bytes));
         }
@@ -189,7 +182,7 @@ TEST(BridgeReportFilter, PassesOnlyTheReportWithoutDataThatEndsAFrame) {
   BridgeReportFilter filter;
   std::size_t passed = 0;
   for (const auto& report : stream) {
-    passed += filter.pass(withReportId(report)) ? 1 : 0;
+    passed += filter.pass(sim::reportBytes(report)) ? 1 : 0;
   }
   const std::size_t dataReports = sim::packSerialBytes(frame).size();
   EXPECT_EQ(passed, 2 * (dataReports + 1));
@@ -216,7 +209,7 @@ TEST(BridgeReportFilter, AfterAGapNoFrameIsSplicedFromTwo) {
   });
   BridgeReportFilter filter;
   const auto feed = [&](const sim::InputReport& report) {
-    const Bytes bytes = withReportId(report);
+    const Bytes bytes = sim::reportBytes(report);
     if (filter.pass(bytes)) {
       assembler.Read740(bytes[0], bytes.data() + 1, static_cast<std::uint16_t>(bytes.size() - 1));
     }
