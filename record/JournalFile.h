@@ -44,8 +44,9 @@ class JournalFile final : public JournalSink {
   // its journal name only once it is locked, and it already holds the header then.
   // Returns nullptr with the reason in `error` on failure.
   static std::unique_ptr<JournalFile> create(const std::string& folder, std::string& error);
-  // Takes over a journal that is open (fd, read-write) and locked by this process, whose
-  // whole lines end at wholeLength; bytes after it are cut away by the first write.
+  // Takes over a journal that is open for writing (fd) and locked by this process before the
+  // first write, whose whole lines end at wholeLength; bytes after it are cut away by the first
+  // write. Never reads the file.
   JournalFile(int fd, std::string path, std::uint64_t wholeLength);
   ~JournalFile() override;  // closes the file, which releases the lock; the file stays
   JournalFile(const JournalFile&) = delete;
