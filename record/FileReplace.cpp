@@ -37,7 +37,8 @@ void releasePendingSlot(int& slot) {
   slot = -1;
 }
 
-// Writes all of content to fd; 0 or the errno of the failing write.
+// Writes all of content to fd; 0 or the errno of the failing write. A write that takes no
+// byte counts as a full disk rather than being tried again for ever.
 int writeAll(int fd, std::string_view content) {
   while (!content.empty()) {
     const ssize_t written = ::write(fd, content.data(), content.size());
@@ -45,6 +46,7 @@ int writeAll(int fd, std::string_view content) {
       if (errno == EINTR) continue;
       return errno;
     }
+    if (written == 0) return ENOSPC;
     content.remove_prefix(static_cast<std::size_t>(written));
   }
   return 0;

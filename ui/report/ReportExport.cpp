@@ -1,7 +1,5 @@
 #include "ui/report/ReportExport.h"
 
-#include <unistd.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
@@ -10,8 +8,6 @@
 #include <QPdfWriter>
 #include <QTextStream>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "record/FileReplace.h"
@@ -65,42 +61,35 @@ QString textLine(std::vector<const ReportElement*> elements) {
 // whole one; this device writes everything or remembers why not.
 class ReplacementDevice : public QIODevice {
  public:
-  explicit ReplacementDevice(int fd) : m_fd(fd) {
+  explicit ReplacementDevice(FileReplacement& replacement) : m_replacement(replacement) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
   }
 
   // Writes what is still buffered; empty when every byte reached the file, else the reason.
   QString finish() {
     writeBuffered();
-    return m_error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(m_error));
+    return QString::fromLocal8Bit(m_error);
   }
 
  protected:
   qint64 readData(char* /*data*/, qint64 /*maxSize*/) override { return -1; }
   qint64 writeData(const char* data, qint64 size) override {
-    if (m_error != 0) return -1;
+    if (!m_error.empty()) return -1;
     m_buffer.append(data, static_cast<std::size_t>(size));
     if (m_buffer.size() >= bufferBytes) writeBuffered();
-    return m_error == 0 ? size : -1;
+    return m_error.empty() ? size : -1;
   }
 
  private:
   static constexpr std::size_t bufferBytes = std::size_t{1} << 16;
 
   void writeBuffered() {
-    std::size_t done = 0;
-    while (m_error == 0 && done < m_buffer.size()) {
-      const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) m_error = errno;
-      if (n == 0) m_error = ENOSPC;
-      if (n > 0) done += static_cast<std::size_t>(n);
-    }
+    if (m_error.empty() && !m_buffer.empty()) m_error = m_replacement.write(m_buffer);
     m_buffer.clear();
   }
 
-  int m_fd;
-  int m_error = 0;
+  FileReplacement& m_replacement;
+  std::string m_error;  // why a write failed; empty while every byte reached the file
   std::string m_buffer;
 };
 
@@ -207,7 +196,7 @@ ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
   FileReplacement replacement;
   const std::string begun = replacement.begin(QFile::encodeName(fileName).toStdString());
   if (!begun.empty()) return {false, QString::fromLocal8Bit(begun)};
-  ReplacementDevice file(replacement.fd());
+  ReplacementDevice file(replacement);
   switch (format) {
     case ReportFormat::Pdf:
       writeReportPdf(layout, file);
