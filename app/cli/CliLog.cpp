@@ -223,6 +223,9 @@ int runLog(const std::vector<std::string>& args) {
                                              : ("no HID device at " + options->devicePath).c_str());
     return 1;
   }
+  // A write beyond a file size limit must fail as a full disk does, not end the process
+  // before the file is cut back to whole records.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (const std::string error = file.create(options->outFile); !error.empty()) {
     std::fprintf(stderr, "ostrel-cli log: %s\n", error.c_str());
     return 1;
