@@ -20,11 +20,14 @@ if [ ! -f "$build/compile_commands.json" ]; then
   exit 2
 fi
 
+sources=$(git ls-files -- 'decode/*.cpp' 'record/*.cpp' 'pipeline/*.cpp' 'link/*.cpp' | wc -l)
+echo "check-tidy: $sources source files, $jobs at a time (each file is named as it starts)" >&2
 # The build compiles with GCC: clang does not know some of its warning options.
+# shellcheck disable=SC2016 # $0 and $@ belong to the inner shell
 if ! git ls-files -z -- 'decode/*.cpp' 'record/*.cpp' 'pipeline/*.cpp' 'link/*.cpp' |
-  xargs -0 -n 4 -P "$jobs" clang-tidy -p "$build" --quiet --warnings-as-errors='*' \
-    --extra-arg=-Wno-unknown-warning-option 2> >(grep -v -e 'warnings generated' \
-      -e '^Suppressed ' -e '^Use -header-filter' >&2); then
+  xargs -0 -n 4 -P "$jobs" sh -c 'echo "check-tidy: $*" >&2; exec clang-tidy -p "$0" --quiet \
+    --warnings-as-errors="*" --extra-arg=-Wno-unknown-warning-option "$@"' "$build" \
+    2> >(grep -v -e 'warnings generated' -e '^Suppressed ' -e '^Use -header-filter' >&2); then
   echo "check-tidy: clang-tidy found problems (see above)" >&2
   exit 1
 fi

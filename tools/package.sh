@@ -11,7 +11,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build-package}")
 
-"$root/tools/install-deps.sh"
+"$root/tools/install-deps.sh" package
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DOSTREL_BUILD_TESTS=OFF -DOSTREL_BUILD_BENCH=OFF
 cmake --build "$build"

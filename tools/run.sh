@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds Ostrel and starts it. Pass --demo to start it with the virtual meter instead
-# of a real cable.
+# of a real cable. Installs the build and run packages first (tools/install-deps.sh run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-deps.sh
+tools/install-deps.sh run
 
 build=${OSTREL_BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+tools/configure.sh "$build"
 if [ "${1:-}" = "--demo" ]; then
   cmake --build "$build" --target ostrel-demo
   exec "$build/app/ostrel-demo"

@@ -21,4 +21,4 @@ export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1:strict_strin
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp:print_suppressions=0
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure --timeout 600 -j 2 -E '^qemu\.'
+ctest --test-dir "$build" --output-on-failure --timeout 600 -j 2 -E '^(qemu|format)\.'

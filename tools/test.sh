@@ -1,25 +1,34 @@
 #!/usr/bin/env bash
 # Builds Ostrel and runs every test through CTest. On a fresh Debian 12 machine this is
-# all the set-up there is: it installs the packages first.
+# all the set-up there is: it installs the packages first (tools/install-deps.sh test).
+# It shares the build folder and its compile flags with tools/run.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-deps.sh
+step() { echo "== test.sh: $*" >&2; }
 
+step "installing missing packages"
+tools/install-deps.sh test
+
+step "checking the layers"
 tools/check-layers.sh
-tools/check-format.sh
 build=${OSTREL_BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON
+step "configuring and building $build"
+tools/configure.sh "$build" --with-tests
 cmake --build "$build"
-# clang-tidy over decode/, record/, pipeline/ and link/ (a few minutes: not a CTest test).
+step "checking that every linked library comes from a listed package"
+tools/check-deps.sh "$build" test
+step "clang-tidy over decode/, record/, pipeline/ and link/ (a few minutes)"
 tools/check-tidy.sh "$build"
 export QT_QPA_PLATFORM=offscreen
 
-# The link's read threads under ThreadSanitizer, in a build folder of their own.
+step "the link's read threads under ThreadSanitizer (build-tsan)"
 tools/test-link-tsan.sh
-# The library tests under AddressSanitizer (leaks on) and UndefinedBehaviorSanitizer.
+step "the library tests under AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize)"
 tools/test-sanitizers.sh
-# Each fuzz target for a minute (libFuzzer, clang), failing on any crash or broken invariant.
+step "each fuzz target for a minute"
 tools/fuzz.sh 60
 
+# The source format check is one of these tests.
+step "every test through CTest"
 ctest --test-dir "$build" --output-on-failure --timeout 600 -j 2

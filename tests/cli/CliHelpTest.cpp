@@ -38,6 +38,7 @@ struct CommandCase {
   const char* command;
   std::vector<std::string> wrongArguments;
 };
+void PrintTo(const CommandCase& c, std::ostream* out) { *out << c.command; }
 
 // The command, its wrong arguments, then `more`.
 std::vector<std::string> misuse(const CommandCase& c, const std::vector<std::string>& more = {}) {

@@ -134,6 +134,7 @@ struct FailCase {
   int exitCode;
   const char* message;
 };
+void PrintTo(const FailCase& c, std::ostream* out) { *out << c.name; }
 
 class CliLogFailure : public ::testing::TestWithParam<FailCase> {};
 

@@ -41,6 +41,7 @@ struct ListCase {
   std::vector<std::string> entries;
   int selected;
 };
+void PrintTo(const ListCase& c, std::ostream* out) { *out << c.name; }
 
 class DeviceListTest : public ConnectionFixture, public ::testing::WithParamInterface<ListCase> {};
 

@@ -152,6 +152,9 @@ struct SerialCase {
   HidSerialSource source = HidSerialSource::DeviceRequest;
 };
 
+// gtest prints a parameter it cannot print as a dump of its bytes, pointers included.
+void PrintTo(const SerialCase& serialCase, std::ostream* out) { *out << serialCase.name; }
+
 class SerialNumberTest : public HidDeviceTest, public ::testing::WithParamInterface<SerialCase> {};
 
 TEST_P(SerialNumberTest, IsCheckedAgainstTheLanguageList) {

@@ -14,6 +14,7 @@ struct DescriptorCase {
   std::vector<std::uint8_t> descriptor;
   HidReportLengths expected;
 };
+void PrintTo(const DescriptorCase& c, std::ostream* out) { *out << c.name; }
 
 // Descriptors of HID-to-serial bridges, written item by item from the HID 1.11 item encoding.
 // The cable's is the one the virtual cable on /dev/uhid presents: vendor page, no report IDs,

@@ -58,6 +58,10 @@ grep -E '^/etc/|_tests$|_bench$' "$work/contents" && fail "unexpected files abov
 
 dpkg-deb -x "$deb" "$work/root"
 dpkg-deb -e "$deb" "$work/control"
+# The installed programs need no run path: every library they load is the system's.
+for program in ostrel ostrel-demo ostrel-cli; do
+  readelf -d "$work/root/usr/bin/$program" | grep -E 'RUNPATH|RPATH' && fail "$program has a run path"
+done
 # The man page of ostrel-cli comes from its --help: every command has a section.
 for command in decode convert report log devices; do
   zcat "$work/root/usr/share/man/man1/ostrel-cli.1.gz" | grep -q "^\.SS $command\$" ||

@@ -39,6 +39,7 @@ struct Format {
   std::string (*whole)(const ReadingsTable&);
   bool (*chunked)(const ReadingsTable&, const ByteSink&);
 };
+void PrintTo(const Format& c, std::ostream* out) { *out << c.name; }
 
 const Format formats[] = {
     {"Packet", "large.xml", [](const ReadingsTable& t) { return writeDataPacket(t); },

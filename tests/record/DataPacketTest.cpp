@@ -174,12 +174,19 @@ INSTANTIATE_TEST_SUITE_P(
                       1, "123456789012345678\xA6\xB8", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class PacketFailure : public testing::TestWithParam<std::pair<const char*, std::string>> {};
+struct BadPacket {
+  const char* name;
+  std::string bytes;
+};
+// gtest prints a parameter it cannot print as a dump of its bytes, pointers included.
+void PrintTo(const BadPacket& packet, std::ostream* out) { *out << packet.name; }
+
+class PacketFailure : public testing::TestWithParam<BadPacket> {};
 
 TEST_P(PacketFailure, FailsAndLeavesTheTableAsItWas) {
   ScratchFolder folder;
   const std::string name = folder.file("bad.xml");
-  test::writeBytes(name, GetParam().second);
+  test::writeBytes(name, GetParam().bytes);
   ReadingsTable table;
   test::fillFixtureReadings(table);
   const FileResult result = LoadTableFromFile(name, table, false);
@@ -200,20 +207,16 @@ std::string withField(const std::string& from, const std::string& to) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, PacketFailure,
     testing::Values(
-        std::pair<const char*, std::string>{"Unparseable", packet(oneRow).substr(0, 300)},
-        std::pair<const char*, std::string>{"Empty", ""},
-        std::pair<const char*, std::string>{"TextFile", "Measurement No.\tTime\r\n"},
-        std::pair<const char*, std::string>{
-            "MissingField",
-            withField("<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>", "")},
-        std::pair<const char*, std::string>{
-            "OtherType",
-            withField("attrname=\"No\" fieldtype=\"i4\"", "attrname=\"No\" fieldtype=\"string\"")},
-        std::pair<const char*, std::string>{"OtherRoot", "<TABLE/>"},
-        std::pair<const char*, std::string>{"BadNumber", packet("<ROW No=\"1.5\"/>")},
-        std::pair<const char*, std::string>{"BadTime", packet("<ROW Time=\"25:00:00000\"/>")},
-        std::pair<const char*, std::string>{"BadState", packet("<ROW RowState=\"x\"/>")}),
-    [](const auto& info) { return std::string(info.param.first); });
+        BadPacket{"Unparseable", packet(oneRow).substr(0, 300)}, BadPacket{"Empty", ""},
+        BadPacket{"TextFile", "Measurement No.\tTime\r\n"},
+        BadPacket{"MissingField",
+                  withField("<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>", "")},
+        BadPacket{"OtherType", withField("attrname=\"No\" fieldtype=\"i4\"",
+                                         "attrname=\"No\" fieldtype=\"string\"")},
+        BadPacket{"OtherRoot", "<TABLE/>"}, BadPacket{"BadNumber", packet("<ROW No=\"1.5\"/>")},
+        BadPacket{"BadTime", packet("<ROW Time=\"25:00:00000\"/>")},
+        BadPacket{"BadState", packet("<ROW RowState=\"x\"/>")}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PacketTime, KeepsTheMillisecondsWithinTheMinute) {
   EXPECT_EQ(formatPacketTime(((9 * 60 + 5) * 60 + 3) * 1000 + 40), "09:05:03040");

@@ -34,6 +34,7 @@ struct PagingCase {
   int total;
   std::vector<int> rowsPerPage;
 };
+void PrintTo(const PagingCase& c, std::ostream* out) { *out << c.records << " records"; }
 
 class Paging : public ::testing::TestWithParam<PagingCase> {};
 
