@@ -123,7 +123,7 @@ class RowReader {
     for (std::size_t k = 0; k < texts.size(); ++k) {
       if (sameName(name, m_names[ReadingsTable::Value + k])) {
         if (m_utf8) {
-          m_converted[k] = utf8ToGbk(value);
+          m_converted[k] = m_gbk.toGbk(value);
           *texts[k] = m_converted[k];
         } else {
           *texts[k] = value;
@@ -137,6 +137,7 @@ class RowReader {
   const std::array<std::string, 6>& m_names;
   bool m_utf8;
   std::array<std::string, 4> m_converted;  // texts of a UTF-8 packet, in GBK
+  GbkConverter m_gbk;
 };
 
 constexpr unsigned parseOptions =

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -22,10 +23,17 @@ IconvHandle openConverter(const char* to, const char* from) {
   return IconvHandle{cd};
 }
 
-// Converts in, replacing every input byte iconv cannot take by `replacement`.
-std::string convert(std::string_view in, const char* to, const char* from,
+bool isAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Converts in with cd (opened as from -> to on first need), replacing every input byte iconv
+// cannot take by `replacement`. ASCII is the same in both encodings and needs no converter.
+std::string convert(std::string_view in, IconvHandle& cd, const char* to, const char* from,
                     std::string_view replacement) {
-  IconvHandle cd = openConverter(to, from);
+  if (isAscii(in)) return std::string(in);
+  if (!cd) cd = openConverter(to, from);
   if (!cd) return std::string(in);
   std::string out;
   out.reserve(in.size() * 2);
@@ -50,9 +58,25 @@ std::string convert(std::string_view in, const char* to, const char* from,
 
 }  // namespace
 
-std::string gbkToUtf8(std::string_view gbk) { return convert(gbk, "UTF-8", "GBK", "\xEF\xBF\xBD"); }
+struct GbkConverter::Converters {
+  IconvHandle toUtf8;
+  IconvHandle toGbk;
+};
 
-std::string utf8ToGbk(std::string_view utf8) { return convert(utf8, "GBK", "UTF-8", "?"); }
+GbkConverter::GbkConverter() : m_converters(std::make_unique<Converters>()) {}
+GbkConverter::~GbkConverter() = default;
+
+std::string GbkConverter::toUtf8(std::string_view gbk) {
+  return convert(gbk, m_converters->toUtf8, "UTF-8", "GBK", "\xEF\xBF\xBD");
+}
+
+std::string GbkConverter::toGbk(std::string_view utf8) {
+  return convert(utf8, m_converters->toGbk, "GBK", "UTF-8", "?");
+}
+
+std::string gbkToUtf8(std::string_view gbk) { return GbkConverter().toUtf8(gbk); }
+
+std::string utf8ToGbk(std::string_view utf8) { return GbkConverter().toGbk(utf8); }
 
 std::string_view gbkPrefix(std::string_view text, std::size_t maxBytes) {
   if (text.size() <= maxBytes) return text;

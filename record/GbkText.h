@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,24 @@ std::string gbkToUtf8(std::string_view gbk);
 
 // UTF-8 to GBK. A character GBK cannot hold, or invalid UTF-8, becomes "?".
 std::string utf8ToGbk(std::string_view utf8);
+
+// The same conversions with the system's converters opened once, on first need, and kept:
+// for a writer, reader or view that converts many texts (one per save, load or grid, not
+// one per text). Texts of ASCII alone pass through unconverted. One thread at a time.
+class GbkConverter {
+ public:
+  GbkConverter();
+  ~GbkConverter();
+  GbkConverter(const GbkConverter&) = delete;
+  GbkConverter& operator=(const GbkConverter&) = delete;
+
+  std::string toUtf8(std::string_view gbk);
+  std::string toGbk(std::string_view utf8);
+
+ private:
+  struct Converters;
+  std::unique_ptr<Converters> m_converters;
+};
 
 // True when byte b starts a two-byte GBK character (0x81..0xFE).
 constexpr bool isGbkLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }

@@ -112,12 +112,13 @@ class SheetWriter {
   void textCell(lxw_row_t row, lxw_col_t col, std::optional<std::string_view> text) {
     const std::string_view cell = text ? trimmed(*text) : std::string_view{};
     if (cell.empty() || m_error != LXW_NO_ERROR) return;
-    check(worksheet_write_string(m_sheet, row, col, gbkToUtf8(cell).c_str(), nullptr));
+    check(worksheet_write_string(m_sheet, row, col, m_gbk.toUtf8(cell).c_str(), nullptr));
   }
 
   lxw_worksheet* m_sheet;
   CellFormats& m_formats;
   std::string_view m_separator;
+  GbkConverter m_gbk;
   lxw_error m_error = LXW_NO_ERROR;
 };
 

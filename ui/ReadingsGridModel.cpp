@@ -44,7 +44,8 @@ QVariant ReadingsGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= m_rows) return {};
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
   if (role != Qt::DisplayRole) return {};
-  return readingsCellText(m_table, m_start + static_cast<std::size_t>(index.row()), index.column());
+  return readingsCellText(m_table, m_start + static_cast<std::size_t>(index.row()), index.column(),
+                          m_gbk);
 }
 
 QVariant ReadingsGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <cstddef>
 
+#include "record/GbkText.h"
 #include "record/ReadingsTable.h"
 
 namespace ostrel {
@@ -55,6 +56,7 @@ class ReadingsGridModel : public QAbstractTableModel, public ReadingsTableObserv
   void showWindow(std::size_t start);
 
   ReadingsTable& m_table;
+  mutable GbkConverter m_gbk;  // one converter for every cell the view asks for
   int m_windowRows;
   std::size_t m_records;    // the table's records as last notified
   std::size_t m_start = 0;  // record shown as row 0

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "record/GbkText.h"
 #include "ui/TFrmTest.h"
 #include "ui/chart/ChartPlacement.h"
 #include "ui/chart/Chtshow.h"
@@ -14,11 +15,12 @@ namespace {
 // A plotted reading's tool tip: its No and Time as the grid shows them, and its value.
 QString describeReading(const ReadingsTable& cds1, std::size_t row) {
   if (row >= cds1.recordCount()) return {};
+  GbkConverter gbk;
   return QStringLiteral("No %1\nTime %2\n%3 %4")
-      .arg(readingsCellText(cds1, row, ReadingsTable::No),
-           readingsCellText(cds1, row, ReadingsTable::Time),
-           readingsCellText(cds1, row, ReadingsTable::Value),
-           readingsCellText(cds1, row, ReadingsTable::Unit));
+      .arg(readingsCellText(cds1, row, ReadingsTable::No, gbk),
+           readingsCellText(cds1, row, ReadingsTable::Time, gbk),
+           readingsCellText(cds1, row, ReadingsTable::Value, gbk),
+           readingsCellText(cds1, row, ReadingsTable::Unit, gbk));
 }
 
 }  // namespace

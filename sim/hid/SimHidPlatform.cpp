@@ -226,6 +226,17 @@ std::vector<std::vector<std::uint8_t>> SimHidPlatform::featureLog(DeviceId id) c
   return m_devices.at(id).featureLog;
 }
 
+std::size_t SimHidPlatform::featureCount(DeviceId id) const {
+  const std::lock_guard lock(m_mutex);
+  return m_devices.at(id).featureLog.size();
+}
+
+std::vector<std::uint8_t> SimHidPlatform::lastFeature(DeviceId id) const {
+  const std::lock_guard lock(m_mutex);
+  const auto& log = m_devices.at(id).featureLog;
+  return log.empty() ? std::vector<std::uint8_t>{} : log.back();
+}
+
 std::uint32_t SimHidPlatform::instance(DeviceId id) const {
   const std::lock_guard lock(m_mutex);
   return m_devices.at(id).instance;

@@ -75,6 +75,10 @@ class SimHidPlatform final : public HidPlatform {
 
   // Feature reports sent to the interface, oldest first, each with its report ID byte.
   std::vector<std::vector<std::uint8_t>> featureLog(DeviceId id) const;
+  // The log's length and its newest entry (empty when none), without copying the log: for
+  // a peer that looks at every report, however long the link has been retrying.
+  std::size_t featureCount(DeviceId id) const;
+  std::vector<std::uint8_t> lastFeature(DeviceId id) const;
   std::uint32_t instance(DeviceId id) const;
   const std::string& path(DeviceId id) const;
   // Input reports queued and not yet read.

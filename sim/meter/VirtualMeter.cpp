@@ -53,16 +53,16 @@ void VirtualMeter::unplug() {
 }
 
 void VirtualMeter::plug() {
-  m_featuresAtPlug = m_platform.featureLog(m_id).size();
+  m_featuresAtPlug = m_platform.featureCount(m_id);
   m_platform.plug(m_id);
   m_plugged = true;
 }
 
 bool VirtualMeter::lineConfigured() const {
-  const auto features = m_platform.featureLog(m_id);
-  if (features.size() <= m_featuresAtPlug) return false;
-  return std::equal(features.back().begin(), features.back().end(), lineSettings2400.begin(),
-                    lineSettings2400.end());
+  // Asked before every report: it must not cost more the longer the link has retried.
+  if (m_platform.featureCount(m_id) <= m_featuresAtPlug) return false;
+  const std::vector<std::uint8_t> last = m_platform.lastFeature(m_id);
+  return std::equal(last.begin(), last.end(), lineSettings2400.begin(), lineSettings2400.end());
 }
 
 void VirtualMeter::beginFrame() {

@@ -13,7 +13,8 @@ int ReadingsTableDataSet::rowCount() const {
   return static_cast<int>(std::min<std::size_t>(m_cds1.recordCount(), INT_MAX));
 }
 
-QString readingsCellText(const ReadingsTable& cds1, std::size_t row, int column) {
+QString readingsCellText(const ReadingsTable& cds1, std::size_t row, int column,
+                         GbkConverter& gbk) {
   if (row >= cds1.recordCount()) return {};
   switch (column) {
     case ReadingsTable::No: {
@@ -29,7 +30,7 @@ QString readingsCellText(const ReadingsTable& cds1, std::size_t row, int column)
     case ReadingsTable::V_Range:
     case ReadingsTable::I_Range: {
       const auto text = cds1.text(row, static_cast<ReadingsTable::Field>(column));
-      return text ? QString::fromStdString(gbkToUtf8(*text)) : QString();
+      return text ? QString::fromStdString(gbk.toUtf8(*text)) : QString();
     }
     default:
       return {};
@@ -37,7 +38,8 @@ QString readingsCellText(const ReadingsTable& cds1, std::size_t row, int column)
 }
 
 QString ReadingsTableDataSet::cell(int row, int column) const {
-  return row < 0 ? QString() : readingsCellText(m_cds1, static_cast<std::size_t>(row), column);
+  return row < 0 ? QString()
+                 : readingsCellText(m_cds1, static_cast<std::size_t>(row), column, m_gbk);
 }
 
 void ReadingsTableDataSet::DisableControls() { m_cds1.DisableControls(); }

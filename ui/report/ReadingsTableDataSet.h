@@ -3,16 +3,18 @@
 #include <QString>
 #include <cstddef>
 
+#include "record/GbkText.h"
 #include "ui/report/ReportDataSet.h"
 
 namespace ostrel {
 
 class ReadingsTable;
+class GbkConverter;
 
 // One field of a record as the readings grid shows it: No in decimal, Time in the locale's long
-// time format, the texts converted from GBK. Empty for an empty field, for a column beyond the
-// six, and for a row the table does not hold.
-QString readingsCellText(const ReadingsTable& cds1, std::size_t row, int column);
+// time format, the texts converted from GBK by the caller's converter (one per view). Empty for
+// an empty field, for a column beyond the six, and for a row the table does not hold.
+QString readingsCellText(const ReadingsTable& cds1, std::size_t row, int column, GbkConverter& gbk);
 
 // The readings table as the report's data set: each field's display text as the grid
 // shows it (No in decimal, Time in the locale's long time format, the texts converted
@@ -32,6 +34,7 @@ class ReadingsTableDataSet : public ReportDataSet {
 
  private:
   ReadingsTable& m_cds1;
+  mutable GbkConverter m_gbk;
 };
 
 }  // namespace ostrel
