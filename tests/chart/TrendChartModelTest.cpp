@@ -280,6 +280,17 @@ TEST(ChartPlot, APageThatMixesQuantitiesPlotsThatOfItsNewestReading) {
   EXPECT_TRUE(none.columns.empty());
 }
 
+// A highest reading exactly on a decade tops the axis there, with no empty decade above it.
+TEST(ChartPlot, AHighestReadingOnADecadeIsTheAxisTop) {
+  const auto top = chartQuantity("10.00", "M\xA6\xB8", ".");
+  ASSERT_TRUE(top.has_value());
+  const ChartPlot plot = layoutChartPlot(traceOf({megohms(1.5), top}), {0, 2, 2}, 90, 100, 1);
+  EXPECT_EQ(plot.low, 6.0);
+  EXPECT_EQ(plot.high, 7.0);
+  ASSERT_FALSE(plot.valueTicks.empty());
+  EXPECT_EQ(plot.valueTicks.back().labelGbk, "10M\xA6\xB8");
+}
+
 // A short circuit ("0.00 MOhm") lies on the axis' bottom without stretching the axis down to
 // decades no other reading reaches.
 TEST(ChartPlot, ReadingsAtZeroOhmLieOnTheBottomOfTheFittedAxis) {

@@ -272,7 +272,9 @@ void pushDataReports(SimHidPlatform& platform, SimHidPlatform::DeviceId id,
 }
 
 // The click falls between a frame's last data report and the report without data that ends
-// it; that report comes `GetParam()` ms after the click, while the read thread is stopping.
+// it; that report comes `GetParam()` ms after the click, while the read thread is stopping,
+// or (-1) the read thread has already taken it when the click comes, so that the stop's drain
+// hands it over.
 class DisconnectTest : public ConnectionFixture, public ::testing::WithParamInterface<int> {};
 
 TEST_P(DisconnectTest, StaysDisconnectedWhateverArrivesAfterTheClick) {
@@ -288,12 +290,23 @@ TEST_P(DisconnectTest, StaysDisconnectedWhateverArrivesAfterTheClick) {
   pushDataReports(m_platform, id, frames[1]);
   ASSERT_TRUE(pumpUntil([&] { return m_assembler.HexAccumulator.size() == 44; }));
 
-  std::thread meter([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
+  std::thread meter;
+  if (GetParam() < 0) {
+    // No events are processed meanwhile: the report stays in the hand-off.
     m_platform.pushInputReport(id, idleReportBytes);
-  });
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (m_platform.queuedReports(id) != 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(m_platform.queuedReports(id), 0U);
+  } else {
+    meter = std::thread([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
+      m_platform.pushInputReport(id, idleReportBytes);
+    });
+  }
   m_connection->Panel2Click();
-  meter.join();
+  if (meter.joinable()) meter.join();
   pumpFor(1300ms);  // past Timer2's interval from the click
 
   EXPECT_EQ(m_connection->caption(), "Connect");
@@ -304,8 +317,11 @@ TEST_P(DisconnectTest, StaysDisconnectedWhateverArrivesAfterTheClick) {
   EXPECT_EQ(lineSettingsLines(), 2);  // the connect and the disconnect, no retry toggle
 }
 
-INSTANTIATE_TEST_SUITE_P(ReportDelays, DisconnectTest, ::testing::Values(0, 10, 40, 70, 100),
-                         [](const auto& info) { return std::to_string(info.param) + "ms"; });
+INSTANTIATE_TEST_SUITE_P(ReportDelays, DisconnectTest, ::testing::Values(-1, 0, 10, 40, 70, 100),
+                         [](const auto& info) {
+                           return info.param < 0 ? std::string("TakenBeforeTheClick")
+                                                 : std::to_string(info.param) + "ms";
+                         });
 
 using ReadingKey = std::tuple<std::string, std::string, std::string, std::string>;
 

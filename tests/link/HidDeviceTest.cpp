@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -201,6 +206,33 @@ TEST_F(HidDeviceTest, StopWhileAHandOffIsPendingHandlesTheReportFirst) {
   ASSERT_EQ(reports.size(), 1U);
   EXPECT_EQ(reports[0].data[1], 0x42);
   EXPECT_FALSE(device->Reading());
+}
+
+// A read that completes just as the stop comes: its report is handled before the stop ends.
+TEST_F(HidDeviceTest, ReportReadAsTheStopArrivesIsHandledFirst) {
+  checkOut(test::cableSpec());
+  device->SetSleepTime(10000);
+  // Waits in the read until the stop request, then returns a report all the same.
+  const auto reads = std::make_shared<std::atomic<int>>(0);
+  m_platform.setReportFeeder(
+      m_id,
+      [reads](std::chrono::milliseconds slice,
+              std::stop_token stop) -> std::optional<std::vector<std::uint8_t>> {
+        ++*reads;
+        std::mutex mutex;
+        std::condition_variable_any never;
+        std::unique_lock lock(mutex);
+        never.wait_for(lock, stop, slice, [] { return false; });
+        return std::vector<std::uint8_t>{0, 0xF1, 0x42, 0, 0, 0, 0, 0, 0};
+      });
+  constexpr int connections = 300;
+  for (int n = 1; n <= connections; ++n) {
+    device->SetDataHandler(recordingHandler());
+    ASSERT_TRUE(pumpUntil([&] { return *reads == n; }));
+    device->SetDataHandler({});
+  }
+  m_platform.setReportFeeder(m_id, {});
+  EXPECT_EQ(reports.size(), static_cast<std::size_t>(connections)) << "reports lost at the stop";
 }
 
 TEST_F(HidDeviceTest, HandlerMayStopItsOwnThreadFromInsideTheHandOff) {
