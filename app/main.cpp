@@ -2,6 +2,7 @@
 // the state folder (XDG_STATE_HOME, else HOME) where the recording journal is kept.
 #include <QApplication>
 #include <QScreen>
+#include <csignal>
 #include <cstdlib>
 
 #include "app/ProgramHid.h"
@@ -14,6 +15,9 @@
 #include "ui/WindowJournal.h"
 
 int main(int argc, char** argv) {
+  // A save beyond a file size limit (ulimit -f) fails with EFBIG like a full disk and is
+  // reported; the signal's default would end the program and lose the unsaved table.
+  std::signal(SIGXFSZ, SIG_IGN);
   ostrel::AppState state;  // start values before any window exists
 
   QApplication app(argc, argv);

@@ -56,7 +56,9 @@ FileResult loadDataPacket(const std::string& fileName, ReadingsTable& table) {
   FileBytes file;
   if (!file.open(fileName)) return loadFailed();
   ReadingsTable loaded;
-  if (!readDataPacket(file.bytes(), loaded, file.releaser())) return loadFailed();
+  if (!readDataPacket(file.bytes(), loaded, file.releaser()) || !file.intact()) {
+    return loadFailed();
+  }
   table.swapRecords(loaded);
   return {true, {}};
 }
@@ -65,8 +67,13 @@ FileResult loadTextTable(const std::string& fileName, ReadingsTable& table) {
   FileBytes file;
   if (!file.open(fileName)) return loadFailed();
   table.DisableControls();
-  const bool ok =
-      readTextTable(file.bytes(), table, LongTimeFormat::fromEnvironment(), file.releaser());
+  const std::size_t before = table.recordCount();
+  bool ok = readTextTable(file.bytes(), table, LongTimeFormat::fromEnvironment(), file.releaser());
+  if (!file.intact()) {
+    // The file was cut short under the reader: what it read is not the file's content.
+    table.truncate(before);
+    ok = false;
+  }
   table.EnableControls();
   return ok ? FileResult{true, {}} : loadFailed();
 }
