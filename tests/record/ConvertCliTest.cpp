@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <vector>
 
 #include <filesystem>
@@ -221,10 +222,13 @@ TEST(ConvertCli, AnInputCutShortDuringTheLoadFailsIt) {
   GTEST_SKIP() << "the load was never caught while it ran";
 }
 
-// SIGTERM while the output's temporary file is being written: the command ends by the
-// signal, and neither a temporary file nor a partial output is left. The command is
-// stopped the moment its temporary file shows, so the signal surely comes in time.
-TEST(ConvertCli, SigtermLeavesNoTemporaryFile) {
+// A stop signal (SIGTERM, SIGHUP, SIGINT) while the output's temporary file is being written: the
+// command ends by the signal, and neither a temporary file nor a partial output is left. The
+// command is stopped the moment its temporary file shows, so the signal surely comes in time.
+class ConvertCliStopSignal : public testing::TestWithParam<int> {};
+
+TEST_P(ConvertCliStopSignal, LeavesNoTemporaryFile) {
+  const int stopSignal = GetParam();
   ScratchFolder folder;
   std::string table = "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark\r\n";
   for (int i = 1; i <= 200'000; ++i) {
@@ -242,7 +246,7 @@ TEST(ConvertCli, SigtermLeavesNoTemporaryFile) {
       child.sendSignal(SIGSTOP);
       const std::vector<std::string> names = namesIn(folder);
       caught = names.size() == 2 && names[1] != "out.xml";
-      if (caught) child.sendSignal(SIGTERM);
+      if (caught) child.sendSignal(stopSignal);
       child.sendSignal(SIGCONT);
       ASSERT_TRUE(child.waitForExit(std::chrono::seconds(60)));
       break;
@@ -251,12 +255,17 @@ TEST(ConvertCli, SigtermLeavesNoTemporaryFile) {
       std::filesystem::remove(folder.file("out.xml"));
       continue;  // finished before its temporary file was seen: try again
     }
-    EXPECT_EQ(child.result().signal, SIGTERM) << child.result().exitCode;
+    EXPECT_EQ(child.result().signal, stopSignal) << child.result().exitCode;
     EXPECT_EQ(namesIn(folder), before);
     return;
   }
   GTEST_SKIP() << "the temporary file was never seen while the command ran";
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, ConvertCliStopSignal, testing::Values(SIGTERM, SIGHUP, SIGINT),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return std::string(sigabbrev_np(info.param));
+                         });
 
 }  // namespace
 }  // namespace ostrel
