@@ -252,25 +252,27 @@ std::string checkWorkbookArchive(const std::string& path, std::size_t sheetRows)
   if (!members || members->empty()) return "The workbook's archive is incomplete";
   bool sheetSeen = false;
   for (const Member& member : *members) {
-    const std::string damaged = "The workbook's member " + member.name + " is incomplete";
+    const auto damaged = [&member] {
+      return "The workbook's member " + member.name + " is incomplete";
+    };
     if (member.name == sheetMember) {
       sheetSeen = true;
       StreamScan scan;
       if (!inflateMember(file, member, [&](std::string_view chunk) { scan.add(chunk); }) ||
           !scan.endsWithSheetEnd() || scan.rows() != sheetRows) {
-        return damaged;
+        return damaged();
       }
       continue;
     }
-    if (member.size > smallMemberLimit) return damaged;
+    if (member.size > smallMemberLimit) return damaged();
     std::string content;
     if (!inflateMember(file, member, [&](std::string_view chunk) { content.append(chunk); })) {
-      return damaged;
+      return damaged();
     }
     const std::string_view name = member.name;
     if (name.ends_with(".xml") || name.ends_with(".rels")) {
       pugi::xml_document document;
-      if (!document.load_buffer(content.data(), content.size())) return damaged;
+      if (!document.load_buffer(content.data(), content.size())) return damaged();
     }
   }
   return sheetSeen ? std::string{} : "The workbook has no worksheet";
