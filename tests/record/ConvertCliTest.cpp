@@ -183,6 +183,22 @@ TEST(ConvertCli, AFullTemporaryFolderDoesNotCutTheWorkbook) {
   EXPECT_EQ(shape.rfind("rows: 20001, columns: 6\n", 0), 0U) << shape;
 }
 
+// A file of a gigabyte of NUL bytes (sparse: it takes no disk space) holds no table: it is
+// refused as a failure, never loaded as a table of 0 records.
+TEST(ConvertCli, AHugeFileOfNulBytesIsRefused) {
+  ScratchFolder folder;
+  for (const char* name : {"sparse.xls", "sparse.xml"}) {
+    const std::string in = folder.file(name);
+    test::writeBytes(in, "");
+    ASSERT_EQ(::truncate(in.c_str(), off_t{1} << 30), 0);
+    const CliRun run = convert(in, folder.file("out.xml"));
+    EXPECT_EQ(run.status, 1) << name;
+    EXPECT_EQ(run.stderrText, "Failed to Load File!\n") << name;
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out.xml"))) << name;
+    std::filesystem::remove(in);
+  }
+}
+
 // True when the process maps the file (its loader has started reading it).
 bool mapsFile(pid_t pid, const std::string& path) {
   return test::readBytes("/proc/" + std::to_string(pid) + "/maps").find(path) != std::string::npos;
