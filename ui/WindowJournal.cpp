@@ -150,7 +150,14 @@ void WindowJournal::journalStopped(const QString& reason) {
 void WindowJournal::endCleanly() {
   m_window.setRecordedHook({});
   m_window.setRecordsDroppedHook({});
-  if (m_writer) m_writer->finish();
+  if (!m_writer) return;
+  if (const std::string error = m_writer->finish(); !error.empty()) {
+    m_dialogs->showError(
+        &m_window, applicationTitle,
+        QStringLiteral("The recording journal in %1 could not be removed (%2). Its readings "
+                       "will be offered again at the next start.")
+            .arg(pathText(m_folder), QString::fromLocal8Bit(error)));
+  }
 }
 
 void WindowJournal::flush() {

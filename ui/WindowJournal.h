@@ -39,6 +39,7 @@ class WindowJournal : public QObject {
   // on.
   void start();
   // The window ended normally ("Exit" or closed): the journal is removed.
+  // A journal that cannot be removed is reported in an error box.
   void endCleanly();
   // Blocks until every reading recorded so far is on disk (or the journal stopped).
   void flush();

@@ -243,6 +243,20 @@ class WindowJournalTest : public QObject {
     QCOMPARE(readAll(folder() + QStringLiteral("/recording-abcdef.txt")).toStdString(), left);
   }
 
+  // A journal that cannot be removed at a clean end (a folder took its name) is reported.
+  void aFailedRemovalAtACleanEndIsReported() {
+    JournaledWindow w(folder(), true);
+    record(*w.window, "1.000");
+    w.journal->flush();
+    const QString path = folder() + u'/' + journals().first();
+    QVERIFY(QFile::rename(path, path + QStringLiteral(".moved")));
+    QVERIFY(QDir().mkdir(path));
+    w.journal->endCleanly();
+    QCOMPARE(w.log.errors.size(), 1);
+    QVERIFY2(w.log.errors.first().contains(QStringLiteral("could not be removed")),
+             qPrintable(w.log.errors.first()));
+  }
+
   // "Exit" and closing the window are clean ends: no journal is left.
   void cleanEndsLeaveNoJournal_data() {
     QTest::addColumn<QString>("mode");
