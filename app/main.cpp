@@ -2,10 +2,12 @@
 // the state folder (XDG_STATE_HOME, else HOME) where the recording journal is kept.
 #include <QApplication>
 #include <QScreen>
+#include <csignal>
 #include <cstdlib>
 
 #include "app/ProgramHid.h"
 #include "app/WindowLink.h"
+#include "record/FileReplace.h"
 #include "record/JournalFile.h"
 #include "ui/AppState.h"
 #include "ui/ButtonPictures.h"
@@ -14,6 +16,11 @@
 #include "ui/WindowJournal.h"
 
 int main(int argc, char** argv) {
+  // A save beyond a file size limit (ulimit -f) fails with EFBIG like a full disk and is
+  // reported; the signal's default would end the program and lose the unsaved table.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // Ended by a signal in the middle of a save, the window leaves no temporary file behind.
+  ostrel::removeReplacementFilesOnStopSignals();
   ostrel::AppState state;  // start values before any window exists
 
   QApplication app(argc, argv);

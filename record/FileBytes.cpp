@@ -6,14 +6,90 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <mutex>
 
 namespace ostrel {
 
 namespace {
 
-// Reads up to `size` bytes (the size the file had when opened; bytes appended meanwhile
-// are not part of this load).
+// The mappings a SIGBUS handler may patch: a fault inside one of them means its file was
+// cut short. A slot is taken by storing its start last, and freed by clearing the start
+// first, so the handler never sees a half-written slot.
+struct GuardedMapping {
+  std::atomic<char*> begin{nullptr};
+  std::atomic<std::size_t> size{0};
+  std::atomic<bool> cut{false};
+  std::atomic<bool> taken{false};
+};
+std::array<GuardedMapping, 32> guarded;
+std::size_t pageSize = 4096;
+struct sigaction previousBusAction {};
+
+void onBusError(int signal, siginfo_t* info, void* context) {
+  const auto* at = static_cast<const char*>(info->si_addr);
+  for (GuardedMapping& mapping : guarded) {
+    char* const begin = mapping.begin.load();
+    const std::size_t size = mapping.size.load();
+    if (begin == nullptr || at < begin || at >= begin + size) continue;
+    // The pages from the fault on read as zeros from now on; the reader goes on over them
+    // and its result is discarded because intact() is false.
+    char* const from = begin + static_cast<std::size_t>(at - begin) / pageSize * pageSize;
+    const auto length = static_cast<std::size_t>(begin + size - from);
+    if (::mmap(from, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+        MAP_FAILED) {
+      mapping.cut.store(true);
+      return;
+    }
+  }
+  // Not one of ours: the handler that was there before, or the default (the fault comes
+  // back on return and ends the process as it would have).
+  if ((previousBusAction.sa_flags & SA_SIGINFO) != 0 && previousBusAction.sa_sigaction != nullptr) {
+    previousBusAction.sa_sigaction(signal, info, context);
+  } else if (previousBusAction.sa_handler != SIG_DFL && previousBusAction.sa_handler != SIG_IGN) {
+    previousBusAction.sa_handler(signal);
+  } else {
+    ::signal(SIGBUS, SIG_DFL);
+  }
+}
+
+void installBusHandler() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    struct sigaction action {};
+    action.sa_sigaction = onBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, &previousBusAction);
+  });
+}
+
+// A free slot for a mapping, or -1 when all are taken (the file is then read into a buffer).
+int takeGuardSlot() {
+  for (std::size_t slot = 0; slot < guarded.size(); ++slot) {
+    bool expected = false;
+    if (guarded[slot].taken.compare_exchange_strong(expected, true)) {
+      return static_cast<int>(slot);
+    }
+  }
+  return -1;
+}
+
+void freeGuardSlot(int slot) {
+  if (slot < 0) return;
+  GuardedMapping& mapping = guarded[static_cast<std::size_t>(slot)];
+  mapping.begin.store(nullptr);
+  mapping.size.store(0);
+  mapping.cut.store(false);
+  mapping.taken.store(false);
+}
+
+// Reads `size` bytes (the size the file had when opened; bytes appended meanwhile are not
+// part of this load). False when the file ends before: it was cut short meanwhile.
 bool readAll(int fd, std::size_t size, std::string& buffer) {
   buffer.resize(size);
   std::size_t got = 0;
@@ -27,7 +103,7 @@ bool readAll(int fd, std::size_t size, std::string& buffer) {
     got += static_cast<std::size_t>(n);
   }
   buffer.resize(got);
-  return true;
+  return got == size;
 }
 
 bool isRegularFile(const std::string& fileName) {
@@ -38,7 +114,12 @@ bool isRegularFile(const std::string& fileName) {
 }  // namespace
 
 FileBytes::~FileBytes() {
+  freeGuardSlot(m_guard);
   if (m_mapping != nullptr) ::munmap(m_mapping, m_mappedSize);
+}
+
+bool FileBytes::intact() const {
+  return m_guard < 0 || !guarded[static_cast<std::size_t>(m_guard)].cut.load();
 }
 
 bool FileBytes::open(const std::string& fileName) {
@@ -53,13 +134,21 @@ bool FileBytes::open(const std::string& fileName) {
     m_mappedSize = static_cast<std::size_t>(info.st_size);
     // Not populated up front: a reader that releases what it consumed then keeps only the
     // pages it is reading resident.
-    m_mapping = ::mmap(nullptr, m_mappedSize, PROT_READ, MAP_PRIVATE, fd, 0);
+    installBusHandler();
+    m_guard = takeGuardSlot();
+    m_mapping =
+        m_guard < 0 ? MAP_FAILED : ::mmap(nullptr, m_mappedSize, PROT_READ, MAP_PRIVATE, fd, 0);
     if (m_mapping == MAP_FAILED) {
+      freeGuardSlot(m_guard);
+      m_guard = -1;
       m_mapping = nullptr;
       ok = readAll(fd, m_mappedSize, m_buffer);
       m_mappedSize = 0;
       m_bytes = m_buffer;
     } else {
+      GuardedMapping& mapping = guarded[static_cast<std::size_t>(m_guard)];
+      mapping.size.store(m_mappedSize);
+      mapping.begin.store(static_cast<char*>(m_mapping));
       m_bytes = std::string_view(static_cast<const char*>(m_mapping), m_mappedSize);
     }
   }

@@ -16,6 +16,11 @@ using ReleaseConsumed = std::function<void(std::size_t offset)>;
 // the mapping or buffer. Anything but a regular file (a FIFO, a device, a folder) is refused
 // without a blocking open: a FIFO would wait for a writer and a device such as /dev/zero never
 // ends.
+//
+// A file cut short while it is mapped would end the process with SIGBUS at the first page past
+// its new end. The mapping is guarded instead: such a page reads as zeros, and intact() turns
+// false, so the reader's result is thrown away and the load fails (a short read of the buffer
+// does the same).
 class FileBytes {
  public:
   FileBytes() = default;
@@ -26,6 +31,9 @@ class FileBytes {
   // False when the file cannot be opened or read, or is no regular file.
   bool open(const std::string& fileName);
   [[nodiscard]] std::string_view bytes() const { return m_bytes; }
+  // False once the file was found shorter than when it was opened: bytes() then no longer
+  // holds what the file held, and whatever was read from it must not be used.
+  [[nodiscard]] bool intact() const;
 
   // Lets the mapped pages before `offset` leave memory: a reader calls it with what it has
   // consumed, so that a file of any size is read with a few megabytes of it resident. The
@@ -40,7 +48,9 @@ class FileBytes {
  private:
   void* m_mapping = nullptr;
   std::size_t m_mappedSize = 0;
-  std::size_t m_released = 0;  // the mapped bytes already let go, a whole number of pages
+  std::size_t m_released = 0;
+  int m_guard = -1;  // slot of the guarded mapping, see FileBytes.cpp  // the mapped bytes already
+                     // let go, a whole number of pages
   std::string m_buffer;
   std::string_view m_bytes;
 };

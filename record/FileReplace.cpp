@@ -200,8 +200,7 @@ void removeReplacementFilesOnStopSignals() {
   action.sa_handler = onStopSignal;
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace ostrel

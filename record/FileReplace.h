@@ -73,9 +73,9 @@ std::string replaceFileContent(const std::string& path, std::string_view content
 // for a handler of SIGINT or SIGTERM.
 void removePendingReplacementFiles() noexcept;
 
-// Installs handlers for SIGINT and SIGTERM that remove the pending temporary files and
-// then end the process as the signal would have. For commands that have no other use for
-// these signals.
+// Installs handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT that remove the pending
+// temporary files and then end the process as the signal would have. For programs that have
+// no other use for these signals (the window and the commands that write files).
 void removeReplacementFilesOnStopSignals();
 
 // The reason given for a target that exists but is no regular file.

@@ -92,6 +92,12 @@ std::unique_ptr<JournalFile> JournalFile::create(const std::string& folder, std:
     if (::renameat2(AT_FDCWD, creating.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
       failure = errno;
     } else {
+      // The new name on disk too: a crash right after must not lose the journal's entry.
+      if (const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+          folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+      }
       file->m_path = path;
       file->m_length = headerLine().size();
       file->m_needsCut = false;

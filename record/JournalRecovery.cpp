@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "TableFiles.h"
 
@@ -23,6 +25,22 @@ constexpr std::string_view nullCell = "NULL";
 bool hasJournalShape(std::string_view line) {
   return std::count(line.begin(), line.end(), '\t') == ReadingsTable::fieldCount - 1 &&
          line.find_first_of("\r\n") == std::string_view::npos;
+}
+
+// A time in the journal's own form, "HH:MM:SS.mmm"; nullopt for anything else.
+std::optional<std::int32_t> parseJournalTime(std::string_view text) {
+  if (text.size() != 12 || text[2] != ':' || text[5] != ':' || text[8] != '.') return std::nullopt;
+  const auto number = [&](std::size_t at, std::size_t digits) -> std::optional<std::int32_t> {
+    std::int32_t value = 0;
+    for (std::size_t i = at; i < at + digits; ++i) {
+      if (text[i] < '0' || text[i] > '9') return std::nullopt;
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  const auto h = number(0, 2), m = number(3, 2), s = number(6, 2), ms = number(9, 3);
+  if (!h || !m || !s || !ms || *h > 23 || *m > 59 || *s > 59) return std::nullopt;
+  return ((*h * 60 + *m) * 60 + *s) * 1000 + *ms;
 }
 
 // A text cell as recorded: "NULL" stands for an empty field.
@@ -117,6 +135,14 @@ void removeAbandonedCreations(const std::vector<std::string>& creating) {
 
 }  // namespace
 
+std::string journalTimeText(std::int32_t ms) {
+  char text[48];  // room for any int32 fields, though a time of day needs 13
+  const auto field = [](std::int32_t value) { return static_cast<int>(value); };
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", field(ms / 3'600'000),
+                field(ms / 60'000 % 60), field(ms / 1000 % 60), field(ms % 1000));
+  return text;
+}
+
 JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFormat) {
   JournalContent content;
   const std::string& header = JournalFile::headerLine();
@@ -135,41 +161,94 @@ JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFor
     return content;
   }
 
-  std::vector<std::string_view> lines;
+  // Each line that has a journal's shape and time goes on, its time rewritten in the C
+  // locale's whole seconds, to the text reader, which checks every other cell.
+  struct LineCandidate {
+    std::string_view line;
+    std::size_t end = 0;  // offset just after its line end
+    std::int32_t ms = 0;
+  };
+  std::vector<LineCandidate> candidates;
+  std::size_t damaged = 0;
   for (std::size_t pos = header.size(); pos < whole.size();) {
     const std::size_t end = whole.find(lineEnd, pos);
-    lines.push_back(whole.substr(pos, end - pos));
+    const std::string_view line = whole.substr(pos, end - pos);
     pos = end + lineEnd.size();
-  }
-  std::size_t good = 0;
-  while (good < lines.size() && hasJournalShape(lines[good])) ++good;
-  // The text reader stops at its first failing line; its records before it are good.
-  ReadingsTable parsed;
-  if (!readTextTable(whole, parsed, timeFormat)) good = std::min(good, parsed.recordCount());
-
-  if (good < lines.size()) {
-    if (cutShort || good + 1 < lines.size()) {
-      content.kind = JournalContent::Kind::Unreadable;
-      return content;
+    std::optional<std::int32_t> ms;
+    if (hasJournalShape(line)) {
+      const std::size_t start = line.find('\t') + 1;
+      const std::string_view time = line.substr(start, line.find('\t', start) - start);
+      ms = parseJournalTime(time);
+      if (!ms) ms = timeFormat.parse(time);
     }
-    content.droppedLastLine = true;  // the last whole line is damaged
+    if (!ms) {
+      ++damaged;
+      continue;
+    }
+    candidates.push_back({line, pos, *ms});
   }
-  content.droppedLastLine = content.droppedLastLine || cutShort;
-  content.wholeLength = header.size();
-  for (std::size_t i = 0; i < good; ++i) {
-    content.records->appendView({parsed.no(i), parsed.timeMs(i),
+  static const LongTimeFormat plainTime("C");
+  const auto plainLine = [](const LineCandidate& c, std::string& out) {
+    const std::size_t start = c.line.find('\t') + 1;
+    const std::size_t end = c.line.find('\t', start);
+    out.append(c.line.substr(0, start));
+    out.append(journalTimeText(c.ms).substr(0, 8));
+    out.append(c.line.substr(end));
+    out.append(lineEnd);
+  };
+  // The text reader stops at its first failing line: that line is left out and the reader
+  // goes on after it.
+  ReadingsTable parsed;
+  std::vector<const LineCandidate*> kept;
+  for (std::size_t first = 0; first < candidates.size();) {
+    std::string text = header;
+    for (std::size_t i = first; i < candidates.size(); ++i) plainLine(candidates[i], text);
+    const std::size_t before = parsed.recordCount();
+    const bool ok = readTextTable(text, parsed, plainTime);
+    const std::size_t read = parsed.recordCount() - before;
+    for (std::size_t i = 0; i < read; ++i) kept.push_back(&candidates[first + i]);
+    if (ok) break;
+    ++damaged;
+    first += read + 1;
+  }
+
+  // The last whole line was left out when the last line kept is not it.
+  const bool lastDamaged =
+      whole.size() > header.size() && (kept.empty() || kept.back()->end != whole.size());
+  content.droppedLines = damaged;
+  content.droppedLastLine = lastDamaged || cutShort;
+  content.wholeLength = kept.empty() ? header.size() : kept.back()->end;
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    content.records->appendView({parsed.no(i), kept[i]->ms,
                                  recordedText(parsed, i, ReadingsTable::Value),
                                  recordedText(parsed, i, ReadingsTable::Unit),
                                  recordedText(parsed, i, ReadingsTable::V_Range),
                                  recordedText(parsed, i, ReadingsTable::I_Range)});
-    content.wholeLength += lines[i].size() + lineEnd.size();
   }
-  content.kind = good == 0 ? JournalContent::Kind::Empty : JournalContent::Kind::Records;
+  if (kept.empty()) {
+    // Nothing to offer: a damaged line before the last may still be worth a look.
+    const bool onlyTheLast = damaged == 0 || (damaged == 1 && lastDamaged);
+    content.kind = onlyTheLast ? JournalContent::Kind::Empty : JournalContent::Kind::Unreadable;
+    return content;
+  }
+  content.kind = JournalContent::Kind::Records;
   return content;
 }
 
 JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& timeFormat) {
   JournalScan scan;
+  // Readings offered from a folder someone else controls could be anyone's.
+  struct stat folderInfo {};
+  if (::stat(folder.c_str(), &folderInfo) == 0) {
+    if (!S_ISDIR(folderInfo.st_mode)) {
+      scan.untrusted = "it is not a folder";
+    } else if (folderInfo.st_uid != ::geteuid()) {
+      scan.untrusted = "it belongs to another user";
+    } else if ((folderInfo.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+      scan.untrusted = "others may write to it";
+    }
+    if (!scan.untrusted.empty()) return scan;
+  }
   std::vector<std::string> creating;
   for (const Candidate& journal : journalsIn(folder, creating)) {
     // O_NONBLOCK: a FIFO under a journal's name must not hang the start.
@@ -206,7 +285,7 @@ JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& ti
       continue;
     }
     LeftJournal left{std::make_unique<JournalFile>(fd, journal.path, content.wholeLength),
-                     std::move(content.records), content.droppedLastLine};
+                     std::move(content.records), content.droppedLastLine, content.droppedLines};
     left.file->cutBack();
     scan.left = std::move(left);
   }

@@ -163,6 +163,14 @@ void ReadingsTable::clear() {
   notifyReset();
 }
 
+void ReadingsTable::truncate(std::size_t count) {
+  if (count >= m_storage->count) return;
+  m_storage->count = count;
+  m_storage->chunks.resize((count + chunkRecords - 1) / chunkRecords);
+  m_storage->lastIds = {};
+  notifyReset();
+}
+
 void ReadingsTable::replaceAll(const std::vector<std::pair<RecordFields, std::uint8_t>>& records) {
   ReadingsTable replacement;
   for (const auto& [fields, state] : records) replacement.append(fields, state);

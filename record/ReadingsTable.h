@@ -75,6 +75,9 @@ class ReadingsTable {
   void appendView(const RecordView& fields, std::uint8_t changeState = appendedChangeState);
   // Empties records and change log.
   void clear();
+  // Drops the records from `count` on (nothing when there are no more): a load that failed
+  // after appending takes its records back. Observers are told tableReset().
+  void truncate(std::size_t count);
   // Replaces every record at once (a loaded data packet), keeping each record's state.
   void replaceAll(const std::vector<std::pair<RecordFields, std::uint8_t>>& records);
   // Exchanges the records (and change log) of both tables without copying them; both

@@ -12,6 +12,21 @@ namespace {
 
 FileResult loadFailed() { return {false, std::string(loadFailedMessage)}; }
 
+// A NUL byte where a file's first line (a text table's header) or a data packet begins: the
+// file holds no table, whatever its size (a sparse file of a gigabyte, say), and is refused
+// before a loader walks through all of it. (A NUL in a later text line ends the load there,
+// keeping the records before it; a data packet cannot hold one anywhere.)
+constexpr std::size_t nulProbe = 4096;
+
+bool headerWithoutNul(std::string_view bytes) {
+  const std::string_view head = bytes.substr(0, nulProbe);
+  return head.substr(0, head.find_first_of("\r\n")).find('\0') == std::string_view::npos;
+}
+
+bool startsWithoutNul(std::string_view bytes) {
+  return bytes.substr(0, nulProbe).find('\0') == std::string_view::npos;
+}
+
 // Why the table cannot be saved in the format so that it loads back the same; empty when
 // it can. Neither format can carry a NUL byte (the loaders refuse it), and a text line
 // needs a number and a time to load (an empty or "NULL" cell fails it).
@@ -54,19 +69,26 @@ std::string writeTableFile(const ReadingsTable& table, const std::string& fileNa
 
 FileResult loadDataPacket(const std::string& fileName, ReadingsTable& table) {
   FileBytes file;
-  if (!file.open(fileName)) return loadFailed();
+  if (!file.open(fileName) || !startsWithoutNul(file.bytes())) return loadFailed();
   ReadingsTable loaded;
-  if (!readDataPacket(file.bytes(), loaded, file.releaser())) return loadFailed();
+  if (!readDataPacket(file.bytes(), loaded, file.releaser()) || !file.intact()) {
+    return loadFailed();
+  }
   table.swapRecords(loaded);
   return {true, {}};
 }
 
 FileResult loadTextTable(const std::string& fileName, ReadingsTable& table) {
   FileBytes file;
-  if (!file.open(fileName)) return loadFailed();
+  if (!file.open(fileName) || !headerWithoutNul(file.bytes())) return loadFailed();
   table.DisableControls();
-  const bool ok =
-      readTextTable(file.bytes(), table, LongTimeFormat::fromEnvironment(), file.releaser());
+  const std::size_t before = table.recordCount();
+  bool ok = readTextTable(file.bytes(), table, LongTimeFormat::fromEnvironment(), file.releaser());
+  if (!file.intact()) {
+    // The file was cut short under the reader: what it read is not the file's content.
+    table.truncate(before);
+    ok = false;
+  }
   table.EnableControls();
   return ok ? FileResult{true, {}} : loadFailed();
 }

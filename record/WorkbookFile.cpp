@@ -7,11 +7,13 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 
 #include "FileNames.h"
 #include "FileReplace.h"
 #include "GbkText.h"
+#include "WorkbookCheck.h"
 
 namespace ostrel {
 
@@ -77,33 +79,42 @@ class SheetWriter {
                                    std::string(headerTitles[col]).c_str(), m_formats.header()));
     }
     worksheet_freeze_panes(m_sheet, 1, 0);
+    m_rows = 1;
   }
 
   void record(const ReadingsTable& table, std::size_t row) {
     const auto sheetRow = static_cast<lxw_row_t>(row + 1);
+    m_rowHasCell = false;
     if (const auto no = table.no(row))
-      check(worksheet_write_number(m_sheet, sheetRow, 0, *no, nullptr));
+      wroteCell(worksheet_write_number(m_sheet, sheetRow, 0, *no, nullptr));
     if (const auto ms = table.timeMs(row)) {
-      check(worksheet_write_number(m_sheet, sheetRow, 1, *ms / msPerDay, m_formats.time()));
+      wroteCell(worksheet_write_number(m_sheet, sheetRow, 1, *ms / msPerDay, m_formats.time()));
     }
     valueCell(sheetRow, table.text(row, ReadingsTable::Value));
     textCell(sheetRow, 3, table.text(row, ReadingsTable::Unit));
     textCell(sheetRow, 4, table.text(row, ReadingsTable::V_Range));
     textCell(sheetRow, 5, table.text(row, ReadingsTable::I_Range));
+    if (m_rowHasCell) ++m_rows;
   }
 
   [[nodiscard]] lxw_error error() const { return m_error; }
+  // The rows the sheet holds (those with a cell; a row without one is not written).
+  [[nodiscard]] std::size_t rows() const { return m_rows; }
 
  private:
   void check(lxw_error error) {
     if (m_error == LXW_NO_ERROR) m_error = error;
   }
+  void wroteCell(lxw_error error) {
+    m_rowHasCell = true;
+    check(error);
+  }
 
   void valueCell(lxw_row_t row, std::optional<std::string_view> text) {
     const std::string_view cell = text ? trimmed(*text) : std::string_view{};
     if (const auto number = workbookNumber(cell, m_separator)) {
-      check(worksheet_write_number(m_sheet, row, 2, number->value,
-                                   m_formats.number(number->decimals)));
+      wroteCell(worksheet_write_number(m_sheet, row, 2, number->value,
+                                       m_formats.number(number->decimals)));
     } else {
       textCell(row, 2, cell);
     }
@@ -112,7 +123,7 @@ class SheetWriter {
   void textCell(lxw_row_t row, lxw_col_t col, std::optional<std::string_view> text) {
     const std::string_view cell = text ? trimmed(*text) : std::string_view{};
     if (cell.empty() || m_error != LXW_NO_ERROR) return;
-    check(worksheet_write_string(m_sheet, row, col, m_gbk.toUtf8(cell).c_str(), nullptr));
+    wroteCell(worksheet_write_string(m_sheet, row, col, m_gbk.toUtf8(cell).c_str(), nullptr));
   }
 
   lxw_worksheet* m_sheet;
@@ -120,18 +131,34 @@ class SheetWriter {
   std::string_view m_separator;
   GbkConverter m_gbk;
   lxw_error m_error = LXW_NO_ERROR;
+  std::size_t m_rows = 0;
+  bool m_rowHasCell = false;
 };
 
-// Writes the workbook file at path (which libxlsxwriter creates or truncates).
+// The folder a file is in ("." for a bare name).
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Writes the workbook file at path (which libxlsxwriter creates or truncates), then reads
+// it back (see checkWorkbookArchive). The library's own temporary files go to the folder of
+// path: the same file system as the workbook, so a full temporary folder elsewhere does not
+// matter, and whatever fails there fails the check.
 std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
                             std::string_view decimalSeparator) {
+  std::string folder = folderOf(path);
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;
   options.use_zip64 = LXW_TRUE;
+  options.tmpdir = folder.data();
   lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
   if (workbook == nullptr) return std::strerror(ENOMEM);
   lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Readings");
   lxw_error error = sheet == nullptr ? LXW_ERROR_MEMORY_MALLOC_FAILED : LXW_NO_ERROR;
+  std::size_t sheetRows = 0;
+  int writeError = 0;
   if (sheet != nullptr) {
     CellFormats formats(workbook);
     SheetWriter writer(sheet, formats, decimalSeparator);
@@ -141,11 +168,19 @@ std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
       writer.record(table, row);
     }
     error = writer.error();
+    sheetRows = writer.rows();
+    // The rows went to a temporary file whose writes the library does not check.
+    if (error == LXW_NO_ERROR && sheet->optimize_tmpfile != nullptr &&
+        (std::fflush(sheet->optimize_tmpfile) != 0 || std::ferror(sheet->optimize_tmpfile) != 0)) {
+      writeError = errno != 0 ? errno : EIO;
+    }
   }
   // Closing also frees the workbook, so it is closed after a failed write too.
   const lxw_error closed = workbook_close(workbook);
   if (error == LXW_NO_ERROR) error = closed;
-  return error == LXW_NO_ERROR ? std::string{} : std::string(lxw_strerror(error));
+  if (error != LXW_NO_ERROR) return lxw_strerror(error);
+  if (writeError != 0) return std::strerror(writeError);
+  return checkWorkbookArchive(path, sheetRows);
 }
 
 }  // namespace

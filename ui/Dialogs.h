@@ -7,6 +7,9 @@ class QWidget;
 
 namespace ostrel {
 
+// The answer to the question asked before unsaved readings would be dropped.
+enum class UnsavedReadingsAnswer { Save, Discard, Cancel };
+
 // Everything modal the main window asks the user, and the desktop's opening of a document.
 // The window calls only this interface, so tests can answer in place of a user. Every call
 // is made on the main thread and returns when the user has answered.
@@ -24,6 +27,9 @@ class Dialogs {
   virtual void showError(QWidget* parent, const QString& caption, const QString& text) = 0;
   // A confirmation with the buttons Yes and No; true only for Yes.
   virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
+  // A question with the buttons Save, Discard and Cancel (Escape and closing the box
+  // cancel).
+  virtual UnsavedReadingsAnswer askSaveReadings(QWidget* parent, const QString& text) = 0;
   // Hands a local file to the desktop's handler for its type; false when that failed.
   virtual bool openDocument(const QString& path) = 0;
   // Shows a local HTML page in a help window of the program, for a desktop without a

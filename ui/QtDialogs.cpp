@@ -110,6 +110,15 @@ bool QtDialogs::askYesNo(QWidget* parent, const QString& text) {
                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+UnsavedReadingsAnswer QtDialogs::askSaveReadings(QWidget* parent, const QString& text) {
+  const QMessageBox::StandardButton answer = QMessageBox::question(
+      parent, QStringLiteral("Confirm"), text,
+      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+  if (answer == QMessageBox::Save) return UnsavedReadingsAnswer::Save;
+  if (answer == QMessageBox::Discard) return UnsavedReadingsAnswer::Discard;
+  return UnsavedReadingsAnswer::Cancel;
+}
+
 bool QtDialogs::openDocument(const QString& path) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

@@ -28,6 +28,7 @@ class QtDialogs : public Dialogs {
   void showMessage(QWidget* parent, const QString& text) override;
   void showError(QWidget* parent, const QString& caption, const QString& text) override;
   bool askYesNo(QWidget* parent, const QString& text) override;
+  UnsavedReadingsAnswer askSaveReadings(QWidget* parent, const QString& text) override;
   bool openDocument(const QString& path) override;
   bool showHelpWindow(QWidget* parent, const QString& page) override;
   // Asks xdg-mime, without waiting for it, which program opens HTML: a browser gets the

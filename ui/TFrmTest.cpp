@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QScrollArea>
@@ -48,6 +49,7 @@ void TFrmTest::FormCreate() {
     if (m_onTimer2Restart) m_onTimer2Restart();
   });
   m_pipeline->setOfferedHook([this](int mode, bool recorded) {
+    if (recorded) m_unsavedReadings = true;
     if (recorded && m_onRecorded) m_onRecorded(cds1.recordCount() - 1);
     if (m_onRecord) m_onRecord(mode);
   });
@@ -94,7 +96,19 @@ void TFrmTest::Panel2Click() {
   if (m_onConnect) m_onConnect();
 }
 
-void TFrmTest::Panel3Click() { QCoreApplication::quit(); }
+void TFrmTest::Panel3Click() {
+  if (!keepUnsavedReadings()) return;
+  m_exitConfirmed = true;
+  QCoreApplication::quit();
+}
+
+void TFrmTest::closeEvent(QCloseEvent* event) {
+  if (!m_exitConfirmed && !keepUnsavedReadings()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
 
 void TFrmTest::SetFeatureClick() {
   if (m_onSetFeature) m_onSetFeature();

@@ -86,7 +86,9 @@ class TFrmTest : public QMainWindow {
   // Handlers, named after their control and event.
   // "Connect"/"Disconnect" panel: runs the connect handler (the link toggles itself).
   void Panel2Click();
-  // "Exit" panel: quits the program; nothing is saved.
+  // "Exit" panel: quits the program. When the table holds readings recorded since it was last
+  // saved, emptied or replaced by a packet, asks first (Save / Discard / Cancel; see
+  // keepUnsavedReadings). Closing the window asks the same.
   void Panel3Click();
   // Hidden line-settings button: runs the set-feature handler (sends the line settings).
   void SetFeatureClick();
@@ -101,8 +103,12 @@ class TFrmTest : public QMainWindow {
   // message box. Cancel does nothing.
   void Save_asClick();
   // "Open Data": asks for a file and appends its records to cds1; a failed load is shown in
-  // an error box and keeps what was loaded before the failing line. Cancel does nothing.
+  // an error box and keeps what was loaded before the failing line. Cancel does nothing. A
+  // data packet replaces the table: unsaved readings are asked about first, as for Exit.
   void OpenClick();
+  // True when the table holds readings recorded since it was last saved, emptied or
+  // replaced by a loaded packet.
+  [[nodiscard]] bool hasUnsavedReadings() const { return m_unsavedReadings; }
   // The interval edit changed: restarts the countdown with its text; an invalid text is
   // reported in a message box and the countdown kept.
   void RecordSITimeChange();
@@ -127,7 +133,16 @@ class TFrmTest : public QMainWindow {
   void chooseRecordLimit(std::size_t entry);
   void connectRecordingControls();
   void fitGridToClientViewport();
+  // Save Data's work: false when cancelled or failed.
+  bool saveTable();
+  // Before unsaved readings would be dropped: true when they may go (none, saved now, or
+  // discarded), false to stop (Cancel, or the save was cancelled or failed).
+  bool keepUnsavedReadings();
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
   AppState& m_state;
   std::unique_ptr<Dialogs> m_dialogs;
   DisplayModel m_display;
@@ -141,6 +156,8 @@ class TFrmTest : public QMainWindow {
   std::function<void(int)> m_onRecord;
   std::function<void(std::size_t)> m_onRecorded;
   std::function<void()> m_onRecordsDropped;
+  bool m_unsavedReadings = false;
+  bool m_exitConfirmed = false;  // Exit asked already; closing the window asks no more
 
   std::function<void()> m_onPrint;
   std::function<void()> m_onConnect;

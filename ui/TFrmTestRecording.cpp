@@ -42,6 +42,7 @@ void TFrmTest::ClearRClick() {
     return m_dialogs->askYesNo(
         this, QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size())));
   });
+  if (cleared) m_unsavedReadings = false;
   if (cleared && m_onRecordsDropped) m_onRecordsDropped();
 }
 

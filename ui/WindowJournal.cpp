@@ -49,17 +49,37 @@ WindowJournal::~WindowJournal() {
   m_window.setRecordsDroppedHook({});
 }
 
-QString WindowJournal::recoverQuestion(std::size_t readings) {
-  return readings == 1 ? QStringLiteral(
-                             "Ostrel did not end normally last time. Recover the reading "
-                             "recorded then?")
-                       : QStringLiteral(
-                             "Ostrel did not end normally last time. Recover the %1 readings "
-                             "recorded then?")
-                             .arg(readings);
+const char* const WindowJournal::unprotectedMessage =
+    "Neither XDG_STATE_HOME nor HOME is set, so there is no folder for the recording journal: "
+    "readings are not protected against a crash until they are saved.";
+
+QString WindowJournal::recoverQuestion(std::size_t readings, std::size_t dropped) {
+  QString question = readings == 1
+                         ? QStringLiteral(
+                               "Ostrel did not end normally last time. Recover the reading "
+                               "recorded then?")
+                         : QStringLiteral(
+                               "Ostrel did not end normally last time. Recover the %1 readings "
+                               "recorded then?")
+                               .arg(readings);
+  if (dropped == 1) {
+    question +=
+        QStringLiteral("\nOne damaged line of the journal could not be read; it is left out.");
+  } else if (dropped > 1) {
+    question +=
+        QStringLiteral("\n%1 damaged lines of the journal could not be read; they are left out.")
+            .arg(dropped);
+  }
+  question += readings == 1 ? QStringLiteral("\nNo deletes it for good.")
+                            : QStringLiteral("\nNo deletes them for good.");
+  return question;
 }
 
 void WindowJournal::start() {
+  if (m_folder.empty() && !m_toldUnprotected) {
+    m_toldUnprotected = true;
+    m_dialogs->showMessage(&m_window, QString::fromUtf8(unprotectedMessage));
+  }
   if (m_folder.empty() || m_writer) return;
   offerLeftReadings();
   if (!m_writer) {
@@ -78,10 +98,18 @@ void WindowJournal::start() {
 
 void WindowJournal::offerLeftReadings() {
   JournalScan scan = scanLeftJournals(m_folder, LongTimeFormat::fromEnvironment());
+  if (!scan.untrusted.empty()) {
+    m_dialogs->showError(
+        &m_window, applicationTitle,
+        QStringLiteral("The recording journal folder %1 is not trusted (%2): no readings are "
+                       "recovered from it.")
+            .arg(pathText(m_folder), QString::fromLocal8Bit(scan.untrusted)));
+    return;
+  }
   if (scan.left && m_window.table().empty()) {
     LeftJournal& left = *scan.left;
     const std::size_t count = left.records->recordCount();
-    if (m_dialogs->askYesNo(&m_window, recoverQuestion(count))) {
+    if (m_dialogs->askYesNo(&m_window, recoverQuestion(count, left.droppedLines))) {
       RecordingCounters& counters = m_window.state().recording;
       counters.RecordNo = left.records->no(count - 1).value_or(0) + 1;
       counters.LastRecordedValue = left.records->text(count - 1, ReadingsTable::Value).value_or("");
@@ -122,7 +150,14 @@ void WindowJournal::journalStopped(const QString& reason) {
 void WindowJournal::endCleanly() {
   m_window.setRecordedHook({});
   m_window.setRecordsDroppedHook({});
-  if (m_writer) m_writer->finish();
+  if (!m_writer) return;
+  if (const std::string error = m_writer->finish(); !error.empty()) {
+    m_dialogs->showError(
+        &m_window, applicationTitle,
+        QStringLiteral("The recording journal in %1 could not be removed (%2). Its readings "
+                       "will be offered again at the next start.")
+            .arg(pathText(m_folder), QString::fromLocal8Bit(error)));
+  }
 }
 
 void WindowJournal::flush() {

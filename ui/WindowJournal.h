@@ -28,17 +28,24 @@ class WindowJournal : public QObject {
   WindowJournal(const WindowJournal&) = delete;
   WindowJournal& operator=(const WindowJournal&) = delete;
 
-  // Call once the window is shown, before anything is recorded. Asks whether to recover the
+  // Shown once by start() when there is no state folder (neither variable set).
+  static const char* const unprotectedMessage;
+
+  // Call once the window is shown, before anything is recorded. Without a state folder it
+  // says once that readings are not protected and journals nothing. Asks whether to recover the
   // readings of a journal that no running window holds (Yes loads them into the empty table
-  // and numbering continues after them; No deletes that journal), reports journals that could
-  // not be read (renamed aside), then journals every reading recorded from now on.
+  // and numbering continues after them; No deletes that journal, as the question says), reports
+  // journals that could not be read (renamed aside), then journals every reading recorded from now
+  // on.
   void start();
   // The window ended normally ("Exit" or closed): the journal is removed.
+  // A journal that cannot be removed is reported in an error box.
   void endCleanly();
   // Blocks until every reading recorded so far is on disk (or the journal stopped).
   void flush();
 
-  static QString recoverQuestion(std::size_t readings);
+  // dropped: damaged lines of the journal that are left out, told after the question.
+  static QString recoverQuestion(std::size_t readings, std::size_t dropped = 0);
 
  private:
   void offerLeftReadings();
@@ -47,6 +54,7 @@ class WindowJournal : public QObject {
 
   TFrmTest& m_window;
   std::string m_folder;
+  bool m_toldUnprotected = false;  // the message for a missing state folder was shown
   std::unique_ptr<Dialogs> m_dialogs;
   std::unique_ptr<JournalWriter> m_writer;
 };

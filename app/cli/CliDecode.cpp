@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <ios>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -156,17 +157,25 @@ int decodeStream(std::istream& in) {
   });
 
   std::vector<std::uint8_t> bytes;
-  for (long lineNumber = 1;; ++lineNumber) {
-    const LineRead read = readReportLine(*in.rdbuf(), bytes);
-    if (read == LineRead::End) break;
-    if (read == LineRead::Malformed) {
-      std::fflush(stdout);
-      std::fprintf(stderr, "ostrel-cli decode: line %ld: not a report (hexadecimal byte pairs)\n",
-                   lineNumber);
-      return 2;
+  try {
+    for (long lineNumber = 1;; ++lineNumber) {
+      const LineRead read = readReportLine(*in.rdbuf(), bytes);
+      if (read == LineRead::End) break;
+      if (read == LineRead::Malformed) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "ostrel-cli decode: line %ld: not a report (hexadecimal byte pairs)\n",
+                     lineNumber);
+        return 2;
+      }
+      if (bytes.empty()) continue;
+      assembler.Read740(bytes[0], bytes.data() + 1, static_cast<std::uint16_t>(bytes.size() - 1));
     }
-    if (bytes.empty()) continue;
-    assembler.Read740(bytes[0], bytes.data() + 1, static_cast<std::uint16_t>(bytes.size() - 1));
+  } catch (const std::ios_base::failure& error) {
+    // The stream buffer throws when the read itself fails (a folder given as FILE, an I/O
+    // error): the frames so far are out, the reason goes to standard error.
+    std::fflush(stdout);
+    std::fprintf(stderr, "ostrel-cli decode: read error: %s\n", error.code().message().c_str());
+    return 1;
   }
   std::fflush(stdout);
   if (in.bad()) {

@@ -1,5 +1,6 @@
 // ostrel-cli: the command-line companion of the program. Every command runs the same
 // code as the window does; see README.md for what each one is for.
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -25,6 +26,10 @@ constexpr std::string_view usage =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write beyond a file size limit (ulimit -f) fails with EFBIG like a full disk, and the
+  // command reports it, keeps the old file and removes its temporary one; the signal's
+  // default would end the process in the middle of the write instead.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (argc < 2) {
     std::fputs(usage.data(), stderr);
     return 2;

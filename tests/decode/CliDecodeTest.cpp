@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -115,6 +116,17 @@ TEST(CliDecode, MalformedLineStopsWithItsNumber) {
     EXPECT_NE(run.err.find("line " + std::to_string(frameLines + 2)), std::string::npos) << run.err;
     EXPECT_EQ(run.lines.size(), 1U) << bad;  // the frame before was written
   }
+}
+
+// A read that fails (a folder given as FILE) ends with exit status 1 and the reason, never
+// with an uncaught exception.
+TEST(CliDecode, AReadErrorGivesTheReason) {
+  const std::string folder = tempPath("folder");
+  std::filesystem::create_directories(folder);
+  const CliRun run = decode({folder});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.err, "ostrel-cli decode: read error: Is a directory\n");
+  EXPECT_TRUE(run.lines.empty());
 }
 
 // An endless line (no line break ever comes) is refused once it holds more pairs than a

@@ -79,6 +79,10 @@ for script in postinst postrm; do
   grep -q 'udevadm control --reload-rules' "$work/control/$script" || fail "$script: no reload"
   sh -n "$work/control/$script" || fail "$script: syntax"
 done
+# Only the cable's devices are triggered, never every USB or hidraw device of the machine.
+if grep -q 'trigger.*--subsystem-match' "$work/control/postinst"; then
+  fail "postinst triggers devices other than the cable's"
+fi
 
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/org.ostrel.Ostrel.metainfo.xml" ||
   fail "AppStream metadata does not validate"

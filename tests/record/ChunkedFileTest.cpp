@@ -1,6 +1,7 @@
 // Table files written and read in chunks: the bytes are those of the whole-text writers, a
 // refused chunk stops the writer, and a file read while its pages are let go loads whole.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -104,6 +105,30 @@ TEST(FileBytes, ReleasedBytesStayReadable) {
   file.release(content.size() / 4);  // going back lets go of nothing more
   file.release(content.size() + 4096);
   EXPECT_EQ(file.bytes(), content);
+}
+
+// A file cut short while it is mapped: the pages past its new end read as zeros instead of
+// ending the process with SIGBUS, and the loss is told.
+TEST(FileBytes, AFileCutShortWhileMappedReadsAsNotIntact) {
+  ScratchFolder folder;
+  const std::string name = folder.file("bytes");
+  test::writeBytes(name, std::string(std::size_t{1} << 20, 'x'));
+  FileBytes file;
+  ASSERT_TRUE(file.open(name));
+  EXPECT_TRUE(file.intact());
+  ASSERT_EQ(::truncate(name.c_str(), 1000), 0);
+  const std::string_view bytes = file.bytes();
+  ASSERT_EQ(bytes.size(), std::size_t{1} << 20);
+  EXPECT_EQ(bytes[10], 'x');
+  EXPECT_EQ(bytes[bytes.size() - 1], '\0');
+  EXPECT_EQ(bytes[300'000], '\0');
+  EXPECT_FALSE(file.intact());
+
+  // The next file mapped is guarded afresh.
+  FileBytes next;
+  ASSERT_TRUE(next.open(name));
+  EXPECT_EQ(next.bytes(), std::string(1000, 'x'));
+  EXPECT_TRUE(next.intact());
 }
 
 }  // namespace

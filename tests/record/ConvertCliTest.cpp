@@ -1,9 +1,14 @@
 // ostrel-cli convert, run as a separate process.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <vector>
 
 #include <filesystem>
@@ -101,10 +106,145 @@ std::vector<std::string> namesIn(const ScratchFolder& folder) {
   return names;
 }
 
-// SIGTERM while the output's temporary file is being written: the command ends by the
-// signal, and neither a temporary file nor a partial output is left. The command is
-// stopped the moment its temporary file shows, so the signal surely comes in time.
-TEST(ConvertCli, SigtermLeavesNoTemporaryFile) {
+// A text table of `count` records, as "Save Data" writes it in the C locale.
+std::string textTable(int count) {
+  std::string table = "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark\r\n";
+  for (int i = 1; i <= count; ++i) {
+    table +=
+        std::to_string(i) + "\t10:00:00\t1.234\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tContinuous\r\n";
+  }
+  return table;
+}
+
+// The size of a workbook's sheet as openpyxl reads it (workbook_cells.py --first 0).
+std::string workbookShape(const std::string& path) {
+  const test::ChildResult run =
+      test::runProgram(OSTREL_PYTHON3, {OSTREL_WORKBOOK_CELLS, path, "--first", "0"});
+  return run.exitCode == 0 ? run.out : "unreadable (" + std::to_string(run.exitCode) + ")";
+}
+
+// A workbook is written whole or not at all, whatever stops the writes of the workbook
+// library's temporary files: under a file size limit (each write beyond it fails with
+// EFBIG, SIGXFSZ being ignored) the save fails with the reason, the old workbook stays and
+// no temporary file is left. The limit lets the finished (compressed) workbook through but
+// not the library's uncompressed copy of the sheet.
+TEST(ConvertCli, AFileSizeLimitFailsAWorkbookSaveAndKeepsTheOldOne) {
+  ScratchFolder folder;
+  test::writeBytes(folder.file("in.xls"), textTable(20'000));
+  const std::string workbook = folder.file("old.xlsx");
+  ASSERT_EQ(convert(test::fixturePath("readings.xls"), workbook).status, 0);
+  const std::string oldShape = workbookShape(workbook);
+  if (oldShape == "unreadable (77)") GTEST_SKIP() << "python3-openpyxl is not installed";
+  ASSERT_EQ(oldShape.rfind("rows: 4,", 0), 0U) << oldShape;
+  const std::string oldBytes = test::readBytes(workbook);
+
+  const test::ChildResult limited =
+      test::runProgram(OSTREL_CLI, {"convert", folder.file("in.xls"), workbook},
+                       test::ChildOptions().withChildSetup([] {
+                         const rlimit limit{256 * 1024, 256 * 1024};
+                         ::setrlimit(RLIMIT_FSIZE, &limit);
+                       }));
+  EXPECT_EQ(limited.signal, 0);
+  EXPECT_EQ(limited.exitCode, 1);
+  EXPECT_EQ(limited.err.rfind("Could not save table to specified file: " + workbook + "\n", 0), 0U)
+      << limited.err;
+  EXPECT_TRUE(test::readBytes(workbook) == oldBytes);
+  EXPECT_EQ(workbookShape(workbook), oldShape);
+  EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"in.xls", "old.xlsx"}));
+
+  // Without the limit the same table is written whole.
+  ASSERT_EQ(convert(folder.file("in.xls"), workbook).status, 0);
+  EXPECT_EQ(workbookShape(workbook).rfind("rows: 20001, columns: 6\n", 0), 0U)
+      << workbookShape(workbook);
+}
+
+// A full temporary folder (TMPDIR on a 64 KB file system of its own, in a private mount
+// namespace) does not touch a workbook save: the workbook library keeps its temporary
+// files beside the workbook, and the workbook holds every row.
+TEST(ConvertCli, AFullTemporaryFolderDoesNotCutTheWorkbook) {
+  ScratchFolder folder;
+  test::writeBytes(folder.file("in.xls"), textTable(20'000));
+  std::filesystem::create_directory(folder.file("tmp"));
+  static std::string tmpfs;  // read by the child before exec
+  tmpfs = folder.file("tmp");
+  const test::ChildResult run =
+      test::runProgram(OSTREL_CLI, {"convert", folder.file("in.xls"), folder.file("out.xlsx")},
+                       test::ChildOptions().withVariable("TMPDIR", tmpfs).withChildSetup([] {
+                         if (::unshare(CLONE_NEWNS) != 0 ||
+                             ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                             ::mount("tmpfs", tmpfs.c_str(), "tmpfs", 0, "size=64k") != 0) {
+                           ::_exit(77);
+                         }
+                       }));
+  if (run.exitCode == 77) GTEST_SKIP() << "no private mount namespace here (needs root)";
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::string shape = workbookShape(folder.file("out.xlsx"));
+  if (shape == "unreadable (77)") GTEST_SKIP() << "python3-openpyxl is not installed";
+  EXPECT_EQ(shape.rfind("rows: 20001, columns: 6\n", 0), 0U) << shape;
+}
+
+// A file of a gigabyte of NUL bytes (sparse: it takes no disk space) holds no table: it is
+// refused as a failure, never loaded as a table of 0 records.
+TEST(ConvertCli, AHugeFileOfNulBytesIsRefused) {
+  ScratchFolder folder;
+  for (const char* name : {"sparse.xls", "sparse.xml"}) {
+    const std::string in = folder.file(name);
+    test::writeBytes(in, "");
+    ASSERT_EQ(::truncate(in.c_str(), off_t{1} << 30), 0);
+    const CliRun run = convert(in, folder.file("out.xml"));
+    EXPECT_EQ(run.status, 1) << name;
+    EXPECT_EQ(run.stderrText, "Failed to Load File!\n") << name;
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out.xml"))) << name;
+    std::filesystem::remove(in);
+  }
+}
+
+// True when the process maps the file (its loader has started reading it).
+bool mapsFile(pid_t pid, const std::string& path) {
+  return test::readBytes("/proc/" + std::to_string(pid) + "/maps").find(path) != std::string::npos;
+}
+
+// An input cut short while it is loaded fails the load ("Failed to Load File!", nothing
+// written) instead of ending the command with SIGBUS. The command is stopped the moment
+// its loader maps the file, so the file is surely cut under it.
+TEST(ConvertCli, AnInputCutShortDuringTheLoadFailsIt) {
+  ScratchFolder folder;
+  const std::string in = folder.file("in.xls");
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    test::writeBytes(in, textTable(400'000));
+    test::ChildProcess child(OSTREL_CLI, {"convert", in, folder.file("out.xml")});
+    bool caught = false;
+    while (child.running()) {
+      if (!mapsFile(child.pid(), in)) continue;
+      child.sendSignal(SIGSTOP);
+      caught = mapsFile(child.pid(), in);
+      if (caught) {
+        ASSERT_EQ(::truncate(in.c_str(), 1000), 0);
+      }
+      child.sendSignal(SIGCONT);
+      break;
+    }
+    ASSERT_TRUE(child.waitForExit(std::chrono::seconds(60)));
+    if (!caught) {
+      std::filesystem::remove(folder.file("out.xml"));
+      continue;  // loaded before the mapping was seen: try again
+    }
+    EXPECT_EQ(child.result().signal, 0);
+    EXPECT_EQ(child.result().exitCode, 1);
+    EXPECT_EQ(child.result().err, "Failed to Load File!\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out.xml")));
+    return;
+  }
+  GTEST_SKIP() << "the load was never caught while it ran";
+}
+
+// A stop signal (SIGTERM, SIGHUP, SIGINT) while the output's temporary file is being written: the
+// command ends by the signal, and neither a temporary file nor a partial output is left. The
+// command is stopped the moment its temporary file shows, so the signal surely comes in time.
+class ConvertCliStopSignal : public testing::TestWithParam<int> {};
+
+TEST_P(ConvertCliStopSignal, LeavesNoTemporaryFile) {
+  const int stopSignal = GetParam();
   ScratchFolder folder;
   std::string table = "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark\r\n";
   for (int i = 1; i <= 200'000; ++i) {
@@ -122,7 +262,7 @@ TEST(ConvertCli, SigtermLeavesNoTemporaryFile) {
       child.sendSignal(SIGSTOP);
       const std::vector<std::string> names = namesIn(folder);
       caught = names.size() == 2 && names[1] != "out.xml";
-      if (caught) child.sendSignal(SIGTERM);
+      if (caught) child.sendSignal(stopSignal);
       child.sendSignal(SIGCONT);
       ASSERT_TRUE(child.waitForExit(std::chrono::seconds(60)));
       break;
@@ -131,12 +271,17 @@ TEST(ConvertCli, SigtermLeavesNoTemporaryFile) {
       std::filesystem::remove(folder.file("out.xml"));
       continue;  // finished before its temporary file was seen: try again
     }
-    EXPECT_EQ(child.result().signal, SIGTERM) << child.result().exitCode;
+    EXPECT_EQ(child.result().signal, stopSignal) << child.result().exitCode;
     EXPECT_EQ(namesIn(folder), before);
     return;
   }
   GTEST_SKIP() << "the temporary file was never seen while the command ran";
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, ConvertCliStopSignal, testing::Values(SIGTERM, SIGHUP, SIGINT),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return std::string(sigabbrev_np(info.param));
+                         });
 
 }  // namespace
 }  // namespace ostrel

@@ -2,14 +2,18 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <future>
 #include <string>
+#include <vector>
 
 #include "RecordTestSupport.h"
 #include "record/FileReplace.h"
@@ -71,13 +75,19 @@ TEST(FileSave, ReportsAFolderThatCannotHoldTheFile) {
             "Cannot create file \"" + packet + "\". Not a directory");
 }
 
+// The test's own device node (the full device's numbers), never the machine's /dev/full.
 TEST(FileSave, RefusesADeviceAndLeavesItAsItWas) {
-  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full";
-  EXPECT_EQ(SaveTableToFile(bigTable(), "/dev/full").message,
-            "Could not save table to specified file: /dev/full");
+  ScratchFolder folder;
+  const std::string full = folder.file("full");
+  if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+    GTEST_SKIP() << "cannot make a device node here (needs root): " << std::strerror(errno);
+  }
+  EXPECT_EQ(SaveTableToFile(bigTable(), full).message,
+            "Could not save table to specified file: " + full);
   struct stat device {};
-  ASSERT_EQ(::stat("/dev/full", &device), 0);
+  ASSERT_EQ(::stat(full.c_str(), &device), 0);
   EXPECT_TRUE(S_ISCHR(device.st_mode)) << "the device was not replaced";
+  EXPECT_EQ(device.st_rdev, makedev(1, 7));
 }
 
 // A FIFO is refused without being opened for writing: with a reader it would take the
@@ -226,7 +236,7 @@ TEST(FileSave, ReadOnlyFolder) {
 }
 
 // "Open Data" on a FIFO must not wait for a writer (the window would freeze, and readings
-// stop being recorded); a device such as /dev/zero must not be read without end.
+// stop being recorded); a device such as the zero device must not be read without end.
 TEST(FileLoad, RefusesWhatIsNoRegularFileAtOnce) {
   ScratchFolder folder;
   const std::string fifo = folder.file("fifo.xls");
@@ -234,7 +244,12 @@ TEST(FileLoad, RefusesWhatIsNoRegularFileAtOnce) {
   // Holding a writer end keeps a blocking read of the FIFO waiting.
   const int writer = ::open(fifo.c_str(), O_RDWR);
   ASSERT_GE(writer, 0);
-  for (const std::string& name : {fifo, std::string("/dev/zero"), folder.path().string()}) {
+  // The test's own device node with the numbers of the zero device, never the machine's.
+  const std::string zero = folder.file("zero");
+  const bool haveZero = ::mknod(zero.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0;
+  std::vector<std::string> names{fifo, folder.path().string()};
+  if (haveZero) names.push_back(zero);
+  for (const std::string& name : names) {
     ReadingsTable table;
     test::fillFixtureReadings(table);
     auto load =

@@ -114,24 +114,26 @@ struct JournalCase {
   JournalContent::Kind kind;
   std::size_t records;
   bool dropped;
+  std::size_t droppedLines;
 };
 
 void PrintTo(const JournalCase& c, std::ostream* os) { *os << c.name; }
 
 class ReadJournal : public testing::TestWithParam<JournalCase> {};
 
-TEST_P(ReadJournal, KeepsWholeRecordsAndDropsOnlyADamagedLastLine) {
+TEST_P(ReadJournal, KeepsEveryRecordThatReadsAndCountsTheLinesLeftOut) {
   const JournalCase& c = GetParam();
   const JournalContent content = readJournal(c.bytes, cFormat());
   EXPECT_EQ(content.kind, c.kind);
   EXPECT_EQ(content.records->recordCount(), c.records);
   EXPECT_EQ(content.droppedLastLine, c.dropped);
-  // The whole lines kept end where the last kept record ends.
-  const std::string* lines[] = {&line1, &line2, &line3};
-  std::size_t whole = header().size();
-  for (std::size_t i = 0; i < c.records; ++i) whole += lines[i]->size();
+  EXPECT_EQ(content.droppedLines, c.droppedLines);
+  // The whole lines kept end where the last kept record ends: cut there, the journal holds
+  // the same records and nothing left out at its end.
   if (c.kind == JournalContent::Kind::Records) {
-    EXPECT_EQ(content.wholeLength, whole);
+    const JournalContent cut = readJournal(c.bytes.substr(0, content.wholeLength), cFormat());
+    EXPECT_EQ(cut.records->recordCount(), c.records);
+    EXPECT_FALSE(cut.droppedLastLine);
   }
 }
 
@@ -139,22 +141,26 @@ using Kind = JournalContent::Kind;
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReadJournal,
     testing::Values(
-        JournalCase{"WholeLines", header() + line1 + line2 + line3, Kind::Records, 3, false},
+        JournalCase{"WholeLines", header() + line1 + line2 + line3, Kind::Records, 3, false, 0},
         JournalCase{"LastLineCutShort", header() + line1 + line2 + "3\t14:30:07\tO", Kind::Records,
-                    2, true},
+                    2, true, 0},
         JournalCase{"LastLineNulBytes", header() + line1 + std::string(40, '\0'), Kind::Records, 1,
-                    true},
+                    true, 0},
         JournalCase{"LastWholeLineDamaged", header() + line1 + line2 + "3\t14:3\r\n", Kind::Records,
-                    2, true},
-        JournalCase{"MiddleLineDamaged", header() + line1 + "2\t14:3\r\n" + line3, Kind::Unreadable,
-                    0, false},
-        JournalCase{"DamagedLineBeforeCutLine", header() + line1 + "x\r\n" + "3\t14",
-                    Kind::Unreadable, 0, false},
-        JournalCase{"HeaderOnly", header(), Kind::Empty, 0, false},
-        JournalCase{"HeaderCutShort", header().substr(0, 20), Kind::Empty, 0, false},
-        JournalCase{"NothingAtAll", "", Kind::Empty, 0, false},
-        JournalCase{"NotAJournal", "hello\r\n" + line1, Kind::Unreadable, 0, false},
-        JournalCase{"JunkWithoutLineEnd", "\x01\x02garbage", Kind::Unreadable, 0, false}),
+                    2, true, 1},
+        JournalCase{"MiddleLineDamaged", header() + line1 + "2\t14:3\r\n" + line3, Kind::Records, 2,
+                    false, 1},
+        JournalCase{"MiddleLineWithABadNumber",
+                    header() + line1 + "x\t14:30:06\t1\tM\tA\tB\r\n" + line3, Kind::Records, 2,
+                    false, 1},
+        JournalCase{"DamagedLineBeforeCutLine", header() + line1 + "x\r\n" + "3\t14", Kind::Records,
+                    1, true, 1},
+        JournalCase{"OnlyDamagedLines", header() + "x\r\n" + "y\r\n", Kind::Unreadable, 0, true, 2},
+        JournalCase{"HeaderOnly", header(), Kind::Empty, 0, false, 0},
+        JournalCase{"HeaderCutShort", header().substr(0, 20), Kind::Empty, 0, false, 0},
+        JournalCase{"NothingAtAll", "", Kind::Empty, 0, false, 0},
+        JournalCase{"NotAJournal", "hello\r\n" + line1, Kind::Unreadable, 0, false, 0},
+        JournalCase{"JunkWithoutLineEnd", "\x01\x02garbage", Kind::Unreadable, 0, false, 0}),
     [](const testing::TestParamInfo<JournalCase>& info) { return std::string(info.param.name); });
 
 // Recovered records are the recorded ones: an empty text (written as NULL) is empty again,
@@ -193,7 +199,7 @@ TEST(ScanLeftJournals, OffersTheNewestFreeJournal) {
   const fs::path older = write("recording-aaaaaa.txt", header() + line1, 100);
   const fs::path newer = write("recording-bbbbbb.txt", header() + line1 + line2 + "3\t1", 10);
   const fs::path empty = write("recording-cccccc.txt", header(), 5);
-  const fs::path damaged = write("recording-dddddd.txt", header() + "x\r\n" + line1, 1);
+  const fs::path damaged = write("recording-dddddd.txt", header() + "x\r\n" + "y\r\n", 1);
   const fs::path other = write("notes.txt", "x", 1);
 
   JournalScan scan = scanLeftJournals(folder.string(), cFormat());
@@ -207,7 +213,7 @@ TEST(ScanLeftJournals, OffersTheNewestFreeJournal) {
   ASSERT_EQ(scan.unreadable.size(), 1u);
   EXPECT_EQ(scan.unreadable[0].path, damaged.string());
   EXPECT_EQ(scan.unreadable[0].keptAs, (folder / "unreadable-recording-dddddd.txt").string());
-  EXPECT_EQ(readBytes(scan.unreadable[0].keptAs), header() + "x\r\n" + line1);
+  EXPECT_EQ(readBytes(scan.unreadable[0].keptAs), header() + "x\r\n" + "y\r\n");
   EXPECT_FALSE(fs::exists(empty));
   EXPECT_TRUE(fs::exists(older));
   EXPECT_TRUE(fs::exists(other));
@@ -265,8 +271,9 @@ class CountingSink : public JournalSink {
   SinkLog& m_log;
 };
 
-// The writer opens the journal at the first record, writes the "Save Data" lines in order,
-// empties it on clear, and removes it at a clean end; without one the file stays.
+// The writer opens the journal at the first record, writes the "Save Data" lines in order
+// (their times in the journal's fixed form with milliseconds), empties it on clear, and
+// removes it at a clean end; without one the file stays.
 TEST(JournalWriter, WritesRecordsInOrderAndRemovesTheJournalAtACleanEnd) {
   const ScratchFolder scratch;
   const std::string folder = (scratch.path() / "j").string();
@@ -275,12 +282,11 @@ TEST(JournalWriter, WritesRecordsInOrderAndRemovesTheJournalAtACleanEnd) {
   };
   ReadingsTable table;
   fillFixtureReadings(table);
-  std::vector<std::string> lines;  // each record's line as "Save Data" writes it
-  for (std::size_t row = 0; row < table.recordCount(); ++row) {
-    ReadingsTable one;
-    one.append(table.record(row));
-    lines.push_back(writeTextTable(one, LongTimeFormat::fromEnvironment()).substr(header().size()));
-  }
+  // Each record's line as "Save Data" writes it in the C locale, with the milliseconds.
+  const std::vector<std::string> lines = {
+      "1\t14:30:05.123\t1.234\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tContinuous\r\n",
+      "2\t09:05:03.040\t0.56\tNULL\tDCV  600V\tTimed\r\n",
+      "3\t23:59:59.999\ta&b\t\x81\\\tIR:5000V 1000G\xA6\xB8\tCOMP:GOOD\r\n"};
   {
     JournalWriter writer(opener, [](const std::string& reason) { FAIL() << reason; });
     writer.flush();

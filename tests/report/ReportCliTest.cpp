@@ -1,12 +1,15 @@
 // ostrel-cli report, run from outside as a user would.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FakeDataSet.h"
@@ -22,10 +25,10 @@ struct CliRun {
   QString errors;
 };
 
-CliRun runCli(const QStringList& args) {
+CliRun runCli(const QStringList& args, test::ChildOptions options = {}) {
   std::vector<std::string> arguments{"report"};
   for (const QString& arg : args) arguments.push_back(arg.toStdString());
-  const test::ChildResult cli = test::runProgram(OSTREL_CLI, arguments);
+  const test::ChildResult cli = test::runProgram(OSTREL_CLI, arguments, std::move(options));
   return {cli.exitCode,
           QString::fromLocal8Bit(cli.err.data(), static_cast<qsizetype>(cli.err.size()))};
 }
@@ -100,6 +103,25 @@ TEST_F(ReportCli, FailsWhenTheTableCannotBeLoadedOrTheOutputWritten) {
 
   EXPECT_EQ(runCli({path("table.txt"), path("out.xls")}).exitCode, 2);
   EXPECT_EQ(runCli({path("table.txt")}).exitCode, 2);
+}
+
+// A file size limit (as set by ulimit -f) makes a write fail like a full disk: the command
+// reports it instead of being ended by SIGXFSZ with its temporary file left behind.
+TEST_F(ReportCli, AFileSizeLimitFailsTheExportAndKeepsTheOldFile) {
+  QFile old(path("out.pdf"));
+  ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old report") > 0);
+  old.close();
+
+  const CliRun limited =
+      runCli({path("table.txt"), path("out.pdf")}, test::ChildOptions().withChildSetup([] {
+        const rlimit limit{2048, 2048};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }));
+  EXPECT_EQ(limited.exitCode, 1);
+  EXPECT_TRUE(limited.errors.contains(QStringLiteral("File too large")))
+      << limited.errors.toStdString();
+  EXPECT_EQ(contents(path("out.pdf")), QByteArray("old report"));
+  EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.ostrel-*")}, QDir::Files).isEmpty());
 }
 
 }  // namespace

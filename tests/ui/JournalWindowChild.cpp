@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
   state.recording.RecordLimit = count;
   QApplication app(argc, argv);
   ostrel::test::DialogLog log;
+  log.unsavedAnswer = ostrel::UnsavedReadingsAnswer::Discard;  // Exit drops what was recorded
   ostrel::TFrmTest window(state, std::make_unique<ostrel::test::StubDialogs>(log));
   ostrel::WindowJournal journal(
       window, ostrel::journalFolder(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")),

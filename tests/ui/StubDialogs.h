@@ -13,14 +13,16 @@ struct DialogLog {
   std::optional<QString> saveAnswer;
   std::optional<QString> openAnswer;
   bool yesNoAnswer = false;
+  UnsavedReadingsAnswer unsavedAnswer = UnsavedReadingsAnswer::Cancel;
   bool openDocumentResult = true;
   bool helpWindowResult = true;
 
   int saveAsked = 0;
   int openAsked = 0;
-  QStringList messages;   // plain message boxes
-  QStringList errors;     // "caption|text" of error boxes
-  QStringList questions;  // Yes/No questions
+  QStringList messages;          // plain message boxes
+  QStringList errors;            // "caption|text" of error boxes
+  QStringList questions;         // Yes/No questions
+  QStringList unsavedQuestions;  // Save/Discard/Cancel questions
   QStringList openedDocuments;
   QStringList helpWindows;  // pages shown in the program's help window
 };
@@ -44,6 +46,10 @@ class StubDialogs : public Dialogs {
   bool askYesNo(QWidget*, const QString& text) override {
     m_log.questions << text;
     return m_log.yesNoAnswer;
+  }
+  UnsavedReadingsAnswer askSaveReadings(QWidget*, const QString& text) override {
+    m_log.unsavedQuestions << text;
+    return m_log.unsavedAnswer;
   }
   bool openDocument(const QString& path) override {
     m_log.openedDocuments << path;

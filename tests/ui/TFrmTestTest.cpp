@@ -631,6 +631,72 @@ class TFrmTestTest : public QObject {
              QStringLiteral("Could not save table to specified file: %1").arg(*m_log.saveAnswer));
   }
 
+  // Readings recorded since the last save are asked about before Exit, closing the window or
+  // opening a data packet drops them (Save / Discard / Cancel); with nothing unsaved,
+  // nothing is asked.
+  void unsavedReadingsAreAskedAboutBeforeTheyAreDropped() {
+    TFrmTest& w = *m_window;
+    QTemporaryDir dir;
+    const QString packet = dir.filePath(QStringLiteral("readings.xml"));
+    const QString text = dir.filePath(QStringLiteral("readings.xls"));
+    auto record = [&] {
+      QCOMPARE(w.ShowData860(sim::FrameBuilder().mainDigits("1.234").unit("M\u03A9").text()),
+               FrameDecoder::Outcome::Decoded);
+    };
+    auto click = [&](const char* name) {
+      QTest::mouseClick(w.findChild<QWidget*>(QString::fromLatin1(name)), Qt::LeftButton);
+    };
+
+    QVERIFY(w.close());  // nothing recorded: no question
+    w.show();
+    QVERIFY(m_log.unsavedQuestions.isEmpty());
+
+    record();
+    QVERIFY(w.hasUnsavedReadings());
+    m_log.unsavedAnswer = UnsavedReadingsAnswer::Cancel;
+    QVERIFY(!w.close());
+    click("Panel3");  // Exit, cancelled: the program goes on
+    QCOMPARE(m_log.unsavedQuestions.size(), 2);
+    QVERIFY(m_log.unsavedQuestions.first().contains(QStringLiteral("Discard drops them")));
+
+    // Save, but the file dialog is cancelled: nothing is dropped.
+    m_log.unsavedAnswer = UnsavedReadingsAnswer::Save;
+    QVERIFY(!w.close());
+    QCOMPARE(m_log.saveAsked, 1);
+    m_log.saveAnswer = text;
+    QVERIFY(w.close());
+    w.show();
+    QVERIFY(QFile::exists(text));
+    QVERIFY(!w.hasUnsavedReadings());
+    const qsizetype asked = m_log.unsavedQuestions.size();
+
+    // A saved table is dropped without a question.
+    m_log.saveAnswer = packet;
+    click("SpeedButton1");
+    m_log.openAnswer = packet;
+    click("SpeedButton3");
+    QCOMPARE(m_log.unsavedQuestions.size(), asked);
+    QCOMPARE(grid(w)->model()->rowCount(), 1);
+
+    // A packet replaces the table: unsaved readings are asked about; a text file appends.
+    record();
+    m_log.unsavedAnswer = UnsavedReadingsAnswer::Cancel;
+    click("SpeedButton3");
+    QCOMPARE(m_log.unsavedQuestions.size(), asked + 1);
+    QCOMPARE(grid(w)->model()->rowCount(), 2);
+    m_log.openAnswer = text;
+    click("SpeedButton3");
+    QCOMPARE(m_log.unsavedQuestions.size(), asked + 1);
+    QCOMPARE(grid(w)->model()->rowCount(), 3);
+    m_log.openAnswer = packet;
+    m_log.unsavedAnswer = UnsavedReadingsAnswer::Discard;
+    click("SpeedButton3");
+    QCOMPARE(m_log.unsavedQuestions.size(), asked + 2);
+    QCOMPARE(grid(w)->model()->rowCount(), 1);
+    QVERIFY(!w.hasUnsavedReadings());
+    QVERIFY(w.close());
+  }
+
   void realFileDialogs() {
     QtDialogs dialogs;
     QFileDialog& save = dialogs.SaveDialog2();

@@ -1,6 +1,8 @@
 // The window's recording journal: recovery after a kill, clean ends, two windows, a full disk,
 // journals left behind (damaged, unreadable), and what is and is not journaled.
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QProcess>
@@ -8,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 
@@ -87,9 +90,11 @@ class WindowJournalTest : public QObject {
   QStringList journals(const QString& pattern = QStringLiteral("recording-*.txt")) const {
     return QDir(folder()).entryList({pattern}, QDir::Files | QDir::System);
   }
-  QProcess* startChild(const QString& mode, int count) {
+  QProcess* startChild(const QString& mode, int count,
+                       const QList<std::pair<QString, QString>>& variables = {}) {
     auto* child = new QProcess(this);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : variables) env.insert(name, value);
     env.insert(QStringLiteral("XDG_STATE_HOME"), m_state.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child->setProcessEnvironment(env);
@@ -142,6 +147,114 @@ class WindowJournalTest : public QObject {
 
     w.journal->endCleanly();
     QVERIFY(journals().isEmpty());
+  }
+
+  // A journal does not depend on the locale it was written in: recorded under a 12-hour
+  // clock ("07:52:07 PM"), it is recovered under another locale with every time exactly as
+  // recorded, milliseconds included.
+  void aJournalFromAnotherLocaleIsRecoveredWithItsTimes() {
+    QTemporaryDir locales;
+    const QString twelveHours = QStringLiteral("en_US.UTF-8");
+    const QString command = QStringLiteral("localedef -i en_US -f UTF-8 %1/%2 >/dev/null 2>&1")
+                                .arg(locales.path(), twelveHours);
+    if (std::system(command.toLocal8Bit().constData()) != 0) {
+      QSKIP("cannot make en_US.UTF-8 with localedef (Debian package \"locales\" missing?)");
+    }
+    QProcess* child = startChild(
+        QStringLiteral("wait"), 4,
+        {{QStringLiteral("LOCPATH"), locales.path()}, {QStringLiteral("LC_ALL"), twelveHours}});
+    const QStringList shown = childGrid(*child);
+    QCOMPARE(shown.size(), 4);
+    QVERIFY2(shown.first().contains(QStringLiteral(" AM")) ||
+                 shown.first().contains(QStringLiteral(" PM")),
+             qPrintable(shown.first()));  // the child did run under a 12-hour clock
+    ::kill(static_cast<pid_t>(child->processId()), SIGKILL);
+    QVERIFY(child->waitForFinished(10000));
+    QCOMPARE(journals().size(), 1);
+    const QByteArray journal = readAll(folder() + u'/' + journals().first());
+
+    JournaledWindow w(folder(), true);  // this process runs in "C"
+    QCOMPARE(w.log.questions, QStringList{WindowJournal::recoverQuestion(4)});
+    QVERIFY(w.log.errors.isEmpty());
+    const ReadingsTable& table = w.window->table();
+    QCOMPARE(table.recordCount(), std::size_t{4});
+    const QList<QByteArray> lines = journal.split('\n');
+    for (std::size_t row = 0; row < 4; ++row) {
+      const QByteArray time = lines[static_cast<qsizetype>(row) + 1].split('\t').value(1);
+      QCOMPARE(QString::fromLatin1(time),
+               QString::fromStdString(journalTimeText(table.timeMs(row).value_or(-1))));
+    }
+  }
+
+  // One damaged line in the middle of a journal leaves out that line only: every other
+  // reading is offered, and the question says how many lines were left out.
+  void aDamagedMiddleLineIsLeftOutAndTold() {
+    QVERIFY(QDir().mkpath(folder()));
+    QVERIFY(QFile::setPermissions(
+        folder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    writeFile(folder() + QStringLiteral("/recording-abcdef.txt"),
+              header() + "1\t14:30:05.120\t1.234\tM\xA6\xB8\tIR:500V\tTimed\r\n" +
+                  "2\t14:3\x01\xFF\r\n" + "3\t14:30:07.999\t0.5\tG\xA6\xB8\tIR:500V\tTimed\r\n");
+    JournaledWindow w(folder(), true);
+    QCOMPARE(w.log.questions, QStringList{WindowJournal::recoverQuestion(2, 1)});
+    QVERIFY(w.log.questions.first().contains(QStringLiteral("One damaged line")));
+    QVERIFY(w.log.errors.isEmpty());
+    const ReadingsTable& table = w.window->table();
+    QCOMPARE(table.recordCount(), std::size_t{2});
+    QCOMPARE(table.no(1), std::optional<std::int32_t>(3));
+    QCOMPARE(table.timeMs(0), std::optional<std::int32_t>(((14 * 60 + 30) * 60 + 5) * 1000 + 120));
+    QCOMPARE(table.timeMs(1), std::optional<std::int32_t>(((14 * 60 + 30) * 60 + 7) * 1000 + 999));
+  }
+
+  // Without a state folder (HOME and XDG_STATE_HOME unset) nothing is journaled, and the
+  // window says once that readings are not protected.
+  void noStateFolderIsToldOnce() {
+    JournaledWindow w(QString(), true);
+    w.journal->start();
+    record(*w.window, "1.000");
+    QCOMPARE(w.log.messages, QStringList{QString::fromUtf8(WindowJournal::unprotectedMessage)});
+    QVERIFY(!QDir(folder()).exists());
+  }
+
+  // A journal folder that others may write to, or that is not the user's own, is not
+  // trusted: no recovery is offered from it, and a message says why.
+  void anUntrustedFolderOffersNothing() {
+    QVERIFY(QDir().mkpath(folder()));
+    const std::string left = header() + "1\t14:30:05.120\t1.234\tM\xA6\xB8\tIR:500V\tTimed\r\n";
+    writeFile(folder() + QStringLiteral("/recording-abcdef.txt"), left);
+    QVERIFY(::chmod(QFile::encodeName(folder()).constData(), 0777) == 0);
+    {
+      JournaledWindow w(folder(), true);
+      QVERIFY(w.log.questions.isEmpty());
+      QCOMPARE(w.log.errors.size(), 1);
+      QVERIFY2(w.log.errors.first().contains(QStringLiteral("others may write to it")),
+               qPrintable(w.log.errors.first()));
+      QVERIFY(w.window->table().empty());
+    }
+    QVERIFY(::chmod(QFile::encodeName(folder()).constData(), 0700) == 0);
+    if (::geteuid() == 0 && ::chown(QFile::encodeName(folder()).constData(), 65534, 65534) == 0) {
+      JournaledWindow w(folder(), true);
+      QVERIFY(w.log.questions.isEmpty());
+      QCOMPARE(w.log.errors.size(), 1);
+      QVERIFY2(w.log.errors.first().contains(QStringLiteral("belongs to another user")),
+               qPrintable(w.log.errors.first()));
+      QVERIFY(::chown(QFile::encodeName(folder()).constData(), 0, 0) == 0);
+    }
+    QCOMPARE(readAll(folder() + QStringLiteral("/recording-abcdef.txt")).toStdString(), left);
+  }
+
+  // A journal that cannot be removed at a clean end (a folder took its name) is reported.
+  void aFailedRemovalAtACleanEndIsReported() {
+    JournaledWindow w(folder(), true);
+    record(*w.window, "1.000");
+    w.journal->flush();
+    const QString path = folder() + u'/' + journals().first();
+    QVERIFY(QFile::rename(path, path + QStringLiteral(".moved")));
+    QVERIFY(QDir().mkdir(path));
+    w.journal->endCleanly();
+    QCOMPARE(w.log.errors.size(), 1);
+    QVERIFY2(w.log.errors.first().contains(QStringLiteral("could not be removed")),
+             qPrintable(w.log.errors.first()));
   }
 
   // "Exit" and closing the window are clean ends: no journal is left.
@@ -234,6 +347,7 @@ class WindowJournalTest : public QObject {
     const QString packet = m_state.path() + QStringLiteral("/t.xml");
     QVERIFY(SaveTableToFile(w.window->table(), packet.toStdString()).ok);
     w.log.openAnswer = packet;
+    w.log.unsavedAnswer = UnsavedReadingsAnswer::Discard;  // saved outside the window
     w.window->OpenClick();
     w.journal->flush();
     QCOMPARE(readAll(path).toStdString(), header());
@@ -275,11 +389,12 @@ class WindowJournalTest : public QObject {
     QVERIFY(w.log.errors.isEmpty());
   }
 
-  // An unreadable journal is renamed aside and reported, never deleted; nothing is asked.
+  // An unreadable journal (not a journal's header) is renamed aside and reported, never
+  // deleted; nothing is asked.
   void reportsAnUnreadableJournal() {
     QVERIFY(QDir().mkpath(folder()));
     const std::string damaged =
-        header() + "1\t10:00:00\t1.5\tV\r\n" + "2\t10:00:01\t1.6\tV\tDCV  600V\tContinuous\r\n";
+        "Measurement No.\tTime\r\n" + std::string("2\t10:00:01\t1.6\tV\tDCV  600V\tContinuous\r\n");
     writeFile(folder() + QStringLiteral("/recording-zzzzzz.txt"), damaged);
 
     JournaledWindow w(folder(), true);

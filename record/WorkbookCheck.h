@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace ostrel {
+
+// Reads back a finished workbook archive before it replaces anything: the workbook library
+// does not check its own writes to the temporary files it builds the members from, so a
+// full disk or a file size limit can leave it with a short or empty member and no error.
+// Every member is inflated and checked against its recorded size and CRC; every XML member
+// must be a whole XML document; the worksheet "xl/worksheets/sheet1.xml" must hold exactly
+// `sheetRows` complete rows (the rows that have a cell) and end with its closing tag.
+// Returns an empty text when all holds, otherwise what is wrong.
+std::string checkWorkbookArchive(const std::string& path, std::size_t sheetRows);
+
+}  // namespace ostrel
