@@ -67,11 +67,11 @@ TEST(DemoCycle, EachPhaseReadsAsTheMeterShowsItAndTheWholeDisplayIsUsed) {
        "IR:2500 100G" + ohm,
        "Continuous",
        PhaseReading::BarGraphFollows},
-      // TΩ is the last main digit's flag: it adds a separator and changes no unit text.
+      // TΩ is the last main digit's flag: the unit, not a separator.
       {"insulation 5000 V",
        "20.00",
-       "1.730.",
-       {gohm},
+       "1.730",
+       {gohm, "T" + ohm},
        "IR:5000V 1000G" + ohm,
        "Continuous",
        PhaseReading::BarGraphFollows},
@@ -82,10 +82,11 @@ TEST(DemoCycle, EachPhaseReadsAsTheMeterShowsItAndTheWholeDisplayIsUsed) {
        "IR:1000V 40G" + ohm,
        "Timed",
        PhaseReading::BarGraphFollows},
+      // A polarisation index is a ratio without a unit.
       {"PI test",
        "2.100",
        "2.600",
-       {gohm},
+       {""},
        "IR:2500 100G" + ohm,
        "PI",
        PhaseReading::BarGraphSteady},
