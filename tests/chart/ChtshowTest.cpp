@@ -413,8 +413,9 @@ void ChtshowTest::readingsThatAreNotNumbersAreGaps() {
   m_chart->plotReading("1.5", kMegohm);  // not this locale's separator
   m_chart->plotReading("-0,56", "V");
   const ChartTrace& rows = m_chart->model().rows();
-  QCOMPARE(rows.size(), std::size_t{8});  // X is the row: gaps keep their place
-  for (std::size_t r = 0; r < 7; ++r) {
+  QCOMPARE(rows.size(), std::size_t{8});         // X is the row: gaps keep their place
+  QVERIFY(rows.at(0) && rows.at(0)->overRange);  // "OL": over range, marked at the top
+  for (std::size_t r = 1; r < 7; ++r) {
     QVERIFY2(!rows.at(r), qPrintable(QString::number(r)));
   }
   QCOMPARE(rows.at(7)->quantity, ChartQuantity::Voltage);
@@ -460,6 +461,21 @@ void ChtshowTest::plotOfARisingTableSpansThePlotAndRises() {
   }
   QVERIFY(top.front().x() < top.back().x());
   QVERIFY(top.front().y() > top.back().y());
+
+  // The overload (row 4 of 11) is marked at the top of the axis, over its own column.
+  const QColor overMark(0xD0, 0x00, 0x00);
+  QList<QPoint> marks;
+  for (int x = plot.left(); x <= plot.right(); ++x) {
+    for (int y = plot.top() - 2; y <= plot.bottom(); ++y) {
+      if (image.pixelColor(x, y) == overMark) marks.append(QPoint(x, y));
+    }
+  }
+  QVERIFY(!marks.isEmpty());
+  const int column = plot.left() + plot.width() * 7 / 22;  // the centre of row 4
+  for (const QPoint& p : marks) {
+    QVERIFY2(std::abs(p.x() - column) <= 4 && p.y() <= plot.top() + 6,
+             qPrintable(QStringLiteral("mark at %1,%2").arg(p.x()).arg(p.y())));
+  }
 }
 
 void ChtshowTest::toolTipNamesTheReadingUnderTheMouse() {
