@@ -90,6 +90,7 @@ class ChtshowTest : public QObject {
   void readingsThatAreNotNumbersAreGaps();
   void plotOfARisingTableSpansThePlotAndRises();
   void toolTipNamesTheReadingUnderTheMouse();
+  void rowLabelsStayWholeAtTheRightEdge();
   void draggingZoomsIntoRowsAndBack();
   void savesTheChartAsABitmap();
   void savingWhereTheFolderCannotBeMadeShowsOnlyTheError();
@@ -498,6 +499,25 @@ void ChtshowTest::toolTipNamesTheReadingUnderTheMouse() {
   QHelpEvent none(QEvent::ToolTip, beyond, view->mapToGlobal(beyond));
   QApplication::sendEvent(view, &none);
   QVERIFY(asked.isEmpty());  // no reading there
+}
+
+// Six-digit row numbers: the last label, under the plot's right edge, is drawn whole, with
+// room to spare before the chart's edge.
+void ChtshowTest::rowLabelsStayWholeAtTheRightEdge() {
+  plotReadings(100);
+  ChartPlotView* view = m_chart->plotView();
+  view->setFirstRowNumber(100601);
+  const QImage image = view->grab().toImage();
+  const QRect plot = chartPlotArea(view->rect());
+  int rightmostInk = -1;
+  for (int y = plot.bottom() + 4; y < image.height(); ++y) {
+    for (int x = plot.right() - 40; x < image.width(); ++x) {
+      if (qGray(image.pixel(x, y)) < 100) rightmostInk = std::max(rightmostInk, x);
+    }
+  }
+  QVERIFY(image.save(QStringLiteral("chart-row-labels.png")));
+  QVERIFY2(rightmostInk > plot.right() - 40, "the last label is drawn");
+  QVERIFY2(rightmostInk < image.width() - 2, qPrintable(QString::number(rightmostInk)));
 }
 
 void ChtshowTest::draggingZoomsIntoRowsAndBack() {

@@ -111,8 +111,13 @@ void paintRowAxis(QPainter& p, const ChartPlot& plot, const Frame& f) {
     p.drawLine(x, axisY, x, axisY + kTickLength);
     const QString text = label(tick.labelGbk);
     const int w = metrics.horizontalAdvance(text);
-    p.drawText(QRect(x - w / 2 - 2, axisY + kTickLength, w + 4, metrics.height()), Qt::AlignCenter,
-               text);
+    // Centred under its tick, but moved inwards where it would run off the chart's edge.
+    QRect box(x - w / 2 - 2, axisY + kTickLength, w + 4, metrics.height());
+    const int right = f.plot.right() + kRightRoom;
+    if (box.right() > right) box.moveRight(right);
+    const int left = f.plot.left() - kLeftRoom;
+    if (box.left() < left) box.moveLeft(left);
+    p.drawText(box, Qt::AlignCenter, text);
   }
 }
 
