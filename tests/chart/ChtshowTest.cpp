@@ -91,6 +91,7 @@ class ChtshowTest : public QObject {
   void plotOfARisingTableSpansThePlotAndRises();
   void toolTipNamesTheReadingUnderTheMouse();
   void rowLabelsStayWholeAtTheRightEdge();
+  void aFourDigitPageNumberStaysInsideItsLabel();
   void draggingZoomsIntoRowsAndBack();
   void savesTheChartAsABitmap();
   void savingWhereTheFolderCannotBeMadeShowsOnlyTheError();
@@ -518,6 +519,36 @@ void ChtshowTest::rowLabelsStayWholeAtTheRightEdge() {
   QVERIFY(image.save(QStringLiteral("chart-row-labels.png")));
   QVERIFY2(rightmostInk > plot.right() - 40, "the last label is drawn");
   QVERIFY2(rightmostInk < image.width() - 2, qPrintable(QString::number(rightmostInk)));
+}
+
+// Page 1007: every digit of the page label is drawn inside the label, none cut by its edges.
+void ChtshowTest::aFourDigitPageNumberStaysInsideItsLabel() {
+  m_chart->toolStrip().Maxrecord->setText(QStringLiteral("1"));
+  plotReadings(1007);
+  button("BTlast")->click();
+  QToolButton* label = button("Bt10");
+  QCOMPARE(label->text(), QStringLiteral("1007"));
+  const QImage image = label->grab().toImage();
+  QVERIFY(image.save(QStringLiteral("chart-page-label.png")));
+  // The digits are blue: the columns they cover must leave the label's edges free.
+  int first = image.width();
+  int last = -1;
+  for (int x = 0; x < image.width(); ++x) {
+    for (int y = 0; y < image.height(); ++y) {
+      const QColor c = image.pixelColor(x, y);
+      if (c.blue() > 120 && c.red() < 100 && c.green() < 100) {
+        first = std::min(first, x);
+        last = std::max(last, x);
+      }
+    }
+  }
+  QVERIFY2(last >= 0, "the page number is drawn");
+  QVERIFY2(first >= 2 && last <= image.width() - 3,
+           qPrintable(
+               QStringLiteral("ink from %1 to %2 of %3").arg(first).arg(last).arg(image.width())));
+  QVERIFY(last - first >= 8);  // four digits, not one
+  button("BtFirst")->click();
+  QCOMPARE(label->text(), QStringLiteral("1"));
 }
 
 void ChtshowTest::draggingZoomsIntoRowsAndBack() {
