@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRubberBand>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -579,6 +580,18 @@ void ChtshowTest::draggingZoomsIntoRowsAndBack() {
   QVERIFY(!view->zoom());
   drag(plot.right() - 2, plot.right() - 1);  // too short: a click
   QVERIFY(!view->zoom());
+
+  // The band shows what the drag does: rows only, so it spans the plot's whole height
+  // wherever the mouse is held.
+  auto* band = view->findChild<QRubberBand*>();
+  QVERIFY(band);
+  QTest::mousePress(view, Qt::LeftButton, {}, QPoint(half, plot.top() + 30));
+  QTest::mouseMove(view, QPoint(quarter, plot.top() + 50));
+  QVERIFY(!band->isHidden());
+  QCOMPARE(band->geometry(), QRect(QPoint(quarter, plot.top()), QPoint(half, plot.bottom())));
+  QVERIFY(view->grab().save(QStringLiteral("chart-zoom-band.png")));
+  QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(quarter, plot.top() + 50));
+  QVERIFY(band->isHidden());
 }
 
 void ChtshowTest::savesTheChartAsABitmap() {
