@@ -20,6 +20,7 @@ constexpr std::string_view ir500Text = "IR:500V 20G\xA6\xB8";
 constexpr std::string_view ir1000Text = "IR:1000V 40G\xA6\xB8";
 constexpr std::string_view ir2500Text = "IR:2500 100G\xA6\xB8";
 constexpr std::string_view ir5000Text = "IR:5000V 1000G\xA6\xB8";
+constexpr std::string_view teraOhmText = "T\xA6\xB8";
 
 // Frame character at 1-based position; the caller has checked the length.
 char at(std::string_view frame, std::size_t position) { return frame[position - 1]; }
@@ -54,6 +55,8 @@ FrameDecoder::Outcome FrameDecoder::ShowData860(std::string_view meterFrame) {
   applySingleBits(meterFrame, flags);
   applyDigits(meterFrame);
   if (!flags.dc && !flags.ac) applyTestVoltageRule();
+  // A polarisation index is a ratio: it has no unit, whatever the last resistance had.
+  if (m_reading.IRangeText == piText) m_reading.UnitText.clear();
   if (flags.negative) m_reading.CurrentValue.insert(0, 1, '-');
   if (anyMainDigitVisible() && m_record) m_record(1);
   return Outcome::Decoded;
@@ -128,7 +131,12 @@ void FrameDecoder::applyDigit(const DigitPosition& position, DigitPair pair) {
   if (position.isMain()) {
     if (pair.point != 'N' && pair.point != 'P') return;
     m_reading.CurrentValue += pair.shown == '@' ? 'L' : pair.shown;
-    if (pair.point == 'P') m_reading.CurrentValue += m_decimalSeparator;
+    // The last digit's flag is the TΩ sign, not a point: the value stays as shown.
+    if (pair.point == 'P' && position.pointEffect == PointEffect::TeraOhm) {
+      m_reading.UnitText = teraOhmText;
+    } else if (pair.point == 'P') {
+      m_reading.CurrentValue += m_decimalSeparator;
+    }
   }
   for (DisplayElement e : position.pointShows) m_model.setVisible(e, pointSet);
   if (!pointSet) return;

@@ -136,6 +136,7 @@ enum class DigitTable : std::uint8_t { A, B };
 enum class PointEffect : std::uint8_t {
   None,
   DecimalSeparator,  // main value: separator after this digit in CurrentValue
+  TeraOhm,           // last main digit: the flag is the TΩ sign, UnitText := "TΩ"
   CompNg,            // IRangeText := "COMP:NG"
   CompGood,          // IRangeText := "COMP:GOOD"
 };
@@ -148,7 +149,7 @@ struct DigitPosition {
   ElementList pointShows;
   PointEffect pointEffect;
   [[nodiscard]] constexpr bool isMain() const {
-    return pointEffect == PointEffect::DecimalSeparator;
+    return pointEffect == PointEffect::DecimalSeparator || pointEffect == PointEffect::TeraOhm;
   }
 };
 
@@ -163,7 +164,7 @@ inline constexpr std::array<DigitPosition, 13> digitPositions = [] {
       {E::LabelA, 22, 21, B, one(E::Point1), DecimalSeparator},
       {E::LabelB, 24, 23, B, one(E::Point2), DecimalSeparator},
       {E::LabelC, 26, 25, B, one(E::Point3), DecimalSeparator},
-      {E::LabelD, 28, 27, B, one(E::Labto), DecimalSeparator},
+      {E::LabelD, 28, 27, B, one(E::Labto), TeraOhm},
       {E::Label3, 31, 30, A, one(E::danger), None},
       {E::Label7, 33, 32, A, one(E::Labng), CompNg},
       {E::Label10, 35, 34, A, one(E::Labgood), CompGood},

@@ -29,8 +29,10 @@ bool RecordingRules::INDataToTable(int mode, const OfferedReading& reading) {
   if (m_controls.RecordSI && m_counters.IntervalCountdown != 0) return false;
   if (!m_controls.RepeatSet && m_counters.LastRecordedValue == reading.Value) return false;
 
+  // Unticked, the interval text plays no part; ticked, a text that is no interval holds
+  // recording until it is corrected (the window says so while it lasts).
   const IntervalReading interval = readInterval(m_controls.RecordSITime);
-  if (!interval.ok && !interval.negative) return false;
+  if (recordingHeld()) return false;
   m_counters.IntervalCountdown = interval.ok ? interval.seconds : 0;
 
   m_cds1.appendView({m_counters.RecordNo, m_clock(), reading.Value, reading.Unit, reading.V_Range,
@@ -39,6 +41,12 @@ bool RecordingRules::INDataToTable(int mode, const OfferedReading& reading) {
   ++m_counters.RecordNo;
   m_counters.LastRecordedValue.assign(reading.Value);
   return true;
+}
+
+bool RecordingRules::recordingHeld() const {
+  if (!m_controls.RecordSI) return false;
+  const IntervalReading interval = readInterval(m_controls.RecordSITime);
+  return !interval.ok && !interval.negative;
 }
 
 void RecordingRules::SampInterTimeTimer() {

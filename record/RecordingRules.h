@@ -40,9 +40,14 @@ class RecordingRules {
   // Offers one reading (mode 1; any other mode is ignored). Admission tests in order:
   // record limit, pending interval (only with RecordSI), repeated value (only without
   // RepeatSet). Then the countdown is reloaded from the interval text and the record
-  // appended. An interval text beyond the 32-bit range records nothing; a negative one
-  // counts as 0. Returns true when a record was appended.
+  // appended. With RecordSI checked an interval text beyond the 32-bit range holds
+  // recording (recordingHeld); unchecked it counts as 0, and a negative one always does.
+  // Returns true when a record was appended.
   bool INDataToTable(int mode, const OfferedReading& reading);
+
+  // Whether recording is held because RecordSI is checked and the interval text is no
+  // usable interval (not a whole number of seconds within range).
+  [[nodiscard]] bool recordingHeld() const;
 
   // Every 1000 ms: counts the interval down while RecordSI is checked.
   void SampInterTimeTimer();

@@ -21,6 +21,7 @@ inline constexpr QRect SetFeature{698, 694, 59, 33};
 inline constexpr QRect RepeatSet{5, 5, 54, 20};
 inline constexpr QRect RecordSI{60, 4, 167, 19};
 inline constexpr QRect RecordSITime{166, 0, 29, 22};
+inline constexpr QRect RecordHeld{232, 5, 266, 18};  // free until SpeedButton2
 inline constexpr QRect SpeedButton2{501, 4, 25, 21};
 inline constexpr QRect SpeedButton1{528, 4, 25, 21};
 inline constexpr QRect SpeedButton3{555, 4, 25, 21};

@@ -73,6 +73,9 @@ ReadingsGrid::ReadingsGrid(QWidget* parent) : QTableView(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setShowGrid(true);
   setWordWrap(false);
+  // Tab and Shift+Tab go on to the window's next and previous control; the arrow keys, Page
+  // Up/Down, Home and End move inside the grid.
+  setTabKeyNavigation(false);
   setFont(arialFont(layout::gridCellPx));
 
   auto* indicator = new RowIndicator(this);

@@ -16,6 +16,7 @@
 
 class QAction;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollArea;
@@ -112,6 +113,8 @@ class TFrmTest : public QMainWindow {
   // The interval edit changed: restarts the countdown with its text; an invalid text is
   // reported in a message box and the countdown kept.
   void RecordSITimeChange();
+  // Marks the interval edit and shows RecordHeld while the rules hold recording.
+  void showRecordingHeld();
   // Every second: counts the sampling interval down.
   void SampInterTimeTimer();
   // Record limit menu entries: each sets RecordLimit (1000, 5000, 10000, 50000, 100000,
@@ -172,6 +175,7 @@ class TFrmTest : public QMainWindow {
   QCheckBox* RepeatSet = nullptr;
   QCheckBox* RecordSI = nullptr;
   QLineEdit* RecordSITime = nullptr;
+  QLabel* RecordHeld = nullptr;  // says why recording is held, shown only then
   QToolButton* SpeedButton2 = nullptr;
   QToolButton* SpeedButton1 = nullptr;
   QToolButton* SpeedButton3 = nullptr;

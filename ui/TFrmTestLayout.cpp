@@ -1,9 +1,11 @@
 // Construction of the main window's controls at their fixed places.
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollArea>
@@ -141,6 +143,12 @@ void TFrmTest::buildToolbar(QWidget* panel) {
       placed(new QLineEdit(QStringLiteral("10"), panel), "RecordSITime", layout::RecordSITime);
   RecordSITime->setFont(type);
   RecordSITime->raise();
+  RecordHeld = placed(new QLabel(panel), "RecordHeld", layout::RecordHeld);
+  RecordHeld->setFont(type);
+  QPalette held = RecordHeld->palette();
+  held.setColor(QPalette::WindowText, QColor(0xC0, 0x00, 0x00));
+  RecordHeld->setPalette(held);
+  RecordHeld->hide();
 
   SpeedButton2 = speedButton(panel, "SpeedButton2", layout::SpeedButton2, deletePicture(),
                              QStringLiteral("Delete Data"));

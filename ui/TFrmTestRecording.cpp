@@ -2,19 +2,26 @@
 // and timer, Delete Data and the record-limit menu.
 #include <QAction>
 #include <QCheckBox>
+#include <QColor>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QTimer>
 #include <QToolButton>
 
 #include "QtDialogs.h"
 #include "TFrmTest.h"
+#include "record/IntervalText.h"
 #include "ui/KeyPressFilter.h"
 
 namespace ostrel {
 
 void TFrmTest::connectRecordingControls() {
   connect(RepeatSet, &QCheckBox::toggled, this, [this](bool on) { m_controls.RepeatSet = on; });
-  connect(RecordSI, &QCheckBox::toggled, this, [this](bool on) { m_controls.RecordSI = on; });
+  connect(RecordSI, &QCheckBox::toggled, this, [this](bool on) {
+    m_controls.RecordSI = on;
+    showRecordingHeld();
+  });
   m_controls.RepeatSet = RepeatSet->isChecked();
   m_controls.RecordSI = RecordSI->isChecked();
   // The start text is in place before the handler is connected: it does not run for it.
@@ -33,6 +40,19 @@ void TFrmTest::RecordSITimeChange() {
   if (auto error = m_rules.RecordSITimeChange(m_controls.RecordSITime)) {
     m_dialogs->showError(this, applicationTitle, QString::fromStdString(*error));
   }
+  showRecordingHeld();
+}
+
+void TFrmTest::showRecordingHeld() {
+  const bool held = m_rules.recordingHeld();
+  QPalette marked = RecordSITime->palette();
+  marked.setColor(QPalette::Base, QColor(0xFF, 0xC0, 0xC0));
+  RecordSITime->setPalette(held ? marked : QPalette());
+  RecordSITime->setToolTip(
+      held ? QString::fromStdString(readInterval(m_controls.RecordSITime).error) : QString());
+  RecordHeld->setText(held ? QStringLiteral("Recording held: invalid sampling interval")
+                           : QString());
+  RecordHeld->setVisible(held);
 }
 
 void TFrmTest::SampInterTimeTimer() { m_rules.SampInterTimeTimer(); }

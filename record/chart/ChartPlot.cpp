@@ -64,8 +64,9 @@ void fitResistanceAxis(ChartPlot& plot, const ChartRunSummary& page, int height)
 }
 
 void fitVoltageAxis(ChartPlot& plot, const ChartRunSummary& page, int height) {
-  const double lowest = page.voltageLow;
-  const double highest = page.voltageHigh;
+  const bool any = page.voltageLow <= page.voltageHigh;  // else over-range readings only
+  const double lowest = any ? page.voltageLow : 0.0;
+  const double highest = any ? page.voltageHigh : 0.0;
   const int parts = std::clamp(height / (2 * kMinValueTickSpacing), 1, 5);
   double step = niceStep((highest - lowest) / parts);
   if (highest <= lowest) {
@@ -93,15 +94,17 @@ ChartColumn column(const ChartTrace& trace, const ChartPlot& plot, std::size_t f
   ChartColumn c;
   c.x = x;
   c.row = first;
-  c.gap = !s.holds(quantity);
+  c.over = s.over(quantity);
+  const bool inRange = s.low(quantity) <= s.high(quantity);
+  const bool atZero = quantity == ChartQuantity::Resistance && s.resistanceAtZero;
+  c.gap = !inRange && !atZero;
   if (c.gap) {
     return c;
   }
   const auto bottom = static_cast<float>(plot.low);
-  const bool inRange = s.low(quantity) <= s.high(quantity);
   c.low = inRange ? static_cast<float>(chartAxisValue(quantity, s.low(quantity))) : bottom;
   c.high = inRange ? static_cast<float>(chartAxisValue(quantity, s.high(quantity))) : bottom;
-  if (quantity == ChartQuantity::Resistance && s.resistanceAtZero) {
+  if (atZero) {
     c.low = bottom;
   }
   return c;

@@ -19,13 +19,15 @@ struct ChartRows {
 // One drawn column of the plot. `x` is its centre in pixels from the plot's left edge. A
 // column stands for one row when the page has no more rows than the plot has pixels, else
 // for the rows of one pixel column, drawn from their lowest to their highest value. A gap
-// column holds no value of the plotted quantity and breaks the line.
+// column holds no value of the plotted quantity and breaks the line. An over-range reading
+// ("OL") has no value either, but its column is flagged `over` and marked at the top.
 struct ChartColumn {
   double x = 0.0;
   float low = 0.0F;  // in axis units (see ChartPlot)
   float high = 0.0F;
   std::size_t row = 0;  // the first trace row it stands for
   bool gap = true;
+  bool over = false;  // stands for an over-range reading too: marked at the axis' top
 };
 
 // A mark on an axis: `at` in axis units on the value axis, in pixels from the plot's left

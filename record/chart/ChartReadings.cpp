@@ -49,6 +49,25 @@ std::optional<double> chartValue(std::string_view valueGbk, std::string_view dec
   return value;
 }
 
+bool chartOverRange(std::string_view valueGbk, std::string_view decimalSeparator) {
+  std::string_view rest = valueGbk;
+  if (!rest.empty() && rest.front() == '-') rest.remove_prefix(1);
+  bool letter = false;
+  while (!rest.empty()) {
+    if (rest.front() == 'L') {
+      letter = true;
+      rest.remove_prefix(1);
+    } else if (isDigit(rest.front()) || rest.front() == 'O') {
+      rest.remove_prefix(1);
+    } else if (!decimalSeparator.empty() && rest.starts_with(decimalSeparator)) {
+      rest.remove_prefix(decimalSeparator.size());
+    } else {
+      return false;
+    }
+  }
+  return letter;
+}
+
 namespace {
 
 struct UnitFactor {
@@ -77,11 +96,13 @@ std::optional<ChartQuantityValue> chartQuantity(std::optional<std::string_view> 
     return std::nullopt;
   }
   const std::optional<double> value = chartValue(*valueGbk, decimalSeparator);
-  if (!value) {
+  const bool over = !value && chartOverRange(*valueGbk, decimalSeparator);
+  if (!value && !over) {
     return std::nullopt;
   }
   for (const UnitFactor& u : unitFactors) {
     if (u.unit == *unitGbk) {
+      if (over) return ChartQuantityValue{u.quantity, 0.0, true};
       return ChartQuantityValue{u.quantity, *value * u.factor};
     }
   }

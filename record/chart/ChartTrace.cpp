@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ostrel {
 
 bool ChartRunSummary::holds(ChartQuantity quantity) const {
-  return low(quantity) <= high(quantity) ||
+  return low(quantity) <= high(quantity) || over(quantity) ||
          (quantity == ChartQuantity::Resistance && resistanceAtZero);
+}
+
+bool ChartRunSummary::over(ChartQuantity quantity) const {
+  return (quantity == ChartQuantity::Resistance && resistanceOver) ||
+         (quantity == ChartQuantity::Voltage && voltageOver);
 }
 
 float ChartRunSummary::low(ChartQuantity quantity) const {
@@ -38,6 +44,8 @@ void ChartRunSummary::append(const ChartRunSummary& later) {
   resistanceLow = std::min(resistanceLow, later.resistanceLow);
   resistanceHigh = std::max(resistanceHigh, later.resistanceHigh);
   resistanceAtZero = resistanceAtZero || later.resistanceAtZero;
+  resistanceOver = resistanceOver || later.resistanceOver;
+  voltageOver = voltageOver || later.voltageOver;
   voltageLow = std::min(voltageLow, later.voltageLow);
   voltageHigh = std::max(voltageHigh, later.voltageHigh);
   if (later.newest != ChartQuantity::None) {
@@ -47,10 +55,15 @@ void ChartRunSummary::append(const ChartRunSummary& later) {
 
 void ChartTrace::append(std::optional<ChartQuantityValue> reading) {
   const std::size_t row = size();
-  // A value beyond a float's range cannot be drawn: a gap, like any other non-number.
-  const bool number = reading && reading->quantity != ChartQuantity::None &&
-                      std::isfinite(static_cast<float>(reading->base));
-  m_values.push_back(number ? static_cast<float>(reading->base) : 0.0F);
+  // A value beyond a float's range cannot be drawn: a gap, like any other non-number. An
+  // over-range reading is held as +infinity.
+  const bool over = reading && reading->quantity != ChartQuantity::None && reading->overRange;
+  const bool number = over || (reading && reading->quantity != ChartQuantity::None &&
+                               std::isfinite(static_cast<float>(reading->base)));
+  const float value = over     ? std::numeric_limits<float>::infinity()
+                      : number ? static_cast<float>(reading->base)
+                               : 0.0F;
+  m_values.push_back(value);
   m_quantities.push_back(number ? reading->quantity : ChartQuantity::None);
   const ChartRunSummary added = rowSummary(row);
   for (std::size_t level = 0;; ++level) {
@@ -82,22 +95,31 @@ std::optional<ChartQuantityValue> ChartTrace::at(std::size_t row) const {
   if (row >= size() || m_quantities[row] == ChartQuantity::None) {
     return std::nullopt;
   }
-  return ChartQuantityValue{m_quantities[row], m_values[row]};
+  const float value = m_values[row];
+  if (std::isinf(value)) return ChartQuantityValue{m_quantities[row], 0.0, true};
+  return ChartQuantityValue{m_quantities[row], value};
 }
 
 ChartRunSummary ChartTrace::rowSummary(std::size_t row) const {
   ChartRunSummary s;
   const float value = m_values[row];
+  const bool over = std::isinf(value);
   switch (m_quantities[row]) {
     case ChartQuantity::Resistance:
-      if (value > 0.0F) {
+      if (over) {
+        s.resistanceOver = true;
+      } else if (value > 0.0F) {
         s.resistanceLow = s.resistanceHigh = value;
       } else {
         s.resistanceAtZero = true;
       }
       break;
     case ChartQuantity::Voltage:
-      s.voltageLow = s.voltageHigh = value;
+      if (over) {
+        s.voltageOver = true;
+      } else {
+        s.voltageLow = s.voltageHigh = value;
+      }
       break;
     case ChartQuantity::None:
       return s;

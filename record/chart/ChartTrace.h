@@ -11,29 +11,36 @@ namespace ostrel {
 // What a reading measures, by its unit.
 enum class ChartQuantity : std::uint8_t { None, Resistance, Voltage };
 
-// A reading as a quantity in base units (ohms or volts).
+// A reading as a quantity in base units (ohms or volts). An over-range reading (the meter
+// showed "OL") has its quantity but no value: overRange is set and base means nothing.
 struct ChartQuantityValue {
   ChartQuantity quantity = ChartQuantity::None;
   double base = 0.0;
+  bool overRange = false;
 };
 
 // Summary of a run of rows: the lowest and highest value of each quantity (empty when low >
 // high) and the quantity of the run's last row that holds a number. Resistance readings of
 // 0 or below (a short circuit: "0.00") have no place on a logarithmic axis; they only set
-// resistanceAtZero and stay out of the resistance range.
+// resistanceAtZero and stay out of the resistance range; over-range readings only set the
+// quantity's over flag.
 struct ChartRunSummary {
   float resistanceLow = kEmptyLow;
   float resistanceHigh = kEmptyHigh;
   bool resistanceAtZero = false;
+  bool resistanceOver = false;
   float voltageLow = kEmptyLow;
   float voltageHigh = kEmptyHigh;
+  bool voltageOver = false;
   ChartQuantity newest = ChartQuantity::None;
 
   static constexpr float kEmptyLow = 3.0e38F;
   static constexpr float kEmptyHigh = -3.0e38F;
 
-  // Whether the run holds a reading of the quantity (at zero included).
+  // Whether the run holds a reading of the quantity (at zero and over range included).
   [[nodiscard]] bool holds(ChartQuantity quantity) const;
+  // Whether the run holds an over-range reading of the quantity.
+  [[nodiscard]] bool over(ChartQuantity quantity) const;
   [[nodiscard]] float low(ChartQuantity quantity) const;
   [[nodiscard]] float high(ChartQuantity quantity) const;
   // Adds a run that follows this one (its newest quantity wins when it has one).

@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRubberBand>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -90,6 +91,8 @@ class ChtshowTest : public QObject {
   void readingsThatAreNotNumbersAreGaps();
   void plotOfARisingTableSpansThePlotAndRises();
   void toolTipNamesTheReadingUnderTheMouse();
+  void rowLabelsStayWholeAtTheRightEdge();
+  void aFourDigitPageNumberStaysInsideItsLabel();
   void draggingZoomsIntoRowsAndBack();
   void savesTheChartAsABitmap();
   void savingWhereTheFolderCannotBeMadeShowsOnlyTheError();
@@ -413,8 +416,9 @@ void ChtshowTest::readingsThatAreNotNumbersAreGaps() {
   m_chart->plotReading("1.5", kMegohm);  // not this locale's separator
   m_chart->plotReading("-0,56", "V");
   const ChartTrace& rows = m_chart->model().rows();
-  QCOMPARE(rows.size(), std::size_t{8});  // X is the row: gaps keep their place
-  for (std::size_t r = 0; r < 7; ++r) {
+  QCOMPARE(rows.size(), std::size_t{8});         // X is the row: gaps keep their place
+  QVERIFY(rows.at(0) && rows.at(0)->overRange);  // "OL": over range, marked at the top
+  for (std::size_t r = 1; r < 7; ++r) {
     QVERIFY2(!rows.at(r), qPrintable(QString::number(r)));
   }
   QCOMPARE(rows.at(7)->quantity, ChartQuantity::Voltage);
@@ -460,6 +464,21 @@ void ChtshowTest::plotOfARisingTableSpansThePlotAndRises() {
   }
   QVERIFY(top.front().x() < top.back().x());
   QVERIFY(top.front().y() > top.back().y());
+
+  // The overload (row 4 of 11) is marked at the top of the axis, over its own column.
+  const QColor overMark(0xD0, 0x00, 0x00);
+  QList<QPoint> marks;
+  for (int x = plot.left(); x <= plot.right(); ++x) {
+    for (int y = plot.top() - 2; y <= plot.bottom(); ++y) {
+      if (image.pixelColor(x, y) == overMark) marks.append(QPoint(x, y));
+    }
+  }
+  QVERIFY(!marks.isEmpty());
+  const int column = plot.left() + plot.width() * 7 / 22;  // the centre of row 4
+  for (const QPoint& p : marks) {
+    QVERIFY2(std::abs(p.x() - column) <= 4 && p.y() <= plot.top() + 6,
+             qPrintable(QStringLiteral("mark at %1,%2").arg(p.x()).arg(p.y())));
+  }
 }
 
 void ChtshowTest::toolTipNamesTheReadingUnderTheMouse() {
@@ -482,6 +501,55 @@ void ChtshowTest::toolTipNamesTheReadingUnderTheMouse() {
   QHelpEvent none(QEvent::ToolTip, beyond, view->mapToGlobal(beyond));
   QApplication::sendEvent(view, &none);
   QVERIFY(asked.isEmpty());  // no reading there
+}
+
+// Six-digit row numbers: the last label, under the plot's right edge, is drawn whole, with
+// room to spare before the chart's edge.
+void ChtshowTest::rowLabelsStayWholeAtTheRightEdge() {
+  plotReadings(100);
+  ChartPlotView* view = m_chart->plotView();
+  view->setFirstRowNumber(100601);
+  const QImage image = view->grab().toImage();
+  const QRect plot = chartPlotArea(view->rect());
+  int rightmostInk = -1;
+  for (int y = plot.bottom() + 4; y < image.height(); ++y) {
+    for (int x = plot.right() - 40; x < image.width(); ++x) {
+      if (qGray(image.pixel(x, y)) < 100) rightmostInk = std::max(rightmostInk, x);
+    }
+  }
+  QVERIFY(image.save(QStringLiteral("chart-row-labels.png")));
+  QVERIFY2(rightmostInk > plot.right() - 40, "the last label is drawn");
+  QVERIFY2(rightmostInk < image.width() - 2, qPrintable(QString::number(rightmostInk)));
+}
+
+// Page 1007: every digit of the page label is drawn inside the label, none cut by its edges.
+void ChtshowTest::aFourDigitPageNumberStaysInsideItsLabel() {
+  m_chart->toolStrip().Maxrecord->setText(QStringLiteral("1"));
+  plotReadings(1007);
+  button("BTlast")->click();
+  QToolButton* label = button("Bt10");
+  QCOMPARE(label->text(), QStringLiteral("1007"));
+  const QImage image = label->grab().toImage();
+  QVERIFY(image.save(QStringLiteral("chart-page-label.png")));
+  // The digits are blue: the columns they cover must leave the label's edges free.
+  int first = image.width();
+  int last = -1;
+  for (int x = 0; x < image.width(); ++x) {
+    for (int y = 0; y < image.height(); ++y) {
+      const QColor c = image.pixelColor(x, y);
+      if (c.blue() > 120 && c.red() < 100 && c.green() < 100) {
+        first = std::min(first, x);
+        last = std::max(last, x);
+      }
+    }
+  }
+  QVERIFY2(last >= 0, "the page number is drawn");
+  QVERIFY2(first >= 2 && last <= image.width() - 3,
+           qPrintable(
+               QStringLiteral("ink from %1 to %2 of %3").arg(first).arg(last).arg(image.width())));
+  QVERIFY(last - first >= 8);  // four digits, not one
+  button("BtFirst")->click();
+  QCOMPARE(label->text(), QStringLiteral("1"));
 }
 
 void ChtshowTest::draggingZoomsIntoRowsAndBack() {
@@ -512,6 +580,18 @@ void ChtshowTest::draggingZoomsIntoRowsAndBack() {
   QVERIFY(!view->zoom());
   drag(plot.right() - 2, plot.right() - 1);  // too short: a click
   QVERIFY(!view->zoom());
+
+  // The band shows what the drag does: rows only, so it spans the plot's whole height
+  // wherever the mouse is held.
+  auto* band = view->findChild<QRubberBand*>();
+  QVERIFY(band);
+  QTest::mousePress(view, Qt::LeftButton, {}, QPoint(half, plot.top() + 30));
+  QTest::mouseMove(view, QPoint(quarter, plot.top() + 50));
+  QVERIFY(!band->isHidden());
+  QCOMPARE(band->geometry(), QRect(QPoint(quarter, plot.top()), QPoint(half, plot.bottom())));
+  QVERIFY(view->grab().save(QStringLiteral("chart-zoom-band.png")));
+  QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(quarter, plot.top() + 50));
+  QVERIFY(band->isHidden());
 }
 
 void ChtshowTest::savesTheChartAsABitmap() {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -158,7 +159,12 @@ TEST(ChartQuantity, ScalesByUnitAndLeavesGaps) {
       {"0.85", "k\xA6\xB8", ChartQuantityValue{ChartQuantity::Resistance, 850.0}},
       {"12", "\xA6\xB8", ChartQuantityValue{ChartQuantity::Resistance, 12.0}},
       {"-512", "V", ChartQuantityValue{ChartQuantity::Voltage, -512.0}},
-      {"OL", "M\xA6\xB8", std::nullopt},
+      {"OL", "M\xA6\xB8", ChartQuantityValue{ChartQuantity::Resistance, 0.0, true}},
+      {"0L", "G\xA6\xB8", ChartQuantityValue{ChartQuantity::Resistance, 0.0, true}},
+      {"-0.L", "V", ChartQuantityValue{ChartQuantity::Voltage, 0.0, true}},
+      {"0L", std::nullopt, std::nullopt},
+      {"2.200", "", std::nullopt},  // a PI ratio has no unit: off the resistance axis
+      {"1L2x", "M\xA6\xB8", std::nullopt},
       {"----", "V", std::nullopt},
       {std::nullopt, "V", std::nullopt},
       {"5", std::nullopt, std::nullopt},
@@ -170,6 +176,7 @@ TEST(ChartQuantity, ScalesByUnitAndLeavesGaps) {
     if (got) {
       EXPECT_EQ(got->quantity, c.expected->quantity);
       EXPECT_DOUBLE_EQ(got->base, c.expected->base);
+      EXPECT_EQ(got->overRange, c.expected->overRange) << *c.value;
     }
   }
 }
@@ -186,7 +193,7 @@ TEST(ChartTrace, SummaryOfAnyRunMatchesAPlainScan) {
     if (seed % 7 != 0) {
       const auto value = seed % 11 == 0 ? 0.0 : static_cast<double>(seed % 100000);
       row = ChartQuantityValue{seed % 5 == 0 ? ChartQuantity::Voltage : ChartQuantity::Resistance,
-                               value};
+                               value, seed % 13 == 0};
     }
     rows.push_back(row);
     trace.append(row);
@@ -201,7 +208,10 @@ TEST(ChartTrace, SummaryOfAnyRunMatchesAPlainScan) {
       if (!rows[r]) continue;
       ChartRunSummary one;
       const auto v = static_cast<float>(rows[r]->base);
-      if (rows[r]->quantity == ChartQuantity::Resistance) {
+      if (rows[r]->overRange) {
+        (rows[r]->quantity == ChartQuantity::Resistance ? one.resistanceOver : one.voltageOver) =
+            true;
+      } else if (rows[r]->quantity == ChartQuantity::Resistance) {
         if (v > 0.0F) {
           one.resistanceLow = one.resistanceHigh = v;
         } else {
@@ -219,6 +229,8 @@ TEST(ChartTrace, SummaryOfAnyRunMatchesAPlainScan) {
     EXPECT_EQ(got.resistanceAtZero, expected.resistanceAtZero) << first << ".." << last;
     EXPECT_EQ(got.voltageLow, expected.voltageLow) << first << ".." << last;
     EXPECT_EQ(got.voltageHigh, expected.voltageHigh) << first << ".." << last;
+    EXPECT_EQ(got.resistanceOver, expected.resistanceOver) << first << ".." << last;
+    EXPECT_EQ(got.voltageOver, expected.voltageOver) << first << ".." << last;
     EXPECT_EQ(got.newest, expected.newest) << first << ".." << last;
   }
 }
@@ -289,6 +301,42 @@ TEST(ChartPlot, AHighestReadingOnADecadeIsTheAxisTop) {
   EXPECT_EQ(plot.high, 7.0);
   ASSERT_FALSE(plot.valueTicks.empty());
   EXPECT_EQ(plot.valueTicks.back().labelGbk, "10M\xA6\xB8");
+}
+
+// An over-range reading ("OL") breaks the line but its column is flagged for a mark at the
+// top of the axis, without stretching the axis; a page of nothing else still gets an axis.
+TEST(ChartPlot, OverRangeReadingsStandAtTheTopOfTheAxis) {
+  const ChartQuantityValue over{ChartQuantity::Resistance, 0.0, true};
+  const ChartTrace trace = traceOf({megohms(1.5), over, megohms(9.83), std::nullopt});
+  ASSERT_TRUE(trace.at(1));
+  EXPECT_TRUE(trace.at(1)->overRange);
+  const ChartPlot plot = layoutChartPlot(trace, {0, 4, 4}, 80, 100, 1);
+  EXPECT_EQ(plot.low, 6.0);
+  EXPECT_EQ(plot.high, 7.0);
+  ASSERT_EQ(plot.columns.size(), 4u);
+  EXPECT_TRUE(plot.columns[1].gap);
+  EXPECT_TRUE(plot.columns[1].over);
+  EXPECT_FALSE(plot.columns[0].over);
+  EXPECT_TRUE(plot.columns[3].gap);
+  EXPECT_FALSE(plot.columns[3].over);
+
+  const ChartPlot squeezed = layoutChartPlot(trace, {0, 3, 3}, 1, 100, 1);
+  ASSERT_EQ(squeezed.columns.size(), 1u);
+  EXPECT_TRUE(squeezed.columns[0].over);
+  EXPECT_FALSE(squeezed.columns[0].gap);
+  EXPECT_FLOAT_EQ(squeezed.columns[0].low, static_cast<float>(std::log10(1.5e6)));
+  EXPECT_FLOAT_EQ(squeezed.columns[0].high, static_cast<float>(std::log10(9.83e6)));
+
+  for (ChartQuantity quantity : {ChartQuantity::Resistance, ChartQuantity::Voltage}) {
+    const ChartPlot only =
+        layoutChartPlot(traceOf({ChartQuantityValue{quantity, 0.0, true}}), {0, 1, 1}, 50, 100, 1);
+    EXPECT_EQ(only.quantity, quantity);
+    EXPECT_LT(only.low, only.high);
+    EXPECT_TRUE(std::isfinite(only.low) && std::isfinite(only.high));
+    ASSERT_EQ(only.columns.size(), 1u);
+    EXPECT_TRUE(only.columns[0].over);
+    EXPECT_TRUE(only.columns[0].gap);
+  }
 }
 
 // A short circuit ("0.00 MOhm") lies on the axis' bottom without stretching the axis down to

@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <memory>
+#include <string>
 
 #include "app/WindowLink.h"
 #include "sim/meter/VirtualMeter.h"
 #include "tests/link/LinkTestSupport.h"
+#include "tests/ui/StubDialogs.h"
 #include "ui/AppState.h"
 #include "ui/TFrmTest.h"
 
@@ -35,6 +42,64 @@ TEST(WindowLink, Panel2ConnectsRecordsAndDisconnects) {
     window.Panel2Click();  // connected again when the window closes
   }
   EXPECT_EQ(platform.openReaders(meter.deviceId()), 0);
+}
+
+// Waits until the meter has shown `frames` more readings (the value text changes with them).
+bool waitForReadings(const ostrel::AppState& state, int frames) {
+  std::string last = state.reading.CurrentValue;
+  int seen = 0;
+  return ostrel::test::pumpUntil([&] {
+    if (state.reading.CurrentValue != last) {
+      last = state.reading.CurrentValue;
+      ++seen;
+    }
+    return seen >= frames;
+  });
+}
+
+// An interval text that is no interval never stops recording while "Sampling Interval" is
+// unticked; ticked, it holds recording, marks the edit and says so until it is corrected.
+TEST(WindowLink, AnUnusableIntervalHoldsRecordingOnlyWhileSamplingIsTicked) {
+  ostrel::SimHidPlatform platform;
+  ostrel::sim::VirtualMeter meter(platform);
+  ostrel::AppState state;
+  ostrel::test::DialogLog dialogs;
+  ostrel::TFrmTest window(state, std::make_unique<ostrel::test::StubDialogs>(dialogs));
+  ostrel::WindowLink link(window, platform, " (virtual meter)");
+  auto* edit = window.findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
+  auto* held = window.findChild<QLabel*>(QStringLiteral("RecordHeld"));
+  auto* sampling = window.findChild<QCheckBox*>(QStringLiteral("RecordSI"));
+  ASSERT_TRUE(edit && held && sampling);
+  const QColor plain = edit->palette().color(QPalette::Base);
+
+  edit->setText(QStringLiteral("12345678901"));
+  EXPECT_EQ(dialogs.errors.size(), 1);
+  EXPECT_TRUE(held->isHidden());
+  window.Panel2Click();
+  ASSERT_TRUE(ostrel::test::pumpUntil([&] { return window.table().recordCount() >= 3; }))
+      << "unticked, the interval text plays no part";
+
+  sampling->setChecked(true);
+  EXPECT_FALSE(held->isHidden());
+  EXPECT_EQ(held->text(), QStringLiteral("Recording held: invalid sampling interval"));
+  EXPECT_NE(edit->palette().color(QPalette::Base), plain);
+  EXPECT_TRUE(edit->toolTip().contains(QStringLiteral("12345678901")));
+  const std::size_t recorded = window.table().recordCount();
+  ASSERT_TRUE(waitForReadings(state, 3));
+  EXPECT_EQ(window.table().recordCount(), recorded) << "held while ticked";
+  EXPECT_FALSE(held->isHidden()) << "the note stays while the text is wrong";
+
+  edit->setText(QStringLiteral("0"));
+  EXPECT_TRUE(held->isHidden());
+  EXPECT_EQ(edit->palette().color(QPalette::Base), plain);
+  EXPECT_TRUE(ostrel::test::pumpUntil([&] { return window.table().recordCount() > recorded; }));
+
+  edit->setText(QStringLiteral("99999999999"));
+  EXPECT_FALSE(held->isHidden());
+  sampling->setChecked(false);
+  EXPECT_TRUE(held->isHidden()) << "unticked, nothing is held";
+  const std::size_t before = window.table().recordCount();
+  EXPECT_TRUE(ostrel::test::pumpUntil([&] { return window.table().recordCount() > before; }));
 }
 
 }  // namespace

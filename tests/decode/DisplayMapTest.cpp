@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
         PositionCase{"LabelA", E::LabelA, 22, 21, 'B', {E::Point1}, "3.", "Continuous"},
         PositionCase{"LabelB", E::LabelB, 24, 23, 'B', {E::Point2}, "3.", "Continuous"},
         PositionCase{"LabelC", E::LabelC, 26, 25, 'B', {E::Point3}, "3.", "Continuous"},
-        PositionCase{"LabelD", E::LabelD, 28, 27, 'B', {E::Labto}, "3.", "Continuous"},
+        PositionCase{"LabelD", E::LabelD, 28, 27, 'B', {E::Labto}, "3", "Continuous"},
         PositionCase{"Label3", E::Label3, 31, 30, 'A', {E::danger}, "", "Continuous"},
         PositionCase{"Label7", E::Label7, 33, 32, 'A', {E::Labng}, "", "COMP:NG"},
         PositionCase{"Label10", E::Label10, 35, 34, 'A', {E::Labgood}, "", "COMP:GOOD"},

@@ -243,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
         MainCase{"LetterLWithPoint", {0x60, 0x8D, 0x60, 0x60}, "1L.11", "1@11", {E::Point2}, true},
         MainCase{"Dashes", {0x02, 0x02, 0x02, 0x02}, "", "----", {}, true},
         MainCase{
-            "PointAfterLastDigit", {0x60, 0x60, 0x60, 0xFD}, "1110.", "1110", {E::Labto}, true},
+            "TeraOhmFlagAddsNoPoint", {0x60, 0x60, 0x60, 0xFD}, "1110", "1110", {E::Labto}, true},
         MainCase{"AllBlank", {0x00, 0x00, 0x00, 0x00}, "", "____", {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -353,6 +353,27 @@ TEST_F(Decoder, ModeTextPrecedence) {
   EXPECT_EQ(reading.IRangeText, "COMP:GOOD");
   decode(allZero);
   EXPECT_EQ(reading.IRangeText, "Continuous");
+}
+
+// The last main digit's flag is the TΩ sign: the value keeps its digits and the unit
+// becomes TΩ, whatever unit the frame before had; a PI ratio has no unit at all.
+TEST_F(Decoder, TeraOhmAndPiReadingsCarryTheUnitTheMeterShows) {
+  decode(FrameBuilder().mainDigits("950.0").unit("GΩ"));
+  EXPECT_EQ(reading.UnitText, "G" + ohm);
+  decode(FrameBuilder().mainDigits("1.730").unit("TΩ"));
+  EXPECT_EQ(reading.CurrentValue, "1.730");
+  EXPECT_EQ(reading.UnitText, "T" + ohm);
+  EXPECT_TRUE(shown(E::Labto));
+  decode(FrameBuilder().mainDigits("1.730").unit("GΩ").unit("TΩ"));
+  EXPECT_EQ(reading.UnitText, "T" + ohm) << "the TΩ sign wins over GΩ";
+  decode(FrameBuilder().mainDigits("2.200").symbol("power").symbol("labp1"));
+  EXPECT_EQ(reading.CurrentValue, "2.200");
+  EXPECT_EQ(reading.UnitText, "");
+  EXPECT_EQ(reading.IRangeText, "PI");
+  decode(FrameBuilder().mainDigits("2.300").unit("MΩ").symbol("labp1"));
+  EXPECT_EQ(reading.UnitText, "") << "a PI frame's unit sign is not the ratio's unit";
+  decode(FrameBuilder().mainDigits("12.00").unit("MΩ"));
+  EXPECT_EQ(reading.UnitText, "M" + ohm);
 }
 
 TEST_F(Decoder, MinusGoesInFrontOfTheValue) {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "pipeline/FramePipeline.h"
+#include "record/TableFiles.h"
 #include "sim/frames/FrameBuilder.h"
 
 namespace ostrel {
@@ -52,6 +55,34 @@ TEST_F(Pipeline, DecodedReadingBecomesARecordWithEveryFieldInItsPlace) {
   // The hook runs after the record is in the table, so a caller can read it there.
   EXPECT_EQ(offers, (std::vector<std::pair<int, bool>>{{1, true}}));
   EXPECT_EQ(recordsWhenOffered, std::vector<std::size_t>{1});
+}
+
+// TΩ readings keep the digits the meter shows with the unit TΩ, a PI ratio has no unit:
+// so in the table and in the text and packet files read back from disk.
+TEST_F(Pipeline, TeraOhmAndPiReadingsReachTheSavedFilesAsTheMeterShowsThem) {
+  handler(FrameBuilder().mainDigits("950.0").unit("GΩ").testVoltage("5000").text());
+  handler(FrameBuilder().mainDigits("1.730").unit("TΩ").testVoltage("5000").text());
+  handler(FrameBuilder().mainDigits("2.200").symbol("power").symbol("labp1").text());
+  ASSERT_EQ(cds1.recordCount(), 3U);
+
+  std::string pattern = (std::filesystem::temp_directory_path() / "ostrel-pipe-XXXXXX").string();
+  const std::filesystem::path folder = ::mkdtemp(pattern.data());
+  // The text format writes an empty cell as NULL and reads it back so.
+  for (const auto& [name, noUnit] : {std::pair{"readings.txt", "NULL"}, {"readings.xml", ""}}) {
+    const std::string file = (folder / name).string();
+    ASSERT_TRUE(SaveTableToFile(cds1, file, ",").ok) << name;
+    ReadingsTable back;
+    ASSERT_TRUE(LoadTableFromFile(file, back, true).ok) << name;
+    ASSERT_EQ(back.recordCount(), 3U) << name;
+    const RecordFields tera = back.record(1);
+    EXPECT_EQ(tera.Value, "1,730") << name;
+    EXPECT_EQ(tera.Unit, "T\xA6\xB8") << name;
+    const RecordFields pi = back.record(2);
+    EXPECT_EQ(pi.Value, "2,200") << name;
+    EXPECT_EQ(pi.Unit.value_or(""), noUnit) << name;
+    EXPECT_EQ(pi.I_Range, "PI") << name;
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(Pipeline, ReadingHeldBackByTheRulesIsStillReportedAsOffered) {

@@ -212,16 +212,30 @@ TEST_F(Recording, IntervalChangeRestartsTheCountdownOrReportsAndKeepsIt) {
   EXPECT_EQ(counters.IntervalCountdown, 0);
 }
 
-TEST_F(Recording, ABadIntervalOnTheRecordingPath) {
-  controls.RecordSITime = "2147483648";
-  counters.IntervalCountdown = 0;
-  EXPECT_FALSE(offer()) << "a conversion error records nothing";
-  EXPECT_TRUE(cds1.empty());
-  EXPECT_EQ(counters.RecordNo, 1);
-  EXPECT_EQ(counters.LastRecordedValue, "");
+// Unticked, the interval text never stops recording; ticked, an unusable one holds it
+// until the text is corrected.
+TEST_F(Recording, ABadIntervalHoldsRecordingOnlyWhileSamplingIsTicked) {
+  controls.RecordSITime = "12345678901";
+  EXPECT_FALSE(rules.recordingHeld());
+  EXPECT_TRUE(offer("1")) << "unticked: the text plays no part";
+  EXPECT_TRUE(offer("2"));
+  EXPECT_EQ(counters.IntervalCountdown, 0);
 
   controls.RecordSI = true;
+  EXPECT_TRUE(rules.recordingHeld());
+  EXPECT_FALSE(offer("3"));
+  EXPECT_EQ(cds1.recordCount(), 2U);
+  EXPECT_EQ(counters.RecordNo, 3);
+  EXPECT_EQ(counters.LastRecordedValue, "2");
+
+  controls.RecordSITime = "5";
+  EXPECT_FALSE(rules.recordingHeld());
+  EXPECT_TRUE(offer("4")) << "a corrected text records again";
+  EXPECT_EQ(counters.IntervalCountdown, 5);
+
+  counters.IntervalCountdown = 0;
   controls.RecordSITime = "-5";
+  EXPECT_FALSE(rules.recordingHeld());
   EXPECT_TRUE(offer()) << "a negative interval counts as 0";
   EXPECT_TRUE(offer());
   EXPECT_EQ(counters.IntervalCountdown, 0);

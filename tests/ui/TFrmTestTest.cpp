@@ -425,7 +425,7 @@ class TFrmTestTest : public QObject {
     QCOMPARE(grid(w)->model()->rowCount(), 2);
     QCOMPARE(grid(w)->currentIndex().row(), 1);
     QCOMPARE(cell(w, 1, 0), QStringLiteral("2"));
-    QCOMPARE(cell(w, 1, 3), QStringLiteral("G\u03A9"));
+    QCOMPARE(cell(w, 1, 3), QString());  // a PI ratio has no unit
     QCOMPARE(cell(w, 1, 5), QStringLiteral("PI"));
     QVERIFY(w.grab().save(QStringLiteral("window-frames.png")));
     const QImage rows = grid(w)->grab().toImage();
@@ -482,12 +482,12 @@ class TFrmTestTest : public QObject {
       QCOMPARE(w.ShowData860(sim::FrameBuilder().mainDigits(value).unit("MΩ").text()),
                FrameDecoder::Outcome::Decoded);
     }
-    // The overload "0L" is recorded and plotted as a gap; the sample point gave way.
+    // The overload "0L" is recorded and plotted as over range; the sample point gave way.
     QCOMPARE(w.table().recordCount(), std::size_t{3});
     QVERIFY(!chart.model().holdsSamples());
     QCOMPARE(chart.model().rows().size(), std::size_t{3});
     QVERIFY(chart.model().rows().at(1));
-    QVERIFY(!chart.model().rows().at(2));
+    QVERIFY(chart.model().rows().at(2) && chart.model().rows().at(2)->overRange);
 
     m_log.yesNoAnswer = true;
     w.ClearRClick();
@@ -764,6 +764,34 @@ class TFrmTestTest : public QObject {
     if (settingsExisted) QCOMPARE(after.lastModified(), settingsWritten);
     QVERIFY(!QFileInfo::exists(
         QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName()));
+  }
+
+  // Tab and Shift+Tab leave the grid for the next and previous control from any row, the
+  // last one included; the arrows move inside it.
+  void tabLeavesTheGridArrowsMoveInside() {
+    appendRecords(*m_window, 5);
+    QTableView* view = grid(*m_window);
+    m_window->activateWindow();
+    const auto leftGrid = [view] {
+      QWidget* focus = QApplication::focusWidget();
+      return focus != nullptr && focus != view && !view->isAncestorOf(focus);
+    };
+    for (int row : {0, view->model()->rowCount() - 1}) {
+      for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        view->setFocus();
+        view->setCurrentIndex(view->model()->index(row, 0));
+        QTest::keyClick(view, key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        QVERIFY2(leftGrid(), qPrintable(QStringLiteral("row %1 key %2").arg(row).arg(key)));
+        QCOMPARE(view->currentIndex().row(), row);
+      }
+    }
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QTest::keyClick(view, Qt::Key_Down);
+    QCOMPARE(QApplication::focusWidget(), view);
+    QCOMPARE(view->currentIndex().row(), 1);
+    QTest::keyClick(view, Qt::Key_Right);
+    QCOMPARE(QApplication::focusWidget(), view);
   }
 
   void helpKeyFromEveryControl_data() {

@@ -1,5 +1,6 @@
 #include "ui/chart/ChartPainter.h"
 
+#include <QColor>
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -110,8 +111,13 @@ void paintRowAxis(QPainter& p, const ChartPlot& plot, const Frame& f) {
     p.drawLine(x, axisY, x, axisY + kTickLength);
     const QString text = label(tick.labelGbk);
     const int w = metrics.horizontalAdvance(text);
-    p.drawText(QRect(x - w / 2 - 2, axisY + kTickLength, w + 4, metrics.height()), Qt::AlignCenter,
-               text);
+    // Centred under its tick, but moved inwards where it would run off the chart's edge.
+    QRect box(x - w / 2 - 2, axisY + kTickLength, w + 4, metrics.height());
+    const int right = f.plot.right() + kRightRoom;
+    if (box.right() > right) box.moveRight(right);
+    const int left = f.plot.left() - kLeftRoom;
+    if (box.left() < left) box.moveLeft(left);
+    p.drawText(box, Qt::AlignCenter, text);
   }
 }
 
@@ -153,6 +159,20 @@ void paintSeries(QPainter& p, const ChartPlot& plot, const Frame& f, bool area) 
     } else {
       p.drawPolyline(line);
     }
+  }
+}
+
+// Marks each over-range column at the top of the value axis with a small red wedge
+// pointing up: the meter showed "OL" there, beyond what it can measure.
+void paintOverRange(QPainter& p, const ChartPlot& plot, const Frame& f) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0xD0, 0x00, 0x00));
+  const double top = f.y(plot.high);
+  for (const ChartColumn& c : plot.columns) {
+    if (!c.over) continue;
+    const double x = f.plot.left() + c.x;
+    const QPointF wedge[] = {{x, top - 1.0}, {x - 3.0, top + 5.0}, {x + 3.0, top + 5.0}};
+    p.drawPolygon(wedge, 3);
   }
 }
 
@@ -209,6 +229,7 @@ void paintChartPlot(QPainter& painter, const QRect& bounds, const TrendChartMode
     painter.setClipRect(plotRect.adjusted(0, -2, 0, 0));
     painter.setRenderHint(QPainter::Antialiasing, false);
     paintSeries(painter, plot, frame, active == 0);
+    paintOverRange(painter, plot, frame);
   }
   painter.restore();
 }

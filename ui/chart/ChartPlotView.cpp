@@ -37,14 +37,21 @@ void ChartPlotView::mousePressEvent(QMouseEvent* event) {
   }
   m_dragStart = event->position().toPoint();
   m_dragging = true;
-  m_band->setGeometry(QRect(m_dragStart, QSize()));
+  showBand(m_dragStart.x());
   m_band->show();
 }
 
 void ChartPlotView::mouseMoveEvent(QMouseEvent* event) {
   if (m_dragging) {
-    m_band->setGeometry(QRect(m_dragStart, event->position().toPoint()).normalized());
+    showBand(event->position().toPoint().x());
   }
+}
+
+// A drag zooms the rows only: the band spans the plot's whole height between the two x.
+void ChartPlotView::showBand(int x) {
+  const QRect plot = chartPlotArea(rect());
+  m_band->setGeometry(QRect(QPoint(std::min(m_dragStart.x(), x), plot.top()),
+                            QPoint(std::max(m_dragStart.x(), x), plot.bottom())));
 }
 
 void ChartPlotView::mouseReleaseEvent(QMouseEvent* event) {

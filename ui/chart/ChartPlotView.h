@@ -42,6 +42,7 @@ class ChartPlotView final : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  void showBand(int x);
   const TrendChartModel& m_model;
   std::size_t m_firstRowNumber = 1;
   std::function<QString(std::size_t row)> m_describe;

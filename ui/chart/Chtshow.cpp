@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QToolButton>
 #include <filesystem>
@@ -24,6 +25,7 @@ constexpr int kEnlargedWidthMargin = 12;
 constexpr int kEnlargedHeightMargin = 90;
 constexpr int kTallWindow = 600;
 constexpr int kLoweredWindowHeight = 564;
+constexpr int kPageLabelPx = 11;  // the tool strip's type
 
 ChartPrompts messageBoxPrompts(QWidget* parent) {
   return {[parent](const QString& text) { QMessageBox::critical(parent, applicationTitle, text); },
@@ -144,7 +146,17 @@ void Chtshow::MaxrecordChange() {
 }
 
 void Chtshow::showPage() {
-  m_strip.Bt10->setText(QString::number(m_model.page()));
+  // A long page number gets a smaller type, down to 6 px, so that every digit stays in sight.
+  const QString text = QString::number(m_model.page());
+  QToolButton* label = m_strip.Bt10;
+  QFont font = label->font();
+  font.setPixelSize(kPageLabelPx);
+  const int room = label->width() - 4;
+  while (font.pixelSize() > 6 && QFontMetrics(font).horizontalAdvance(text) > room) {
+    font.setPixelSize(font.pixelSize() - 1);
+  }
+  label->setFont(font);
+  label->setText(text);
   m_plot->resetZoom();  // a zoom belongs to the page it was dragged on
 }
 
