@@ -3,11 +3,18 @@
 #include <sys/resource.h>
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
+#include <fstream>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -128,6 +135,96 @@ TEST(CliLog, ASecondLoggerOnTheSameFileIsRefused) {
   }
 }
 
+// The JSON Lines stream through a pipe: every key with its type, numbering from 1, the time
+// with its date, and the number in base units as the value and unit shown say.
+TEST(CliLog, JsonLinesStreamToAPipeCarriesEveryKey) {
+  std::unique_ptr<ChildProcess> process(
+      startLog({"--demo", "--format", "jsonl", "--out", "-", "--limit", "6"}));
+  ASSERT_TRUE(process->waitForExit(30000ms));
+  ASSERT_EQ(process->result().exitCode, 0) << process->result().err;
+
+  const std::map<QString, double> scale{{"Ω", 1.0},  {"kΩ", 1e3},  {"MΩ", 1e6},
+                                        {"GΩ", 1e9}, {"TΩ", 1e12}, {"V", 1.0}};
+  const QRegularExpression isoTime(
+      R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2}$)");
+  const QStringList lines = QString::fromStdString(process->result().out).split('\n');
+  ASSERT_EQ(lines.size(), 7) << process->result().out;  // six lines, each ending in LF
+  EXPECT_TRUE(lines.back().isEmpty());
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(lines[i].toStdString());
+    QJsonParseError error{};
+    const QJsonObject record = QJsonDocument::fromJson(lines[i].toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(record.keys(), (QStringList{"device", "function", "mode", "no", "number",
+                                          "test_time_s", "time", "unit", "value"}));
+    EXPECT_EQ(record["no"].toInt(), i + 1);
+    EXPECT_TRUE(isoTime.match(record["time"].toString()).hasMatch());
+    for (const char* key : {"value", "unit", "function", "mode", "device"}) {
+      EXPECT_TRUE(record[key].isString()) << key;
+    }
+    EXPECT_FALSE(record["device"].toString().isEmpty());
+    EXPECT_TRUE(record["function"].toString().startsWith("IR:"));
+    EXPECT_TRUE(record["test_time_s"].isNull() || record["test_time_s"].isDouble());
+    const QString unit = record["unit"].toString();
+    ASSERT_TRUE(scale.contains(unit)) << unit.toStdString();
+    ASSERT_TRUE(record["number"].isDouble());
+    const double expected = record["value"].toString().toDouble() * scale.at(unit);
+    EXPECT_NEAR(record["number"].toDouble(), expected, std::abs(expected) * 1e-12);
+  }
+}
+
+// What a user already has is kept: a file with records is refused unchanged, with the two
+// ways on named; --append continues after its last whole record (a cut last line dropped)
+// with the numbers going on; --overwrite starts afresh. Both formats.
+TEST(CliLog, AnExistingFileIsRefusedAppendedToOrOverwritten) {
+  for (const char* format : {"text", "jsonl"}) {
+    SCOPED_TRACE(format);
+    QTemporaryDir dir;
+    const std::string out = dir.filePath("log").toStdString();
+    const auto run = [&](std::vector<std::string> args) {
+      args.insert(args.end(), {"--demo", "--format", format, "--out", out});
+      std::unique_ptr<ChildProcess> process(startLog(args));
+      EXPECT_TRUE(process->waitForExit(30000ms));
+      return process->result();
+    };
+    ASSERT_EQ(run({"--limit", "3"}).exitCode, 0);
+    const std::string three = fileBytes(out);
+    {
+      std::ofstream cut(out, std::ios::app | std::ios::binary);
+      cut << (std::string(format) == "text" ? "4\t00:00:01\t1.2" : "{\"no\":4,\"ti");
+    }
+    const std::string withCutLine = fileBytes(out);
+
+    const ostrel::test::ChildResult refused = run({"--limit", "9"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("--append"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--overwrite"), std::string::npos) << refused.err;
+    EXPECT_EQ(fileBytes(out), withCutLine);
+
+    ASSERT_EQ(run({"--append", "--limit", "5"}).exitCode, 0);
+    const std::string five = fileBytes(out);
+    EXPECT_TRUE(five.starts_with(three));
+    const std::size_t lineCount = std::count(five.begin(), five.end(), '\n');
+    EXPECT_EQ(lineCount, std::string(format) == "text" ? 6U : 5U) << five;
+    if (std::string(format) == "text") {
+      ostrel::ReadingsTable table;
+      ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
+      ASSERT_EQ(table.recordCount(), 5U);
+      for (std::size_t row = 0; row < 5; ++row) EXPECT_EQ(table.no(row), int(row) + 1);
+    } else {
+      EXPECT_NE(five.find("{\"no\":4,"), std::string::npos);
+      EXPECT_NE(five.find("{\"no\":5,"), std::string::npos);
+    }
+
+    ASSERT_EQ(run({"--overwrite", "--limit", "1"}).exitCode, 0);
+    const std::string one = fileBytes(out);
+    EXPECT_EQ(std::count(one.begin(), one.end(), '\n'), std::string(format) == "text" ? 2 : 1);
+    EXPECT_TRUE(one.find(std::string(format) == "text" ? "\r\n1\t" : "{\"no\":1,") !=
+                std::string::npos)
+        << one;
+  }
+}
+
 struct FailCase {
   const char* name;
   std::vector<std::string> args;
@@ -157,7 +254,21 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  "no HID device at /dev/hidraw-none"},
         FailCase{"NoOutput", {"--demo"}, 2, "usage: ostrel-cli log"},
-        FailCase{"BadLimit", {"--demo", "--out", "/tmp/x.txt", "--limit", "0"}, 2, "usage"}),
+        FailCase{"BadLimit", {"--demo", "--out", "/tmp/x.txt", "--limit", "0"}, 2, "usage"},
+        FailCase{"AppendAndOverwrite",
+                 {"--demo", "--out", "/tmp/x.txt", "--append", "--overwrite"},
+                 2,
+                 "usage"},
+        FailCase{"AppendToAStream", {"--demo", "--out", "-", "--append"}, 2, "usage"},
+        FailCase{"UnknownFormat", {"--demo", "--out", "-", "--format", "csv"}, 2, "usage"},
+        FailCase{"PasswordInTheAddress",
+                 {"--demo", "--mqtt", "mqtt://u:p@127.0.0.1/lab"},
+                 2,
+                 "no user or password in the MQTT address"},
+        FailCase{"AddressWithoutPrefix",
+                 {"--demo", "--mqtt", "mqtt://127.0.0.1:1883"},
+                 2,
+                 "topic prefix"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
