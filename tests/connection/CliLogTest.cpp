@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QJsonDocument>
@@ -14,6 +18,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <set>
 #include <string>
 #include <vector>
@@ -270,5 +275,153 @@ INSTANTIATE_TEST_SUITE_P(
                  2,
                  "topic prefix"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// A free TCP port on the loopback interface (bound, read back and released).
+int freeLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (fd >= 0) ::close(fd);
+    return -1;
+  }
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+// A Mosquitto broker of the test's own on 127.0.0.1, with persistence in a private folder so
+// that a restart keeps subscriptions and queued messages.
+class Broker {
+ public:
+  static constexpr const char* program = "/usr/sbin/mosquitto";
+
+  Broker() : m_port(freeLoopbackPort()) {
+    const std::string folder = m_dir.path().toStdString();
+    m_config = folder + "/mosquitto.conf";
+    std::ofstream config(m_config);
+    config << "listener " << m_port << " 127.0.0.1\n"
+           << "allow_anonymous true\n"
+           << "persistence true\n"
+           << "persistence_location " << folder << "/\n"
+           << "log_dest stderr\n";
+  }
+  [[nodiscard]] int port() const { return m_port; }
+
+  // Starts the broker and waits until it takes connections.
+  bool start() {
+    m_process = std::make_unique<ChildProcess>(program, std::vector<std::string>{"-c", m_config});
+    for (int tries = 0; tries < 100; ++tries) {
+      if (!m_process->running()) return false;
+      const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_port = htons(static_cast<std::uint16_t>(m_port));
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+      ::close(fd);
+      if (up) return true;
+      m_process->waitForExit(100ms);
+    }
+    return false;
+  }
+  // Stops it as a service manager would (SIGTERM: it saves its state).
+  void stop() {
+    if (!m_process) return;
+    m_process->sendSignal(SIGTERM);
+    m_process->waitForExit(10000ms);
+    m_process.reset();
+  }
+  ~Broker() { stop(); }
+
+ private:
+  QTemporaryDir m_dir;
+  int m_port;
+  std::string m_config;
+  std::unique_ptr<ChildProcess> m_process;
+};
+
+std::unique_ptr<ChildProcess> mosquittoSub(const Broker& broker,
+                                           std::vector<std::string> arguments) {
+  std::vector<std::string> all{"-h", "127.0.0.1", "-p", std::to_string(broker.port())};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return std::make_unique<ChildProcess>("/usr/bin/mosquitto_sub", all);
+}
+
+std::vector<int> recordNumbers(const std::string& lines) {
+  std::vector<int> numbers;
+  for (const QString& line : QString::fromStdString(lines).split('\n', Qt::SkipEmptyParts)) {
+    numbers.push_back(QJsonDocument::fromJson(line.toUtf8()).object()["no"].toInt(-1));
+  }
+  return numbers;
+}
+
+// Every record reaches a subscriber, in order, also when the broker is stopped for a while in
+// the middle and started again; the retained status reads "offline" once the logger ended.
+TEST(CliLogMqtt, EveryRecordArrivesInOrderAcrossABrokerRestart) {
+  if (::access(Broker::program, X_OK) != 0 || ::access("/usr/bin/mosquitto_sub", X_OK) != 0) {
+    GTEST_SKIP() << "no Mosquitto broker or mosquitto_sub installed";
+  }
+  Broker broker;
+  ASSERT_GT(broker.port(), 0);
+  ASSERT_TRUE(broker.start());
+  // A persistent session (-c with a fixed id) keeps what is published while the subscriber
+  // itself is away during the restart. Made before the logger starts, so nothing is missed.
+  const std::vector<std::string> session{"-c", "-i", "ostrel-test-sub", "-q",
+                                         "1",  "-t", "bench/readings"};
+  {
+    std::vector<std::string> once = session;
+    once.push_back("-E");
+    std::unique_ptr<ChildProcess> subscribe(mosquittoSub(broker, once));
+    ASSERT_TRUE(subscribe->waitForExit(10000ms));
+    ASSERT_EQ(subscribe->result().exitCode, 0) << subscribe->result().err;
+  }
+  std::unique_ptr<ChildProcess> subscriber(mosquittoSub(broker, session));
+
+  const std::string url = "mqtt://127.0.0.1:" + std::to_string(broker.port()) + "/bench";
+  std::unique_ptr<ChildProcess> logger(startLog({"--demo", "--mqtt", url, "--limit", "30"}));
+  std::size_t before = 0;
+  for (int waited = 0; waited < 600 && before < 8; ++waited) {
+    subscriber->waitForExit(100ms);
+    before = recordNumbers(subscriber->result().out).size();
+  }
+  ASSERT_GE(before, 8U) << logger->result().err;
+  broker.stop();
+  logger->waitForExit(5000ms);  // records go on meanwhile, queued
+  ASSERT_TRUE(logger->running()) << "the logger ended while the broker was away";
+  ASSERT_TRUE(broker.start());
+
+  ASSERT_TRUE(logger->waitForExit(120000ms));
+  EXPECT_EQ(logger->result().exitCode, 0) << logger->result().err;
+  std::vector<int> numbers;
+  for (int waited = 0; waited < 100; ++waited) {
+    subscriber->waitForExit(100ms);
+    numbers = recordNumbers(subscriber->result().out);
+    if (!numbers.empty() && numbers.back() == 30) break;
+  }
+  std::vector<int> firsts;  // repeats dropped by their number, as a subscriber would
+  std::set<int> seen;
+  for (const int no : numbers) {
+    if (seen.insert(no).second) firsts.push_back(no);
+  }
+  std::vector<int> expected(30);
+  std::iota(expected.begin(), expected.end(), 1);
+  EXPECT_EQ(firsts, expected);
+  std::printf("broker restart: 30 records sent, %zu received, %zu repeated\n", numbers.size(),
+              numbers.size() - firsts.size());
+  EXPECT_NE(logger->result().err.find("30 records sent to the MQTT broker"), std::string::npos)
+      << logger->result().err;
+
+  std::unique_ptr<ChildProcess> status(
+      mosquittoSub(broker, {"-t", "bench/status", "-C", "1", "-W", "10"}));
+  ASSERT_TRUE(status->waitForExit(15000ms));
+  EXPECT_EQ(status->result().out, "offline\n");
+}
 
 }  // namespace
