@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -430,7 +431,13 @@ int runLog(const std::vector<std::string>& args) {
   callbacks.historyLine = printHistory;
   callbacks.showInfo = printHistory;
   if (!options->devicePath.empty()) {
-    callbacks.isCable = [path = options->devicePath](THidDevice& device, const std::string&) {
+    // A link to the node (the service's /dev/ostrel/SERIAL) names the node it points to.
+    std::string path = options->devicePath;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      path = real;
+      std::free(real);
+    }
+    callbacks.isCable = [path](THidDevice& device, const std::string&) {
       return device.PnPInfo().DevicePath == path;
     };
   }
