@@ -19,9 +19,10 @@ namespace {
 constexpr std::string_view lineEnd = "\r\n";
 constexpr std::string_view nullCell = "NULL";
 
-// A journal line: six cells, and no line break of any kind inside it.
+// A journal line: six cells (seven with a test time), and no line break of any kind inside it.
 bool hasJournalShape(std::string_view line) {
-  return std::count(line.begin(), line.end(), '\t') == ReadingsTable::fieldCount - 1 &&
+  const auto tabs = std::count(line.begin(), line.end(), '\t');
+  return (tabs == ReadingsTable::fieldCount - 1 || tabs == ReadingsTable::fieldCount) &&
          line.find_first_of("\r\n") == std::string_view::npos;
 }
 
@@ -145,7 +146,7 @@ JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFor
   while (good < lines.size() && hasJournalShape(lines[good])) ++good;
   // The text reader stops at its first failing line; its records before it are good.
   ReadingsTable parsed;
-  if (!readTextTable(whole, parsed, timeFormat)) good = std::min(good, parsed.recordCount());
+  if (!readJournalTable(whole, parsed, timeFormat)) good = std::min(good, parsed.recordCount());
 
   if (good < lines.size()) {
     if (cutShort || good + 1 < lines.size()) {
@@ -157,11 +158,11 @@ JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFor
   content.droppedLastLine = content.droppedLastLine || cutShort;
   content.wholeLength = header.size();
   for (std::size_t i = 0; i < good; ++i) {
-    content.records->appendView({parsed.no(i), parsed.timeMs(i),
-                                 recordedText(parsed, i, ReadingsTable::Value),
-                                 recordedText(parsed, i, ReadingsTable::Unit),
-                                 recordedText(parsed, i, ReadingsTable::V_Range),
-                                 recordedText(parsed, i, ReadingsTable::I_Range)});
+    content.records->appendView(
+        {parsed.no(i), parsed.timeMs(i), recordedText(parsed, i, ReadingsTable::Value),
+         recordedText(parsed, i, ReadingsTable::Unit),
+         recordedText(parsed, i, ReadingsTable::V_Range),
+         recordedText(parsed, i, ReadingsTable::I_Range), parsed.testTimeS(i)});
     content.wholeLength += lines[i].size() + lineEnd.size();
   }
   content.kind = good == 0 ? JournalContent::Kind::Empty : JournalContent::Kind::Records;

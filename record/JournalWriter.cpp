@@ -9,12 +9,15 @@ namespace ostrel {
 
 namespace {
 
-// The record's line exactly as "Save Data" writes it (the header of the one-record table cut).
+// The record's line as "Save Data" writes it (the header of the one-record table cut), with
+// the test time as a seventh cell when the record has one.
 std::string journalLine(const RecordFields& record) {
   ReadingsTable one;
   one.append(record);
   const std::string text = writeTextTable(one, LongTimeFormat::fromEnvironment());
-  return text.substr(JournalFile::headerLine().size());
+  std::string line = text.substr(JournalFile::headerLine().size());
+  appendTestTimeCell(line, record.TestTime);
+  return line;
 }
 
 }  // namespace
