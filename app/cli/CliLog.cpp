@@ -206,7 +206,8 @@ std::string jsonRecord(const RecordFields& record, const std::string& device) {
   appendJsonText(out, record.V_Range);
   out += ",\"mode\":";
   appendJsonText(out, record.I_Range);
-  out += ",\"test_time_s\":null";
+  out += ",\"test_time_s\":";
+  out += record.TestTime ? std::to_string(*record.TestTime) : "null";
   out += ",\"device\":";
   appendJsonString(out, device);
   out += "}\n";
