@@ -466,7 +466,7 @@ int runLog(const std::vector<std::string>& args) {
     const RecordFields record = cds1.record(cds1.recordCount() - 1);
     const bool needJson = mqtt || (output && output->format() == Format::JsonLines);
     const std::string json = needJson ? jsonRecord(record, currentDeviceName()) : std::string();
-    if (mqtt) mqtt->publish(json);
+    if (mqtt) mqtt->publish(json.substr(0, json.size() - 1));  // the object, without its LF
     if (output) {
       const std::string line = output->format() == Format::JsonLines ? json : textRecord(record);
       if (const std::string error = output->writeRecord(line); !error.empty()) {

@@ -356,7 +356,8 @@ std::unique_ptr<ChildProcess> mosquittoSub(const Broker& broker,
 
 std::vector<int> recordNumbers(const std::string& lines) {
   std::vector<int> numbers;
-  for (const QString& line : QString::fromStdString(lines).split('\n', Qt::SkipEmptyParts)) {
+  for (const QString& line : QString::fromStdString(lines).split('\n')) {
+    if (line.isEmpty()) break;  // one payload a line, each without a line end of its own
     numbers.push_back(QJsonDocument::fromJson(line.toUtf8()).object()["no"].toInt(-1));
   }
   return numbers;
