@@ -2,11 +2,16 @@
 
 #include <utility>
 
+#include "decode/TestTimer.h"
+
 namespace ostrel {
 
 FramePipeline::FramePipeline(DisplayModel& display, ReadingTexts& reading, RecordingRules& rules,
                              std::string decimalSeparator)
-    : m_reading(reading), m_rules(rules), m_decoder(display, reading, std::move(decimalSeparator)) {
+    : m_display(display),
+      m_reading(reading),
+      m_rules(rules),
+      m_decoder(display, reading, std::move(decimalSeparator)) {
   m_decoder.setRecordHook([this](int mode) { offerReading(mode); });
 }
 
@@ -28,8 +33,8 @@ void FramePipeline::setOfferedHook(OfferedHook hook) { m_offered = std::move(hoo
 
 void FramePipeline::offerReading(int mode) {
   const ReadingTexts& r = m_reading;
-  const bool recorded =
-      m_rules.INDataToTable(mode, {r.CurrentValue, r.UnitText, r.VRangeText, r.IRangeText});
+  const bool recorded = m_rules.INDataToTable(
+      mode, {r.CurrentValue, r.UnitText, r.VRangeText, r.IRangeText, timerSeconds(m_display)});
   if (m_offered) m_offered(mode, recorded);
 }
 

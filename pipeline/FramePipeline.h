@@ -33,7 +33,8 @@ class FramePipeline {
   FramePipeline& operator=(const FramePipeline&) = delete;
 
   // Decodes one frame into the display model and the reading texts and, when it shows a main
-  // digit, offers the reading to the rules and then runs the offered hook.
+  // digit, offers the reading (with the timer's seconds when lit) to the rules and then runs
+  // the offered hook.
   FrameDecoder::Outcome ShowData860(std::string_view meterFrame);
   // ShowData860 as a frame handler; the pipeline must outlive the handler.
   [[nodiscard]] FrameHandler frameHandler();
@@ -46,6 +47,7 @@ class FramePipeline {
  private:
   void offerReading(int mode);
 
+  const DisplayModel& m_display;
   ReadingTexts& m_reading;
   RecordingRules& m_rules;
   FrameDecoder m_decoder;

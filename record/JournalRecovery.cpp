@@ -21,9 +21,10 @@ namespace {
 constexpr std::string_view lineEnd = "\r\n";
 constexpr std::string_view nullCell = "NULL";
 
-// A journal line: six cells, and no line break of any kind inside it.
+// A journal line: six cells (seven with a test time), and no line break of any kind inside it.
 bool hasJournalShape(std::string_view line) {
-  return std::count(line.begin(), line.end(), '\t') == ReadingsTable::fieldCount - 1 &&
+  const auto tabs = std::count(line.begin(), line.end(), '\t');
+  return (tabs == ReadingsTable::fieldCount - 1 || tabs == ReadingsTable::fieldCount) &&
          line.find_first_of("\r\n") == std::string_view::npos;
 }
 
@@ -204,7 +205,7 @@ JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFor
     std::string text = header;
     for (std::size_t i = first; i < candidates.size(); ++i) plainLine(candidates[i], text);
     const std::size_t before = parsed.recordCount();
-    const bool ok = readTextTable(text, parsed, plainTime);
+    const bool ok = readJournalTable(text, parsed, plainTime);
     const std::size_t read = parsed.recordCount() - before;
     for (std::size_t i = 0; i < read; ++i) kept.push_back(&candidates[first + i]);
     if (ok) break;
@@ -219,11 +220,11 @@ JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFor
   content.droppedLastLine = lastDamaged || cutShort;
   content.wholeLength = kept.empty() ? header.size() : kept.back()->end;
   for (std::size_t i = 0; i < kept.size(); ++i) {
-    content.records->appendView({parsed.no(i), kept[i]->ms,
-                                 recordedText(parsed, i, ReadingsTable::Value),
-                                 recordedText(parsed, i, ReadingsTable::Unit),
-                                 recordedText(parsed, i, ReadingsTable::V_Range),
-                                 recordedText(parsed, i, ReadingsTable::I_Range)});
+    content.records->appendView(
+        {parsed.no(i), kept[i]->ms, recordedText(parsed, i, ReadingsTable::Value),
+         recordedText(parsed, i, ReadingsTable::Unit),
+         recordedText(parsed, i, ReadingsTable::V_Range),
+         recordedText(parsed, i, ReadingsTable::I_Range), parsed.testTimeS(i)});
   }
   if (kept.empty()) {
     // Nothing to offer: a damaged line before the last may still be worth a look.

@@ -13,7 +13,7 @@ namespace {
 // The record's line as "Save Data" writes it (the header of the one-record table cut), but
 // with the time in the journal's fixed form: what the locale makes of a time (a 12-hour
 // clock, its own words) must not decide whether a later start can read it back, and the
-// milliseconds are kept.
+// milliseconds are kept. The test time follows as a seventh cell when the record has one.
 std::string journalLine(const RecordFields& record) {
   static const LongTimeFormat plainTime("C");
   ReadingsTable one;
@@ -25,6 +25,7 @@ std::string journalLine(const RecordFields& record) {
   const std::size_t start = line.find('\t') + 1;
   const std::size_t end = line.find('\t', start);
   line.replace(start, end - start, record.TimeMs ? journalTimeText(*record.TimeMs) : "");
+  appendTestTimeCell(line, record.TestTime);
   return line;
 }
 

@@ -14,10 +14,11 @@ namespace ostrel {
 namespace {
 
 // One record in 48 bytes: Value inline (it changes with every reading), the three texts
-// that repeat as ids into a TextPool, a bit per field for "has a value".
+// that repeat as ids into a TextPool, a bit per field for "has a value" (bit 6: test time).
 struct PackedRecord {
   std::int32_t no;
   std::int32_t timeMs;
+  std::int32_t testTime;
   std::array<TextPool::Id, 3> pooled;  // Unit, V_Range, I_Range
   std::uint8_t present;                // bit k set: field k has a value
   std::uint8_t changeState;
@@ -30,6 +31,8 @@ constexpr std::size_t chunkRecords = std::size_t{1} << 15;
 constexpr std::uint8_t bit(ReadingsTable::Field field) {
   return static_cast<std::uint8_t>(1U << static_cast<unsigned>(field));
 }
+
+constexpr std::uint8_t testTimeBit = 1U << ReadingsTable::fieldCount;
 
 constexpr int pooledIndex(ReadingsTable::Field field) {
   return static_cast<int>(field) - static_cast<int>(ReadingsTable::Unit);
@@ -95,6 +98,12 @@ std::optional<std::int32_t> ReadingsTable::timeMs(std::size_t row) const {
   return record.timeMs;
 }
 
+std::optional<std::int32_t> ReadingsTable::testTimeS(std::size_t row) const {
+  const PackedRecord& record = m_storage->at(row);
+  if ((record.present & testTimeBit) == 0) return std::nullopt;
+  return record.testTime;
+}
+
 std::optional<std::string_view> ReadingsTable::text(std::size_t row, Field field) const {
   const PackedRecord& record = m_storage->at(row);
   if (field < Value || (record.present & bit(field)) == 0) return std::nullopt;
@@ -119,12 +128,13 @@ RecordFields ReadingsTable::record(std::size_t row) const {
   fields.Unit = copy(Unit);
   fields.V_Range = copy(V_Range);
   fields.I_Range = copy(I_Range);
+  fields.TestTime = testTimeS(row);
   return fields;
 }
 
 void ReadingsTable::append(const RecordFields& fields, std::uint8_t changeState) {
   appendView({fields.No, fields.TimeMs, view(fields.Value), view(fields.Unit), view(fields.V_Range),
-              view(fields.I_Range)},
+              view(fields.I_Range), fields.TestTime},
              changeState);
 }
 
@@ -136,6 +146,8 @@ void ReadingsTable::appendView(const RecordView& fields, std::uint8_t changeStat
   record.timeMs = fields.TimeMs.value_or(0);
   if (fields.No) record.present |= bit(No);
   if (fields.TimeMs) record.present |= bit(Time);
+  record.testTime = fields.TestTime.value_or(0);
+  if (fields.TestTime) record.present |= testTimeBit;
   record.valueLength = 0;
   if (const auto value = storedText(fields.Value)) {
     std::memcpy(record.value.data(), value->data(), value->size());

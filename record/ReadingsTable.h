@@ -20,6 +20,9 @@ struct RecordFields {
   std::optional<std::string> Unit;
   std::optional<std::string> V_Range;
   std::optional<std::string> I_Range;
+  // The meter's timer (min:sec) in seconds when it was lit with the reading; kept by the
+  // table, the journal and the workbook, never by the six-column text and packet files.
+  std::optional<std::int32_t> TestTime{};
 };
 
 // The same record with its texts borrowed: for appending without copying texts first.
@@ -30,6 +33,7 @@ struct RecordView {
   std::optional<std::string_view> Unit;
   std::optional<std::string_view> V_Range;
   std::optional<std::string_view> I_Range;
+  std::optional<std::int32_t> TestTime{};
 };
 
 // Told about every change of the table, on the thread that changed it (main thread).
@@ -67,6 +71,8 @@ class ReadingsTable {
   [[nodiscard]] std::optional<std::int32_t> timeMs(std::size_t row) const;
   // Value, Unit, V_Range or I_Range of a record; nullopt when the field is empty (null).
   [[nodiscard]] std::optional<std::string_view> text(std::size_t row, Field field) const;
+  // The record's test time in seconds (RecordFields::TestTime); nullopt when the timer was dark.
+  [[nodiscard]] std::optional<std::int32_t> testTimeS(std::size_t row) const;
   [[nodiscard]] std::uint8_t changeState(std::size_t row) const;
   [[nodiscard]] RecordFields record(std::size_t row) const;
 

@@ -36,7 +36,7 @@ bool RecordingRules::INDataToTable(int mode, const OfferedReading& reading) {
   m_counters.IntervalCountdown = interval.ok ? interval.seconds : 0;
 
   m_cds1.appendView({m_counters.RecordNo, m_clock(), reading.Value, reading.Unit, reading.V_Range,
-                     reading.I_Range});
+                     reading.I_Range, reading.TestTime});
 
   ++m_counters.RecordNo;
   m_counters.LastRecordedValue.assign(reading.Value);

@@ -14,6 +14,7 @@ namespace ostrel {
 // The reading the frame decoder offers for recording (its GBK texts).
 struct OfferedReading {
   std::string_view Value{}, Unit{}, V_Range{}, I_Range{};
+  std::optional<std::int32_t> TestTime{};  // the timer in seconds when lit
 };
 
 // State of the recording controls of the main window.

@@ -59,6 +59,14 @@ bool writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat
 bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat,
                    const ReleaseConsumed& consumed = {});
 
+// The journal's form of the text lines: a line may carry a seventh cell, the record's test
+// time in whole seconds (RecordFields::TestTime), written only when the record has one. Reads
+// as readTextTable otherwise; a seventh cell that is no whole number >= 0 fails the line.
+bool readJournalTable(std::string_view bytes, ReadingsTable& table,
+                      const LongTimeFormat& timeFormat);
+// Puts the test-time cell before the line end of one record's text line (nothing when empty).
+void appendTestTimeCell(std::string& line, std::optional<std::int32_t> testTime);
+
 // True when the name's extension (from its last dot on) is ".xml" in any letter case.
 bool isDataPacketName(std::string_view fileName);
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <string>
 
 #include "TableFiles.h"
 
@@ -90,15 +91,18 @@ class LineSplitter {
   std::size_t m_nextLf = unknown;
 };
 
-// Fields by position: No, Time, Value, Unit, V_Range, I_Range. False when a piece does not
-// convert to its field, the line has more than six pieces, or it holds a NUL byte (binary
-// data, and a text no table file could carry further).
-bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, RecordFields& fields) {
+// Fields by position: No, Time, Value, Unit, V_Range, I_Range, and with `testTimeCell` a
+// seventh, the test time in whole seconds. False when a piece does not convert to its field,
+// the line has more pieces than that, or it holds a NUL byte (binary data, and a text no
+// table file could carry further).
+bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, RecordFields& fields,
+                    bool testTimeCell) {
   if (line.find('\0') != std::string_view::npos) return false;
-  std::array<std::string_view, ReadingsTable::fieldCount> pieces;
+  std::array<std::string_view, ReadingsTable::fieldCount + 1> pieces;
+  const std::size_t maxPieces = ReadingsTable::fieldCount + (testTimeCell ? 1 : 0);
   std::size_t count = 0;
   for (;;) {
-    if (count == pieces.size()) return false;
+    if (count == maxPieces) return false;
     const std::size_t tab = line.find('\t');
     pieces[count++] = line.substr(0, tab);
     if (tab == std::string_view::npos) break;
@@ -112,7 +116,32 @@ bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, Rec
   }
   std::array<std::optional<std::string>*, 4> texts{&fields.Value, &fields.Unit, &fields.V_Range,
                                                    &fields.I_Range};
-  for (std::size_t k = 2; k < count; ++k) *texts[k - 2] = std::string(pieces[k]);
+  for (std::size_t k = 2; k < count && k < ReadingsTable::fieldCount; ++k) {
+    *texts[k - 2] = std::string(pieces[k]);
+  }
+  if (count > ReadingsTable::fieldCount) {
+    fields.TestTime = parseNo(pieces[ReadingsTable::fieldCount]);
+    if (!fields.TestTime || *fields.TestTime < 0) return false;
+  }
+  return true;
+}
+
+bool readLines(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat,
+               const ReleaseConsumed& consumed, bool testTimeCell) {
+  constexpr std::size_t releaseStep = std::size_t{4} << 20;
+  LineSplitter lines(bytes);
+  std::string_view line;
+  if (!lines.next(line)) return false;  // no first line to drop
+  std::size_t released = 0;
+  while (lines.next(line)) {
+    RecordFields fields;
+    if (!recordFromLine(line, timeFormat, fields, testTimeCell)) return false;
+    table.append(fields);
+    if (consumed && lines.position() - released >= releaseStep) {
+      released = lines.position();
+      consumed(released);
+    }
+  }
   return true;
 }
 
@@ -157,21 +186,18 @@ std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& tim
 
 bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat,
                    const ReleaseConsumed& consumed) {
-  constexpr std::size_t releaseStep = std::size_t{4} << 20;
-  LineSplitter lines(bytes);
-  std::string_view line;
-  if (!lines.next(line)) return false;  // no first line to drop
-  std::size_t released = 0;
-  while (lines.next(line)) {
-    RecordFields fields;
-    if (!recordFromLine(line, timeFormat, fields)) return false;
-    table.append(fields);
-    if (consumed && lines.position() - released >= releaseStep) {
-      released = lines.position();
-      consumed(released);
-    }
-  }
-  return true;
+  return readLines(bytes, table, timeFormat, consumed, false);
+}
+
+bool readJournalTable(std::string_view bytes, ReadingsTable& table,
+                      const LongTimeFormat& timeFormat) {
+  return readLines(bytes, table, timeFormat, {}, true);
+}
+
+void appendTestTimeCell(std::string& line, std::optional<std::int32_t> testTime) {
+  if (!testTime) return;
+  const std::size_t end = line.ends_with("\r\n") ? line.size() - 2 : line.size();
+  line.insert(end, "\t" + std::to_string(*testTime));
 }
 
 }  // namespace ostrel

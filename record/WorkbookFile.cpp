@@ -19,9 +19,11 @@ namespace ostrel {
 
 namespace {
 
-constexpr std::array<std::string_view, ReadingsTable::fieldCount> headerTitles = {
-    "Measurement No.", "Time", "Value", "Unit", "Function", "Remark"};
-constexpr std::array<double, ReadingsTable::fieldCount> columnWidths = {16, 13, 10, 8, 16, 12};
+constexpr std::array<std::string_view, ReadingsTable::fieldCount + 1> headerTitles = {
+    "Measurement No.", "Time", "Value", "Unit", "Function", "Remark", "Test time"};
+constexpr std::array<double, ReadingsTable::fieldCount + 1> columnWidths = {16, 13, 10, 8,
+                                                                            16, 12, 10};
+constexpr lxw_col_t testTimeColumn = ReadingsTable::fieldCount;
 constexpr double msPerDay = 86'400'000.0;
 constexpr int maxNumberDigits = 15;
 
@@ -94,6 +96,9 @@ class SheetWriter {
     textCell(sheetRow, 3, table.text(row, ReadingsTable::Unit));
     textCell(sheetRow, 4, table.text(row, ReadingsTable::V_Range));
     textCell(sheetRow, 5, table.text(row, ReadingsTable::I_Range));
+    if (const auto seconds = table.testTimeS(row)) {
+      wroteCell(worksheet_write_number(m_sheet, sheetRow, testTimeColumn, *seconds, nullptr));
+    }
     if (m_rowHasCell) ++m_rows;
   }
 

@@ -6,15 +6,21 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QString>
 #include <QTimer>
 #include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <optional>
 
 #include "CliCommands.h"
+#include "CliMqtt.h"
 #include "decode/DecimalSeparator.h"
 #include "decode/DisplayModel.h"
 #include "link/ConnectionControl.h"
@@ -22,7 +28,9 @@
 #include "link/THidDevice.h"
 #include "link/THidDeviceController.h"
 #include "pipeline/FramePipeline.h"
+#include "record/GbkText.h"
 #include "record/JournalFile.h"
+#include "record/ReadingNumber.h"
 #include "record/ReadingsTable.h"
 #include "record/RecordingRules.h"
 #include "record/TableFiles.h"
@@ -36,13 +44,19 @@ namespace ostrel::cli {
 namespace {
 
 constexpr const char* logUsage =
-    "usage: ostrel-cli log [--demo | --device PATH] --out FILE [--limit N] [--interval S] "
-    "[--no-repeat]\n";
+    "usage: ostrel-cli log [--demo | --device PATH] [--out FILE|- [--append | --overwrite]] "
+    "[--format text|jsonl] [--mqtt URL] [--limit N] [--interval S] [--no-repeat]\n";
+
+enum class Format { Text, JsonLines };
 
 struct LogOptions {
   bool demo = false;
   std::string devicePath;
-  std::string outFile;
+  std::string outFile;  // "-": standard output
+  bool append = false;
+  bool overwrite = false;
+  Format format = Format::Text;
+  std::string mqtt;
   std::optional<std::int32_t> limit;
   std::optional<std::string> interval;
   bool noRepeat = false;
@@ -69,10 +83,25 @@ std::optional<LogOptions> parseOptions(const std::vector<std::string>& args) {
       options.demo = true;
     } else if (arg == "--no-repeat") {
       options.noRepeat = true;
+    } else if (arg == "--append") {
+      options.append = true;
+    } else if (arg == "--overwrite") {
+      options.overwrite = true;
     } else if (arg == "--device" && hasValue) {
       options.devicePath = args[++i];
     } else if (arg == "--out" && hasValue) {
       options.outFile = args[++i];
+    } else if (arg == "--mqtt" && hasValue) {
+      options.mqtt = args[++i];
+    } else if (arg == "--format" && hasValue) {
+      const std::string& format = args[++i];
+      if (format == "text") {
+        options.format = Format::Text;
+      } else if (format == "jsonl") {
+        options.format = Format::JsonLines;
+      } else {
+        return std::nullopt;
+      }
     } else if (arg == "--limit" && hasValue) {
       std::int32_t limit = 0;
       if (!parsePositive(args[++i], limit)) return std::nullopt;
@@ -85,62 +114,259 @@ std::optional<LogOptions> parseOptions(const std::vector<std::string>& args) {
       return std::nullopt;
     }
   }
-  if (options.outFile.empty() || (options.demo && !options.devicePath.empty())) return std::nullopt;
+  if (options.outFile.empty() && options.mqtt.empty()) return std::nullopt;
+  if (options.demo && !options.devicePath.empty()) return std::nullopt;
+  if (options.append && options.overwrite) return std::nullopt;
+  if ((options.append || options.overwrite) &&
+      (options.outFile.empty() || options.outFile == "-")) {
+    return std::nullopt;
+  }
   return options;
 }
 
-// The "Save Data" text file, written as records come: the header at once, then each record
-// as one CRLF line. The file only ever holds whole records: a line that cannot be written
-// whole (a full disk) is cut off again. An open-file-description lock on the file keeps a
-// second logger from writing into it. The window's recording journal is the same kind of
-// file, so its JournalFile does the locking and the whole-line writing here too.
-class RecordFile {
+void appendJsonString(std::string& out, std::string_view text) {
+  out += '"';
+  for (const char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+}
+
+void appendJsonText(std::string& out, const std::optional<std::string>& gbk) {
+  if (gbk) {
+    appendJsonString(out, gbkToUtf8(*gbk));
+  } else {
+    out += "null";
+  }
+}
+
+// Now as ISO 8601 local time with the date, milliseconds and the UTC offset:
+// 2026-12-11T09:30:01.250+01:00.
+std::string isoTimeNow() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) %
+                  std::chrono::milliseconds(1000);
+  std::tm local{};
+  ::localtime_r(&seconds, &local);
+  char date[32];
+  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+  const long offset = local.tm_gmtoff / 60;
+  char text[64];
+  std::snprintf(text, sizeof text, "%s.%03d%c%02ld:%02ld", date, static_cast<int>(ms.count()),
+                offset < 0 ? '-' : '+', std::labs(offset) / 60, std::labs(offset) % 60);
+  return text;
+}
+
+// One record as a JSON object on one line (UTF-8, ending in LF).
+std::string jsonRecord(const RecordFields& record, const std::string& device) {
+  std::string out = "{\"no\":";
+  out += record.No ? std::to_string(*record.No) : "null";
+  out += ",\"time\":";
+  appendJsonString(out, isoTimeNow());
+  out += ",\"value\":";
+  appendJsonText(out, record.Value);
+  out += ",\"number\":";
+  const std::optional<double> number =
+      record.Value ? readingNumber(*record.Value, record.Unit.value_or("")) : std::nullopt;
+  if (number) {
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, *number);
+    out.append(digits, result.ptr);
+  } else {
+    out += "null";
+  }
+  out += ",\"unit\":";
+  appendJsonText(out, record.Unit);
+  out += ",\"function\":";
+  appendJsonText(out, record.V_Range);
+  out += ",\"mode\":";
+  appendJsonText(out, record.I_Range);
+  out += ",\"test_time_s\":";
+  out += record.TestTime ? std::to_string(*record.TestTime) : "null";
+  out += ",\"device\":";
+  appendJsonString(out, device);
+  out += "}\n";
+  return out;
+}
+
+// One record as a line of the "Save Data" text table (GBK, ending in CRLF).
+std::string textRecord(const RecordFields& record) {
+  ReadingsTable one;
+  one.append(record);
+  const std::string text = writeTextTable(one, LongTimeFormat::fromEnvironment());
+  return text.substr(JournalFile::headerLine().size());
+}
+
+// The number of the last whole record of an existing file of the given format, with the
+// length of its whole records (the text header included); nothing when the file is not one.
+struct ExistingRecords {
+  std::uint64_t wholeLength = 0;
+  std::int32_t lastNo = 0;
+};
+
+std::optional<ExistingRecords> scanExisting(const std::string& bytes, Format format) {
+  ExistingRecords existing;
+  std::size_t linesStart = 0;
+  if (format == Format::Text) {
+    const std::string& header = JournalFile::headerLine();
+    if (!bytes.starts_with(header)) return std::nullopt;
+    linesStart = header.size();
+  }
+  const std::string_view end = format == Format::Text ? "\r\n" : "\n";
+  const std::size_t last = bytes.rfind(end);
+  existing.wholeLength =
+      last == std::string::npos || last + end.size() <= linesStart ? linesStart : last + end.size();
+  if (existing.wholeLength == linesStart) return existing;
+  std::size_t lineStart = bytes.rfind(end, existing.wholeLength - end.size() - 1);
+  lineStart = lineStart == std::string::npos || lineStart < linesStart ? linesStart
+                                                                       : lineStart + end.size();
+  std::string_view line(bytes.data() + lineStart, existing.wholeLength - lineStart);
+  if (format == Format::JsonLines) {
+    constexpr std::string_view key = "{\"no\":";
+    if (!line.starts_with(key)) return std::nullopt;
+    line.remove_prefix(key.size());
+  }
+  const auto [ptr, error] =
+      std::from_chars(line.data(), line.data() + line.size(), existing.lastNo);
+  if (error != std::errc() || existing.lastNo < 0) return std::nullopt;
+  return existing;
+}
+
+// Where the records go: the file (text table or JSON Lines) as records come. A file only
+// ever holds whole records: a line that cannot be written whole (a full disk) is cut off
+// again. An open-file-description lock on the file keeps a second logger from writing into
+// it. The window's recording journal is the same kind of file, so its JournalFile does the
+// locking and the whole-line writing here too. Standard output ("-") gets the same lines,
+// neither locked nor cut.
+class RecordOutput {
  public:
-  // Opens and locks the file, then empties it and writes the header. Empty on success,
-  // otherwise why not; a file another logger holds is left as it is.
-  std::string create(const std::string& name) {
+  explicit RecordOutput(Format format) : m_format(format) {}
+
+  // Opens, locks and prepares the file. An existing file that holds anything is kept unless
+  // the user chose: append continues after its last whole record, overwrite empties it.
+  // Empty on success, otherwise why not; a file refused is left as it is.
+  std::string open(const LogOptions& options) {
+    const std::string& name = options.outFile;
+    if (name == "-") {
+      m_stdout = true;
+      m_name = "standard output";
+      if (m_format == Format::Text) return writeOut(JournalFile::headerLine());
+      return {};
+    }
+    m_name = name;
     struct stat info {};
     if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-      return "cannot write " + name + ": not a regular file";
+      return "cannot write " + name + ": not a regular file (give --out - for a stream)";
     }
     // Non-blocking: a FIFO put there meanwhile must not hold the command.
-    const int fd =
-        ::open(name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) return "cannot write " + name + ": " + std::strerror(errno);
-    // Owns and closes the descriptor from here on; its first line empties the file.
-    m_file = std::make_unique<JournalFile>(fd, name, 0);
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+      ::close(fd);
       return "cannot write " + name + ": not a regular file";
     }
     if (!lockJournal(fd)) {
-      if (errno == EAGAIN || errno == EACCES) {
+      const int error = errno;
+      ::close(fd);
+      if (error == EAGAIN || error == EACCES) {
         return name + " is in use by another logger; nothing was changed";
       }
-      return "cannot lock " + name + ": " + std::strerror(errno);
+      return "cannot lock " + name + ": " + std::strerror(error);
     }
-    if (const std::string error = m_file->appendLine(JournalFile::headerLine()); !error.empty()) {
+    std::uint64_t wholeLength = 0;
+    if (info.st_size > 0 && !options.overwrite) {
+      if (!options.append) {
+        ::close(fd);
+        return name + " already holds records; nothing was changed. Give --append to " +
+               "continue it (numbering on) or --overwrite to replace it";
+      }
+      std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+      const ssize_t got = ::pread(fd, bytes.data(), bytes.size(), 0);
+      if (got != static_cast<ssize_t>(bytes.size())) {
+        ::close(fd);
+        return "cannot read " + name + (got < 0 ? ": " + std::string(std::strerror(errno)) : "");
+      }
+      const std::optional<ExistingRecords> existing = scanExisting(bytes, m_format);
+      if (!existing) {
+        ::close(fd);
+        return name + std::string(" is not a ") +
+               (m_format == Format::Text ? "text table" : "JSON Lines record") +
+               " file; nothing was changed";
+      }
+      wholeLength = existing->wholeLength;
+      m_lastNo = existing->lastNo;
+    }
+    // Owns and closes the descriptor from here on.
+    m_file = std::make_unique<JournalFile>(fd, name, wholeLength);
+    if (const std::string error = m_file->cutBack(); !error.empty()) {
       return "cannot write " + name + ": " + error;
+    }
+    if (m_format == Format::Text && wholeLength == 0) {
+      if (const std::string error = m_file->appendLine(JournalFile::headerLine()); !error.empty()) {
+        return "cannot write " + name + ": " + error;
+      }
     }
     return {};
   }
 
-  // Empty when the record was written whole, otherwise why not; the file then still ends
-  // after the last whole record.
-  std::string writeRecord(const RecordFields& record) {
-    ReadingsTable one;
-    one.append(record);
-    const std::string text = writeTextTable(one, LongTimeFormat::fromEnvironment());
-    std::string error =
-        m_file->appendLine(std::string_view(text).substr(JournalFile::headerLine().size()));
+  // Empty when the record was written whole, otherwise why not; a file then still ends after
+  // the last whole record.
+  std::string writeRecord(const std::string& line) {
+    std::string error = m_stdout ? writeOut(line) : m_file->appendLine(line);
     if (error.empty()) ++m_records;
     return error;
   }
 
+  [[nodiscard]] Format format() const { return m_format; }
+  [[nodiscard]] const std::string& name() const { return m_name; }
   [[nodiscard]] std::size_t recordsWritten() const { return m_records; }
+  // The number of the last record of a file appended to; 0 otherwise.
+  [[nodiscard]] std::int32_t lastNo() const { return m_lastNo; }
 
  private:
+  static std::string writeOut(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return std::strerror(errno);
+      }
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+  }
+
+  Format m_format;
+  bool m_stdout = false;
+  std::string m_name;
   std::unique_ptr<JournalFile> m_file;
   std::size_t m_records = 0;
+  std::int32_t m_lastNo = 0;
 };
 
 int g_signalPipe[2] = {-1, -1};  // written by the signal handler only
@@ -160,6 +386,15 @@ int runLog(const std::vector<std::string>& args) {
     std::fputs(logUsage, stderr);
     return 2;
   }
+  std::optional<MqttAddress> mqttAddress;
+  if (!options->mqtt.empty()) {
+    std::string error;
+    mqttAddress = parseMqttAddress(options->mqtt, error);
+    if (!mqttAddress) {
+      std::fprintf(stderr, "ostrel-cli log: %s\n%s", error.c_str(), logUsage);
+      return 2;
+    }
+  }
   int argc = 1;
   char name[] = "ostrel-cli";
   char* argv[] = {name, nullptr};
@@ -175,7 +410,8 @@ int runLog(const std::vector<std::string>& args) {
     platform = std::make_unique<LinuxHidPlatform>();
   }
 
-  RecordFile file;
+  std::optional<RecordOutput> output;
+  if (!options->outFile.empty()) output.emplace(options->format);
   AppState state;
   state.DecimalSeparatorText = decimalSeparatorFromLocale();
   DisplayModel display;
@@ -196,7 +432,13 @@ int runLog(const std::vector<std::string>& args) {
   callbacks.historyLine = printHistory;
   callbacks.showInfo = printHistory;
   if (!options->devicePath.empty()) {
-    callbacks.isCable = [path = options->devicePath](THidDevice& device, const std::string&) {
+    // A link to the node (the service's /dev/ostrel/SERIAL) names the node it points to.
+    std::string path = options->devicePath;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      path = real;
+      std::free(real);
+    }
+    callbacks.isCable = [path](THidDevice& device, const std::string&) {
       return device.PnPInfo().DevicePath == path;
     };
   }
@@ -204,17 +446,38 @@ int runLog(const std::vector<std::string>& args) {
   LinkControls link;
   ConnectionControl connection(controller, link, state.assembler, callbacks);
   pipeline.setTimer2RestartHook([&connection] { connection.restartTimer2(); });
+
+  // The cable's serial number, or its path when it has none; asked once per device.
+  const THidDevice* namedDevice = nullptr;
+  std::string deviceName;
+  const auto currentDeviceName = [&]() -> const std::string& {
+    THidDevice* device = connection.SelectedDevice();
+    if (device && device != namedDevice) {
+      namedDevice = device;
+      deviceName = QString::fromStdU16String(device->SerialNumberString()).trimmed().toStdString();
+      if (deviceName.empty()) deviceName = device->PnPInfo().DevicePath;
+    }
+    return deviceName;
+  };
+
+  std::unique_ptr<MqttPublisher> mqtt;
   pipeline.setOfferedHook([&](int /*mode*/, bool recorded) {
     if (!recorded) return;
-    if (const std::string error = file.writeRecord(cds1.record(cds1.recordCount() - 1));
-        !error.empty()) {
-      std::fprintf(stderr, "ostrel-cli log: cannot write %s: %s\n", options->outFile.c_str(),
-                   error.c_str());
-      status = 1;
-      QCoreApplication::exit(status);
-    } else if (options->limit && static_cast<std::int32_t>(cds1.recordCount()) >= *options->limit) {
-      QCoreApplication::exit(0);
+    const RecordFields record = cds1.record(cds1.recordCount() - 1);
+    const bool needJson = mqtt || (output && output->format() == Format::JsonLines);
+    const std::string json = needJson ? jsonRecord(record, currentDeviceName()) : std::string();
+    if (mqtt) mqtt->publish(json.substr(0, json.size() - 1));  // the object, without its LF
+    if (output) {
+      const std::string line = output->format() == Format::JsonLines ? json : textRecord(record);
+      if (const std::string error = output->writeRecord(line); !error.empty()) {
+        std::fprintf(stderr, "ostrel-cli log: cannot write %s: %s\n", output->name().c_str(),
+                     error.c_str());
+        status = 1;
+        QCoreApplication::exit(status);
+        return;
+      }
     }
+    if (options->limit && record.No && *record.No >= *options->limit) QCoreApplication::exit(0);
   });
 
   if (link.DevListBoxItemIndex < 0) {
@@ -224,11 +487,36 @@ int runLog(const std::vector<std::string>& args) {
     return 1;
   }
   // A write beyond a file size limit must fail as a full disk does, not end the process
-  // before the file is cut back to whole records.
+  // before the file is cut back to whole records; a reader of the stream that goes away
+  // fails the next write.
   std::signal(SIGXFSZ, SIG_IGN);
-  if (const std::string error = file.create(options->outFile); !error.empty()) {
-    std::fprintf(stderr, "ostrel-cli log: %s\n", error.c_str());
-    return 1;
+  std::signal(SIGPIPE, SIG_IGN);
+  if (output) {
+    if (const std::string error = output->open(*options); !error.empty()) {
+      std::fprintf(stderr, "ostrel-cli log: %s\n", error.c_str());
+      return 1;
+    }
+    if (output->lastNo() > 0) {
+      if (options->limit && output->lastNo() >= *options->limit) {
+        std::fprintf(stderr, "ostrel-cli log: %s already reaches record number %d (--limit)\n",
+                     output->name().c_str(), static_cast<int>(output->lastNo()));
+        return 1;
+      }
+      state.recording.RecordNo = output->lastNo() + 1;  // numbering goes on
+    }
+  }
+  QTimer mqttPoll;
+  if (mqttAddress) {
+    std::string error;
+    mqtt = MqttPublisher::create(*mqttAddress, printHistory, error);
+    if (!mqtt) {
+      std::fprintf(stderr, "ostrel-cli log: %s\n", error.c_str());
+      return 1;
+    }
+    mqttPoll.setInterval(20);
+    QObject::connect(&mqttPoll, &QTimer::timeout, &mqttPoll, [&mqtt] { mqtt->poll(); });
+    mqtt->poll();
+    mqttPoll.start();
   }
 
   if (::pipe(g_signalPipe) != 0) {
@@ -254,12 +542,26 @@ int runLog(const std::vector<std::string>& args) {
   if (!link.USBConDown) return 1;  // the device could not be opened for reading
   const int result = QCoreApplication::exec();
   connection.shutdown();  // reading ends before the file and the devices go away
+  mqttPoll.stop();
+  if (mqtt) {
+    // What is queued goes out, then the retained "offline"; a broker still away after this
+    // wait gets nothing more (the records stay in the file).
+    mqtt->finish(std::chrono::seconds(10));
+    std::fprintf(stderr, "%zu records sent to the MQTT broker", mqtt->acknowledged());
+    if (mqtt->queued() + mqtt->dropped() > 0) {
+      std::fprintf(stderr, ", %zu not sent", mqtt->queued() + mqtt->dropped());
+      if (status == 0) status = 1;
+    }
+    std::fputs("\n", stderr);
+  }
   signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
   ::close(g_signalPipe[0]);
   ::close(g_signalPipe[1]);
-  std::fprintf(stderr, "%zu records written to %s\n", file.recordsWritten(),
-               options->outFile.c_str());
+  if (output) {
+    std::fprintf(stderr, "%zu records written to %s\n", output->recordsWritten(),
+                 output->name().c_str());
+  }
   return status != 0 ? status : result;
 }
 

@@ -1,13 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
+#include <fstream>
+#include <map>
 #include <memory>
+#include <numeric>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -128,6 +140,96 @@ TEST(CliLog, ASecondLoggerOnTheSameFileIsRefused) {
   }
 }
 
+// The JSON Lines stream through a pipe: every key with its type, numbering from 1, the time
+// with its date, and the number in base units as the value and unit shown say.
+TEST(CliLog, JsonLinesStreamToAPipeCarriesEveryKey) {
+  std::unique_ptr<ChildProcess> process(
+      startLog({"--demo", "--format", "jsonl", "--out", "-", "--limit", "6"}));
+  ASSERT_TRUE(process->waitForExit(30000ms));
+  ASSERT_EQ(process->result().exitCode, 0) << process->result().err;
+
+  const std::map<QString, double> scale{{"Ω", 1.0},  {"kΩ", 1e3},  {"MΩ", 1e6},
+                                        {"GΩ", 1e9}, {"TΩ", 1e12}, {"V", 1.0}};
+  const QRegularExpression isoTime(
+      R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2}$)");
+  const QStringList lines = QString::fromStdString(process->result().out).split('\n');
+  ASSERT_EQ(lines.size(), 7) << process->result().out;  // six lines, each ending in LF
+  EXPECT_TRUE(lines.back().isEmpty());
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(lines[i].toStdString());
+    QJsonParseError error{};
+    const QJsonObject record = QJsonDocument::fromJson(lines[i].toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(record.keys(), (QStringList{"device", "function", "mode", "no", "number",
+                                          "test_time_s", "time", "unit", "value"}));
+    EXPECT_EQ(record["no"].toInt(), i + 1);
+    EXPECT_TRUE(isoTime.match(record["time"].toString()).hasMatch());
+    for (const char* key : {"value", "unit", "function", "mode", "device"}) {
+      EXPECT_TRUE(record[key].isString()) << key;
+    }
+    EXPECT_FALSE(record["device"].toString().isEmpty());
+    EXPECT_TRUE(record["function"].toString().startsWith("IR:"));
+    EXPECT_TRUE(record["test_time_s"].isNull() || record["test_time_s"].isDouble());
+    const QString unit = record["unit"].toString();
+    ASSERT_TRUE(scale.contains(unit)) << unit.toStdString();
+    ASSERT_TRUE(record["number"].isDouble());
+    const double expected = record["value"].toString().toDouble() * scale.at(unit);
+    EXPECT_NEAR(record["number"].toDouble(), expected, std::abs(expected) * 1e-12);
+  }
+}
+
+// What a user already has is kept: a file with records is refused unchanged, with the two
+// ways on named; --append continues after its last whole record (a cut last line dropped)
+// with the numbers going on; --overwrite starts afresh. Both formats.
+TEST(CliLog, AnExistingFileIsRefusedAppendedToOrOverwritten) {
+  for (const char* format : {"text", "jsonl"}) {
+    SCOPED_TRACE(format);
+    QTemporaryDir dir;
+    const std::string out = dir.filePath("log").toStdString();
+    const auto run = [&](std::vector<std::string> args) {
+      args.insert(args.end(), {"--demo", "--format", format, "--out", out});
+      std::unique_ptr<ChildProcess> process(startLog(args));
+      EXPECT_TRUE(process->waitForExit(30000ms));
+      return process->result();
+    };
+    ASSERT_EQ(run({"--limit", "3"}).exitCode, 0);
+    const std::string three = fileBytes(out);
+    {
+      std::ofstream cut(out, std::ios::app | std::ios::binary);
+      cut << (std::string(format) == "text" ? "4\t00:00:01\t1.2" : "{\"no\":4,\"ti");
+    }
+    const std::string withCutLine = fileBytes(out);
+
+    const ostrel::test::ChildResult refused = run({"--limit", "9"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("--append"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--overwrite"), std::string::npos) << refused.err;
+    EXPECT_EQ(fileBytes(out), withCutLine);
+
+    ASSERT_EQ(run({"--append", "--limit", "5"}).exitCode, 0);
+    const std::string five = fileBytes(out);
+    EXPECT_TRUE(five.starts_with(three));
+    const std::size_t lineCount = std::count(five.begin(), five.end(), '\n');
+    EXPECT_EQ(lineCount, std::string(format) == "text" ? 6U : 5U) << five;
+    if (std::string(format) == "text") {
+      ostrel::ReadingsTable table;
+      ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
+      ASSERT_EQ(table.recordCount(), 5U);
+      for (std::size_t row = 0; row < 5; ++row) EXPECT_EQ(table.no(row), int(row) + 1);
+    } else {
+      EXPECT_NE(five.find("{\"no\":4,"), std::string::npos);
+      EXPECT_NE(five.find("{\"no\":5,"), std::string::npos);
+    }
+
+    ASSERT_EQ(run({"--overwrite", "--limit", "1"}).exitCode, 0);
+    const std::string one = fileBytes(out);
+    EXPECT_EQ(std::count(one.begin(), one.end(), '\n'), std::string(format) == "text" ? 2 : 1);
+    EXPECT_TRUE(one.find(std::string(format) == "text" ? "\r\n1\t" : "{\"no\":1,") !=
+                std::string::npos)
+        << one;
+  }
+}
+
 struct FailCase {
   const char* name;
   std::vector<std::string> args;
@@ -158,7 +260,170 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  "no HID device at /dev/hidraw-none"},
         FailCase{"NoOutput", {"--demo"}, 2, "usage: ostrel-cli log"},
-        FailCase{"BadLimit", {"--demo", "--out", "/tmp/x.txt", "--limit", "0"}, 2, "usage"}),
+        FailCase{"BadLimit", {"--demo", "--out", "/tmp/x.txt", "--limit", "0"}, 2, "usage"},
+        FailCase{"AppendAndOverwrite",
+                 {"--demo", "--out", "/tmp/x.txt", "--append", "--overwrite"},
+                 2,
+                 "usage"},
+        FailCase{"AppendToAStream", {"--demo", "--out", "-", "--append"}, 2, "usage"},
+        FailCase{"UnknownFormat", {"--demo", "--out", "-", "--format", "csv"}, 2, "usage"},
+        FailCase{"PasswordInTheAddress",
+                 {"--demo", "--mqtt", "mqtt://u:p@127.0.0.1/lab"},
+                 2,
+                 "no user or password in the MQTT address"},
+        FailCase{"AddressWithoutPrefix",
+                 {"--demo", "--mqtt", "mqtt://127.0.0.1:1883"},
+                 2,
+                 "topic prefix"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// A free TCP port on the loopback interface (bound, read back and released).
+int freeLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (fd >= 0) ::close(fd);
+    return -1;
+  }
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+// A Mosquitto broker of the test's own on 127.0.0.1, with persistence in a private folder so
+// that a restart keeps subscriptions and queued messages.
+class Broker {
+ public:
+  static constexpr const char* program = "/usr/sbin/mosquitto";
+
+  Broker() : m_port(freeLoopbackPort()) {
+    const std::string folder = m_dir.path().toStdString();
+    m_config = folder + "/mosquitto.conf";
+    std::ofstream config(m_config);
+    config << "listener " << m_port << " 127.0.0.1\n"
+           << "allow_anonymous true\n"
+           << "persistence true\n"
+           << "persistence_location " << folder << "/\n"
+           << "log_dest stderr\n";
+  }
+  [[nodiscard]] int port() const { return m_port; }
+
+  // Starts the broker and waits until it takes connections.
+  bool start() {
+    m_process = std::make_unique<ChildProcess>(program, std::vector<std::string>{"-c", m_config});
+    for (int tries = 0; tries < 100; ++tries) {
+      if (!m_process->running()) return false;
+      const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_port = htons(static_cast<std::uint16_t>(m_port));
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+      ::close(fd);
+      if (up) return true;
+      m_process->waitForExit(100ms);
+    }
+    return false;
+  }
+  // Stops it as a service manager would (SIGTERM: it saves its state).
+  void stop() {
+    if (!m_process) return;
+    m_process->sendSignal(SIGTERM);
+    m_process->waitForExit(10000ms);
+    m_process.reset();
+  }
+  ~Broker() { stop(); }
+
+ private:
+  QTemporaryDir m_dir;
+  int m_port;
+  std::string m_config;
+  std::unique_ptr<ChildProcess> m_process;
+};
+
+std::unique_ptr<ChildProcess> mosquittoSub(const Broker& broker,
+                                           std::vector<std::string> arguments) {
+  std::vector<std::string> all{"-h", "127.0.0.1", "-p", std::to_string(broker.port())};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return std::make_unique<ChildProcess>("/usr/bin/mosquitto_sub", all);
+}
+
+std::vector<int> recordNumbers(const std::string& lines) {
+  std::vector<int> numbers;
+  for (const QString& line : QString::fromStdString(lines).split('\n')) {
+    if (line.isEmpty()) break;  // one payload a line, each without a line end of its own
+    numbers.push_back(QJsonDocument::fromJson(line.toUtf8()).object()["no"].toInt(-1));
+  }
+  return numbers;
+}
+
+// Every record reaches a subscriber, in order, also when the broker is stopped for a while in
+// the middle and started again; the retained status reads "offline" once the logger ended.
+TEST(CliLogMqtt, EveryRecordArrivesInOrderAcrossABrokerRestart) {
+  if (::access(Broker::program, X_OK) != 0 || ::access("/usr/bin/mosquitto_sub", X_OK) != 0) {
+    GTEST_SKIP() << "no Mosquitto broker or mosquitto_sub installed";
+  }
+  Broker broker;
+  ASSERT_GT(broker.port(), 0);
+  ASSERT_TRUE(broker.start());
+  // A persistent session (-c with a fixed id) keeps what is published while the subscriber
+  // itself is away during the restart. Made before the logger starts, so nothing is missed.
+  const std::vector<std::string> session{"-c", "-i", "ostrel-test-sub", "-q",
+                                         "1",  "-t", "bench/readings"};
+  {
+    std::vector<std::string> once = session;
+    once.push_back("-E");
+    std::unique_ptr<ChildProcess> subscribe(mosquittoSub(broker, once));
+    ASSERT_TRUE(subscribe->waitForExit(10000ms));
+    ASSERT_EQ(subscribe->result().exitCode, 0) << subscribe->result().err;
+  }
+  std::unique_ptr<ChildProcess> subscriber(mosquittoSub(broker, session));
+
+  const std::string url = "mqtt://127.0.0.1:" + std::to_string(broker.port()) + "/bench";
+  std::unique_ptr<ChildProcess> logger(startLog({"--demo", "--mqtt", url, "--limit", "30"}));
+  std::size_t before = 0;
+  for (int waited = 0; waited < 600 && before < 8; ++waited) {
+    subscriber->waitForExit(100ms);
+    before = recordNumbers(subscriber->result().out).size();
+  }
+  ASSERT_GE(before, 8U) << logger->result().err;
+  broker.stop();
+  logger->waitForExit(5000ms);  // records go on meanwhile, queued
+  ASSERT_TRUE(logger->running()) << "the logger ended while the broker was away";
+  ASSERT_TRUE(broker.start());
+
+  ASSERT_TRUE(logger->waitForExit(120000ms));
+  EXPECT_EQ(logger->result().exitCode, 0) << logger->result().err;
+  std::vector<int> numbers;
+  for (int waited = 0; waited < 100; ++waited) {
+    subscriber->waitForExit(100ms);
+    numbers = recordNumbers(subscriber->result().out);
+    if (!numbers.empty() && numbers.back() == 30) break;
+  }
+  std::vector<int> firsts;  // repeats dropped by their number, as a subscriber would
+  std::set<int> seen;
+  for (const int no : numbers) {
+    if (seen.insert(no).second) firsts.push_back(no);
+  }
+  std::vector<int> expected(30);
+  std::iota(expected.begin(), expected.end(), 1);
+  EXPECT_EQ(firsts, expected);
+  std::printf("broker restart: 30 records sent, %zu received, %zu repeated\n", numbers.size(),
+              numbers.size() - firsts.size());
+  EXPECT_NE(logger->result().err.find("30 records sent to the MQTT broker"), std::string::npos)
+      << logger->result().err;
+
+  std::unique_ptr<ChildProcess> status(
+      mosquittoSub(broker, {"-t", "bench/status", "-C", "1", "-W", "10"}));
+  ASSERT_TRUE(status->waitForExit(15000ms));
+  EXPECT_EQ(status->result().out, "offline\n");
+}
 
 }  // namespace

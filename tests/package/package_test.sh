@@ -46,7 +46,8 @@ for path in /usr/bin/ostrel /usr/bin/ostrel-demo /usr/bin/ostrel-cli \
   /usr/share/applications/ostrel.desktop /usr/share/applications/ostrel-demo.desktop \
   /usr/share/icons/hicolor/scalable/apps/ostrel.svg \
   /usr/share/metainfo/org.ostrel.Ostrel.metainfo.xml \
-  /usr/lib/udev/rules.d/70-ostrel-cable.rules \
+  /usr/lib/udev/rules.d/70-ostrel-cable.rules /usr/lib/udev/rules.d/71-ostrel-log.rules \
+  /usr/lib/systemd/system/ostrel-log@.service /usr/lib/sysusers.d/ostrel.conf \
   /usr/share/ostrel/manual/index.html /usr/share/ostrel/manual/files.html \
   /usr/share/man/man1/ostrel-cli.1.gz /usr/share/man/man1/ostrel.1.gz \
   /usr/share/man/man1/ostrel-demo.1.gz \
@@ -72,6 +73,10 @@ done
 # The udev rule is the one of the source tree.
 cmp -s "$work/root/usr/lib/udev/rules.d/70-ostrel-cable.rules" \
   "$(dirname "$0")/../../tools/udev/70-ostrel-cable.rules" || fail "udev rule differs"
+
+# The cable loggers' template unit passes systemd-analyze verify, with the package's ostrel-cli.
+"$(dirname "$0")/../service/verify_unit.sh" "$work/root/usr/lib/systemd/system/ostrel-log@.service" \
+  "$work/root/usr/bin/ostrel-cli" || fail "ostrel-log@.service does not verify"
 
 # Maintainer scripts reload udev's rules on installation and removal.
 for script in postinst postrm; do

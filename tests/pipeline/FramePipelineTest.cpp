@@ -85,6 +85,22 @@ TEST_F(Pipeline, TeraOhmAndPiReadingsReachTheSavedFilesAsTheMeterShowsThem) {
   std::filesystem::remove_all(folder);
 }
 
+// The timer goes with the reading only when it reads as min:sec: the comparator's limit in
+// the same digits (no colon), a dash or a dark timer leave the test time empty.
+TEST_F(Pipeline, TheLitTimerIsKeptAsTheRecordsTestTime) {
+  const auto recordedTestTime = [this](FrameBuilder builder) {
+    EXPECT_TRUE(handler(builder.mainDigits("20.00").unit("GΩ").testVoltage("1000").text()));
+    return cds1.record(cds1.recordCount() - 1).TestTime;
+  };
+  EXPECT_EQ(recordedTestTime(FrameBuilder().timer("00:42")), 42);
+  EXPECT_EQ(recordedTestTime(FrameBuilder().timer("10:00").symbol("labTIME1")), 600);
+  EXPECT_EQ(recordedTestTime(FrameBuilder().timer("59:59")), 3599);
+  EXPECT_EQ(recordedTestTime(FrameBuilder().timer(" 100").symbol("labCOMP")), std::nullopt);
+  EXPECT_EQ(recordedTestTime(FrameBuilder().timer("1000").symbol("labCOMP")), std::nullopt);
+  EXPECT_EQ(recordedTestTime(FrameBuilder().timer("--:--")), std::nullopt);
+  EXPECT_EQ(recordedTestTime(FrameBuilder()), std::nullopt);
+}
+
 TEST_F(Pipeline, ReadingHeldBackByTheRulesIsStillReportedAsOffered) {
   controls.RepeatSet = false;
   const std::string frame = FrameBuilder().mainDigits("0.50").unit("GΩ").text();

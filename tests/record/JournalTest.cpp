@@ -179,6 +179,31 @@ TEST(ReadJournal, GivesTheRecordsAsRecorded) {
   EXPECT_EQ(content.records->record(1).V_Range, "DCV  600V");
 }
 
+// The test time travels as a seventh cell that only the journal carries: written when the
+// record has one, read back with it; a seventh cell that is no number damages the line.
+TEST(ReadJournal, KeepsTheTestTimeInASeventhCell) {
+  RecordFields timed{7, 1000, "20.50", "G\xA6\xB8", "IR:1000V 40G\xA6\xB8", "Timed", 42};
+  std::string line = "7\t00:00:01\t20.50\tG\xA6\xB8\tIR:1000V 40G\xA6\xB8\tTimed\r\n";
+  appendTestTimeCell(line, timed.TestTime);
+  EXPECT_EQ(line, "7\t00:00:01\t20.50\tG\xA6\xB8\tIR:1000V 40G\xA6\xB8\tTimed\t42\r\n");
+
+  const JournalContent content = readJournal(header() + line1 + line, cFormat());
+  ASSERT_EQ(content.kind, JournalContent::Kind::Records);
+  ASSERT_EQ(content.records->recordCount(), 2u);
+  EXPECT_EQ(content.records->record(0).TestTime, std::nullopt);
+  EXPECT_EQ(content.records->record(1).TestTime, 42);
+  EXPECT_EQ(content.records->record(1).I_Range, "Timed");
+
+  for (const char* bad : {"x", "-1", ""}) {
+    const std::string damaged = "7\t00:00:01\t20.50\tNULL\tNULL\tTimed\t" + std::string(bad);
+    const JournalContent read = readJournal(header() + line1 + damaged + "\r\n" + line2, cFormat());
+    EXPECT_EQ(read.kind, JournalContent::Kind::Unreadable) << bad;
+  }
+  // The table's own text form stays six cells: a seventh is no record there.
+  ReadingsTable table;
+  EXPECT_FALSE(readTextTable(header() + line, table, cFormat()));
+}
+
 // The scan offers the newest journal no window holds, locked and cut back to whole lines;
 // removes journals without records; renames unreadable ones aside; leaves held ones alone.
 TEST(ScanLeftJournals, OffersTheNewestFreeJournal) {
@@ -282,11 +307,16 @@ TEST(JournalWriter, WritesRecordsInOrderAndRemovesTheJournalAtACleanEnd) {
   };
   ReadingsTable table;
   fillFixtureReadings(table);
-  // Each record's line as "Save Data" writes it in the C locale, with the milliseconds.
+  RecordFields timed = table.record(2);
+  timed.TestTime = 61;
+  table.append(timed);
+  // Each record's line as "Save Data" writes it in the C locale, with the milliseconds; a
+  // record with a test time carries it as a seventh cell.
   const std::vector<std::string> lines = {
       "1\t14:30:05.123\t1.234\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tContinuous\r\n",
       "2\t09:05:03.040\t0.56\tNULL\tDCV  600V\tTimed\r\n",
-      "3\t23:59:59.999\ta&b\t\x81\\\tIR:5000V 1000G\xA6\xB8\tCOMP:GOOD\r\n"};
+      "3\t23:59:59.999\ta&b\t\x81\\\tIR:5000V 1000G\xA6\xB8\tCOMP:GOOD\r\n",
+      "3\t23:59:59.999\ta&b\t\x81\\\tIR:5000V 1000G\xA6\xB8\tCOMP:GOOD\t61\r\n"};
   {
     JournalWriter writer(opener, [](const std::string& reason) { FAIL() << reason; });
     writer.flush();
@@ -295,7 +325,7 @@ TEST(JournalWriter, WritesRecordsInOrderAndRemovesTheJournalAtACleanEnd) {
     for (std::size_t row = 0; row < table.recordCount(); ++row) writer.append(table.record(row));
     writer.flush();
     ASSERT_EQ(filesIn(folder).size(), 1u);
-    EXPECT_EQ(readBytes(filesIn(folder)[0]), header() + lines[0] + lines[1] + lines[2]);
+    EXPECT_EQ(readBytes(filesIn(folder)[0]), header() + lines[0] + lines[1] + lines[2] + lines[3]);
 
     writer.clear();
     writer.append(table.record(2));

@@ -28,6 +28,26 @@ TEST(TextTableFile, SavesByteForByte) {
   EXPECT_EQ(test::readBytes(name), test::readBytes(test::fixturePath("readings.xls")));
 }
 
+// Test times are kept by the table but never change the six-column text and packet files.
+TEST(TextTableFile, TestTimesLeaveTextAndPacketFilesAsTheyWere) {
+  ReadingsTable fixture;
+  test::fillFixtureReadings(fixture);
+  ReadingsTable table;
+  for (std::size_t row = 0; row < fixture.recordCount(); ++row) {
+    RecordFields fields = fixture.record(row);
+    fields.TestTime = static_cast<std::int32_t>(row * 30);
+    table.append(fields);
+  }
+  ASSERT_EQ(table.testTimeS(1), 30);
+  ASSERT_EQ(table.record(2).TestTime, 60);
+  ASSERT_EQ(fixture.testTimeS(0), std::nullopt);
+  ScratchFolder folder;
+  for (const char* name : {"readings.xls", "readings.xml"}) {
+    ASSERT_TRUE(SaveTableToFile(table, folder.file(name)).ok);
+    EXPECT_EQ(test::readBytes(folder.file(name)), test::readBytes(test::fixturePath(name))) << name;
+  }
+}
+
 TEST(TextTableFile, TrimsTextsAndWritesNullButNeverForNo) {
   ReadingsTable table;
   table.append({std::nullopt, std::nullopt, " \t1.5\x01 ", "   ", "DCV  600V ", std::nullopt});

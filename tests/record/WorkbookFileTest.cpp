@@ -69,7 +69,7 @@ TEST(Workbook, CellsReadBackTypedWithTheirDecimalsAndUnicodeTexts) {
   table.append({4, 0, "OL", "G\xA6\xB8", "  DCV  600V \x01", "P\x01I"});
   table.append(
       {std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, "\xD6\xD0\xCE\xC4"});
-  table.append({-6, 3'600'000, "-0.50", "  ", "\xFF", "Timed"});
+  table.append({-6, 3'600'000, "-0.50", "  ", "\xFF", "Timed", 75});
   ScratchFolder folder;
   const std::string name = folder.file("readings.XLSX");
   const FileResult saved = SaveTableToFile(table, name, ".");
@@ -80,7 +80,7 @@ TEST(Workbook, CellsReadBackTypedWithTheirDecimalsAndUnicodeTexts) {
   // openpyxl shows as it stands and spreadsheet programs turn back into the character.
   READ_BACK_OR_SKIP(run, name);
   EXPECT_EQ(run.out,
-            "s:Measurement No.\ts:Time\ts:Value\ts:Unit\ts:Function\ts:Remark\n"
+            "s:Measurement No.\ts:Time\ts:Value\ts:Unit\ts:Function\ts:Remark\ts:Test time\n"
             "n:1|General\ttime:14:30:05.123|hh:mm:ss.000\tn:1.234|0.000\ts:M\u03A9\t"
             "s:IR:500V 20G\u03A9\ts:Continuous\n"
             "n:2|General\ttime:09:05:03.040|hh:mm:ss.000\tn:0.56|0.00\t\ts:DCV  600V\ts:Timed\n"
@@ -89,7 +89,8 @@ TEST(Workbook, CellsReadBackTypedWithTheirDecimalsAndUnicodeTexts) {
             "n:4|General\ttime:00:00:00.000|hh:mm:ss.000\ts:OL\ts:G\u03A9\ts:DCV  600V\t"
             "s:P_x0001_I\n"
             "\t\t\t\t\ts:\u4E2D\u6587\n"
-            "n:-6|General\ttime:01:00:00.000|hh:mm:ss.000\tn:-0.5|0.00\t\ts:\uFFFD\ts:Timed\n");
+            "n:-6|General\ttime:01:00:00.000|hh:mm:ss.000\tn:-0.5|0.00\t\ts:\uFFFD\ts:Timed\t"
+            "n:75|General\n");
 }
 
 TEST(Workbook, ValuesAreNumbersOnlyWithTheLocalesSeparator) {
@@ -117,9 +118,9 @@ TEST(Workbook, AMillionRowsFitOneSheet) {
   ASSERT_TRUE(saved.ok) << saved.message;
   READ_BACK_OR_SKIP(run, name, {"--first", "2"});
   EXPECT_EQ(run.out,
-            "rows: 1000001, columns: 6\n"
+            "rows: 1000001, columns: 7\n"
             "row elements: 1000001, last: 1000001\n"
-            "s:Measurement No.\ts:Time\ts:Value\ts:Unit\ts:Function\ts:Remark\n"
+            "s:Measurement No.\ts:Time\ts:Value\ts:Unit\ts:Function\ts:Remark\ts:Test time\n"
             "n:1|General\ttime:00:00:00.001|hh:mm:ss.000\tn:1.234|0.000\ts:M\u03A9\t"
             "s:IR:500V 20G\u03A9\ts:Continuous\n");
 }
