@@ -33,10 +33,11 @@ std::optional<WorkbookNumber> workbookNumber(std::string_view value,
 // Writes the whole table as an Excel workbook (Office Open XML) at path: one worksheet,
 // the header row "Measurement No.", "Time", "Value", "Unit", "Function", "Remark", "Test time",
 // then one row per record in table order. No is a number; Time a time of day shown with
-// milliseconds; Test time the meter's timer in whole seconds (empty when it was dark); Value a number (see workbookNumber) shown with its decimals, otherwise
-// the text; Unit, V_Range and I_Range texts (GBK converted to UTF-8). Texts are trimmed of
-// blanks and control characters at both ends as in the text files; an empty field gives
-// an empty cell. Rows are streamed to disk, so memory does not grow with the table.
+// milliseconds; Test time the meter's timer in whole seconds (empty when it was dark); Value a
+// number (see workbookNumber) shown with its decimals, otherwise the text; Unit, V_Range and
+// I_Range texts (GBK converted to UTF-8). Texts are trimmed of blanks and control characters at
+// both ends as in the text files; an empty field gives an empty cell. Rows are streamed to disk, so
+// memory does not grow with the table.
 //
 // The target is replaced by the rule of FileReplacement (FileReplace.h): a temporary file
 // beside it, renamed over it only when complete; symbolic links followed, the mode kept, a
