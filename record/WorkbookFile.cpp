@@ -13,6 +13,7 @@
 #include "FileNames.h"
 #include "FileReplace.h"
 #include "GbkText.h"
+#include "InsulationTests.h"
 #include "WorkbookCheck.h"
 
 namespace ostrel {
@@ -147,6 +148,66 @@ std::string folderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The "Tests" sheet: one row per insulation test found in the table (default judgement), the
+// figures as numbers (resistances in ohms), an unknown or undefined figure as an empty cell.
+lxw_error writeTestsSheet(lxw_workbook* workbook, const ReadingsTable& table, lxw_format* header) {
+  lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Tests");
+  if (sheet == nullptr) return LXW_ERROR_MEMORY_MALLOC_FAILED;
+  constexpr std::array<const char*, 17> titles = {"Test",
+                                                  "Function",
+                                                  "Voltage (V)",
+                                                  "Start",
+                                                  "Duration (s)",
+                                                  "Readings",
+                                                  "R 15 s (ohm)",
+                                                  "R 30 s (ohm)",
+                                                  "R 1 min (ohm)",
+                                                  "R 10 min (ohm)",
+                                                  "R 1 min at 40 C (ohm)",
+                                                  "DAR",
+                                                  "PI",
+                                                  "Meter PI",
+                                                  "Lowest (ohm)",
+                                                  "Verdict",
+                                                  "Reasons"};
+  lxw_error error = LXW_NO_ERROR;
+  const auto check = [&error](lxw_error e) {
+    if (error == LXW_NO_ERROR) error = e;
+  };
+  for (std::size_t col = 0; col < titles.size(); ++col) {
+    check(worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(col), titles[col], header));
+  }
+  lxw_format* time = workbook_add_format(workbook);
+  format_set_num_format(time, "hh:mm:ss");
+  lxw_row_t row = 1;
+  for (const InsulationTest& t : findInsulationTests(table)) {
+    const auto number = [&](lxw_col_t col, std::optional<double> value) {
+      if (value) check(worksheet_write_number(sheet, row, col, *value, nullptr));
+    };
+    number(0, t.number);
+    check(worksheet_write_string(sheet, row, 1, gbkToUtf8(t.function).c_str(), nullptr));
+    number(2, t.voltageV);
+    if (t.startMs) check(worksheet_write_number(sheet, row, 3, *t.startMs / msPerDay, time));
+    number(4, t.durationS);
+    number(5, static_cast<double>(t.readings));
+    number(6, t.r15.ohm());
+    number(7, t.r30.ohm());
+    number(8, t.r60.ohm());
+    number(9, t.r600.ohm());
+    number(10, t.r60At40COhm);
+    number(11, t.dar);
+    number(12, t.pi);
+    number(13, t.meterPi);
+    number(14, t.minOhm);
+    check(worksheet_write_string(sheet, row, 15, t.verdict.c_str(), nullptr));
+    std::string reasons;
+    for (const std::string& reason : t.reasons) reasons += (reasons.empty() ? "" : "; ") + reason;
+    if (!reasons.empty()) check(worksheet_write_string(sheet, row, 16, reasons.c_str(), nullptr));
+    if (error != LXW_NO_ERROR || ++row > workbookMaxRecords) break;
+  }
+  return error;
+}
+
 // Writes the workbook file at path (which libxlsxwriter creates or truncates), then reads
 // it back (see checkWorkbookArchive). The library's own temporary files go to the folder of
 // path: the same file system as the workbook, so a full temporary folder elsewhere does not
@@ -179,6 +240,7 @@ std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
         (std::fflush(sheet->optimize_tmpfile) != 0 || std::ferror(sheet->optimize_tmpfile) != 0)) {
       writeError = errno != 0 ? errno : EIO;
     }
+    if (error == LXW_NO_ERROR) error = writeTestsSheet(workbook, table, formats.header());
   }
   // Closing also frees the workbook, so it is closed after a failed write too.
   const lxw_error closed = workbook_close(workbook);

@@ -37,7 +37,8 @@ std::optional<WorkbookNumber> workbookNumber(std::string_view value,
 // number (see workbookNumber) shown with its decimals, otherwise the text; Unit, V_Range and
 // I_Range texts (GBK converted to UTF-8). Texts are trimmed of blanks and control characters at
 // both ends as in the text files; an empty field gives an empty cell. Rows are streamed to disk, so
-// memory does not grow with the table.
+// memory does not grow with the table. A second worksheet "Tests" holds the insulation tests
+// found in the table (see InsulationTests.h) with their figures as numbers.
 //
 // The target is replaced by the rule of FileReplacement (FileReplace.h): a temporary file
 // beside it, renamed over it only when complete; symbolic links followed, the mode kept, a

@@ -31,6 +31,7 @@ class DisplayMirror;
 class ReadingsGrid;
 class ReadingsGridModel;
 class ScrollContent;
+class TestsWindow;
 
 // The main window FrmTest. Owns the display model, the frame decoder, the readings table
 // cds1 with its recording rules, the hidden link controls and every control of the window;
@@ -98,6 +99,10 @@ class TFrmTest : public QMainWindow {
   // F1: opens kv740.hlp beside the program; a missing or unopenable file is reported in a
   // message box.
   void HELP1Click();
+  // "Tests": shows the window of the insulation tests found in cds1 (made at first use).
+  void TestsClick();
+  // The Tests window, nullptr before it was first opened.
+  [[nodiscard]] TestsWindow* testsWindow() const { return m_testsWindow; }
   // "Delete Data": asks first; on yes empties cds1 and restarts the numbering at 1.
   void ClearRClick();
   // "Save Data": asks for a file name and saves cds1 there; the outcome is shown in a
@@ -186,6 +191,7 @@ class TFrmTest : public QMainWindow {
   QPushButton* SetFeature = nullptr;
   std::array<QAction*, RecordLimitMenu::entries.size()> m_limitItems{};  // set1k .. setlimit
   QAction* HELP1 = nullptr;
+  TestsWindow* m_testsWindow = nullptr;
   QTimer* SampInterTime = nullptr;
 };
 

@@ -20,6 +20,7 @@
 #include "ReadingsGrid.h"
 #include "ScrollContent.h"
 #include "TFrmTest.h"
+#include "TestsWindow.h"
 #include "WindowFonts.h"
 
 namespace ostrel {
@@ -182,6 +183,19 @@ void TFrmTest::buildMenu() {
             [this, handler = handlers[i]] { (this->*handler)(); });
     m_limitItems[i] = action;
   }
+
+  QMenu* tests = menuBar()->addMenu(QStringLiteral("Tests"));
+  tests->setObjectName(QStringLiteral("TestsMenu"));
+  QAction* showTests = tests->addAction(QStringLiteral("Tests"));
+  showTests->setObjectName(QStringLiteral("Tests"));
+  connect(showTests, &QAction::triggered, this, [this] { TestsClick(); });
+}
+
+void TFrmTest::TestsClick() {
+  if (m_testsWindow == nullptr) m_testsWindow = new TestsWindow(cds1, this);
+  m_testsWindow->show();
+  m_testsWindow->raise();
+  m_testsWindow->activateWindow();
 }
 
 }  // namespace ostrel

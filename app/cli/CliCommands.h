@@ -12,5 +12,6 @@ int runReport(const std::vector<std::string>& args);
 int runLog(const std::vector<std::string>& args);
 int runDevices(const std::vector<std::string>& args);
 int runChart(const std::vector<std::string>& args);
+int runTests(const std::vector<std::string>& args);
 
 }  // namespace ostrel::cli

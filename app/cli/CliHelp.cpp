@@ -16,7 +16,7 @@ struct CommandHelp {
   std::string_view text;
 };
 
-constexpr std::array<CommandHelp, 5> commands{{
+constexpr std::array<CommandHelp, 6> commands{{
     {"decode", false,
      "usage: ostrel-cli decode [FILE]\n"
      "Decodes a captured report stream into JSON Lines, one object per frame handed to the\n"
@@ -70,6 +70,21 @@ constexpr std::array<CommandHelp, 5> commands{{
      "Lists the HID devices as the program sees them: the entry text, a tab, the device path;\n"
      "* marks the cable the program would select.\n"
      "Exit status: 0 listed (also none); 1 no HID support on this system; 2 wrong usage.\n"},
+    {"tests", true,
+     "usage: ostrel-cli tests TABLE [--json] [--temperature C] [--dar 60/30|60/15]\n"
+     "                  [--minimum 100M|5M|kv1|N] [--thermal-class A|B|F|H]\n"
+     "Finds the insulation tests in a table file (text or XML, or a recording journal, whose\n"
+     "lines keep the meter's timer) and prints each test's figures and verdict: a readable\n"
+     "table, or with --json one object per test.\n"
+     "  --json              JSON: test, function, voltage_v, start, duration_s, readings,\n"
+     "                      r15_ohm, r30_ohm, r60_ohm, r600_ohm, r60_40c_ohm, dar, pi,\n"
+     "                      meter_pi, min_ohm, verdict, reasons (numbers or null)\n"
+     "  --temperature C     winding temperature: R(1 min) is corrected to 40 \u00B0C\n"
+     "  --dar 60/30|60/15   the DAR's readings (default 60/30)\n"
+     "  --minimum CLASS     minimum R(1 min) at 40 \u00B0C: 100M (default), 5M, kv1 (test kV\n"
+     "                      + 1 M\u03A9) or a number of M\u03A9\n"
+     "  --thermal-class C   A (PI at least 1.5) or B, F, H (PI at least 2.0; default B)\n"
+     "Exit status: 0 done; 1 TABLE cannot be loaded; 2 wrong usage.\n"},
 }};
 
 const CommandHelp* findCommand(const std::string& name) {

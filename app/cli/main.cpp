@@ -21,7 +21,11 @@ constexpr std::string_view usage =
     "                           record readings from the cable to a text table file\n"
     "  devices                  list the HID devices as the program sees them\n"
     "  chart TABLEFILE OUT [--page N] [--per-page N] [--line]\n"
-    "                           draw the trend chart of a table file (.bmp, .png)\n";
+    "                           draw the trend chart of a table file (.bmp, .png)\n"
+    "  tests TABLE [--json] [--temperature C] [--dar 60/30|60/15] [--minimum 100M|5M|kv1|N]\n"
+    "        [--thermal-class A|B|F|H]\n"
+    "                           find the insulation tests of a table, their figures and\n"
+    "                           verdicts\n";
 
 }  // namespace
 
@@ -43,6 +47,7 @@ int main(int argc, char** argv) {
   if (command == "log") return ostrel::cli::runLog(args);
   if (command == "devices") return ostrel::cli::runDevices(args);
   if (command == "chart") return ostrel::cli::runChart(args);
+  if (command == "tests") return ostrel::cli::runTests(args);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(usage.data(), stdout);
     std::fputs(ostrel::cli::programHelpDetails.data(), stdout);

@@ -283,5 +283,56 @@ INSTANTIATE_TEST_SUITE_P(Signals, ConvertCliStopSignal, testing::Values(SIGTERM,
                            return std::string(sigabbrev_np(info.param));
                          });
 
+// ostrel-cli tests over a text table without test times: a 1000 V test read every 5 s for
+// 10 minutes (R doubling from 1 to 10 min), then a recording journal whose seventh cells carry
+// the meter's timer.
+TEST(TestsCli, FindsTheTestsOfATextTableAndOfAJournal) {
+  ScratchFolder folder;
+  std::string text = "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark\r\n";
+  std::string journal = text;
+  for (int t = 0, no = 1; t <= 600; t += 5, ++no) {
+    char line[128];
+    const double mohm = t < 60 ? 100.0 + t : t < 600 ? 160.0 : 320.0;
+    std::snprintf(line, sizeof line,
+                  "%d\t10:%02d:%02d\t%.1f\tM\xA6\xB8\tIR:1000V 40G\xA6\xB8\tTimed", no, t / 60,
+                  t % 60, mohm);
+    text += std::string(line) + "\r\n";
+    journal += std::string(line) + "\t" + std::to_string(t) + "\r\n";
+  }
+  const std::string table = folder.file("test.txt");
+  const std::string left = folder.file("recording-x.txt");
+  {
+    std::FILE* file = std::fopen(table.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+    file = std::fopen(left.c_str(), "wb");
+    std::fwrite(journal.data(), 1, journal.size(), file);
+    std::fclose(file);
+  }
+  for (const std::string& name : {table, left}) {
+    const test::ChildResult run =
+        test::runProgram(OSTREL_CLI, {"tests", "--json", "--temperature", "30", name});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(
+        run.out.find("\"test\": 1, \"function\": \"IR:1000V 40G\u03A9\", \"voltage_v\": 1000, "
+                     "\"start\": \"10:00:00\", \"duration_s\": 600, \"readings\": 121, "
+                     "\"r15_ohm\": 115000000, \"r30_ohm\": 130000000, \"r60_ohm\": 160000000, "
+                     "\"r600_ohm\": 320000000, \"r60_40c_ohm\": 80000000, \"dar\": "),
+        std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\"pi\": 2, \"meter_pi\": null, \"min_ohm\": 100000000, "
+                           "\"verdict\": \"fail\""),
+              std::string::npos)
+        << run.out;
+  }
+  const test::ChildResult readable = test::runProgram(OSTREL_CLI, {"tests", table});
+  EXPECT_EQ(readable.exitCode, 0);
+  EXPECT_NE(readable.out.find("PI 2.00 meets the minimum 2.0 for class B"), std::string::npos)
+      << readable.out;
+  EXPECT_EQ(test::runProgram(OSTREL_CLI, {"tests", "--dar", "30/60", table}).exitCode, 2);
+  EXPECT_EQ(test::runProgram(OSTREL_CLI, {"tests", "--minimum", "big", table}).exitCode, 2);
+  EXPECT_EQ(test::runProgram(OSTREL_CLI, {"tests", folder.file("missing.txt")}).exitCode, 1);
+}
+
 }  // namespace
 }  // namespace ostrel

@@ -93,6 +93,33 @@ TEST(Workbook, CellsReadBackTypedWithTheirDecimalsAndUnicodeTexts) {
             "n:75|General\n");
 }
 
+// The "Tests" sheet holds the insulation tests found in the readings, figures as numbers in
+// ohms, unknown ones empty.
+TEST(Workbook, TestsSheetHoldsTheFiguresAsNumbers) {
+  ReadingsTable table;
+  for (int t = 0; t <= 600; t += 5) {
+    const double mohm = t < 60 ? 100.0 + t : t < 600 ? 160.0 : 320.0;
+    table.append({t / 5 + 1, 36'000'000 + t * 1000, std::to_string(mohm).substr(0, 5), "M\xA6\xB8",
+                  "IR:1000V 40G\xA6\xB8", "Timed", t});
+  }
+  ScratchFolder folder;
+  const std::string name = folder.file("tests.xlsx");
+  ASSERT_TRUE(SaveTableToFile(table, name, ".").ok);
+  READ_BACK_OR_SKIP(run, name, {"--sheet", "Tests"});
+  EXPECT_EQ(
+      run.out.substr(0, run.out.find('\n')),
+      "s:Test\ts:Function\ts:Voltage (V)\ts:Start\ts:Duration (s)\ts:Readings\t"
+      "s:R 15 s (ohm)\ts:R 30 s (ohm)\ts:R 1 min (ohm)\ts:R 10 min (ohm)\t"
+      "s:R 1 min at 40 C (ohm)\ts:DAR\ts:PI\ts:Meter PI\ts:Lowest (ohm)\ts:Verdict\ts:Reasons");
+  EXPECT_NE(run.out.find("\nn:1|General\ts:IR:1000V 40G\u03A9\tn:1000|General\t"
+                         "time:10:00:00.000|hh:mm:ss\tn:600|General\tn:121|General\t"
+                         "n:115000000|General\tn:130000000|General\tn:160000000|General\t"
+                         "n:320000000|General\t\tn:1.230769230769231|General\tn:2|General\t\t"
+                         "n:100000000|General\ts:pass\t"),
+            std::string::npos)
+      << run.out;
+}
+
 TEST(Workbook, ValuesAreNumbersOnlyWithTheLocalesSeparator) {
   ReadingsTable table;
   table.append({1, 0, "1,25", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "PI"});

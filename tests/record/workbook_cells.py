@@ -4,6 +4,7 @@ separated by tabs. A cell is written as its kind and value: "n:<number>|<format>
 "time:<hh:mm:ss.mmm>|<format>", "s:<text>", or nothing when empty.
 
   workbook_cells.py FILE             every row
+  workbook_cells.py FILE --sheet S   every row of the worksheet named S
   workbook_cells.py FILE --first N   for big sheets: the sheet's size as openpyxl reads it
                                      ("rows: <count>, columns: <count>"), the row elements
                                      the sheet holds and the number of the last one
@@ -71,6 +72,8 @@ def main():
         print(f"cannot read {path}: {error}", file=sys.stderr)
         return 1
     sheet = book.worksheets[0]
+    if len(sys.argv) > 3 and sys.argv[2] == "--sheet":
+        sheet, first = book[sys.argv[3]], None
     out = sys.stdout
     if first is None:
         for row in sheet.iter_rows():

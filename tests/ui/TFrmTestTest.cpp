@@ -27,6 +27,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
@@ -43,6 +44,7 @@
 #include "ui/QtDialogs.h"
 #include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"
+#include "ui/TestsWindow.h"
 #include "ui/chart/Chtshow.h"
 
 namespace ostrel::test {
@@ -214,6 +216,33 @@ class TFrmTestTest : public QObject {
     }
   }
 
+  // The Tests menu opens the Tests window over cds1: a timed 1000 V test recorded with the
+  // meter's timer is listed with its figures and verdict.
+  void testsWindowListsTheTestsOfTheTable() {
+    for (int t = 0; t <= 60; t += 5) {
+      m_window->table().append({t / 5 + 1, 36'000'000 + t * 1000, t == 60 ? "200.0" : "150.0",
+                                "M\xA6\xB8", "IR:1000V 40G\xA6\xB8", "Timed", t});
+    }
+    m_window->findChild<QAction*>(QStringLiteral("Tests"))->trigger();
+    TestsWindow* tests = m_window->testsWindow();
+    QVERIFY(tests != nullptr);
+    QVERIFY(tests->isVisible());
+    auto* list = tests->findChild<QTableWidget*>(QStringLiteral("TestList"));
+    QCOMPARE(list->rowCount(), 1);
+    QCOMPARE(list->item(0, 1)->text(), QStringLiteral("1000 V"));
+    QCOMPARE(list->item(0, 3)->text(), QStringLiteral("60 s"));
+    QCOMPARE(list->item(0, 7)->text(), QStringLiteral("200.0 M\u03A9"));
+    QCOMPARE(list->item(0, 14)->text(), QStringLiteral("pass"));
+    // The winding temperature entered in the test record corrects R(1 min): 20 °C gives a
+    // quarter, 50 MΩ, below 100 MΩ.
+    auto* winding = tests->findChild<QLineEdit*>(QStringLiteral("WindingC"));
+    winding->setText(QStringLiteral("20"));
+    tests->refresh();
+    QCOMPARE(list->item(0, 9)->text(), QStringLiteral("50.00 M\u03A9"));
+    QCOMPARE(list->item(0, 14)->text(), QStringLiteral("fail"));
+    tests->close();
+  }
+
   void recordLimitMenu() {
     QMenu* recordSet = m_window->findChild<QMenu*>(QStringLiteral("RecordSet"));
     QCOMPARE(recordSet->title(), QStringLiteral(" RecordSet"));
@@ -223,8 +252,9 @@ class TFrmTestTest : public QObject {
       QVERIFY(item->shortcut().isEmpty());
     }
     QCOMPARE(captions, QStringList({"1000", "5000", "10000", "50000", "100000", "Limitless"}));
-    QCOMPARE(m_window->menuBar()->actions().size(), 1);
+    QCOMPARE(m_window->menuBar()->actions().size(), 2);
     QCOMPARE(m_window->menuBar()->actions().front()->text(), QStringLiteral("Record"));
+    QCOMPARE(m_window->menuBar()->actions().back()->text(), QStringLiteral("Tests"));
 
     auto checkedItems = [&] {
       QStringList checked;

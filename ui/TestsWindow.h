@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QWidget>
+#include <vector>
+
+#include "record/InsulationTests.h"
+#include "record/ReadingsTable.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QTableWidget;
+class QTimer;
+
+namespace ostrel {
+
+// What a test record says about the object tested, entered in the Tests window.
+struct TestRecordFields {
+  QString customer, site, asset, operatorName, instrumentSerial;
+  QString ambientC, windingC, humidity, notes;
+};
+
+// The R(t) plot of one test: log time, log resistance, marks at 15 s, 30 s, 1 min, 10 min.
+class TestCurvePlot : public QWidget {
+ public:
+  explicit TestCurvePlot(QWidget* parent = nullptr);
+  void setTest(const InsulationTest* test);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  std::vector<std::pair<double, double>> m_curve;
+  QString m_title;
+};
+
+// The "Tests" window: the insulation tests found in the readings table with their figures and
+// verdicts, the R(t) plot of the chosen test, the judgement's options and the test record.
+// Follows the table while it is shown (at most once a second). Main thread only; the table
+// must outlive the window.
+class TestsWindow : public QWidget, private ReadingsTableObserver {
+ public:
+  explicit TestsWindow(ReadingsTable& table, QWidget* parent = nullptr);
+  ~TestsWindow() override;
+
+  [[nodiscard]] TestRecordFields record() const;
+  [[nodiscard]] TestJudgement judgement() const;
+  [[nodiscard]] const std::vector<InsulationTest>& tests() const { return m_tests; }
+  // Finds the tests again with the current options.
+  void refresh();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void recordsAppended(std::size_t first, std::size_t count) override;
+  void tableReset() override;
+  void showChosen();
+
+  ReadingsTable& m_table;
+  std::vector<InsulationTest> m_tests;
+  bool m_dirty = true;
+  QTimer* m_followTimer = nullptr;
+  QTableWidget* m_list = nullptr;
+  QPlainTextEdit* m_reasons = nullptr;
+  TestCurvePlot* m_plot = nullptr;
+  QComboBox* m_minimum = nullptr;
+  QLineEdit* m_minimumMOhm = nullptr;
+  QComboBox* m_thermal = nullptr;
+  QComboBox* m_dar = nullptr;
+  QLineEdit *m_customer = nullptr, *m_site = nullptr, *m_asset = nullptr, *m_operator = nullptr,
+            *m_serial = nullptr, *m_ambient = nullptr, *m_winding = nullptr, *m_humidity = nullptr;
+  QPlainTextEdit* m_notes = nullptr;
+  QLabel* m_summary = nullptr;
+};
+
+}  // namespace ostrel
