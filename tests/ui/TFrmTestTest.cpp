@@ -894,7 +894,7 @@ class TFrmTestTest : public QObject {
     const QRegularExpression link(QStringLiteral("href=\"([a-z]+\\.html)\""));
     QStringList pages;
     for (const QRegularExpressionMatch& match : link.globalMatch(html)) pages << match.captured(1);
-    QCOMPARE(pages.size(), 9);
+    QCOMPARE(pages.size(), 10);
     for (const QString& page : pages) {
       browser->setSource(QUrl::fromLocalFile(QStringLiteral(OSTREL_MANUAL_DIR "/") + page));
       QVERIFY2(browser->documentTitle().endsWith(QStringLiteral(" - Ostrel manual")),
