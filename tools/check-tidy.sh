@@ -27,7 +27,7 @@ echo "check-tidy: $sources source files, $jobs at a time (each file is named as 
 if ! git ls-files -z -- 'decode/*.cpp' 'record/*.cpp' 'pipeline/*.cpp' 'link/*.cpp' |
   xargs -0 -n 4 -P "$jobs" sh -c 'echo "check-tidy: $*" >&2; exec clang-tidy -p "$0" --quiet \
     --warnings-as-errors="*" --extra-arg=-Wno-unknown-warning-option "$@"' "$build" \
-    2> >(grep -v -e 'warnings generated' -e '^Suppressed ' -e '^Use -header-filter' >&2); then
+    2> >(grep --line-buffered -v -e 'warnings generated' -e '^Suppressed ' -e '^Use -header-filter' >&2); then
   echo "check-tidy: clang-tidy found problems (see above)" >&2
   exit 1
 fi
