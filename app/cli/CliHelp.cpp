@@ -16,7 +16,7 @@ struct CommandHelp {
   std::string_view text;
 };
 
-constexpr std::array<CommandHelp, 6> commands{{
+constexpr std::array<CommandHelp, 7> commands{{
     {"decode", false,
      "usage: ostrel-cli decode [FILE]\n"
      "Decodes a captured report stream into JSON Lines, one object per frame handed to the\n"
@@ -39,6 +39,16 @@ constexpr std::array<CommandHelp, 6> commands{{
      "extension names.\n"
      "Exit status: 0 done; 1 TABLEFILE cannot be loaded or OUT cannot be written; 2 wrong\n"
      "usage.\n"},
+    {"chart", true,
+     "usage: ostrel-cli chart TABLEFILE OUT (OUT ending in .bmp or .png) [--page N]\n"
+     "                  [--per-page N] [--line]\n"
+     "Draws the trend chart of a table file as the chart's bitmap save draws it, as .bmp or\n"
+     ".png by OUT's extension.\n"
+     "  --page N       the page to draw (default 1)\n"
+     "  --per-page N   readings per page (default 100; 0 puts the whole table on one page)\n"
+     "  --line         the line presentation instead of the filled one\n"
+     "Exit status: 0 done; 1 no such page, TABLEFILE cannot be loaded or OUT cannot be\n"
+     "written; 2 wrong usage.\n"},
     {"log", true,
      "usage: ostrel-cli log [--demo | --device PATH] [--out FILE|- [--append | --overwrite]] "
      "[--format text|jsonl] [--mqtt URL] [--limit N] [--interval S] [--no-repeat]\n"

@@ -1,7 +1,7 @@
 # Writes the help2man include file of ostrel-cli: a COMMANDS section made of each command's
 # own --help text, and the files and references. Run with -DCLI=<ostrel-cli> -DOUT=<file>.
 set(text "[COMMANDS]\n")
-foreach(command decode convert report tests log devices)
+foreach(command decode convert report chart tests log devices)
   execute_process(COMMAND ${CLI} ${command} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${CLI} ${command} --help failed: ${status}")

@@ -64,7 +64,7 @@ for program in ostrel ostrel-demo ostrel-cli; do
   readelf -d "$work/root/usr/bin/$program" | grep -E 'RUNPATH|RPATH' && fail "$program has a run path"
 done
 # The man page of ostrel-cli comes from its --help: every command has a section.
-for command in decode convert report log devices; do
+for command in decode convert report chart tests log devices; do
   zcat "$work/root/usr/share/man/man1/ostrel-cli.1.gz" | grep -q "^\.SS $command\$" ||
     fail "ostrel-cli.1 has no section for $command"
 done
