@@ -28,7 +28,8 @@ bool writeDataPacket(const ReadingsTable& table, const ByteSink& sink);
 // six fields or gives one another type, or holds a value that does not fit its field;
 // `table` is then in an unspecified state. `consumed`, when given, is told as the records
 // are read which bytes before an offset will not be read again (a packet that has to be
-// parsed whole is read again from its start after that).
+// parsed whole is read again from its start after that); its false stops the read, which
+// then fails.
 bool readDataPacket(std::string_view bytes, ReadingsTable& table,
                     const ReleaseConsumed& consumed = {});
 

@@ -218,7 +218,8 @@ bool readHead(std::string_view bytes, std::string_view wholePacket, PacketHead& 
 // Parses the records piece by piece (about a megabyte each, cut before a '<'), which keeps
 // the parsed tree small and in cache. False when the packet does not have that simple
 // shape; the caller then parses it whole.
-bool readInPieces(std::string_view bytes, ReadingsTable& table, const ReleaseConsumed& consumed) {
+bool readInPieces(std::string_view bytes, ReadingsTable& table, const ReleaseConsumed& consumed,
+                  bool& stopped) {
   const auto span = findRowSpan(bytes);
   if (!span) return false;
   std::string skeleton(bytes.substr(0, span->begin));
@@ -244,7 +245,10 @@ bool readInPieces(std::string_view bytes, ReadingsTable& table, const ReleaseCon
         !readRows(piece, reader, table)) {
       return false;
     }
-    if (consumed) consumed(end);
+    if (consumed && !consumed(end)) {
+      stopped = true;
+      return false;
+    }
     begin = end;
   }
   return true;
@@ -284,7 +288,9 @@ std::optional<std::int32_t> parsePacketTime(std::string_view text) {
 
 bool readDataPacket(std::string_view bytes, ReadingsTable& table, const ReleaseConsumed& consumed) {
   // The bytes are taken as they are (GBK passes through); only a UTF-8 packet is converted.
-  if (readInPieces(bytes, table, consumed)) return true;
+  bool stopped = false;
+  if (readInPieces(bytes, table, consumed, stopped)) return true;
+  if (stopped) return false;
   table.clear();
   return readWhole(bytes, table);
 }

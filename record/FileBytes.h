@@ -8,8 +8,9 @@
 namespace ostrel {
 
 // Told by a reader going through a file front to back that it will not read the bytes before
-// this offset again (see FileBytes::release).
-using ReleaseConsumed = std::function<void(std::size_t offset)>;
+// this offset again (see FileBytes::release); false asks the reader to stop there (a cancelled
+// load), and the read then fails.
+using ReleaseConsumed = std::function<bool(std::size_t offset)>;
 
 // The whole content of a regular file, read-only, mapped into memory (no copy; read into a
 // buffer of the file's size where mapping fails). Pages are read as they are first touched. Owns
@@ -42,7 +43,10 @@ class FileBytes {
   void release(std::size_t offset);
   // release() as a reader's callback; valid while this object lives.
   [[nodiscard]] ReleaseConsumed releaser() {
-    return [this](std::size_t offset) { release(offset); };
+    return [this](std::size_t offset) {
+      release(offset);
+      return true;
+    };
   }
 
  private:

@@ -55,7 +55,8 @@ std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& tim
 bool writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat,
                     const ByteSink& sink);
 // Appends the records of a tab-separated text; false at the first failing line. `consumed`,
-// when given, is told now and then which bytes before an offset will not be read again.
+// when given, is told now and then which bytes before an offset will not be read again; its
+// false stops the read, which then fails.
 bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat,
                    const ReleaseConsumed& consumed = {});
 

@@ -139,7 +139,7 @@ bool readLines(std::string_view bytes, ReadingsTable& table, const LongTimeForma
     table.append(fields);
     if (consumed && lines.position() - released >= releaseStep) {
       released = lines.position();
-      consumed(released);
+      if (!consumed(released)) return false;
     }
   }
   return true;

@@ -289,6 +289,30 @@ TEST(LargePacket, LoadsRecordsSpreadOverManyPiecesWithoutParsingThemWhole) {
   }
 }
 
+// A reader's progress callback may stop it (a cancelled load): the read fails at once instead
+// of going on, and a packet is not parsed a second time as a whole.
+TEST(LargeTable, ReadersStopWhenTheProgressCallbackSaysSo) {
+  ReadingsTable table;
+  for (int i = 1; i <= 150'000; ++i) {
+    table.append({i, i, std::to_string(i), "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Timed"});
+  }
+  const LongTimeFormat plain("C");
+  for (const bool packetFile : {true, false}) {
+    SCOPED_TRACE(packetFile ? "packet" : "text");
+    const std::string bytes = packetFile ? writeDataPacket(table) : writeTextTable(table, plain);
+    int calls = 0;
+    const ReleaseConsumed stopAtFirst = [&](std::size_t) {
+      ++calls;
+      return false;
+    };
+    ReadingsTable back;
+    EXPECT_FALSE(packetFile ? readDataPacket(bytes, back, stopAtFirst)
+                            : readTextTable(bytes, back, plain, stopAtFirst));
+    EXPECT_EQ(calls, 1);
+    EXPECT_LT(back.recordCount(), table.recordCount());
+  }
+}
+
 TEST(LargePacket, RowsInsideALongCommentAreNotRecords) {
   std::string comment = "<!-- ";
   while (comment.size() < (std::size_t{3} << 20)) comment += "<ROW Value=\"commented\"/>";
