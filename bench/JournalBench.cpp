@@ -1,13 +1,20 @@
 // The recording journal's cost to the main thread: how long one recorded reading holds the
 // main thread in the journal (the copy of the record queued for the writer thread), with a
 // real file and with a disk made slow on purpose, beside writing and syncing the line on the
-// main thread itself, which the writer thread spares it.
+// main thread itself, which the writer thread spares it. And the scan for a journal left
+// behind at start: how long it holds the main thread before the window answers, how long it
+// takes, and its peak memory (run one size per process for that figure: the process's peak
+// resident size is reported, e.g. --benchmark_filter='BM_LeftJournalScan/lines:2000000').
 #include <benchmark/benchmark.h>
+#include <pthread.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -16,6 +23,7 @@
 
 #include "bench/BenchTable.h"
 #include "record/JournalFile.h"
+#include "record/JournalRecovery.h"
 #include "record/JournalWriter.h"
 
 namespace {
@@ -124,6 +132,84 @@ void BM_WriteAndSyncOnTheMainThread(benchmark::State& state) {
   std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_WriteAndSyncOnTheMainThread)->Iterations(500)->Unit(benchmark::kMicrosecond);
+
+// A journal of `lines` readings as the writer leaves it, written a megabyte at a time.
+void writeLeftJournal(const std::string& folder, std::int64_t lines) {
+  std::filesystem::create_directories(folder);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace);
+  std::FILE* file = std::fopen((folder + "/recording-benchx.txt").c_str(), "wb");
+  std::string chunk = ostrel::JournalFile::headerLine();
+  char line[128];
+  for (std::int64_t i = 0; i < lines; ++i) {
+    const std::int64_t ms = (8 * 3'600'000 + i * 500) % 86'400'000;
+    std::snprintf(line, sizeof line,
+                  "%lld\t%s\t%lld.%03lld\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tContinuous\r\n",
+                  static_cast<long long>(i + 1),
+                  ostrel::journalTimeText(static_cast<std::int32_t>(ms)).c_str(),
+                  static_cast<long long>(i % 1000), static_cast<long long>(i % 997));
+    chunk += line;
+    if (chunk.size() >= (1U << 20)) {
+      std::fwrite(chunk.data(), 1, chunk.size(), file);
+      chunk.clear();
+    }
+  }
+  std::fwrite(chunk.data(), 1, chunk.size(), file);
+  std::fclose(file);
+}
+
+double peakResidentMb() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// The start-up scan of a left journal of `lines` readings, run as the window runs it: on a
+// thread of its own, the main thread held only while the thread starts (main_block_ms); the
+// whole scan takes scan_ms. table_mb: the recovered table's own bytes; peak_rss_mb: the
+// process's peak (the journal's writing included, which holds a megabyte).
+void BM_LeftJournalScan(benchmark::State& state) {
+  const std::string folder = benchFolder() + "-left";
+  std::filesystem::remove_all(folder);
+  writeLeftJournal(folder, state.range(0));
+  const double peakBefore = peakResidentMb();
+  double mainBlockMs = 0;
+  double scanMs = 0;
+  double tableMb = 0;
+  std::size_t records = 0;
+  for (auto _ : state) {
+    std::atomic<bool> cancel{false};
+    std::unique_ptr<ostrel::JournalScan> result;
+    const auto start = Clock::now();
+    std::thread scan([&] {
+      ::pthread_setname_np(::pthread_self(), "ostrel-journal");
+      result = std::make_unique<ostrel::JournalScan>(
+          ostrel::scanLeftJournals(folder, ostrel::LongTimeFormat::fromEnvironment(), &cancel));
+    });
+    mainBlockMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    scan.join();
+    scanMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    if (!result->left) {
+      state.SkipWithError("no journal offered");
+      break;
+    }
+    records = result->left->records->recordCount();
+    tableMb = static_cast<double>(result->left->records->memoryBytes()) / 1048576.0;
+  }
+  state.counters["main_block_ms"] = mainBlockMs;
+  state.counters["scan_ms"] = scanMs;
+  state.counters["records"] = static_cast<double>(records);
+  state.counters["table_mb"] = tableMb;
+  state.counters["peak_rss_mb"] = peakResidentMb();
+  state.counters["peak_rss_before_scan_mb"] = peakBefore;
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_LeftJournalScan)
+    ->ArgName("lines")
+    ->Arg(2'000'000)
+    ->Arg(10'000'000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -3,7 +3,8 @@
 // Checked for every input: the whole lines kept are a prefix of the input that starts with the
 // header and ends with CRLF; a journal with records keeps one record per line after the
 // header, but for the damaged lines it left out and counted; no record keeps "NULL" as a text;
-// every record is well formed; Empty and Unreadable keep no record.
+// every record is well formed; Empty and Unreadable keep no record. Read in pieces (as the
+// scan reads a file), the input gives the same kind, records and counts.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const JournalContent content = readJournal(bytes, timeFormat);
   const ReadingsTable& records = *content.records;
   fuzz::requireWellFormed(records);
+
+  const std::size_t piece = size == 0 ? 1 : 1 + data[0] % 13;
+  JournalReader reader(timeFormat);
+  for (std::size_t at = 0; at < size; at += piece) {
+    if (!reader.feed(bytes.substr(at, piece))) break;
+  }
+  const JournalContent pieces = reader.finish();
+  require(pieces.kind == content.kind && pieces.wholeLength == content.wholeLength &&
+          pieces.droppedLines == content.droppedLines &&
+          pieces.droppedLastLine == content.droppedLastLine &&
+          pieces.records->recordCount() == records.recordCount());
 
   if (content.kind != JournalContent::Kind::Records) {
     require(records.empty());

@@ -74,50 +74,58 @@ std::unique_ptr<JournalFile> JournalFile::create(const std::string& folder, std:
     error = folder + ": " + reason(made);
     return nullptr;
   }
-  std::string creating = folder + "/" + std::string(creatingPrefix) + "XXXXXX";
-  const int fd = ::mkostemp(creating.data(), O_CLOEXEC);
-  if (fd < 0) {
-    error = folder + ": " + reason(errno);
-    return nullptr;
-  }
-  const std::string unique = creating.substr(creating.size() - 6);
-  auto file = std::make_unique<JournalFile>(fd, creating, 0);
-  int failure = lockJournal(fd) ? 0 : errno;
-  if (failure == 0) failure = writeWhole(fd, headerLine(), 0);
-  if (failure == 0) {
-    // The journal name appears only now, locked and with its header, so that a window
-    // starting meanwhile never takes it for one left behind.
-    const std::string path =
-        folder + "/" + std::string(journalPrefix) + unique + std::string(journalSuffix);
-    if (::renameat2(AT_FDCWD, creating.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
-      failure = errno;
-    } else {
-      // The new name on disk too: a crash right after must not lose the journal's entry.
-      if (const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-          folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-      }
-      file->m_path = path;
-      file->m_length = headerLine().size();
-      file->m_needsCut = false;
-      return file;
+  // A window starting meanwhile removes a creation it can lock (its creator looks gone): the
+  // file is made again when that happened before this one locked it.
+  int failure = 0;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::string creating = folder + "/" + std::string(creatingPrefix) + "XXXXXX";
+    UniqueFd fd(::mkostemp(creating.data(), O_CLOEXEC));
+    if (!fd.valid()) {
+      error = folder + ": " + reason(errno);
+      return nullptr;
     }
+    struct stat info {};
+    if (!lockJournal(fd.get())) {
+      failure = errno;
+      if (failure == EAGAIN || failure == EACCES) continue;  // taken by a scan; it unlinks it
+    } else if (::fstat(fd.get(), &info) != 0) {
+      failure = errno;
+    } else if (info.st_nlink == 0) {
+      failure = ENOENT;  // removed by a scan before the lock was taken
+      continue;
+    } else {
+      failure = writeWhole(fd.get(), headerLine(), 0);
+    }
+    if (failure == 0) {
+      // The journal name appears only now, locked and with its header, so that a window
+      // starting meanwhile never takes it for one left behind.
+      const std::string unique = creating.substr(creating.size() - 6);
+      const std::string path =
+          folder + "/" + std::string(journalPrefix) + unique + std::string(journalSuffix);
+      if (::renameat2(AT_FDCWD, creating.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+        // The new name on disk too: a crash right after must not lose the journal's entry.
+        if (const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            folderFd.valid()) {
+          ::fsync(folderFd.get());
+        }
+        auto file = std::make_unique<JournalFile>(std::move(fd), path, headerLine().size());
+        file->m_needsCut = false;
+        return file;
+      }
+      failure = errno;
+    }
+    ::unlink(creating.c_str());
+    break;
   }
-  ::unlink(creating.c_str());
   error = folder + ": " + reason(failure);
   return nullptr;
 }
 
-JournalFile::JournalFile(int fd, std::string path, std::uint64_t wholeLength)
-    : m_fd(fd), m_path(std::move(path)), m_length(wholeLength) {}
-
-JournalFile::~JournalFile() {
-  if (m_fd >= 0) ::close(m_fd);
-}
+JournalFile::JournalFile(UniqueFd fd, std::string path, std::uint64_t wholeLength)
+    : m_fd(std::move(fd)), m_path(std::move(path)), m_length(wholeLength) {}
 
 std::string JournalFile::cutBack() {
-  if (::ftruncate(m_fd, static_cast<off_t>(m_length)) != 0) return reason(errno);
+  if (::ftruncate(m_fd.get(), static_cast<off_t>(m_length)) != 0) return reason(errno);
   m_needsCut = false;
   return {};
 }
@@ -126,7 +134,7 @@ std::string JournalFile::appendLine(std::string_view line) {
   if (m_needsCut) {
     if (std::string error = cutBack(); !error.empty()) return error;
   }
-  if (const int error = writeWhole(m_fd, line, m_length); error != 0) {
+  if (const int error = writeWhole(m_fd.get(), line, m_length); error != 0) {
     m_needsCut = true;
     cutBack();
     return reason(error);
@@ -135,7 +143,9 @@ std::string JournalFile::appendLine(std::string_view line) {
   return {};
 }
 
-std::string JournalFile::sync() { return ::fdatasync(m_fd) == 0 ? std::string{} : reason(errno); }
+std::string JournalFile::sync() {
+  return ::fdatasync(m_fd.get()) == 0 ? std::string{} : reason(errno);
+}
 
 std::string JournalFile::clear() {
   m_length = headerLine().size();

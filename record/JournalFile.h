@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "UniqueFd.h"
+
 namespace ostrel {
 
 // Where the window keeps its recording journals: $XDG_STATE_HOME/ostrel when that is an
@@ -47,8 +49,9 @@ class JournalFile final : public JournalSink {
   // Takes over a journal that is open for writing (fd) and locked by this process before the
   // first write, whose whole lines end at wholeLength; bytes after it are cut away by the first
   // write. Never reads the file.
-  JournalFile(int fd, std::string path, std::uint64_t wholeLength);
-  ~JournalFile() override;  // closes the file, which releases the lock; the file stays
+  JournalFile(UniqueFd fd, std::string path, std::uint64_t wholeLength);
+  // Closes the file, which releases the lock; the file stays.
+  ~JournalFile() override = default;
   JournalFile(const JournalFile&) = delete;
   JournalFile& operator=(const JournalFile&) = delete;
 
@@ -69,7 +72,7 @@ class JournalFile final : public JournalSink {
   static const std::string& headerLine();
 
  private:
-  int m_fd = -1;
+  UniqueFd m_fd;
   std::string m_path;
   std::uint64_t m_length = 0;
   bool m_needsCut = true;  // bytes beyond m_length may exist

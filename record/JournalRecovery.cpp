@@ -69,9 +69,9 @@ bool isJournalName(std::string_view name) {
 
 std::vector<Candidate> journalsIn(const std::string& folder, std::vector<std::string>& creating) {
   std::vector<Candidate> found;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return found;
-  while (const dirent* entry = ::readdir(dir)) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) return found;
+  while (const dirent* entry = ::readdir(dir.get())) {
     const std::string_view name = entry->d_name;
     if (startsWith(name, creatingPrefix)) creating.push_back(folder + "/" + std::string(name));
     if (!isJournalName(name)) continue;
@@ -80,7 +80,6 @@ std::vector<Candidate> journalsIn(const std::string& folder, std::vector<std::st
     if (::lstat(candidate.path.c_str(), &info) == 0) candidate.modified = info.st_mtim;
     found.push_back(std::move(candidate));
   }
-  ::closedir(dir);
   std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
     return a.modified.tv_sec != b.modified.tv_sec ? a.modified.tv_sec > b.modified.tv_sec
                                                   : a.modified.tv_nsec > b.modified.tv_nsec;
@@ -88,17 +87,19 @@ std::vector<Candidate> journalsIn(const std::string& folder, std::vector<std::st
   return found;
 }
 
-// Reads all of an open file; 0 or the errno.
-int readAll(int fd, std::string& bytes) {
-  char buffer[65536];
+// Feeds an open file to reader in pieces, until its end or until the reader needs no more;
+// 0, the errno, or ECANCELED when cancel was set.
+int readInto(int fd, JournalReader& reader, const std::atomic<bool>* cancel) {
+  std::vector<char> buffer(std::size_t{1} << 20);
   for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return ECANCELED;
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
     if (got < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
     if (got == 0) return 0;
-    bytes.append(buffer, static_cast<std::size_t>(got));
+    if (!reader.feed({buffer.data(), static_cast<std::size_t>(got)})) return 0;
   }
 }
 
@@ -127,10 +128,8 @@ UnreadableJournal keepAside(const std::string& folder, const Candidate& journal,
 // A journal being created whose creator is gone holds no record: removed when its lock is free.
 void removeAbandonedCreations(const std::vector<std::string>& creating) {
   for (const std::string& path : creating) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0) continue;
-    if (lockJournal(fd)) ::unlink(path.c_str());
-    ::close(fd);
+    const UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.valid() && lockJournal(fd.get())) ::unlink(path.c_str());
   }
 }
 
@@ -145,90 +144,138 @@ std::string journalTimeText(std::int32_t ms) {
 }
 
 JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFormat) {
-  JournalContent content;
+  JournalReader reader(timeFormat);
+  reader.feed(bytes);
+  return reader.finish();
+}
+
+JournalReader::JournalReader(const LongTimeFormat& timeFormat, bool keepRecords)
+    : m_timeFormat(timeFormat), m_keepRecords(keepRecords) {}
+
+bool JournalReader::feed(std::string_view bytes) {
+  if (m_unreadable) return false;
+  m_total += bytes.size();
+  m_pending.append(bytes);
   const std::string& header = JournalFile::headerLine();
-  const std::size_t lastEnd = bytes.rfind(lineEnd);
-  const std::string_view whole =
-      lastEnd == std::string_view::npos ? std::string_view{} : bytes.substr(0, lastEnd + 2);
-  const bool cutShort = whole.size() < bytes.size();
-  if (whole.empty()) {
+  std::size_t pos = 0;
+  // A line end may have come in two pieces: look again from the last byte kept.
+  std::size_t from = m_pending.size() > bytes.size() ? m_pending.size() - bytes.size() - 1 : 0;
+  for (std::size_t end; (end = m_pending.find(lineEnd, std::max(from, pos))) != std::string::npos;
+       pos = end + lineEnd.size()) {
+    const std::string_view line(m_pending.data() + pos, end - pos);
+    const std::uint64_t lineEndAt = m_pendingAt + end + lineEnd.size();
+    m_wholeEnd = lineEndAt;
+    if (!m_headerRead) {
+      // The first line is the header (it holds no line end before its own).
+      if (std::string_view(m_pending).substr(0, end + lineEnd.size()) != header) {
+        m_unreadable = true;
+        return false;
+      }
+      m_headerRead = true;
+      continue;
+    }
+    takeLine(m_overlong ? std::string_view{} : line, lineEndAt);
+    m_overlong = false;
+  }
+  m_pending.erase(0, pos);
+  m_pendingAt += pos;
+  if (!m_headerRead && m_pending.size() > header.size()) {
+    m_unreadable = true;  // a first line longer than the header is not the header
+    return false;
+  }
+  if (m_pending.size() > maxLineBytes) {
+    // Damaged whatever follows; its last byte may start a line end.
+    m_overlong = true;
+    const std::size_t drop = m_pending.size() - 1;
+    m_pending.erase(0, drop);
+    m_pendingAt += drop;
+  }
+  return true;
+}
+
+void JournalReader::takeLine(std::string_view line, std::uint64_t end) {
+  // Each line that has a journal's shape and time goes on, its time rewritten in the C
+  // locale's whole seconds, to the text reader, which checks every other cell.
+  std::optional<std::int32_t> ms;
+  std::size_t timeStart = 0;
+  std::size_t timeEnd = 0;
+  if (hasJournalShape(line)) {
+    timeStart = line.find('\t') + 1;
+    timeEnd = line.find('\t', timeStart);
+    const std::string_view time = line.substr(timeStart, timeEnd - timeStart);
+    ms = parseJournalTime(time);
+    if (!ms) ms = m_timeFormat.parse(time);
+  }
+  if (!ms) {
+    ++m_damaged;
+    return;
+  }
+  if (m_batchText.empty()) m_batchText = JournalFile::headerLine();
+  m_batch.push_back({m_batchText.size(), end, *ms});
+  m_batchText.append(line.substr(0, timeStart));
+  m_batchText.append(journalTimeText(*ms).substr(0, 8));
+  m_batchText.append(line.substr(timeEnd));
+  m_batchText.append(lineEnd);
+  constexpr std::size_t batchLines = 8192;
+  if (m_batch.size() >= batchLines) readBatch();
+}
+
+void JournalReader::readBatch() {
+  static const LongTimeFormat plainTime("C");
+  ReadingsTable parsed;
+  // The text reader drops the first line of what it is given (the header) and stops at its
+  // first failing line: that line is left out, and the reader goes on after it, given the
+  // text from that line on (which it drops as its first).
+  std::size_t textFrom = 0;
+  for (std::size_t first = 0; first < m_batch.size();) {
+    parsed.clear();
+    const bool ok =
+        readJournalTable(std::string_view(m_batchText).substr(textFrom), parsed, plainTime);
+    const std::size_t read = parsed.recordCount();
+    for (std::size_t i = 0; i < read; ++i) {
+      const Candidate& kept = m_batch[first + i];
+      if (m_keepRecords) {
+        m_content.records->appendView(
+            {parsed.no(i), kept.ms, recordedText(parsed, i, ReadingsTable::Value),
+             recordedText(parsed, i, ReadingsTable::Unit),
+             recordedText(parsed, i, ReadingsTable::V_Range),
+             recordedText(parsed, i, ReadingsTable::I_Range), parsed.testTimeS(i)});
+      }
+      m_keptEnd = kept.end;
+      ++m_kept;
+    }
+    if (ok) break;
+    ++m_damaged;
+    textFrom = m_batch[first + read].start;
+    first += read + 1;
+  }
+  m_batch.clear();
+  m_batchText.clear();
+}
+
+JournalContent JournalReader::finish() {
+  if (m_headerRead && !m_unreadable) readBatch();
+  JournalContent content = std::move(m_content);
+  const std::string& header = JournalFile::headerLine();
+  if (!m_unreadable && !m_headerRead) {
     // Only a line that never got its end: a header cut short is an empty journal.
-    const bool headerStart = header.substr(0, bytes.size()) == bytes;
+    const bool headerStart = header.substr(0, m_pending.size()) == m_pending;
     content.kind = headerStart ? JournalContent::Kind::Empty : JournalContent::Kind::Unreadable;
     return content;
   }
-  if (whole.substr(0, header.size()) != header) {
+  if (m_unreadable) {
     content.kind = JournalContent::Kind::Unreadable;
     return content;
   }
-
-  // Each line that has a journal's shape and time goes on, its time rewritten in the C
-  // locale's whole seconds, to the text reader, which checks every other cell.
-  struct LineCandidate {
-    std::string_view line;
-    std::size_t end = 0;  // offset just after its line end
-    std::int32_t ms = 0;
-  };
-  std::vector<LineCandidate> candidates;
-  std::size_t damaged = 0;
-  for (std::size_t pos = header.size(); pos < whole.size();) {
-    const std::size_t end = whole.find(lineEnd, pos);
-    const std::string_view line = whole.substr(pos, end - pos);
-    pos = end + lineEnd.size();
-    std::optional<std::int32_t> ms;
-    if (hasJournalShape(line)) {
-      const std::size_t start = line.find('\t') + 1;
-      const std::string_view time = line.substr(start, line.find('\t', start) - start);
-      ms = parseJournalTime(time);
-      if (!ms) ms = timeFormat.parse(time);
-    }
-    if (!ms) {
-      ++damaged;
-      continue;
-    }
-    candidates.push_back({line, pos, *ms});
-  }
-  static const LongTimeFormat plainTime("C");
-  const auto plainLine = [](const LineCandidate& c, std::string& out) {
-    const std::size_t start = c.line.find('\t') + 1;
-    const std::size_t end = c.line.find('\t', start);
-    out.append(c.line.substr(0, start));
-    out.append(journalTimeText(c.ms).substr(0, 8));
-    out.append(c.line.substr(end));
-    out.append(lineEnd);
-  };
-  // The text reader stops at its first failing line: that line is left out and the reader
-  // goes on after it.
-  ReadingsTable parsed;
-  std::vector<const LineCandidate*> kept;
-  for (std::size_t first = 0; first < candidates.size();) {
-    std::string text = header;
-    for (std::size_t i = first; i < candidates.size(); ++i) plainLine(candidates[i], text);
-    const std::size_t before = parsed.recordCount();
-    const bool ok = readJournalTable(text, parsed, plainTime);
-    const std::size_t read = parsed.recordCount() - before;
-    for (std::size_t i = 0; i < read; ++i) kept.push_back(&candidates[first + i]);
-    if (ok) break;
-    ++damaged;
-    first += read + 1;
-  }
-
+  const bool cutShort = m_total > m_wholeEnd;
   // The last whole line was left out when the last line kept is not it.
-  const bool lastDamaged =
-      whole.size() > header.size() && (kept.empty() || kept.back()->end != whole.size());
-  content.droppedLines = damaged;
+  const bool lastDamaged = m_wholeEnd > header.size() && (m_kept == 0 || m_keptEnd != m_wholeEnd);
+  content.droppedLines = m_damaged;
   content.droppedLastLine = lastDamaged || cutShort;
-  content.wholeLength = kept.empty() ? header.size() : kept.back()->end;
-  for (std::size_t i = 0; i < kept.size(); ++i) {
-    content.records->appendView(
-        {parsed.no(i), kept[i]->ms, recordedText(parsed, i, ReadingsTable::Value),
-         recordedText(parsed, i, ReadingsTable::Unit),
-         recordedText(parsed, i, ReadingsTable::V_Range),
-         recordedText(parsed, i, ReadingsTable::I_Range), parsed.testTimeS(i)});
-  }
-  if (kept.empty()) {
+  content.wholeLength = m_kept == 0 ? header.size() : m_keptEnd;
+  if (m_kept == 0) {
     // Nothing to offer: a damaged line before the last may still be worth a look.
-    const bool onlyTheLast = damaged == 0 || (damaged == 1 && lastDamaged);
+    const bool onlyTheLast = m_damaged == 0 || (m_damaged == 1 && lastDamaged);
     content.kind = onlyTheLast ? JournalContent::Kind::Empty : JournalContent::Kind::Unreadable;
     return content;
   }
@@ -236,7 +283,8 @@ JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFor
   return content;
 }
 
-JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& timeFormat) {
+JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& timeFormat,
+                             const std::atomic<bool>* cancel) {
   JournalScan scan;
   // Readings offered from a folder someone else controls could be anyone's.
   struct stat folderInfo {};
@@ -252,41 +300,43 @@ JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& ti
   }
   std::vector<std::string> creating;
   for (const Candidate& journal : journalsIn(folder, creating)) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+      scan.cancelled = true;
+      return scan;
+    }
     // O_NONBLOCK: a FIFO under a journal's name must not hang the start.
-    const int fd = ::open(journal.path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0) {
+    UniqueFd fd(::open(journal.path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd.valid()) {
       if (errno != ENOENT)
         scan.unreadable.push_back(keepAside(folder, journal, std::strerror(errno)));
       continue;
     }
-    if (!lockJournal(fd)) {  // a running window's journal
-      ::close(fd);
-      continue;
-    }
+    if (!lockJournal(fd.get())) continue;  // a running window's journal
     struct stat info {};
-    std::string bytes;
-    int error = ::fstat(fd, &info) != 0 ? errno : 0;
+    int error = ::fstat(fd.get(), &info) != 0 ? errno : 0;
     if (error == 0 && !S_ISREG(info.st_mode)) error = EINVAL;
-    if (error == 0) error = readAll(fd, bytes);
+    // Only the newest journal with records is offered: the older ones need only their kind.
+    JournalReader reader(timeFormat, !scan.left);
+    if (error == 0) error = readInto(fd.get(), reader, cancel);
+    if (error == ECANCELED) {
+      scan.cancelled = true;
+      return scan;
+    }
     JournalContent content;
-    if (error == 0) content = readJournal(bytes, timeFormat);
+    if (error == 0) content = reader.finish();
     if (error != 0 || content.kind == JournalContent::Kind::Unreadable) {
       scan.unreadable.push_back(
           keepAside(folder, journal, error != 0 ? std::strerror(error) : "its lines are damaged"));
-      ::close(fd);
       continue;
     }
     if (content.kind == JournalContent::Kind::Empty) {
       ::unlink(journal.path.c_str());
-      ::close(fd);
       continue;
     }
-    if (scan.left) {  // an older one: offered at a later start
-      ::close(fd);
-      continue;
-    }
-    LeftJournal left{std::make_unique<JournalFile>(fd, journal.path, content.wholeLength),
-                     std::move(content.records), content.droppedLastLine, content.droppedLines};
+    if (scan.left) continue;  // an older one: offered at a later start
+    LeftJournal left{
+        std::make_unique<JournalFile>(std::move(fd), journal.path, content.wholeLength),
+        std::move(content.records), content.droppedLastLine, content.droppedLines};
     left.file->cutBack();
     scan.left = std::move(left);
   }

@@ -1,5 +1,6 @@
 #include "WindowJournal.h"
 
+#include <pthread.h>
 #include <QFile>
 #include <QMetaObject>
 #include <QStringList>
@@ -45,6 +46,7 @@ WindowJournal::WindowJournal(TFrmTest& window, std::string folder, std::unique_p
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()) {}
 
 WindowJournal::~WindowJournal() {
+  stopScan();
   m_window.setRecordedHook({});
   m_window.setRecordsDroppedHook({});
 }
@@ -81,24 +83,49 @@ void WindowJournal::start() {
     m_dialogs->showMessage(&m_window, QString::fromUtf8(unprotectedMessage));
   }
   if (m_folder.empty() || m_writer) return;
-  offerLeftReadings();
-  if (!m_writer) {
-    const std::string folder = m_folder;
-    m_writer = std::make_unique<JournalWriter>(
-        [folder](std::string& error) -> std::unique_ptr<JournalSink> {
-          return JournalFile::create(folder, error);
-        },
-        stoppedHandler());
-  }
+  // This run's journal is made at its first reading, locked before it gets its name: the
+  // scan takes it for a running window's and leaves it alone.
+  const std::string folder = m_folder;
+  m_writer = std::make_unique<JournalWriter>(
+      [folder](std::string& error) -> std::unique_ptr<JournalSink> {
+        return JournalFile::create(folder, error);
+      },
+      stoppedHandler());
   ReadingsTable& table = m_window.table();
-  m_window.setRecordedHook(
-      [this, &table](std::size_t row) { m_writer->append(table.record(row)); });
-  m_window.setRecordsDroppedHook([this] { m_writer->clear(); });
+  m_window.setRecordedHook([this, &table](std::size_t row) {
+    m_writer->append(table.record(row));
+    ++m_liveRecords;
+  });
+  m_window.setRecordsDroppedHook([this] {
+    m_writer->clear();
+    m_liveRecords = 0;
+  });
+
+  m_scanning = true;
+  m_cancelScan = false;
+  m_scanThread = std::thread([this, folder] {
+    ::pthread_setname_np(::pthread_self(), "ostrel-journal");
+    auto scan = std::make_shared<JournalScan>(
+        scanLeftJournals(folder, LongTimeFormat::fromEnvironment(), &m_cancelScan));
+    if (scan->cancelled) return;
+    // Handled on the main thread; dropped with this object if it goes first.
+    QMetaObject::invokeMethod(
+        this, [this, scan] { scanDone(*scan); }, Qt::QueuedConnection);
+  });
 }
 
-void WindowJournal::offerLeftReadings() {
-  JournalScan scan = scanLeftJournals(m_folder, LongTimeFormat::fromEnvironment());
+void WindowJournal::stopScan() {
+  m_cancelScan = true;
+  if (m_scanThread.joinable()) m_scanThread.join();
+  m_scanning = false;
+}
+
+void WindowJournal::scanDone(JournalScan& scan) {
+  if (!m_scanning) return;  // ended meanwhile
+  // The thread has handed its result over and is ending.
+  if (m_scanThread.joinable()) m_scanThread.join();
   if (!scan.untrusted.empty()) {
+    m_scanning = false;
     m_dialogs->showError(
         &m_window, applicationTitle,
         QStringLiteral("The recording journal folder %1 is not trusted (%2): no readings are "
@@ -106,26 +133,68 @@ void WindowJournal::offerLeftReadings() {
             .arg(pathText(m_folder), QString::fromLocal8Bit(scan.untrusted)));
     return;
   }
-  if (scan.left && m_window.table().empty()) {
-    LeftJournal& left = *scan.left;
-    const std::size_t count = left.records->recordCount();
-    if (m_dialogs->askYesNo(&m_window, recoverQuestion(count, left.droppedLines))) {
-      RecordingCounters& counters = m_window.state().recording;
-      counters.RecordNo = left.records->no(count - 1).value_or(0) + 1;
-      counters.LastRecordedValue = left.records->text(count - 1, ReadingsTable::Value).value_or("");
-      m_window.table().swapRecords(*left.records);
-      if (auto* grid = m_window.findChild<ReadingsGrid*>(QStringLiteral("DBGrid1"))) {
-        grid->showLastRow();
-      }
-      m_writer = std::make_unique<JournalWriter>(std::move(left.file), stoppedHandler());
-    } else if (const std::string error = left.file->remove(); !error.empty()) {
-      m_dialogs->showError(&m_window, applicationTitle,
-                           QStringLiteral("The recording journal %1 could not be deleted (%2).")
-                               .arg(pathText(left.file->path()), QString::fromLocal8Bit(error)));
-    }
-  }
+  if (scan.left) offer(*scan.left);
+  m_scanning = false;
   if (!scan.unreadable.empty()) {
     m_dialogs->showError(&m_window, applicationTitle, unreadableReport(scan.unreadable));
+  }
+}
+
+void WindowJournal::offer(LeftJournal& left) {
+  // A table holding more than the readings recorded since the start (a file loaded meanwhile)
+  // is not mixed with them: the journal is released and offered at a later start.
+  if (m_window.table().recordCount() != m_liveRecords) return;
+  const std::size_t count = left.records->recordCount();
+  // The question's own event loop goes on recording: what it records counts as recorded
+  // during the scan.
+  const bool yes = m_dialogs->askYesNo(&m_window, recoverQuestion(count, left.droppedLines));
+  if (!m_scanning) return;  // ended while the question was open
+  if (yes) {
+    if (m_window.table().recordCount() != m_liveRecords) return;
+    recoverBeforeTheLiveReadings(left);
+  } else if (const std::string error = left.file->remove(); !error.empty()) {
+    m_dialogs->showError(&m_window, applicationTitle,
+                         QStringLiteral("The recording journal %1 could not be deleted (%2).")
+                             .arg(pathText(left.file->path()), QString::fromLocal8Bit(error)));
+  }
+}
+
+void WindowJournal::recoverBeforeTheLiveReadings(LeftJournal& left) {
+  ReadingsTable& table = m_window.table();
+  ReadingsTable& merged = *left.records;
+  const std::size_t recovered = merged.recordCount();
+  const std::size_t live = table.recordCount();
+  const std::int32_t lastNo = merged.no(recovered - 1).value_or(0);
+  for (std::size_t row = 0; row < live; ++row) {
+    RecordFields fields = table.record(row);
+    fields.No = lastNo + 1 + static_cast<std::int32_t>(row);
+    merged.append(fields, table.changeState(row));
+  }
+  RecordingCounters& counters = m_window.state().recording;
+  counters.RecordNo = lastNo + 1 + static_cast<std::int32_t>(live);
+  if (live == 0) {
+    counters.LastRecordedValue = merged.text(recovered - 1, ReadingsTable::Value).value_or("");
+  }
+  table.swapRecords(merged);
+  if (auto* grid = m_window.findChild<ReadingsGrid*>(QStringLiteral("DBGrid1"))) {
+    grid->showLastRow();
+  }
+
+  // The recovered journal goes on, with the readings of this run after its own; this run's
+  // journal goes only once they are on disk there (a crash between the two leaves them twice
+  // rather than nowhere).
+  auto recoveredJournal = std::make_unique<JournalWriter>(std::move(left.file), stoppedHandler());
+  for (std::size_t row = recovered; row < table.recordCount(); ++row) {
+    recoveredJournal->append(table.record(row));
+  }
+  recoveredJournal->flush();
+  const std::unique_ptr<JournalWriter> own = std::exchange(m_writer, std::move(recoveredJournal));
+  if (const std::string error = own->finish(); !error.empty()) {
+    m_dialogs->showError(
+        &m_window, applicationTitle,
+        QStringLiteral("The recording journal in %1 could not be removed (%2). Its readings "
+                       "will be offered again at the next start.")
+            .arg(pathText(m_folder), QString::fromLocal8Bit(error)));
   }
 }
 
@@ -148,6 +217,7 @@ void WindowJournal::journalStopped(const QString& reason) {
 }
 
 void WindowJournal::endCleanly() {
+  stopScan();
   m_window.setRecordedHook({});
   m_window.setRecordsDroppedHook({});
   if (!m_writer) return;

@@ -322,7 +322,7 @@ class RecordOutput {
       m_lastNo = existing->lastNo;
     }
     // Owns and closes the descriptor from here on.
-    m_file = std::make_unique<JournalFile>(fd, name, wholeLength);
+    m_file = std::make_unique<JournalFile>(UniqueFd(fd), name, wholeLength);
     if (const std::string error = m_file->cutBack(); !error.empty()) {
       return "cannot write " + name + ": " + error;
     }

@@ -135,6 +135,20 @@ TEST_P(ReadJournal, KeepsEveryRecordThatReadsAndCountsTheLinesLeftOut) {
     EXPECT_EQ(cut.records->recordCount(), c.records);
     EXPECT_FALSE(cut.droppedLastLine);
   }
+  // Read in pieces as a scan reads them off the disk (a line end split between two pieces
+  // included), the journal gives the same.
+  for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}}) {
+    JournalReader reader(cFormat());
+    for (std::size_t at = 0; at < c.bytes.size(); at += piece) {
+      if (!reader.feed(std::string_view(c.bytes).substr(at, piece))) break;
+    }
+    const JournalContent pieces = reader.finish();
+    EXPECT_EQ(pieces.kind, c.kind) << piece;
+    EXPECT_EQ(pieces.records->recordCount(), c.records) << piece;
+    EXPECT_EQ(pieces.droppedLastLine, c.dropped) << piece;
+    EXPECT_EQ(pieces.droppedLines, c.droppedLines) << piece;
+    EXPECT_EQ(pieces.wholeLength, content.wholeLength) << piece;
+  }
 }
 
 using Kind = JournalContent::Kind;
@@ -155,6 +169,10 @@ INSTANTIATE_TEST_SUITE_P(
                     false, 1},
         JournalCase{"DamagedLineBeforeCutLine", header() + line1 + "x\r\n" + "3\t14", Kind::Records,
                     1, true, 1},
+        JournalCase{
+            "OverlongMiddleLine",
+            header() + line1 + std::string(JournalReader::maxLineBytes + 5, '7') + "\r\n" + line3,
+            Kind::Records, 2, false, 1},
         JournalCase{"OnlyDamagedLines", header() + "x\r\n" + "y\r\n", Kind::Unreadable, 0, true, 2},
         JournalCase{"HeaderOnly", header(), Kind::Empty, 0, false, 0},
         JournalCase{"HeaderCutShort", header().substr(0, 20), Kind::Empty, 0, false, 0},
@@ -256,6 +274,23 @@ TEST(ScanLeftJournals, OffersTheNewestFreeJournal) {
   EXPECT_TRUE(next.unreadable.empty());
 
   EXPECT_FALSE(scanLeftJournals((folder / "missing").string(), cFormat()).left);
+}
+
+// A scan asked to stop before it is done touches nothing: the journals stay as they were and
+// no lock is kept.
+TEST(ScanLeftJournals, StopsWhenCancelledLeavingEveryJournalAsItWas) {
+  const ScratchFolder scratch;
+  const fs::path left = scratch.path() / "recording-aaaaaa.txt";
+  const fs::path empty = scratch.path() / "recording-bbbbbb.txt";
+  writeBytes(left, header() + line1 + "2\t1");
+  writeBytes(empty, header());
+  const std::atomic<bool> cancel{true};
+  const JournalScan scan = scanLeftJournals(scratch.path().string(), cFormat(), &cancel);
+  EXPECT_TRUE(scan.cancelled);
+  EXPECT_FALSE(scan.left);
+  EXPECT_EQ(readBytes(left), header() + line1 + "2\t1");
+  EXPECT_TRUE(fs::exists(empty));
+  EXPECT_TRUE(lockIsFree(left.string()));
 }
 
 // A FIFO under a journal's name neither hangs the start nor is taken for a journal.

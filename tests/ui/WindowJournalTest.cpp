@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <csignal>
 #include <cstdlib>
@@ -57,15 +58,33 @@ void writeFile(const QString& path, const std::string& bytes) {
 
 const std::string& header() { return JournalFile::headerLine(); }
 
-// A window with its journal in `folder`, answering questions with `yes`.
+// A left journal of `count` readings numbered from 1, one a second from 10:00:00.
+std::string journalOf(std::size_t count) {
+  std::string bytes = header();
+  for (std::size_t i = 0; i < count; ++i) {
+    bytes += std::to_string(i + 1) + '\t' +
+             journalTimeText(static_cast<std::int32_t>((36000 + i % 50000) * 1000)) +
+             "\t1.5\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tPI\r\n";
+  }
+  return bytes;
+}
+
+// Turns the event loop until the journal's scan is done and its question answered.
+void waitForScan(WindowJournal& journal) {
+  QVERIFY(QTest::qWaitFor([&] { return !journal.scanning(); }, 60000));
+}
+
+// A window with its journal in `folder`, answering questions with `yes`. With `wait`, the
+// scan for left journals is done (its question answered) when this is made.
 struct JournaledWindow {
-  JournaledWindow(const QString& folder, bool yes) {
+  JournaledWindow(const QString& folder, bool yes, bool wait = true) {
     log.yesNoAnswer = yes;
     window = std::make_unique<TFrmTest>(state, std::make_unique<StubDialogs>(log));
     journal = std::make_unique<WindowJournal>(*window, folder.toStdString(),
                                               std::make_unique<StubDialogs>(log));
     window->show();
     journal->start();
+    if (wait) waitForScan(*journal);
   }
   ~JournaledWindow() {
     journal.reset();
@@ -404,6 +423,117 @@ class WindowJournalTest : public QObject {
     QVERIFY2(w.log.errors.first().contains(kept), qPrintable(w.log.errors.first()));
     QCOMPARE(readAll(kept).toStdString(), damaged);
     QVERIFY(journals().isEmpty());
+  }
+
+  // The scan of a long journal runs while the window's event loop turns (a 0-ms timer fires
+  // and records meanwhile); the question comes afterwards with every record.
+  void aLongJournalIsScannedWhileTheWindowAnswers() {
+    QVERIFY(QDir().mkpath(folder()));
+    constexpr std::size_t count = 300'000;
+    writeFile(folder() + QStringLiteral("/recording-abcdef.txt"), journalOf(count));
+    JournaledWindow w(folder(), true, false);
+    int firesDuringScan = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      if (!w.journal->scanning() || !w.log.questions.isEmpty()) return;
+      if (++firesDuringScan <= 2) record(*w.window, firesDuringScan == 1 ? "2.000" : "2.001");
+    });
+    timer.start(0);
+    waitForScan(*w.journal);
+    QVERIFY(firesDuringScan > 0);
+    QCOMPARE(w.log.questions, QStringList{WindowJournal::recoverQuestion(count)});
+    const std::size_t live = std::min(firesDuringScan, 2);
+    QCOMPARE(w.window->table().recordCount(), count + live);
+    QCOMPARE(w.window->table().no(count - 1), std::optional<std::int32_t>(count));
+    QCOMPARE(w.window->table().text(count, ReadingsTable::Value),
+             std::optional<std::string_view>("2.000"));
+    QVERIFY(w.log.errors.isEmpty());
+  }
+
+  // Readings recorded while the scan runs: Yes puts the recovered ones before them, numbers
+  // them on after the recovered ones, and goes on in the recovered journal alone (holding
+  // them all, in order); No keeps them as they are, in this run's journal alone.
+  void readingsRecordedDuringTheScan_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+  }
+  void readingsRecordedDuringTheScan() {
+    QFETCH(bool, yes);
+    QVERIFY(QDir().mkpath(folder()));
+    writeFile(folder() + QStringLiteral("/recording-abcdef.txt"), journalOf(3));
+    JournaledWindow w(folder(), yes, false);
+    // The scan's result comes through the event loop, which has not turned yet.
+    record(*w.window, "2.000");
+    record(*w.window, "2.001");
+    QVERIFY(w.log.questions.isEmpty());
+    waitForScan(*w.journal);
+    QCOMPARE(w.log.questions, QStringList{WindowJournal::recoverQuestion(3)});
+    record(*w.window, "2.002");
+    w.journal->flush();
+
+    const ReadingsTable& table = w.window->table();
+    const std::vector<std::int32_t> numbers =
+        yes ? std::vector<std::int32_t>{1, 2, 3, 4, 5, 6} : std::vector<std::int32_t>{1, 2, 3};
+    QCOMPARE(table.recordCount(), numbers.size());
+    for (std::size_t row = 0; row < numbers.size(); ++row) {
+      QCOMPARE(table.no(row), std::optional<std::int32_t>(numbers[row]));
+    }
+    QCOMPARE(table.text(numbers.size() - 3, ReadingsTable::Value),
+             std::optional<std::string_view>("2.000"));
+    QCOMPARE(journals().size(), 1);
+    if (yes) QCOMPARE(journals().first(), QStringLiteral("recording-abcdef.txt"));
+    const JournalContent journaled =
+        readJournal(readAll(folder() + u'/' + journals().first()).toStdString(),
+                    LongTimeFormat::fromEnvironment());
+    QCOMPARE(journaled.records->recordCount(), table.recordCount());
+    for (std::size_t row = 0; row < table.recordCount(); ++row) {
+      QCOMPARE(journaled.records->no(row), table.no(row));
+      QCOMPARE(journaled.records->text(row, ReadingsTable::Value),
+               table.text(row, ReadingsTable::Value));
+    }
+    QVERIFY(w.log.errors.isEmpty());
+  }
+
+  // A file loaded during the scan: the table is not only this run's readings, so nothing is
+  // asked and the left journal stays, as it was, for a later start.
+  void aFileLoadedDuringTheScanKeepsTheJournalForLater() {
+    QVERIFY(QDir().mkpath(folder()));
+    const std::string left = journalOf(3);
+    writeFile(folder() + QStringLiteral("/recording-abcdef.txt"), left);
+    const QString text = m_state.path() + QStringLiteral("/loaded.txt");
+    writeFile(text, header() + "7\t10:00:00\t1\tV\tDCV  600V\tContinuous\r\n");
+    JournaledWindow w(folder(), true, false);
+    w.log.openAnswer = text;
+    w.window->OpenClick();
+    waitForScan(*w.journal);
+    QVERIFY(w.log.questions.isEmpty());
+    QCOMPARE(w.window->table().recordCount(), std::size_t{1});
+    QCOMPARE(readAll(folder() + QStringLiteral("/recording-abcdef.txt")).toStdString(), left);
+  }
+
+  // Closing the window while the scan runs neither hangs nor crashes; the left journal stays
+  // as it was and is offered at the next start.
+  void closingDuringTheScanKeepsTheJournal() {
+    QVERIFY(QDir().mkpath(folder()));
+    const std::string left = journalOf(300'000);
+    writeFile(folder() + QStringLiteral("/recording-abcdef.txt"), left);
+    {
+      JournaledWindow w(folder(), true, false);
+      record(*w.window, "2.000");
+      w.window->close();
+      w.journal->endCleanly();
+      QCoreApplication::processEvents();
+      QVERIFY(w.log.questions.isEmpty());
+      QVERIFY(w.log.errors.isEmpty());
+    }
+    {
+      JournaledWindow w(folder(), false, false);  // dropped before its scan is done
+    }
+    QCOMPARE(journals(), QStringList{QStringLiteral("recording-abcdef.txt")});
+    QCOMPARE(readAll(folder() + QStringLiteral("/recording-abcdef.txt")).toStdString(), left);
+    JournaledWindow w(folder(), false);
+    QCOMPARE(w.log.questions, QStringList{WindowJournal::recoverQuestion(300'000)});
   }
 };
 

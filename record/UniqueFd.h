@@ -1,0 +1,38 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <utility>
+
+namespace ostrel {
+
+// An open file descriptor, closed when this goes (or when another replaces it), so that no
+// path out of a function can leave it open. -1 holds nothing.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : m_fd(fd) {}
+  ~UniqueFd() { reset(); }
+  UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      reset();
+      m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  [[nodiscard]] int get() const { return m_fd; }
+  [[nodiscard]] bool valid() const { return m_fd >= 0; }
+  // Closes what it holds; afterwards it holds nothing.
+  void reset() {
+    if (m_fd >= 0) ::close(std::exchange(m_fd, -1));
+  }
+
+ private:
+  int m_fd = -1;
+};
+
+}  // namespace ostrel
