@@ -99,9 +99,11 @@ std::unique_ptr<JournalFile> JournalFile::create(const std::string& folder, std:
     if (failure == 0) {
       // The journal name appears only now, locked and with its header, so that a window
       // starting meanwhile never takes it for one left behind.
-      const std::string unique = creating.substr(creating.size() - 6);
-      const std::string path =
-          folder + "/" + std::string(journalPrefix) + unique + std::string(journalSuffix);
+      std::string path = folder;
+      path += '/';
+      path += journalPrefix;
+      path += std::string_view(creating).substr(creating.size() - 6);
+      path += journalSuffix;
       if (::renameat2(AT_FDCWD, creating.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
         // The new name on disk too: a crash right after must not lose the journal's entry.
         if (const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
