@@ -4,7 +4,6 @@
 
 #include "CliCommands.h"
 #include "decode/DecimalSeparator.h"
-#include "record/FileReplace.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
 
@@ -15,7 +14,6 @@ int runConvert(const std::vector<std::string>& args) {
     std::fputs("usage: ostrel-cli convert IN OUT\n", stderr);
     return 2;
   }
-  removeReplacementFilesOnStopSignals();  // an interrupted save leaves no temporary file
   ReadingsTable table;
   const FileResult loaded = LoadTableFromFile(args[0], table, false);
   if (!loaded.ok) {

@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "CliCommands.h"
-#include "record/FileReplace.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
 #include "ui/report/ReadingsTableDataSet.h"
@@ -55,7 +54,6 @@ int runReport(const std::vector<std::string>& args) {
     std::fputs(reportUsage, stderr);
     return 2;
   }
-  removeReplacementFilesOnStopSignals();  // an interrupted export leaves no temporary file
   ReadingsTable cds1;
   if (!LoadTableFromFile(args[0], cds1, false).ok) {
     std::fprintf(stderr, "%s\n", loadFailedMessage.data());

@@ -8,6 +8,7 @@
 
 #include "CliCommands.h"
 #include "CliHelp.h"
+#include "record/FileReplace.h"
 
 namespace {
 
@@ -43,6 +44,12 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   std::vector<std::string> args(argv + 2, argv + argc);
   if (const auto status = ostrel::cli::applyCommonOptions(command, args)) return *status;
+  // The commands that replace a file: a stop signal in the middle of a write removes the
+  // temporary file and ends the process as the signal would (the old file stays). log
+  // handles these signals itself to stop cleanly.
+  if (command == "convert" || command == "report" || command == "chart") {
+    ostrel::removeReplacementFilesOnStopSignals();
+  }
   if (command == "decode") return ostrel::cli::runDecode(args);
   if (command == "convert") return ostrel::cli::runConvert(args);
   if (command == "report") return ostrel::cli::runReport(args);
