@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "CliCommands.h"
+#include "CliLoadFailure.h"
 #include "decode/DecimalSeparator.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
@@ -118,7 +119,7 @@ int runChart(const std::vector<std::string>& args) {
   }
   ReadingsTable cds1;
   if (!LoadTableFromFile(options->table, cds1, false).ok) {
-    std::fprintf(stderr, "%s\n", loadFailedMessage.data());
+    printLoadFailure(options->table, cds1);
     return 1;
   }
   return drawChart(cds1, *options);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "CliCommands.h"
+#include "CliLoadFailure.h"
 #include "decode/DecimalSeparator.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
@@ -17,7 +18,7 @@ int runConvert(const std::vector<std::string>& args) {
   ReadingsTable table;
   const FileResult loaded = LoadTableFromFile(args[0], table, false);
   if (!loaded.ok) {
-    std::fprintf(stderr, "%s\n", loaded.message.c_str());
+    printLoadFailure(args[0], table);
     return 1;
   }
   const FileResult saved = SaveTableToFile(table, args[1], decimalSeparatorFromLocale());

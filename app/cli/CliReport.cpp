@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "CliCommands.h"
+#include "CliLoadFailure.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
 #include "ui/report/ReadingsTableDataSet.h"
@@ -56,7 +57,7 @@ int runReport(const std::vector<std::string>& args) {
   }
   ReadingsTable cds1;
   if (!LoadTableFromFile(args[0], cds1, false).ok) {
-    std::fprintf(stderr, "%s\n", loadFailedMessage.data());
+    printLoadFailure(args[0], cds1);
     return 1;
   }
   return writeReport(cds1, outFile, *format);
