@@ -1,6 +1,7 @@
 #include "FileReplace.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,23 +18,41 @@ namespace {
 std::string reason(int error) { return std::strerror(error); }
 
 // Temporary files of the replacements in progress, for a signal handler to remove. This
-// library's one piece of static state: a signal handler can reach nothing else. A slot
-// holds the path's characters, owned by its FileReplacement, which clears the slot before
-// the path goes away. Lock-free atomics keep reading them async-signal-safe.
+// library's one piece of static state: a signal handler can reach nothing else. Each slot
+// holds its own copy of the name in a fixed buffer, so a handler never follows a pointer
+// into memory that may be freed or moved; `armed` tells it whether the name is complete.
+// Lock-free atomics keep reading them async-signal-safe.
+struct PendingFile {
+  std::atomic<bool> claimed{false};  // owned by a FileReplacement
+  std::atomic<bool> armed{false};    // `name` holds a whole name a handler may remove
+  std::array<char, PATH_MAX> name{};
+};
 constexpr std::size_t pendingSlotCount = 8;
-std::array<std::atomic<const char*>, pendingSlotCount> g_pendingFiles{};
-static_assert(std::atomic<const char*>::is_always_lock_free);
+std::array<PendingFile, pendingSlotCount> g_pendingFiles{};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-int claimPendingSlot(const char* path) {
+// A slot holding `pattern`, armed; -1 when all are taken or the name does not fit (only the
+// signal clean-up misses such a file).
+int claimPendingSlot(const std::string& pattern) {
+  if (pattern.size() >= PATH_MAX) return -1;
   for (std::size_t i = 0; i < g_pendingFiles.size(); ++i) {
-    const char* expected = nullptr;
-    if (g_pendingFiles[i].compare_exchange_strong(expected, path)) return static_cast<int>(i);
+    bool expected = false;
+    if (g_pendingFiles[i].claimed.compare_exchange_strong(expected, true)) {
+      PendingFile& slot = g_pendingFiles[i];
+      std::memcpy(slot.name.data(), pattern.c_str(), pattern.size() + 1);
+      slot.armed.store(true);
+      return static_cast<int>(i);
+    }
   }
-  return -1;  // more replacements at once than slots: only the signal clean-up misses it
+  return -1;
 }
 
 void releasePendingSlot(int& slot) {
-  if (slot >= 0) g_pendingFiles[static_cast<std::size_t>(slot)].store(nullptr);
+  if (slot >= 0) {
+    PendingFile& pending = g_pendingFiles[static_cast<std::size_t>(slot)];
+    pending.armed.store(false);
+    pending.claimed.store(false);
+  }
   slot = -1;
 }
 
@@ -127,16 +146,19 @@ std::string FileReplacement::begin(const std::string& path) {
     m_targetMode = newFileMode();
   }
   m_temporary = temporaryPattern(m_target);
-  // Listed before it exists (mkostemp fills in the name in place), so that no signal can
-  // come between its creation and its listing.
-  m_slot = claimPendingSlot(m_temporary.c_str());
-  m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
+  // Listed before it exists: mkostemp fills in the name in the slot's own buffer, so that
+  // no signal can come between the file's creation and its listing.
+  m_slot = claimPendingSlot(m_temporary);
+  char* name = m_slot >= 0 ? g_pendingFiles[static_cast<std::size_t>(m_slot)].name.data()
+                           : m_temporary.data();
+  m_fd = ::mkostemp(name, O_CLOEXEC);
   if (m_fd < 0) {
     const int error = errno;
     releasePendingSlot(m_slot);
     m_temporary.clear();
     return reason(error);
   }
+  if (m_slot >= 0) m_temporary = name;
   return {};
 }
 
@@ -190,8 +212,8 @@ std::string replaceFileContent(const std::string& path, std::string_view content
 }
 
 void removePendingReplacementFiles() noexcept {
-  for (const std::atomic<const char*>& slot : g_pendingFiles) {
-    if (const char* path = slot.load(); path != nullptr) ::unlink(path);
+  for (const PendingFile& slot : g_pendingFiles) {
+    if (slot.armed.load()) ::unlink(slot.name.data());
   }
 }
 

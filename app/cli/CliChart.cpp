@@ -3,6 +3,7 @@
 // the window's own chart, which writes the picture with the code of its bitmap save.
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QString>
 #include <charconv>
@@ -10,6 +11,7 @@
 #include <optional>
 
 #include "CliCommands.h"
+#include "CliLoadFailure.h"
 #include "decode/DecimalSeparator.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
@@ -26,7 +28,7 @@ constexpr const char* chartUsage =
 
 struct ChartOptions {
   std::string table;
-  QString out;
+  std::string out;  // the argument's bytes, passed on as they are (need not be valid UTF-8)
   std::optional<std::int32_t> page;
   std::optional<std::string> perPage;
   bool line = false;
@@ -60,9 +62,10 @@ std::optional<ChartOptions> parse(const std::vector<std::string>& args) {
   }
   if (files.size() != 2) return std::nullopt;
   options.table = files[0];
-  options.out = QString::fromLocal8Bit(files[1]);
-  const bool known = options.out.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive) ||
-                     options.out.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+  options.out = files[1];
+  const QString shown = QFile::decodeName(options.out.c_str());
+  const bool known = shown.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive) ||
+                     shown.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
   return known ? std::optional(options) : std::nullopt;
 }
 
@@ -118,7 +121,7 @@ int runChart(const std::vector<std::string>& args) {
   }
   ReadingsTable cds1;
   if (!LoadTableFromFile(options->table, cds1, false).ok) {
-    std::fprintf(stderr, "%s\n", loadFailedMessage.data());
+    printLoadFailure(options->table, cds1);
     return 1;
   }
   return drawChart(cds1, *options);

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "CliCommands.h"
+#include "CliLoadFailure.h"
 #include "decode/DecimalSeparator.h"
-#include "record/FileReplace.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
 
@@ -15,11 +15,10 @@ int runConvert(const std::vector<std::string>& args) {
     std::fputs("usage: ostrel-cli convert IN OUT\n", stderr);
     return 2;
   }
-  removeReplacementFilesOnStopSignals();  // an interrupted save leaves no temporary file
   ReadingsTable table;
   const FileResult loaded = LoadTableFromFile(args[0], table, false);
   if (!loaded.ok) {
-    std::fprintf(stderr, "%s\n", loaded.message.c_str());
+    printLoadFailure(args[0], table);
     return 1;
   }
   const FileResult saved = SaveTableToFile(table, args[1], decimalSeparatorFromLocale());

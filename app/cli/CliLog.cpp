@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -37,6 +38,7 @@
 #include "record/TimeText.h"
 #include "sim/hid/SimHidPlatform.h"
 #include "sim/meter/VirtualMeter.h"
+#include "sim/uhid/FrameFile.h"
 #include "ui/AppState.h"
 
 namespace ostrel::cli {
@@ -44,13 +46,15 @@ namespace ostrel::cli {
 namespace {
 
 constexpr const char* logUsage =
-    "usage: ostrel-cli log [--demo | --device PATH] [--out FILE|- [--append | --overwrite]] "
-    "[--format text|jsonl] [--mqtt URL] [--limit N] [--interval S] [--no-repeat]\n";
+    "usage: ostrel-cli log [--demo | --demo-frames FILE | --device PATH] "
+    "[--out FILE|- [--append | --overwrite]] [--format text|jsonl] [--mqtt URL] [--limit N] "
+    "[--interval S] [--no-repeat]\n";
 
 enum class Format { Text, JsonLines };
 
 struct LogOptions {
   bool demo = false;
+  std::string demoFrames;  // the virtual meter's frames come from this file
   std::string devicePath;
   std::string outFile;  // "-": standard output
   bool append = false;
@@ -87,6 +91,9 @@ std::optional<LogOptions> parseOptions(const std::vector<std::string>& args) {
       options.append = true;
     } else if (arg == "--overwrite") {
       options.overwrite = true;
+    } else if (arg == "--demo-frames" && hasValue) {
+      options.demo = true;
+      options.demoFrames = args[++i];
     } else if (arg == "--device" && hasValue) {
       options.devicePath = args[++i];
     } else if (arg == "--out" && hasValue) {
@@ -378,6 +385,25 @@ void onStopSignal(int /*signal*/) {
 
 void printHistory(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
+// The frames of a --demo-frames file (one frame per line in hexadecimal, as the virtual
+// cable plays them), each a whole frame of the meter; empty with the reason on failure.
+std::vector<sim::FrameBuilder::Frame> readDemoFrames(const std::string& path, std::string& error) {
+  const uhid::FrameFileResult read = uhid::readFrameFile(path);
+  error = read.error;
+  std::vector<sim::FrameBuilder::Frame> frames;
+  for (const uhid::SerialFrame& bytes : read.frames) {
+    sim::FrameBuilder::Frame frame{};
+    if (bytes.size() != frame.size()) {
+      error = path + ": frame " + std::to_string(frames.size() + 1) + " has " +
+              std::to_string(bytes.size()) + " bytes, not " + std::to_string(frame.size());
+      return {};
+    }
+    std::copy(bytes.begin(), bytes.end(), frame.begin());
+    frames.push_back(frame);
+  }
+  return frames;
+}
+
 }  // namespace
 
 int runLog(const std::vector<std::string>& args) {
@@ -403,8 +429,17 @@ int runLog(const std::vector<std::string>& args) {
   std::unique_ptr<HidPlatform> platform;
   std::unique_ptr<sim::VirtualMeter> meter;
   if (options->demo) {
+    std::vector<sim::FrameBuilder::Frame> frames;
+    if (!options->demoFrames.empty()) {
+      std::string error;
+      frames = readDemoFrames(options->demoFrames, error);
+      if (!error.empty()) {
+        std::fprintf(stderr, "ostrel-cli log: %s\n", error.c_str());
+        return 1;
+      }
+    }
     auto sim = std::make_unique<SimHidPlatform>();
-    meter = std::make_unique<sim::VirtualMeter>(*sim);
+    meter = std::make_unique<sim::VirtualMeter>(*sim, std::move(frames));
     platform = std::move(sim);
   } else {
     platform = std::make_unique<LinuxHidPlatform>();

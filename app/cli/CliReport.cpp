@@ -2,12 +2,13 @@
 // window. The table is loaded as "Open Data" loads it; the report is the one the preview
 // shows, printed today, written in the format OUT's extension names.
 #include <QByteArray>
+#include <QFile>
 #include <QGuiApplication>
 #include <QString>
 #include <cstdio>
 
 #include "CliCommands.h"
-#include "record/FileReplace.h"
+#include "CliLoadFailure.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
 #include "ui/report/ReadingsTableDataSet.h"
@@ -22,7 +23,8 @@ constexpr const char* reportUsage =
     "usage: ostrel-cli report TABLEFILE OUT (OUT ending in .pdf, .html, .txt or .csv)\n";
 
 // Fonts and the PDF writer need a GUI application; without a display it runs offscreen.
-int writeReport(ReadingsTable& cds1, const QString& outFile, ReportFormat format) {
+// outFile is the argument's bytes, passed on as they are (a name need not be valid UTF-8).
+int writeReport(ReadingsTable& cds1, const std::string& outFile, ReportFormat format) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   static int argc = 1;
   static char name[] = "ostrel-cli";
@@ -35,7 +37,7 @@ int writeReport(ReadingsTable& cds1, const QString& outFile, ReportFormat format
   TestDataReport QuickRep1(dataSet, ReportPageTotal);
   const ReportFileResult written = exportReport(QuickRep1.generate(), format, outFile);
   if (!written.ok) {
-    std::fprintf(stderr, "ostrel-cli report: %s: %s\n", outFile.toLocal8Bit().constData(),
+    std::fprintf(stderr, "ostrel-cli report: %s: %s\n", outFile.c_str(),
                  written.message.toLocal8Bit().constData());
     return 1;
   }
@@ -49,16 +51,16 @@ int runReport(const std::vector<std::string>& args) {
     std::fputs(reportUsage, stderr);
     return 2;
   }
-  const QString outFile = QString::fromLocal8Bit(args[1]);
-  const std::optional<ReportFormat> format = reportFormatForFile(outFile);
+  const std::string& outFile = args[1];
+  const std::optional<ReportFormat> format =
+      reportFormatForFile(QFile::decodeName(outFile.c_str()));
   if (!format) {
     std::fputs(reportUsage, stderr);
     return 2;
   }
-  removeReplacementFilesOnStopSignals();  // an interrupted export leaves no temporary file
   ReadingsTable cds1;
   if (!LoadTableFromFile(args[0], cds1, false).ok) {
-    std::fprintf(stderr, "%s\n", loadFailedMessage.data());
+    printLoadFailure(args[0], cds1);
     return 1;
   }
   return writeReport(cds1, outFile, *format);

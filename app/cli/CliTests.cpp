@@ -9,6 +9,7 @@
 #include <string>
 
 #include "CliCommands.h"
+#include "CliLoadFailure.h"
 #include "record/FileBytes.h"
 #include "record/InsulationTests.h"
 #include "record/ReadingsTable.h"
@@ -93,7 +94,7 @@ int runTests(const std::vector<std::string>& args) {
   }
   ReadingsTable table;
   if (!loadTable(options->table, table)) {
-    std::fprintf(stderr, "%s\n", loadFailedMessage.data());
+    printLoadFailure(options->table, table);
     return 1;
   }
   const std::vector<InsulationTest> tests = findInsulationTests(table, options->judgement);

@@ -8,6 +8,7 @@
 
 #include "CliCommands.h"
 #include "CliHelp.h"
+#include "record/FileReplace.h"
 
 namespace {
 
@@ -17,8 +18,9 @@ constexpr std::string_view usage =
     "  convert IN OUT           convert a table file (.xls/.txt text, .xml packet,\n"
     "                           .xlsx workbook as OUT only)\n"
     "  report TABLEFILE OUT     write the test data report (.pdf, .html, .txt, .csv)\n"
-    "  log [--demo | --device PATH] --out FILE|- [--append | --overwrite]\n"
-    "      [--format text|jsonl] [--mqtt URL] [--limit N] [--interval S] [--no-repeat]\n"
+    "  log [--demo | --demo-frames FILE | --device PATH] --out FILE|-\n"
+    "      [--append | --overwrite] [--format text|jsonl] [--mqtt URL] [--limit N]\n"
+    "      [--interval S] [--no-repeat]\n"
     "                           record readings from the cable to a table file or a\n"
     "                           JSON Lines stream, and to an MQTT broker\n"
     "  devices                  list the HID devices as the program sees them\n"
@@ -43,6 +45,12 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   std::vector<std::string> args(argv + 2, argv + argc);
   if (const auto status = ostrel::cli::applyCommonOptions(command, args)) return *status;
+  // The commands that replace a file: a stop signal in the middle of a write removes the
+  // temporary file and ends the process as the signal would (the old file stays). log
+  // handles these signals itself to stop cleanly.
+  if (command == "convert" || command == "report" || command == "chart") {
+    ostrel::removeReplacementFilesOnStopSignals();
+  }
   if (command == "decode") return ostrel::cli::runDecode(args);
   if (command == "convert") return ostrel::cli::runConvert(args);
   if (command == "report") return ostrel::cli::runReport(args);

@@ -19,12 +19,15 @@
 #include <map>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
+#include "sim/frames/FrameBuilder.h"
+#include "sim/uhid/FrameFile.h"
 #include "tests/cli/ChildProcess.h"
 
 namespace {
@@ -178,6 +181,91 @@ TEST(CliLog, JsonLinesStreamToAPipeCarriesEveryKey) {
   }
 }
 
+// Readings in every unit the meter shows, and an overload, played by the virtual meter from a
+// frame file through the same link and pipeline as a cable's: the stream gives each its key
+// types, the number in base units (ohms, volts) and null for the overload.
+TEST(CliLog, JsonLinesStreamGivesBaseUnitNumbersForEveryUnit) {
+  struct Shown {
+    const char* digits;
+    const char* unit;  // UTF-8
+    const char* testVoltage;
+    const char* symbol;  // lit besides, or nullptr
+    std::optional<double> number;
+  };
+  const std::vector<Shown> shown = {
+      {"0.52", "Ω", nullptr, nullptr, 0.52},           {"1.234", "MΩ", " 500", nullptr, 1234000.0},
+      {"19.99", "GΩ", "1000", nullptr, 19990000000.0}, {"1.50", "TΩ", "5000", nullptr, 1.5e12},
+      {"512", "V", nullptr, "labdc", 512.0},           {"0L", "MΩ", " 500", nullptr, std::nullopt},
+  };
+  QTemporaryDir dir;
+  const std::string frames = dir.filePath("frames.txt").toStdString();
+  {
+    std::ofstream file(frames);
+    file << "# one frame per line\n";
+    for (const Shown& s : shown) {
+      ostrel::sim::FrameBuilder frame;
+      frame.mainDigits(s.digits).unit(s.unit);
+      if (s.testVoltage) frame.testVoltage(s.testVoltage);
+      if (s.symbol) frame.symbol(s.symbol);
+      // Each reading stays a while, as on the meter, so that the recording's pace meets it.
+      for (int repeat = 0; repeat < 4; ++repeat) {
+        file << ostrel::uhid::hexBytes(frame.bytes()) << '\n';
+      }
+    }
+  }
+  // Records until every reading came at least once, however the timing falls.
+  std::unique_ptr<ChildProcess> process(
+      startLog({"--demo-frames", frames, "--format", "jsonl", "--out", "-"}));
+  const auto everyReadingCame = [&] {
+    const std::string& out = process->result().out;
+    return std::all_of(shown.begin(), shown.end(), [&](const Shown& s) {
+      return out.find(std::string("\"value\":\"") + s.digits + "\"") != std::string::npos;
+    });
+  };
+  for (int wait = 0; wait < 300 && process->running() && !everyReadingCame(); ++wait) {
+    process->waitForExit(200ms);
+  }
+  ASSERT_TRUE(process->running()) << process->result().err;
+  process->sendSignal(SIGTERM);
+  ASSERT_TRUE(process->waitForExit(10000ms));
+  ASSERT_EQ(process->result().exitCode, 0) << process->result().err;
+
+  const QRegularExpression isoTime(
+      R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2}$)");
+  QStringList lines = QString::fromStdString(process->result().out).split('\n');
+  EXPECT_TRUE(lines.takeLast().isEmpty()) << "each line ends in LF";
+  std::set<std::string> seen;
+  for (int i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(lines[i].toStdString());
+    QJsonParseError error{};
+    const QJsonObject record = QJsonDocument::fromJson(lines[i].toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(record.keys(), (QStringList{"device", "function", "mode", "no", "number",
+                                          "test_time_s", "time", "unit", "value"}));
+    EXPECT_TRUE(record["no"].isDouble());
+    EXPECT_EQ(record["no"].toInt(), i + 1);
+    EXPECT_TRUE(isoTime.match(record["time"].toString()).hasMatch());
+    for (const char* key : {"value", "unit", "function", "mode", "device"}) {
+      EXPECT_TRUE(record[key].isString()) << key;
+    }
+    EXPECT_TRUE(record["test_time_s"].isNull());  // no timer lit
+    const std::string value = record["value"].toString().trimmed().toStdString();
+    const auto match = std::find_if(shown.begin(), shown.end(), [&](const Shown& s) {
+      return value == s.digits && record["unit"].toString() == QString::fromUtf8(s.unit);
+    });
+    ASSERT_NE(match, shown.end()) << "a reading no frame showed";
+    seen.insert(value);
+    if (match->number) {
+      ASSERT_TRUE(record["number"].isDouble());
+      EXPECT_EQ(record["number"].toDouble(), *match->number);
+    } else {
+      EXPECT_TRUE(record["number"].isNull());
+    }
+  }
+  EXPECT_EQ(seen.size(), shown.size()) << "every frame's reading was recorded:\n"
+                                       << process->result().out;
+}
+
 // What a user already has is kept: a file with records is refused unchanged, with the two
 // ways on named; --append continues after its last whole record (a cut last line dropped)
 // with the numbers going on; --overwrite starts afresh. Both formats.
@@ -259,6 +347,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--device", "/dev/hidraw-none", "--out", "/tmp/x.txt"},
                  1,
                  "no HID device at /dev/hidraw-none"},
+        FailCase{"NoFrameFile",
+                 {"--demo-frames", "/nonexistent-dir/frames.txt", "--out", "-"},
+                 1,
+                 "cannot open /nonexistent-dir/frames.txt"},
+        FailCase{"FramesAndADevice",
+                 {"--demo-frames", "frames.txt", "--device", "/dev/hidraw-none", "--out", "-"},
+                 2,
+                 "usage"},
         FailCase{"NoOutput", {"--demo"}, 2, "usage: ostrel-cli log"},
         FailCase{"BadLimit", {"--demo", "--out", "/tmp/x.txt", "--limit", "0"}, 2, "usage"},
         FailCase{"AppendAndOverwrite",

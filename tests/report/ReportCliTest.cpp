@@ -88,7 +88,7 @@ TEST_F(ReportCli, WritesTheReportInTheFormatOfTheExtension) {
 TEST_F(ReportCli, FailsWhenTheTableCannotBeLoadedOrTheOutputWritten) {
   const CliRun missing = runCli({path("none.txt"), path("out.csv")});
   EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_EQ(missing.errors, QStringLiteral("Failed to Load File!\n"));
+  EXPECT_EQ(missing.errors, "Failed to Load File!\n" + path("none.txt") + ": no such file\n");
   EXPECT_FALSE(QFile::exists(path("out.csv")));
 
   QFile empty(path("empty.txt"));

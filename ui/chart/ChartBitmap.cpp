@@ -35,8 +35,13 @@ QImage renderChart(QWidget& chart, const QList<QWidget*>& children) {
 }  // namespace
 
 QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const QString& path) {
-  const QString shownPath = QDir::toNativeSeparators(path);
-  const char* format = path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) ? "PNG" : "BMP";
+  return saveChartBitmap(chart, children, QFile::encodeName(path).toStdString());
+}
+
+QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const std::string& path) {
+  const QString shownPath = QDir::toNativeSeparators(QFile::decodeName(path.c_str()));
+  const char* format =
+      shownPath.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) ? "PNG" : "BMP";
   QByteArray bytes;
   QBuffer encoded(&bytes);
   encoded.open(QIODevice::WriteOnly);
@@ -47,8 +52,7 @@ QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const Q
   // failure, links are followed, and a FIFO or device is refused instead of opened.
   const auto reason = [](const std::string& text) { return QString::fromLocal8Bit(text); };
   FileReplacement file;
-  if (const std::string failed = file.begin(QFile::encodeName(path).toStdString());
-      !failed.empty()) {
+  if (const std::string failed = file.begin(path); !failed.empty()) {
     return QStringLiteral("Cannot create file %1. %2").arg(shownPath, reason(failed));
   }
   std::string failed = file.write(std::string_view(bytes.constData(), bytes.size()));

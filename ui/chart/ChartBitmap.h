@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <string>
 
 class QWidget;
 
@@ -22,5 +23,8 @@ QString chartBitmapPath(const QString& folder, const QDateTime& now, const QStri
 // an empty text on success, else the system's error naming the path; on failure the file at
 // the path is as it was (or still missing) and no part of the new one is left.
 QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const QString& path);
+// The same for a path given as the system's bytes (a command's argument), which need not be
+// valid UTF-8.
+QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const std::string& path);
 
 }  // namespace ostrel

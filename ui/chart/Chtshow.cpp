@@ -242,6 +242,9 @@ void Chtshow::TbSxClick() {
 }
 
 QString Chtshow::saveBitmap(const QString& path) { return saveChartBitmap(*this, {m_plot}, path); }
+QString Chtshow::saveBitmap(const std::string& path) {
+  return saveChartBitmap(*this, {m_plot}, path);
+}
 
 void Chtshow::BtSaveClick() {
   const QString folder = chartBitmapFolder();

@@ -96,6 +96,8 @@ class Chtshow final : public QFrame {
   // Draws the chart as displayed into `path` (BMP, or PNG for a name ending ".png"). Returns
   // an empty text, or the error naming the path; a failure leaves an existing file as it was.
   [[nodiscard]] QString saveBitmap(const QString& path);
+  // The same for a path given as the system's bytes, which need not be valid UTF-8.
+  [[nodiscard]] QString saveBitmap(const std::string& path);
 
   [[nodiscard]] const TrendChartModel& model() const { return m_model; }
   [[nodiscard]] ChartPlotView* plotView() const { return m_plot; }

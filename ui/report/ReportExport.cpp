@@ -193,8 +193,13 @@ void writeReportPdf(const ReportLayout& layout, QIODevice& out) {
 
 ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
                               const QString& fileName) {
+  return exportReport(layout, format, QFile::encodeName(fileName).toStdString());
+}
+
+ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
+                              const std::string& path) {
   FileReplacement replacement;
-  const std::string begun = replacement.begin(QFile::encodeName(fileName).toStdString());
+  const std::string begun = replacement.begin(path);
   if (!begun.empty()) return {false, QString::fromLocal8Bit(begun)};
   ReplacementDevice file(replacement);
   switch (format) {

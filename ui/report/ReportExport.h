@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <optional>
+#include <string>
 
 #include "ui/report/ReportLayout.h"
 
@@ -30,6 +31,10 @@ std::optional<ReportFormat> reportFormatForFile(const QString& fileName);
 // Pdf needs a QGuiApplication (fonts); the text formats do not.
 ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
                               const QString& fileName);
+// The same for a name given as the system's bytes (a command's argument), which need not be
+// valid UTF-8.
+ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
+                              const std::string& path);
 
 // Writers on an open device, UTF-8, streaming one page at a time:
 // - HTML: one A4 sheet per page, every element at its place in millimetres, texts escaped;
