@@ -29,6 +29,7 @@ tools/test-sanitizers.sh
 step "each fuzz target for a minute"
 tools/fuzz.sh 60
 
-# The source format check is one of these tests.
+# The source format check runs here, once: it is the CTest test format.sources (the sanitizer
+# runs leave it out), and no step above runs tools/check-format.sh.
 step "every test through CTest"
 ctest --test-dir "$build" --output-on-failure --timeout 600 -j 2

@@ -180,8 +180,8 @@ void ReadingsGrid::placeScrollBars() {
   m_horizontal->raise();
 }
 
-void ReadingsGrid::setModel(QAbstractItemModel* model) {
-  m_window = dynamic_cast<ReadingsGridModel*>(model);
+void ReadingsGrid::setModel(ReadingsGridModel* model) {
+  m_window = model;
   if (m_window) m_window->setWindowRows(windowRows);
   m_currentRecord.reset();
   QTableView::setModel(model);
@@ -203,7 +203,7 @@ void ReadingsGrid::showLastRow() {
     syncVerticalBar();
     return;
   }
-  if (windowStart() + static_cast<std::size_t>(model()->rowCount()) < records) {
+  if (windowStart() + static_cast<std::size_t>(m_window->rowCount()) < records) {
     placeWindow(records);
   }
   // The rows' new extent, before scrolling to its end.
@@ -217,7 +217,7 @@ void ReadingsGrid::showLastRow() {
     viewport()->update(QRect(0, top, viewport()->width(), viewport()->height() - top));
   }
   const int column = currentIndex().isValid() ? currentIndex().column() : m_currentColumn;
-  const QModelIndex last = model()->index(model()->rowCount() - 1, column);
+  const QModelIndex last = m_window->index(m_window->rowCount() - 1, column);
   selectionModel()->setCurrentIndex(
       last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   verticalScrollBar()->setValue(verticalScrollBar()->maximum());
@@ -229,21 +229,20 @@ std::size_t ReadingsGrid::recordOfRow(int row) const {
 }
 
 QModelIndex ReadingsGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
-  if (m_window) {
-    // Ctrl+Home and Ctrl+End go to the table's first and last rows, wherever the window is.
-    const bool toTableEdge = modifiers.testFlag(Qt::ControlModifier) &&
-                             (cursorAction == MoveHome || cursorAction == MoveEnd);
-    if (toTableEdge) {
-      const bool home = cursorAction == MoveHome;
-      placeWindow(home ? 0 : tableRows());
-      const int rows = model()->rowCount();
-      if (rows == 0) return {};
-      return model()->index(home ? 0 : rows - 1, home ? 0 : model()->columnCount() - 1);
-    }
-    // Other moves go from the current row: bring it into the window with room around it.
-    if (m_currentRecord && !windowHolds(*m_currentRecord, *m_currentRecord)) {
-      placeWindowAround(*m_currentRecord);
-    }
+  if (!m_window) return {};
+  // Ctrl+Home and Ctrl+End go to the table's first and last rows, wherever the window is.
+  const bool toTableEdge = modifiers.testFlag(Qt::ControlModifier) &&
+                           (cursorAction == MoveHome || cursorAction == MoveEnd);
+  if (toTableEdge) {
+    const bool home = cursorAction == MoveHome;
+    placeWindow(home ? 0 : tableRows());
+    const int rows = m_window->rowCount();
+    if (rows == 0) return {};
+    return m_window->index(home ? 0 : rows - 1, home ? 0 : m_window->columnCount() - 1);
+  }
+  // Other moves go from the current row: bring it into the window with room around it.
+  if (m_currentRecord && !windowHolds(*m_currentRecord, *m_currentRecord)) {
+    placeWindowAround(*m_currentRecord);
   }
   return QTableView::moveCursor(cursorAction, modifiers);
 }
@@ -267,10 +266,7 @@ void ReadingsGrid::currentChanged(const QModelIndex& current, const QModelIndex&
   m_currentColumn = current.column();
 }
 
-std::size_t ReadingsGrid::tableRows() const {
-  if (m_window) return m_window->recordCount();
-  return model() ? static_cast<std::size_t>(model()->rowCount()) : 0;
-}
+std::size_t ReadingsGrid::tableRows() const { return m_window ? m_window->recordCount() : 0; }
 
 std::size_t ReadingsGrid::windowStart() const { return m_window ? m_window->windowStart() : 0; }
 
@@ -285,7 +281,7 @@ GridScrollScale ReadingsGrid::verticalScale() const {
 
 bool ReadingsGrid::windowHolds(std::size_t first, std::size_t last) const {
   const std::size_t start = windowStart();
-  const std::size_t end = start + static_cast<std::size_t>(model() ? model()->rowCount() : 0);
+  const std::size_t end = start + static_cast<std::size_t>(m_window ? m_window->rowCount() : 0);
   const bool roomAbove = start == 0 || first >= start + windowMargin;
   const bool roomBelow = end >= tableRows() || last + windowMargin < end;
   return roomAbove && roomBelow;
@@ -302,7 +298,7 @@ void ReadingsGrid::scrollToTop(std::int64_t top) {
   const auto first = static_cast<std::size_t>(std::max<std::int64_t>(top, 0) / rowHeight);
   const auto last =
       static_cast<std::size_t>((std::max<std::int64_t>(top, 0) + m_pageHeight) / rowHeight);
-  if (m_window && !windowHolds(first, last)) placeWindowAround(first);
+  if (!windowHolds(first, last)) placeWindowAround(first);
   {
     const QScopedValueRollback syncing(m_syncing, true);
     const std::int64_t inWindow = top - static_cast<std::int64_t>(windowStart()) * rowHeight;
@@ -320,21 +316,21 @@ void ReadingsGrid::placeWindowAround(std::size_t record) {
 void ReadingsGrid::placeWindow(std::size_t first) {
   if (!m_window) return;
   const std::size_t oldStart = windowStart();
-  const int oldRows = model()->rowCount();
+  const int oldRows = m_window->rowCount();
   const std::int64_t top = topInTable();
   {
     const QScopedValueRollback placing(m_placingWindow, true);
     m_window->moveWindow(first);
   }
-  if (windowStart() == oldStart && model()->rowCount() == oldRows) return;
+  if (windowStart() == oldStart && m_window->rowCount() == oldRows) return;
   {
     const QScopedValueRollback syncing(m_syncing, true);
     executeDelayedItemsLayout();
     const std::size_t start = windowStart();
-    const auto rows = static_cast<std::size_t>(model()->rowCount());
+    const auto rows = static_cast<std::size_t>(m_window->rowCount());
     if (m_currentRecord && *m_currentRecord >= start && *m_currentRecord - start < rows) {
       selectionModel()->setCurrentIndex(
-          model()->index(static_cast<int>(*m_currentRecord - start), m_currentColumn),
+          m_window->index(static_cast<int>(*m_currentRecord - start), m_currentColumn),
           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     // The same rows stay in sight where the new window holds them.

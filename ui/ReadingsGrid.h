@@ -15,11 +15,11 @@ struct GridScrollScale;
 // widths of the layout; the user may drag column borders. When rows are appended, the last
 // one becomes the current row. Main thread only.
 //
-// Bound to a ReadingsGridModel, the view holds a window of at most windowRows of the
-// table's records and slides it as the user scrolls, moves the current row or records
-// arrive; its vertical scroll bar, keys and clicks work in the whole table's records. So a
-// recorded reading costs the same at any table size, and the row header keeps a bounded
-// number of rows.
+// Its model is the table's ReadingsGridModel, the only model it takes: the view holds a
+// window of at most windowRows of the table's records and slides it as the user scrolls,
+// moves the current row or records arrive; its vertical scroll bar, keys and clicks work in
+// the whole table's records. So a recorded reading costs the same at any table size, and
+// the row header keeps a bounded number of rows.
 class ReadingsGrid : public QTableView {
  public:
   // Records the view holds at most: far more than a screenful, few enough that inserting
@@ -28,7 +28,9 @@ class ReadingsGrid : public QTableView {
 
   explicit ReadingsGrid(QWidget* parent);
 
-  void setModel(QAbstractItemModel* model) override;
+  // Binds the grid to the table's model (nullptr unbinds it) and limits the model's window
+  // to windowRows. It hides QTableView::setModel: the grid shows no other model.
+  void setModel(ReadingsGridModel* model);
 
   // Makes the last row current and scrolls it into view (no-op on an empty model).
   void showLastRow();
@@ -78,7 +80,7 @@ class ReadingsGrid : public QTableView {
   void rowsWereAppended(int first);
   [[nodiscard]] QRect uncoveredViewport() const;
 
-  ReadingsGridModel* m_window = nullptr;  // the model when it is a window over the table
+  ReadingsGridModel* m_window = nullptr;  // the bound model, a window over the table
   std::optional<std::size_t> m_currentRecord;
   int m_currentColumn = 0;
   int m_pageHeight = 0;          // height of the rows in sight, the covered strips excluded

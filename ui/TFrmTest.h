@@ -96,8 +96,8 @@ class TFrmTest : public QMainWindow {
   void SetFeatureClick();
   // Print button: runs the print handler (the report preview); returns when it closed.
   void MajPrintClick();
-  // F1: opens kv740.hlp beside the program; a missing or unopenable file is reported in a
-  // message box.
+  // F1: opens the user's manual (found as findManual in HelpManual.h says); a
+  // manual that is missing or cannot be opened is reported in a message box.
   void HELP1Click();
   // "Tests": shows the window of the insulation tests found in cds1 (made at first use).
   void TestsClick();

@@ -1,7 +1,24 @@
 # Writes the help2man include file of ostrel-cli: a COMMANDS section made of each command's
 # own --help text, and the files and references. Run with -DCLI=<ostrel-cli> -DOUT=<file>.
+# The commands are those "ostrel-cli --help" lists: the lines of its usage block that start
+# with two spaces and a command name.
+execute_process(COMMAND ${CLI} --help OUTPUT_VARIABLE program_help RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${CLI} --help failed: ${status}")
+endif()
+string(FIND "${program_help}" "\n\n" usage_end)
+string(SUBSTRING "${program_help}" 0 ${usage_end} usage_block)
+string(REGEX MATCHALL "\n  [a-z][a-z-]*" command_lines "${usage_block}")
+set(commands)
+foreach(line IN LISTS command_lines)
+  string(STRIP "${line}" command)
+  list(APPEND commands ${command})
+endforeach()
+if(NOT commands)
+  message(FATAL_ERROR "${CLI} --help lists no commands")
+endif()
 set(text "[COMMANDS]\n")
-foreach(command decode convert report chart tests log devices)
+foreach(command IN LISTS commands)
   execute_process(COMMAND ${CLI} ${command} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${CLI} ${command} --help failed: ${status}")
