@@ -1,5 +1,8 @@
 #include "ReadingsTable.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -68,6 +71,19 @@ struct ReadingsTable::Storage {
     return *last;
   }
 
+  // A table that outgrew its first chunk is being filled (a load, a long recording): the
+  // pages of its next chunk are made present in one call, not one fault at a time as the
+  // records reach them (a tenth of a million-record load's time went to those faults).
+  static void prefault(PackedRecord* chunk) {
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = (reinterpret_cast<std::uintptr_t>(chunk) + page - 1) / page * page;
+    const auto end = (reinterpret_cast<std::uintptr_t>(chunk + chunkRecords)) / page * page;
+    if (end > begin) {
+      // Only a hint: an older kernel without it leaves the pages to be faulted in.
+      ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    }
+  }
+
   PackedRecord& at(std::size_t row) { return chunks[row / chunkRecords][row % chunkRecords]; }
   const PackedRecord& at(std::size_t row) const {
     return chunks[row / chunkRecords][row % chunkRecords];
@@ -75,6 +91,7 @@ struct ReadingsTable::Storage {
   PackedRecord& grow() {
     if (count == chunks.size() * chunkRecords) {
       chunks.push_back(std::make_unique_for_overwrite<PackedRecord[]>(chunkRecords));
+      if (chunks.size() > 1) prefault(chunks.back().get());
     }
     return at(count++);
   }

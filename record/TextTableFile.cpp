@@ -38,7 +38,20 @@ void appendTextCell(std::string& out, std::optional<std::string_view> text) {
   }
 }
 
+// A whole number as std::from_chars reads it (an optional '-', then digits, nothing else),
+// with the usual case of at most nine digits done in the loop below.
 std::optional<std::int32_t> parseNo(std::string_view text) {
+  const bool negative = !text.empty() && text.front() == '-';
+  const std::size_t first = negative ? 1 : 0;
+  if (text.size() > first && text.size() - first <= 9) {
+    std::int32_t value = 0;
+    for (std::size_t at = first; at < text.size(); ++at) {
+      const auto digit = static_cast<unsigned>(static_cast<unsigned char>(text[at]) - '0');
+      if (digit > 9) return std::nullopt;
+      value = value * 10 + static_cast<std::int32_t>(digit);
+    }
+    return negative ? -value : value;
+  }
   std::int32_t value = 0;
   const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || status != std::errc{} || end != text.data() + text.size()) {
@@ -64,12 +77,16 @@ class LineSplitter {
   [[nodiscard]] std::size_t position() const { return m_pos; }
   // True once next() met a line longer than maxLineBytes.
   [[nodiscard]] bool tooLong() const { return m_tooLong; }
+  // Whether the line next() gave last holds a NUL byte (searched like the marks).
+  [[nodiscard]] bool lineHoldsNul() const { return m_lineHoldsNul; }
 
   // The next line; false when none is left or the next one is too long.
   bool next(std::string_view& line) {
     if (m_pos >= m_text.size() || m_tooLong) return false;
     const std::size_t limit = std::min(m_text.size(), m_pos + maxLineBytes + 1);
     const std::size_t end = std::min(nextMark(m_cr, '\r', limit), nextMark(m_lf, '\n', limit));
+    const std::size_t nul = nextMark(m_nul, '\0', limit);
+    m_lineHoldsNul = nul < end || (end >= limit && nul < m_text.size());
     if (end < limit) {
       line = m_text.substr(m_pos, end - m_pos);
       m_pos = end + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n'
@@ -113,16 +130,16 @@ class LineSplitter {
   std::size_t m_pos = 0;
   Mark m_cr;
   Mark m_lf;
+  Mark m_nul;
   bool m_tooLong = false;
+  bool m_lineHoldsNul = false;
 };
 
 // Fields by position: No, Time, Value, Unit, V_Range, I_Range, and with `testTimeCell` a
-// seventh, the test time in whole seconds. False when a piece does not convert to its field,
-// the line has more pieces than that, or it holds a NUL byte (binary data, and a text no
-// table file could carry further). The texts are views into the line.
+// seventh, the test time in whole seconds. False when a piece does not convert to its field or
+// the line has more pieces than that. The texts are views into the line.
 bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, RecordView& fields,
                     bool testTimeCell) {
-  if (std::memchr(line.data(), '\0', line.size()) != nullptr) return false;
   std::array<std::string_view, ReadingsTable::fieldCount + 1> pieces;
   const std::size_t maxPieces = ReadingsTable::fieldCount + (testTimeCell ? 1 : 0);
   std::size_t count = 0;
@@ -161,9 +178,7 @@ bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, Rec
 // else holds no table and is refused, not loaded as an empty one.
 bool readHeader(LineSplitter& lines, std::string_view bytes) {
   std::string_view header;
-  if (!lines.next(header) || std::memchr(header.data(), '\0', header.size()) != nullptr) {
-    return false;
-  }
+  if (!lines.next(header) || lines.lineHoldsNul()) return false;
   return lines.position() < bytes.size() || header.find('\t') != std::string_view::npos;
 }
 
@@ -175,8 +190,11 @@ bool readLines(std::string_view bytes, ReadingsTable& table, const LongTimeForma
   std::size_t released = 0;
   std::string_view line;
   while (lines.next(line)) {
+    // A NUL byte fails the line: binary data, and a text no table file could carry further.
     RecordView fields;
-    if (!recordFromLine(line, timeFormat, fields, testTimeCell)) return false;
+    if (lines.lineHoldsNul() || !recordFromLine(line, timeFormat, fields, testTimeCell)) {
+      return false;
+    }
     table.appendView(fields);
     if (consumed && lines.position() - released >= releaseStep) {
       released = lines.position();
