@@ -1,8 +1,10 @@
 #include <strings.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <utility>
 
 #include <pugixml.hpp>
 
@@ -250,6 +252,23 @@ std::int32_t plainPacketTime(std::string_view text) {
 
 enum class Scan { done, failed, stopped, unparsed };
 
+// Where `needle` is in bytes [from, end), searched a megabyte at a time; `passed` is told the
+// offset reached after each megabyte without it, and its false ends the search. npos when the
+// needle is not there or the search was ended.
+template <typename Passed>
+std::size_t findInSteps(std::string_view bytes, std::string_view needle, std::size_t from,
+                        std::size_t end, Passed passed) {
+  while (from < end) {
+    const std::size_t to = std::min(end, from + releaseStep);
+    const std::size_t hit = bytes.substr(0, to).find(needle, from);
+    if (hit != std::string_view::npos) return hit;
+    if (to == end) break;
+    from = to - (needle.size() - 1);
+    if (!passed(from)) break;
+  }
+  return std::string_view::npos;
+}
+
 // Two names of the same length, byte for byte (short: a loop beats a call).
 bool sameBytes(std::string_view a, std::string_view b) {
   for (std::size_t at = 0; at < a.size(); ++at) {
@@ -284,8 +303,14 @@ class RowScanner {
       if (p == stop) return Scan::done;
       if (*p != '<') return Scan::unparsed;  // text between the rows
       if (p[1] == '!' && p[2] == '-' && p[3] == '-') {
-        const std::size_t from = static_cast<std::size_t>(p - base) + 4;
-        const std::size_t close = bytes.substr(0, end).find("-->", from);
+        bool stopped = false;
+        const std::size_t close =
+            findInSteps(bytes, "-->", static_cast<std::size_t>(p - base) + 4, end,
+                        [&](std::size_t offset) {
+                          stopped = consumed && !consumed(offset);
+                          return !stopped;
+                        });
+        if (stopped) return Scan::stopped;
         if (close == std::string_view::npos) return Scan::unparsed;
         p = base + close + 3;
       } else {
@@ -486,45 +511,146 @@ bool readRows(pugi::xml_node parent, RowReader& reader, ReadingsTable& table) {
   return true;
 }
 
-// Where the records of a packet lie: between a plain "<ROWDATA>" start tag and the last
-// "</ROWDATA>" end tag.
-struct RowSpan {
-  std::size_t startTag = 0;  // offset of "<ROWDATA"
-  std::size_t begin = 0;     // first byte after the start tag
-  std::size_t end = 0;       // offset of the last "</ROWDATA"
-};
-
 // After `name` at pos: optional blanks and '>'; the offset after '>' or npos.
 std::size_t tagEnd(std::string_view bytes, std::size_t pos) {
   while (pos < bytes.size() && isSpace(bytes[pos])) ++pos;
   return pos < bytes.size() && bytes[pos] == '>' ? pos + 1 : std::string_view::npos;
 }
 
-std::optional<RowSpan> findRowSpan(std::string_view bytes) {
-  constexpr std::string_view open = "<ROWDATA";
+// The offset of the last "</ROWDATA" end tag after `begin`, or npos. Only the packet's last
+// megabyte is searched, so that a file with anything after its records is not read through
+// from its end.
+std::size_t findRowsEnd(std::string_view bytes, std::size_t begin) {
   constexpr std::string_view close = "</ROWDATA";
-  RowSpan span;
-  for (std::size_t at = bytes.find('<'); at != std::string_view::npos;
-       at = bytes.find('<', at + 1)) {
-    if (!sameName(bytes.substr(at, open.size()), open)) continue;
-    span.startTag = at;
-    span.begin = tagEnd(bytes, at + open.size());
-    break;
-  }
-  if (span.begin == 0 || span.begin == std::string_view::npos) return std::nullopt;
-  // Only the packet's last megabyte is searched for the end tag, so that a file with
-  // anything after its records is not read through from its end.
-  const std::size_t floor = std::max(span.begin, bytes.size() > tailLimit ? bytes.size() - tailLimit : 0);
-  for (std::size_t at = bytes.rfind('<'); at != std::string_view::npos && at >= floor;
-       at = at == 0 ? std::string_view::npos : bytes.rfind('<', at - 1)) {
-    if (sameName(bytes.substr(at, close.size()), close) &&
-        tagEnd(bytes, at + close.size()) != std::string_view::npos) {
-      span.end = at;
-      return span;
+  const std::size_t floor =
+      std::max(begin, bytes.size() > tailLimit ? bytes.size() - tailLimit : std::size_t{0});
+  const std::string_view tail = bytes.substr(floor);
+  for (std::size_t at = tail.rfind('<'); at != std::string_view::npos;
+       at = at == 0 ? std::string_view::npos : tail.rfind('<', at - 1)) {
+    if (sameName(tail.substr(at, close.size()), close) &&
+        tagEnd(bytes, floor + at + close.size()) != std::string_view::npos) {
+      return floor + at;
     }
   }
-  return std::nullopt;
+  return std::string_view::npos;
 }
+
+// The packet's head, everything before its records, copied for pugixml to check: comments
+// are left out, and so is the content of every long attribute value (a packet saved from a
+// text file names every record in its CHANGE_LOG, about 120 MB at ten million records, which
+// nothing here reads). The packet is read front to back once and what was passed is released,
+// so a head of any size costs a few megabytes; a copy that would still exceed
+// wholeParseLimit is refused.
+class HeadCopy {
+ public:
+  HeadCopy(std::string_view packet, const ReleaseConsumed& consumed)
+      : m_packet(packet), m_consumed(consumed) {}
+
+  std::string bytes;          // the copy
+  std::size_t startTag = 0;   // offset of "<ROWDATA" in the copy
+  std::size_t rowsBegin = 0;  // offset in the packet after the ROWDATA start tag
+  bool stopped = false;       // the progress callback said stop
+
+  // False when the packet has no plain "<ROWDATA>" start tag outside comments, or its head
+  // holds markup that only a whole parse should judge (a DOCTYPE, a CDATA section).
+  bool copy() {
+    std::size_t at = 0;
+    while (at < m_packet.size() && bytes.size() <= wholeParseLimit) {
+      if (!release(at)) return false;
+      if (m_packet[at] != '<') {
+        // Text (white space, in a packet) up to the next tag, a megabyte at most at a time.
+        const std::size_t to = std::min(m_packet.size(), at + releaseStep);
+        const std::size_t next = std::min(to, m_packet.substr(0, to).find('<', at));
+        bytes.append(m_packet.substr(at, next - at));
+        at = next;
+      } else if (m_packet.substr(at, 4) == "<!--") {
+        const std::size_t close = findText("-->", at + 4);
+        if (close == std::string_view::npos) return false;
+        at = close + 3;
+      } else if (m_packet.substr(at, 2) == "<?") {
+        const std::size_t close = findText("?>", at + 2);
+        if (close == std::string_view::npos) return false;
+        bytes.append(m_packet.substr(at, close + 2 - at));
+        at = close + 2;
+      } else if (m_packet.substr(at, 2) == "<!") {
+        return false;
+      } else if (at + 8 < m_packet.size() && sameName(m_packet.substr(at, 8), "<ROWDATA") &&
+                 !continuesName(m_packet[at + 8])) {
+        rowsBegin = tagEnd(m_packet, at + 8);
+        if (rowsBegin == std::string_view::npos) return false;
+        startTag = bytes.size();
+        bytes.append(m_packet.substr(at, rowsBegin - at));
+        return true;
+      } else if (!copyTag(at)) {
+        return false;
+      }
+    }
+    return false;
+  }
+
+ private:
+  static constexpr std::size_t longValue = 4096;
+
+  // One tag from its '<' at `at` to its '>'; `at` ends past it.
+  bool copyTag(std::size_t& at) {
+    std::size_t from = at;  // copied up to here
+    for (std::size_t pos = at + 1; pos < m_packet.size(); ++pos) {
+      const char c = m_packet[pos];
+      if (c == '>') {
+        bytes.append(m_packet.substr(from, pos + 1 - from));
+        at = pos + 1;
+        return true;
+      }
+      if (c == '<') return false;
+      if (c != '"' && c != '\'') continue;
+      bool markup = false;
+      const std::size_t close = find(c, pos + 1, &markup);
+      if (close >= m_packet.size()) return false;
+      if (close - pos - 1 > longValue && !markup) {
+        bytes.append(m_packet.substr(from, pos + 1 - from));
+        from = close;
+      }
+      pos = close;
+      if (bytes.size() > wholeParseLimit) return false;
+    }
+    return false;
+  }
+
+  // The next `c` from `from` (the packet's size when none), a megabyte at a time, releasing
+  // what was passed; `markup` tells whether a '<' or NUL came before it.
+  std::size_t find(char c, std::size_t from, bool* markup = nullptr) {
+    while (from < m_packet.size()) {
+      const std::size_t to = std::min(m_packet.size(), from + releaseStep);
+      const std::string_view window = m_packet.substr(from, to - from);
+      const std::size_t hit = window.find(c);
+      const std::string_view passed = window.substr(0, hit);
+      if (markup != nullptr && (passed.find('<') != std::string_view::npos ||
+                                passed.find('\0') != std::string_view::npos)) {
+        *markup = true;
+      }
+      if (hit != std::string_view::npos) return from + hit;
+      from = to;
+      if (!release(from)) return m_packet.size();
+    }
+    return m_packet.size();
+  }
+
+  std::size_t findText(std::string_view needle, std::size_t from) {
+    return findInSteps(m_packet, needle, from, m_packet.size(),
+                       [this](std::size_t offset) { return release(offset); });
+  }
+
+  bool release(std::size_t at) {
+    if (at < m_nextRelease || stopped) return !stopped;
+    m_nextRelease = at + releaseStep;
+    if (m_consumed && !m_consumed(at)) stopped = true;
+    return !stopped;
+  }
+
+  std::string_view m_packet;
+  const ReleaseConsumed& m_consumed;
+  std::size_t m_nextRelease = releaseStep;
+};
 
 // The packet without its records, checked like a whole packet: the six fields and whether
 // its texts are UTF-8.
@@ -553,22 +679,23 @@ bool checkHead(std::string_view wholePacket, PacketHead& head) {
 // packet parsed by pugixml without them. `unparsed` when the packet does not have that
 // simple shape.
 Scan readScanned(std::string_view bytes, ReadingsTable& table, const ReleaseConsumed& consumed) {
-  const auto span = findRowSpan(bytes);
-  if (!span) return Scan::unparsed;
+  HeadCopy copy(bytes, consumed);
+  if (!copy.copy()) return copy.stopped ? Scan::stopped : Scan::unparsed;
+  const std::size_t rowsEnd = findRowsEnd(bytes, copy.rowsBegin);
+  if (rowsEnd == std::string_view::npos) return Scan::unparsed;
   PacketHead head;
-  head.bytes.reserve(span->begin + (bytes.size() - span->end));
-  head.bytes.assign(bytes.substr(0, span->begin));
-  head.bytes.append(bytes.substr(span->end));
-  // The skeleton's ROWDATA must be the one whose content was cut out; pugixml gives an
-  // element's offset as that of its name, one past the '<'.
+  head.bytes = std::move(copy.bytes);
+  head.bytes.append(bytes.substr(rowsEnd));
+  // The copy's ROWDATA must be the one whose content was cut out; pugixml gives an element's
+  // offset as that of its name, one past the '<'.
   if (!head.document.load_buffer_inplace(head.bytes.data(), head.bytes.size(), parseOptions,
                                          pugi::encoding_utf8) ||
       !checkHead(bytes, head) || !head.rowData ||
-      head.rowData.offset_debug() != static_cast<std::ptrdiff_t>(span->startTag + 1)) {
+      head.rowData.offset_debug() != static_cast<std::ptrdiff_t>(copy.startTag + 1)) {
     return Scan::unparsed;
   }
   RowScanner scanner(head.names, head.utf8, table);
-  return scanner.scan(bytes, span->begin, span->end, consumed);
+  return scanner.scan(bytes, copy.rowsBegin, rowsEnd, consumed);
 }
 
 bool readWhole(std::string_view bytes, ReadingsTable& table) {
