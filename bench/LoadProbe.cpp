@@ -27,11 +27,11 @@ double seconds(const timeval& time) {
 void printUsage(const char* what, std::size_t records) {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
-  std::printf("%s: %zu records, CPU %.3f s (user %.3f, system %.3f), %ld minor faults, "
-              "peak resident %.1f MB\n",
-              what, records, seconds(usage.ru_utime) + seconds(usage.ru_stime),
-              seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_minflt,
-              static_cast<double>(usage.ru_maxrss) / 1024);
+  std::printf(
+      "%s: %zu records, CPU %.3f s (user %.3f, system %.3f), %ld minor faults, "
+      "peak resident %.1f MB\n",
+      what, records, seconds(usage.ru_utime) + seconds(usage.ru_stime), seconds(usage.ru_utime),
+      seconds(usage.ru_stime), usage.ru_minflt, static_cast<double>(usage.ru_maxrss) / 1024);
 }
 
 }  // namespace
@@ -49,8 +49,8 @@ int main(int argc, char** argv) {
     return result.ok ? 0 : 1;
   }
   if (argc == 3 && std::strcmp(argv[1], "pugixml") == 0) {
-    constexpr unsigned options =
-        pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute | pugi::parse_declaration;
+    constexpr unsigned options = pugi::parse_escapes | pugi::parse_eol |
+                                 pugi::parse_wconv_attribute | pugi::parse_declaration;
     pugi::xml_document document;
     const bool ok = document.load_file(argv[2], options, pugi::encoding_utf8);
     printUsage(ok ? "parsed" : "failed", 0);

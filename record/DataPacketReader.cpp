@@ -123,10 +123,11 @@ bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 constexpr std::array<std::uint8_t, 256> nameTable = [] {
   std::array<std::uint8_t, 256> table{};
   for (int c = 0; c < 256; ++c) {
-    const bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
-                       c == ':' || c >= 0x80;
+    const bool start =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
     const bool more = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
-    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>((start ? 1 : 0) | (more ? 2 : 0));
+    table[static_cast<std::size_t>(c)] =
+        static_cast<std::uint8_t>((start ? 1 : 0) | (more ? 2 : 0));
   }
   return table;
 }();
@@ -304,12 +305,11 @@ class RowScanner {
       if (*p != '<') return Scan::unparsed;  // text between the rows
       if (p[1] == '!' && p[2] == '-' && p[3] == '-') {
         bool stopped = false;
-        const std::size_t close =
-            findInSteps(bytes, "-->", static_cast<std::size_t>(p - base) + 4, end,
-                        [&](std::size_t offset) {
-                          stopped = consumed && !consumed(offset);
-                          return !stopped;
-                        });
+        const std::size_t close = findInSteps(bytes, "-->", static_cast<std::size_t>(p - base) + 4,
+                                              end, [&](std::size_t offset) {
+                                                stopped = consumed && !consumed(offset);
+                                                return !stopped;
+                                              });
         if (stopped) return Scan::stopped;
         if (close == std::string_view::npos) return Scan::unparsed;
         p = base + close + 3;
@@ -384,7 +384,8 @@ class RowScanner {
       if (quote != '"' && quote != '\'') return Scan::unparsed;
       const int k = keyOf(key, place);
       const char* q = p;
-      while (!valueStops[static_cast<unsigned char>(*q)] || (*q != quote && (*q == '"' || *q == '\''))) {
+      while (!valueStops[static_cast<unsigned char>(*q)] ||
+             (*q != quote && (*q == '"' || *q == '\''))) {
         ++q;
       }
       std::string_view value;

@@ -89,9 +89,8 @@ class LineSplitter {
     m_lineHoldsNul = nul < end || (end >= limit && nul < m_text.size());
     if (end < limit) {
       line = m_text.substr(m_pos, end - m_pos);
-      m_pos = end + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n'
-                         ? 2
-                         : 1);
+      m_pos =
+          end + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n' ? 2 : 1);
       return true;
     }
     if (limit < m_text.size()) {

@@ -434,10 +434,10 @@ TEST(AbsurdFiles, AreRefusedWithinAFewMegabytes) {
   const LongTimeFormat plain("C");
   const std::string text = writeTextTable(records, plain);
   const std::string packetBytes = writeDataPacket(records);
-  for (const Case& c : {Case{"sparse.xml", ""}, Case{"sparse.xls", ""},
-                        Case{"tail.xml", packetBytes.substr(0, packetBytes.size() - 30)},
-                        Case{"tail.xls", text}, Case{"header.xls", text.substr(0, 48)},
-                        Case{"closed.xml", packetBytes}}) {
+  for (const Case& c :
+       {Case{"sparse.xml", ""}, Case{"sparse.xls", ""},
+        Case{"tail.xml", packetBytes.substr(0, packetBytes.size() - 30)}, Case{"tail.xls", text},
+        Case{"header.xls", text.substr(0, 48)}, Case{"closed.xml", packetBytes}}) {
     SCOPED_TRACE(c.name);
     const std::string name = folder.file(c.name);
     test::writeBytes(name, c.start);

@@ -130,11 +130,11 @@ INSTANTIATE_TEST_SUITE_P(
                  header + "1\t10:00:00\r\n2\t10:00:00\t" + std::string(std::size_t{1} << 20, 'a') +
                      "\r\n",
                  false, 1},
-        LoadCase{"HeaderOfMoreThanAMegabyte", std::string((std::size_t{1} << 20) + 1, '\t') + "\r\n1\t10:00:00",
-                 false, 0},
+        LoadCase{"HeaderOfMoreThanAMegabyte",
+                 std::string((std::size_t{1} << 20) + 1, '\t') + "\r\n1\t10:00:00", false, 0},
         LoadCase{"LongLineJustUnderTheLimit",
-                 header + "1\t10:00:00\t" + std::string((std::size_t{1} << 20) - 12, 'a') + "\r\n", true,
-                 1}),
+                 header + "1\t10:00:00\t" + std::string((std::size_t{1} << 20) - 12, 'a') + "\r\n",
+                 true, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextTableFile, PiecesFillFieldsByPositionUntrimmed) {
