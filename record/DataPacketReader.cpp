@@ -573,8 +573,6 @@ class HeadCopy {
         if (close == std::string_view::npos) return false;
         bytes.append(m_packet.substr(at, close + 2 - at));
         at = close + 2;
-      } else if (m_packet.substr(at, 2) == "<!") {
-        return false;
       } else if (at + 8 < m_packet.size() && sameName(m_packet.substr(at, 8), "<ROWDATA") &&
                  !continuesName(m_packet[at + 8])) {
         rowsBegin = tagEnd(m_packet, at + 8);
@@ -582,7 +580,7 @@ class HeadCopy {
         startTag = bytes.size();
         bytes.append(m_packet.substr(at, rowsBegin - at));
         return true;
-      } else if (!copyTag(at)) {
+      } else if (m_packet.substr(at, 2) == "<!" || !copyTag(at)) {
         return false;
       }
     }

@@ -75,12 +75,13 @@ struct ReadingsTable::Storage {
   // pages of its next chunk are made present in one call, not one fault at a time as the
   // records reach them (a tenth of a million-record load's time went to those faults).
   static void prefault(PackedRecord* chunk) {
-    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = (reinterpret_cast<std::uintptr_t>(chunk) + page - 1) / page * page;
-    const auto end = (reinterpret_cast<std::uintptr_t>(chunk + chunkRecords)) / page * page;
-    if (end > begin) {
+    static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    auto* const bytes = reinterpret_cast<char*>(chunk);
+    const std::size_t skip = (page - reinterpret_cast<std::uintptr_t>(bytes) % page) % page;
+    const std::size_t length = chunkRecords * sizeof(PackedRecord);
+    if (length > skip + page) {
       // Only a hint: an older kernel without it leaves the pages to be faulted in.
-      ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+      ::madvise(bytes + skip, (length - skip) / page * page, MADV_POPULATE_WRITE);
     }
   }
 
