@@ -26,10 +26,14 @@ bool writeDataPacket(const ReadingsTable& table, const ByteSink& sink);
 // or 32 set are skipped, every other row keeps its state. A packet declared UTF-8 has its
 // texts converted to GBK. Returns false when the packet cannot be parsed, lacks one of the
 // six fields or gives one another type, or holds a value that does not fit its field;
-// `table` is then in an unspecified state. `consumed`, when given, is told as the records
-// are read which bytes before an offset will not be read again (a packet that has to be
-// parsed whole is read again from its start after that); its false stops the read, which
-// then fails.
+// `table` is then in an unspecified state. The records are read straight from `bytes`; a
+// packet whose records are not ROW elements closed by "/>" with white space and comments
+// between them (another element among them, text, a DOCTYPE) is parsed whole, and is refused
+// when larger than 16 MB, so that no file takes more than the table and a few dozen megabytes
+// to load; so is one with more than a megabyte after its last "</ROWDATA>". `consumed`, when given,
+// is told as the records are read which bytes before an offset will not be read again (a packet
+// that has to be parsed whole is read again from its start after that); its false stops the read,
+// which then fails.
 bool readDataPacket(std::string_view bytes, ReadingsTable& table,
                     const ReleaseConsumed& consumed = {});
 

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <pugixml.hpp>
 #include <string>
 
@@ -320,6 +323,130 @@ TEST(LargePacket, RowsInsideALongCommentAreNotRecords) {
   ReadingsTable table;
   ASSERT_TRUE(readDataPacket(packet(oneRow + comment + oneRow), table));
   EXPECT_EQ(table.recordCount(), 2U);
+}
+
+// The records are read straight from the packet's bytes; a packet with an element other than
+// ROW among them is parsed whole by pugixml. Both must give the same records.
+TEST(PacketRows, ReadTheSameStraightFromTheBytesAsParsedWhole) {
+  const std::string rows =
+      "<ROW Value='a\"b' Unit=\"x&#x41;&#65;&#937;y\" V_Range=\"1\t2\r\n3\n4\r5\" "
+      "I_Range=\"&lt;&gt;&amp;&apos;&quot;&#013;\"/>\n"
+      "<!-- <ROW Value=\"commented\"/> -->"
+      "<ROW  no = \"-0\"  TIME='01:02:03'  value=\"v\"\tRowState=\"12\"/>"
+      "<ROW RowState=\"2\" Value=\"skipped\"/><ROW Extra=\"&#x10FFFF;\" No=\"000000000012\"/>"
+      "<ROW Value=\"a&b&#;&#x;&bogus;\"/><ROW Value=\"closed\"></ROW>";
+  ReadingsTable scanned;
+  ReadingsTable whole;
+  ASSERT_TRUE(readDataPacket(packet(rows), scanned));
+  ASSERT_TRUE(readDataPacket(packet(rows + "<OTHER/>"), whole));
+  ASSERT_EQ(scanned.recordCount(), 5U);
+  ASSERT_EQ(whole.recordCount(), scanned.recordCount());
+  for (std::size_t row = 0; row < scanned.recordCount(); ++row) {
+    SCOPED_TRACE(row);
+    const RecordFields a = scanned.record(row);
+    const RecordFields b = whole.record(row);
+    EXPECT_EQ(a.No, b.No);
+    EXPECT_EQ(a.TimeMs, b.TimeMs);
+    EXPECT_EQ(a.Value, b.Value);
+    EXPECT_EQ(a.Unit, b.Unit);
+    EXPECT_EQ(a.V_Range, b.V_Range);
+    EXPECT_EQ(a.I_Range, b.I_Range);
+    EXPECT_EQ(scanned.changeState(row), whole.changeState(row));
+  }
+  EXPECT_EQ(scanned.text(0, ReadingsTable::V_Range), "1 2 3 4 5");
+  EXPECT_EQ(scanned.text(0, ReadingsTable::I_Range), "<>&'\"\r");
+  EXPECT_EQ(scanned.no(1), 0);
+  EXPECT_EQ(scanned.changeState(1), 12);
+  EXPECT_EQ(scanned.no(2), 12);
+  EXPECT_EQ(scanned.text(3, ReadingsTable::Value), "a&b&#;&#x;&bogus;");
+}
+
+// A packet of a shape only a whole parse reads (here an element among the records) is parsed
+// whole only while small: the parse holds a copy and a node per row.
+TEST(PacketRows, AnOddShapeIsParsedWholeOnlyWhileSmall) {
+  std::string rows;
+  while (rows.size() < (std::size_t{17} << 20)) rows += oneRow;
+  ReadingsTable table;
+  EXPECT_TRUE(readDataPacket(packet(rows), table));
+  ReadingsTable odd;
+  EXPECT_FALSE(readDataPacket(packet(rows + "<OTHER/>"), odd));
+  ReadingsTable small;
+  EXPECT_TRUE(readDataPacket(packet(oneRow + "<OTHER/>"), small));
+  EXPECT_EQ(small.recordCount(), 1U);
+}
+
+// A packet saved from a loaded text file names every record in its CHANGE_LOG; the head is
+// checked without copying that attribute, so pugixml's memory stays small whatever its size.
+TEST(PacketRows, ALongChangeLogIsNotCopied) {
+  std::string log;
+  while (log.size() < (std::size_t{8} << 20)) log += "1 0 4 ";
+  const std::string bytes = packet(oneRow, "<PARAMS CHANGE_LOG=\"" + log + "\"/>");
+  ReadingsTable table;
+  const PugixmlPeakMemory pugixmlMemory;
+  ASSERT_TRUE(readDataPacket(bytes, table));
+  EXPECT_EQ(table.recordCount(), 1U);
+  EXPECT_LT(pugixmlMemory.peakBytes(), std::size_t{1} << 20);
+}
+
+// How far the resident memory of a child process rose above its level before loading `name`
+// (mapped file pages count), in MB; -1 when the load succeeded (none of these files holds a
+// table).
+double failedLoadPeakRiseMb(const std::string& name) {
+  int pipe[2];
+  if (::pipe(pipe) != 0) return -2;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const auto kib = [](const char* key) {
+      std::ifstream status("/proc/self/status");
+      for (std::string line; std::getline(status, line);) {
+        if (line.starts_with(key)) return std::stod(line.substr(std::strlen(key)));
+      }
+      return 0.0;
+    };
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const double before = kib("VmRSS:");
+    ReadingsTable table;
+    const bool ok = LoadTableFromFile(name, table, false).ok;
+    const double rise = ok ? -1 : (kib("VmHWM:") - before) / 1024;
+    const ssize_t written = ::write(pipe[1], &rise, sizeof rise);
+    ::_exit(written == sizeof rise ? 0 : 1);
+  }
+  ::close(pipe[1]);
+  double rise = -2;
+  if (::read(pipe[0], &rise, sizeof rise) != sizeof rise) rise = -2;
+  ::close(pipe[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return rise;
+}
+
+// Files of a gigabyte that hold no table (a sparse file, a table whose end is a sparse tail)
+// are refused, never loaded as an empty table, and without reading them through.
+TEST(AbsurdFiles, AreRefusedWithinAFewMegabytes) {
+  ScratchFolder folder;
+  ReadingsTable records;
+  for (int i = 1; i <= 2'000; ++i) records.append({i, i, "1.5", "M\xA6\xB8", "IR", "Timed"});
+  constexpr off_t gigabyte = off_t{1} << 30;
+  struct Case {
+    const char* name;
+    std::string start;  // what the file holds before its sparse rest
+  };
+  const LongTimeFormat plain("C");
+  const std::string text = writeTextTable(records, plain);
+  const std::string packetBytes = writeDataPacket(records);
+  for (const Case& c :
+       {Case{"sparse.xml", ""}, Case{"sparse.xls", ""},
+        Case{"tail.xml", packetBytes.substr(0, packetBytes.size() - 30)}, Case{"tail.xls", text},
+        Case{"header.xls", text.substr(0, 48)}, Case{"closed.xml", packetBytes}}) {
+    SCOPED_TRACE(c.name);
+    const std::string name = folder.file(c.name);
+    test::writeBytes(name, c.start);
+    ASSERT_EQ(::truncate(name.c_str(), gigabyte), 0);
+    const double rise = failedLoadPeakRiseMb(name);
+    EXPECT_GE(rise, 0) << "-1: loaded, -2: the child failed";
+    EXPECT_LT(rise, 64);
+    std::filesystem::remove(name);
+  }
 }
 
 TEST(LargePacket, TrailingGarbageFails) {

@@ -115,7 +115,26 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"MixedLineEnds", "h\r1\t10:00:00\n2\t10:00:00\r\n3\t10:00:00\r", true, 3},
         LoadCase{"CrLfNotTwoLines", "h\r\n1\t10:00:00\r\n", true, 1},
         LoadCase{"LfCrIsTwoLines", "h\r\n1\t10:00:00\n\r2\t10:00:00\r\n", false, 1},
-        LoadCase{"CrOnlyLinesAfterAnLf", "h\n1\t10:00:00\r2\t10:00:00\r3\t10:00:00", true, 3}),
+        LoadCase{"CrOnlyLinesAfterAnLf", "h\n1\t10:00:00\r2\t10:00:00\r3\t10:00:00", true, 3},
+        // A file of one line holds a table only when that line is a header (tab-separated
+        // titles); anything else is no table, not an empty one.
+        LoadCase{"HeaderOnlyWithoutLineEnd", header.substr(0, header.size() - 2), true, 0},
+        LoadCase{"OneLineOfNoHeader", "garbage", false, 0},
+        LoadCase{"OneEndedLineOfNoHeader", "garbage\r\n", false, 0},
+        LoadCase{"HeaderWithANul", std::string("Measurement No.\t") + '\0' + "\r\n", false, 0},
+        LoadCase{"NulInARecordLine", header + "1\t10:00:00\r\n2\t10:00:00" + '\0' + "\r\n", false,
+                 1},
+        // No line of a table is a megabyte long: such a line is refused without being
+        // searched to its end.
+        LoadCase{"LineOfMoreThanAMegabyte",
+                 header + "1\t10:00:00\r\n2\t10:00:00\t" + std::string(std::size_t{1} << 20, 'a') +
+                     "\r\n",
+                 false, 1},
+        LoadCase{"HeaderOfMoreThanAMegabyte",
+                 std::string((std::size_t{1} << 20) + 1, '\t') + "\r\n1\t10:00:00", false, 0},
+        LoadCase{"LongLineJustUnderTheLimit",
+                 header + "1\t10:00:00\t" + std::string((std::size_t{1} << 20) - 12, 'a') + "\r\n",
+                 true, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextTableFile, PiecesFillFieldsByPositionUntrimmed) {
