@@ -524,6 +524,54 @@ class TFrmTestTest : public QObject {
     QVERIFY(chart.model().holdsSamples());  // the sample point again
   }
 
+  // Enlarge covers the client area below the top row of controls wherever the window is
+  // scrolled, inside the scroll bars; Restore brings the whole chart back into view.
+  void enlargeAndRestoreTheChartInAScrolledWindow_data() {
+    QTest::addColumn<int>("scrollX");
+    QTest::addColumn<int>("scrollY");
+    QTest::newRow("not scrolled") << 0 << 0;
+    QTest::newRow("scrolled to the chart") << 1000 << 1000;
+    QTest::newRow("scrolled halfway") << 0 << 150;
+  }
+  void enlargeAndRestoreTheChartInAScrolledWindow() {
+    QFETCH(int, scrollX);
+    QFETCH(int, scrollY);
+    TFrmTest& w = *m_window;
+    ReportAndChart companions(w, *m_state);
+    Chtshow& chart = companions.chart();
+    auto* area = w.findChild<QScrollArea*>(QStringLiteral("ClientArea"));
+    area->horizontalScrollBar()->setValue(scrollX);
+    area->verticalScrollBar()->setValue(scrollY);
+    QWidget* viewport = area->viewport();
+    const auto inView = [&] { return QRect(chart.mapTo(viewport, QPoint()), chart.size()); };
+
+    QTest::mouseClick(chart.findChild<QWidget*>(QStringLiteral("TbFd")), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    const QRect enlarged = inView();
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-');
+    QVERIFY(w.grab().save(QStringLiteral("chart-enlarged-%1.png").arg(tag)));
+    QCOMPARE(enlarged.topLeft(), QPoint(2, 30));
+    QVERIFY2(viewport->rect().contains(enlarged), qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6")
+                                                                 .arg(enlarged.x())
+                                                                 .arg(enlarged.y())
+                                                                 .arg(enlarged.width())
+                                                                 .arg(enlarged.height())
+                                                                 .arg(viewport->width())
+                                                                 .arg(viewport->height())));
+    QVERIFY(enlarged.height() > 400);
+
+    QTest::mouseClick(chart.findChild<QWidget*>(QStringLiteral("TbSx")), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QVERIFY(w.grab().save(QStringLiteral("chart-restored-%1.png").arg(tag)));
+    QCOMPARE(chart.geometry(), QRect(18, 612, 361, 209));
+    const QRect restored = inView();
+    QVERIFY2(viewport->rect().contains(restored), qPrintable(QStringLiteral("%1,%2 in %3x%4")
+                                                                 .arg(restored.x())
+                                                                 .arg(restored.y())
+                                                                 .arg(viewport->width())
+                                                                 .arg(viewport->height())));
+  }
+
   void intervalKeyFilter_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("text");
