@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCompleter>
 #include <QDateTime>
 #include <QDialogButtonBox>
@@ -240,6 +241,21 @@ class TFrmTestTest : public QObject {
     tests->refresh();
     QCOMPARE(list->item(0, 9)->text(), QStringLiteral("50.00 M\u03A9"));
     QCOMPARE(list->item(0, 14)->text(), QStringLiteral("fail"));
+    // What is entered and chosen goes to the workbook, and to the report when asked for.
+    tests->findChild<QLineEdit*>(QStringLiteral("Customer"))->setText(QStringLiteral("M\u00FChle"));
+    tests->findChild<QComboBox*>(QStringLiteral("Dar"))->setCurrentIndex(1);
+    const WorkbookTests saved = tests->workbookTests();
+    QCOMPARE(saved.record.customer, std::string("M\xC3\xBChle"));
+    QCOMPARE(saved.record.windingC, std::string("20"));
+    QCOMPARE(saved.judgement.windingTemperatureC, std::optional<double>(20));
+    QVERIFY(saved.judgement.dar == DarMarks::R60R15);
+    QVERIFY(!tests->reportSummary());
+    tests->findChild<QCheckBox*>(QStringLiteral("PrintSummary"))->setChecked(true);
+    const std::optional<TestSummary> summary = tests->reportSummary();
+    QVERIFY(summary);
+    QCOMPARE(summary->tests.size(), std::size_t{1});
+    QCOMPARE(summary->tests.front().verdict, std::string("fail"));
+    QCOMPARE(summary->record.customer, std::string("M\xC3\xBChle"));
     tests->close();
   }
 
