@@ -235,8 +235,9 @@ void Chtshow::TbSxClick() {
     m_savedGeometry = {place.width(), place.height(), place.left(), place.top()};
     if (const std::optional<QSize> client = placement.clientSize()) {
       // Over what the window shows below its top row of controls, to the scroll bars.
-      placement.setChartBounds(QRect(kEnlargedLeft, kEnlargedTop, client->width() - kEnlargedLeft,
-                                     client->height() - lowered - kEnlargedTop));
+      placement.setChartBounds(QRect(kEnlargedLeft, kEnlargedTop,
+                                     std::max(1, client->width() - kEnlargedLeft),
+                                     std::max(1, client->height() - lowered - kEnlargedTop)));
     } else {
       const QSize outer = placement.windowOuterSize();
       placement.setChartBounds(QRect(kEnlargedLeft, kEnlargedTop,
