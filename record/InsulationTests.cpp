@@ -340,6 +340,28 @@ bool parseMinimumClass(std::string_view text, TestJudgement& judgement) {
   return true;
 }
 
+std::optional<double> typedNumber(std::string_view text) {
+  const auto number = decimalNumber(text);
+  if (!number || !std::isfinite(*number)) return std::nullopt;
+  return number;
+}
+
+std::string darMarksText(DarMarks dar) { return dar == DarMarks::R60R15 ? "60/15" : "60/30"; }
+
+std::string minimumClassText(const TestJudgement& judgement) {
+  switch (judgement.minimum) {
+    case MinimumClass::FormWound100M:
+      return "100M";
+    case MinimumClass::RandomWound5M:
+      return "5M";
+    case MinimumClass::KvPlusOne:
+      return "kv1";
+    case MinimumClass::Fixed:
+      break;
+  }
+  return numberText(judgement.fixedMinimumMOhm);
+}
+
 bool parseThermalClass(std::string_view text, char& thermalClass) {
   if (text.size() != 1) return false;
   const char c = text.front();

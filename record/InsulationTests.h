@@ -58,10 +58,26 @@ struct TestJudgement {
   double piMeaningfulUpToOhm = 5e9;  // above this R(1 min) the PI is not judged
 };
 
+// The test record: what the user entered about the object tested and the conditions of the
+// test, UTF-8 texts as typed. Temperatures and humidity stay texts (typedNumber reads them), so
+// nothing the user wrote is lost when it is no number.
+struct TestRecord {
+  std::string customer, site, asset, operatorName, instrumentSerial;
+  std::string ambientC, windingC, humidityPct;
+  std::string notes;
+};
+
+// A number as a person types it: blanks around it, an optional sign, "." or "," as the one
+// decimal separator. nullopt for anything else (and for an empty text).
+std::optional<double> typedNumber(std::string_view text);
+
 // Option texts as the command takes them; false (and nothing changed) for an unknown text.
 bool parseDarMarks(std::string_view text, DarMarks& dar);                 // "60/30", "60/15"
 bool parseMinimumClass(std::string_view text, TestJudgement& judgement);  // "100M", "5M", "kv1", N
 bool parseThermalClass(std::string_view text, char& thermalClass);        // A, B, F, H
+// The same texts back: "60/30" or "60/15"; "100M", "5M", "kv1" or the number of MΩ.
+std::string darMarksText(DarMarks dar);
+std::string minimumClassText(const TestJudgement& judgement);
 
 struct InsulationTest {
   int number = 0;            // 1, 2, ... in table order

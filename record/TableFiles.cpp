@@ -94,9 +94,9 @@ FileResult loadTextTable(const std::string& fileName, ReadingsTable& table) {
 }
 
 FileResult saveWorkbook(ReadingsTable& table, const std::string& fileName,
-                        std::string_view decimalSeparator) {
+                        std::string_view decimalSeparator, const WorkbookTests& tests) {
   table.DisableControls();
-  const std::string error = writeWorkbook(table, fileName, decimalSeparator);
+  const std::string error = writeWorkbook(table, fileName, decimalSeparator, tests);
   table.EnableControls();
   if (error.empty()) return {true, "Save table to specified file: " + fileName + " Scuss!"};
   return {false, "Could not save table to specified file: " + fileName + "\n" + error};
@@ -107,8 +107,8 @@ FileResult saveWorkbook(ReadingsTable& table, const std::string& fileName,
 bool isDataPacketName(std::string_view fileName) { return hasExtension(fileName, ".xml"); }
 
 FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
-                           std::string_view decimalSeparator) {
-  if (isWorkbookName(fileName)) return saveWorkbook(table, fileName, decimalSeparator);
+                           std::string_view decimalSeparator, const WorkbookTests& tests) {
+  if (isWorkbookName(fileName)) return saveWorkbook(table, fileName, decimalSeparator, tests);
   const bool packet = isDataPacketName(fileName);
   if (const std::string reason = unwritableReason(table, packet); !reason.empty()) {
     return saveFailed(fileName, packet, reason);

@@ -9,6 +9,7 @@
 #include "FileBytes.h"
 #include "ReadingsTable.h"
 #include "TimeText.h"
+#include "WorkbookFile.h"
 
 namespace ostrel {
 
@@ -22,7 +23,8 @@ struct FileResult {
 inline constexpr std::string_view loadFailedMessage = "Failed to Load File!";
 
 // Saves the whole table; ".xml" (any letter case) writes a data packet, ".xlsx" an Excel
-// workbook (see writeWorkbook; decimalSeparator tells which Value texts are numbers), any
+// workbook (see writeWorkbook; decimalSeparator tells which Value texts are numbers, tests what
+// its test sheets follow), any
 // other name tab-separated text. The previous file is replaced only by a complete new one:
 // a failed save leaves it intact (see FileReplace.h for symbolic links, permissions and files
 // that are no regular file, which are refused). What is written loads back: a table holding
@@ -33,7 +35,8 @@ inline constexpr std::string_view loadFailedMessage = "Failed to Load File!";
 // failed workbook save; for a failed packet save "Cannot create file \"<name>\". " + the
 // system's reason.
 FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
-                           std::string_view decimalSeparator = ".");
+                           std::string_view decimalSeparator = ".",
+                           const WorkbookTests& tests = {});
 
 // Loads a file into the table (EmptyFirst: empty it before). A data packet replaces the
 // table, which stays as it was if the packet cannot be loaded. A text file appends one

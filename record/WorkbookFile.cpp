@@ -148,9 +148,11 @@ std::string folderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The "Tests" sheet: one row per insulation test found in the table (default judgement), the
-// figures as numbers (resistances in ohms), an unknown or undefined figure as an empty cell.
-lxw_error writeTestsSheet(lxw_workbook* workbook, const ReadingsTable& table, lxw_format* header) {
+// The "Tests" sheet: one row per insulation test found in the table, judged as `judgement`
+// says, the figures as numbers (resistances in ohms), an unknown or undefined figure as an
+// empty cell.
+lxw_error writeTestsSheet(lxw_workbook* workbook, const ReadingsTable& table, lxw_format* header,
+                          const TestJudgement& judgement) {
   lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Tests");
   if (sheet == nullptr) return LXW_ERROR_MEMORY_MALLOC_FAILED;
   constexpr std::array<const char*, 17> titles = {"Test",
@@ -180,7 +182,7 @@ lxw_error writeTestsSheet(lxw_workbook* workbook, const ReadingsTable& table, lx
   lxw_format* time = workbook_add_format(workbook);
   format_set_num_format(time, "hh:mm:ss");
   lxw_row_t row = 1;
-  for (const InsulationTest& t : findInsulationTests(table)) {
+  for (const InsulationTest& t : findInsulationTests(table, judgement)) {
     const auto number = [&](lxw_col_t col, std::optional<double> value) {
       if (value) check(worksheet_write_number(sheet, row, col, *value, nullptr));
     };
@@ -208,12 +210,75 @@ lxw_error writeTestsSheet(lxw_workbook* workbook, const ReadingsTable& table, lx
   return error;
 }
 
+// The "Test record" sheet: the fields the user entered, then the options of the judgement;
+// the temperatures, the humidity and a minimum in MΩ as numbers when they are numbers.
+lxw_error writeTestRecordSheet(lxw_workbook* workbook, const WorkbookTests& tests,
+                               lxw_format* header) {
+  lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Test record");
+  if (sheet == nullptr) return LXW_ERROR_MEMORY_MALLOC_FAILED;
+  lxw_error error = LXW_NO_ERROR;
+  const auto check = [&error](lxw_error e) {
+    if (error == LXW_NO_ERROR) error = e;
+  };
+  check(worksheet_set_column(sheet, 0, 0, 30, nullptr));
+  check(worksheet_set_column(sheet, 1, 1, 40, nullptr));
+  check(worksheet_write_string(sheet, 0, 0, "Field", header));
+  check(worksheet_write_string(sheet, 0, 1, "Value", header));
+  lxw_row_t row = 1;
+  const auto text = [&](const char* field, std::string_view value) {
+    check(worksheet_write_string(sheet, row, 0, field, nullptr));
+    const std::string cell(trimmed(value));
+    if (!cell.empty()) check(worksheet_write_string(sheet, row, 1, cell.c_str(), nullptr));
+    ++row;
+  };
+  // A number when the text reads as one, else the text as typed.
+  const auto number = [&](const char* field, std::string_view value) {
+    if (const auto n = typedNumber(value)) {
+      check(worksheet_write_string(sheet, row, 0, field, nullptr));
+      check(worksheet_write_number(sheet, row++, 1, *n, nullptr));
+    } else {
+      text(field, value);
+    }
+  };
+  const TestRecord& r = tests.record;
+  text("Customer", r.customer);
+  text("Site", r.site);
+  text("Asset or tag", r.asset);
+  text("Operator", r.operatorName);
+  text("Instrument serial", r.instrumentSerial);
+  number(
+      "Ambient temperature (\xC2\xB0"
+      "C)",
+      r.ambientC);
+  number(
+      "Winding temperature (\xC2\xB0"
+      "C)",
+      r.windingC);
+  number("Humidity (%)", r.humidityPct);
+  text("Notes", r.notes);
+  const TestJudgement& j = tests.judgement;
+  text("DAR", darMarksText(j.dar));
+  if (j.minimum == MinimumClass::Fixed) {
+    number(
+        "Minimum R 1 min at 40 \xC2\xB0"
+        "C (M\xCE\xA9)",
+        minimumClassText(j));
+  } else {
+    text(
+        "Minimum R 1 min at 40 \xC2\xB0"
+        "C",
+        minimumClassText(j));
+  }
+  text("Thermal class", std::string(1, j.thermalClass));
+  return error;
+}
+
 // Writes the workbook file at path (which libxlsxwriter creates or truncates), then reads
 // it back (see checkWorkbookArchive). The library's own temporary files go to the folder of
 // path: the same file system as the workbook, so a full temporary folder elsewhere does not
 // matter, and whatever fails there fails the check.
 std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
-                            std::string_view decimalSeparator) {
+                            std::string_view decimalSeparator, const WorkbookTests& tests) {
   std::string folder = folderOf(path);
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;
@@ -240,7 +305,10 @@ std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
         (std::fflush(sheet->optimize_tmpfile) != 0 || std::ferror(sheet->optimize_tmpfile) != 0)) {
       writeError = errno != 0 ? errno : EIO;
     }
-    if (error == LXW_NO_ERROR) error = writeTestsSheet(workbook, table, formats.header());
+    if (error == LXW_NO_ERROR) {
+      error = writeTestsSheet(workbook, table, formats.header(), tests.judgement);
+    }
+    if (error == LXW_NO_ERROR) error = writeTestRecordSheet(workbook, tests, formats.header());
   }
   // Closing also frees the workbook, so it is closed after a failed write too.
   const lxw_error closed = workbook_close(workbook);
@@ -290,7 +358,7 @@ std::optional<WorkbookNumber> workbookNumber(std::string_view value,
 }
 
 std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
-                          std::string_view decimalSeparator) {
+                          std::string_view decimalSeparator, const WorkbookTests& tests) {
   if (table.recordCount() > workbookMaxRecords) {
     return "The table holds " + std::to_string(table.recordCount()) +
            " records; a worksheet takes at most " + std::to_string(workbookMaxRecords) +
@@ -300,7 +368,7 @@ std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
   std::string error = replacement.begin(path);
   if (!error.empty()) return error;
   // libxlsxwriter opens the file by name; the replacement's descriptor stays unused.
-  error = writeWorkbookAt(table, replacement.temporaryPath(), decimalSeparator);
+  error = writeWorkbookAt(table, replacement.temporaryPath(), decimalSeparator, tests);
   return error.empty() ? replacement.commit() : error;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "InsulationTests.h"
 #include "ReadingsTable.h"
 
 namespace ostrel {
@@ -30,6 +31,13 @@ struct WorkbookNumber {
 std::optional<WorkbookNumber> workbookNumber(std::string_view value,
                                              std::string_view decimalSeparator);
 
+// What the workbook's two test sheets follow: the options the "Tests" sheet judges with and
+// the fields of the "Test record" sheet, as chosen and entered in the Tests window.
+struct WorkbookTests {
+  TestJudgement judgement;
+  TestRecord record;
+};
+
 // Writes the whole table as an Excel workbook (Office Open XML) at path: one worksheet,
 // the header row "Measurement No.", "Time", "Value", "Unit", "Function", "Remark", "Test time",
 // then one row per record in table order. No is a number; Time a time of day shown with
@@ -38,7 +46,10 @@ std::optional<WorkbookNumber> workbookNumber(std::string_view value,
 // I_Range texts (GBK converted to UTF-8). Texts are trimmed of blanks and control characters at
 // both ends as in the text files; an empty field gives an empty cell. Rows are streamed to disk, so
 // memory does not grow with the table. A second worksheet "Tests" holds the insulation tests
-// found in the table (see InsulationTests.h) with their figures as numbers.
+// found in the table (see InsulationTests.h), judged with tests.judgement, their figures as
+// numbers. A third, "Test record", lists tests.record field by field ("Field", "Value"; the
+// temperatures and the humidity as numbers when they read as one, see typedNumber) and the
+// options of the judgement.
 //
 // The target is replaced by the rule of FileReplacement (FileReplace.h): a temporary file
 // beside it, renamed over it only when complete; symbolic links followed, the mode kept, a
@@ -47,6 +58,6 @@ std::optional<WorkbookNumber> workbookNumber(std::string_view value,
 // was and no temporary file is left. A table with more than workbookMaxRecords records is
 // refused before anything is written.
 std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
-                          std::string_view decimalSeparator);
+                          std::string_view decimalSeparator, const WorkbookTests& tests = {});
 
 }  // namespace ostrel

@@ -4,6 +4,7 @@
 
 #include "record/GbkText.h"
 #include "ui/TFrmTest.h"
+#include "ui/TestsWindow.h"
 #include "ui/chart/ChartPlacement.h"
 #include "ui/chart/Chtshow.h"
 #include "ui/report/ReadingsTableDataSet.h"
@@ -37,6 +38,10 @@ ReportAndChart::ReportAndChart(TFrmTest& window, AppState& state)
       std::make_unique<WidgetChartPlacement>(*m_chart, m_window.clientViewport()));
   m_chart->setPointDescriber([this](std::size_t row) { return describeReading(m_cds1, row); });
   m_window.setPrintHandler([this] { QuickRep1.MajPrintClick(m_window); });
+  QuickRep1.setSummarySource([this] {
+    const TestsWindow* tests = m_window.testsWindow();
+    return tests != nullptr ? tests->reportSummary() : std::nullopt;
+  });
   m_cds1.addObserver(this);
 }
 

@@ -4,6 +4,7 @@
 #include "QtDialogs.h"
 #include "ReadingsGrid.h"
 #include "TFrmTest.h"
+#include "TestsWindow.h"
 #include "record/TableFiles.h"
 #include "ui/AppState.h"
 
@@ -38,8 +39,9 @@ bool TFrmTest::saveTable() {
   const std::optional<QString> fileName = m_dialogs->chooseSaveFile(this);
   if (!fileName) return false;
   cds1.DisableControls();
-  const FileResult result = SaveTableToFile(cds1, QFile::encodeName(*fileName).toStdString(),
-                                            m_state.DecimalSeparatorText);
+  const FileResult result = SaveTableToFile(
+      cds1, QFile::encodeName(*fileName).toStdString(), m_state.DecimalSeparatorText,
+      m_testsWindow != nullptr ? m_testsWindow->workbookTests() : WorkbookTests{});
   cds1.EnableControls();
   // Saving walks the table to its end: the grid shows the last record afterwards.
   DBGrid1->showLastRow();

@@ -1,5 +1,6 @@
 #include "TestsWindow.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -142,6 +143,10 @@ TestsWindow::TestsWindow(ReadingsTable& table, QWidget* parent)
   m_dar = new QComboBox(this);
   m_dar->setObjectName(QStringLiteral("Dar"));
   m_dar->addItems({QStringLiteral("60/30"), QStringLiteral("60/15")});
+  m_printSummary = new QCheckBox(QStringLiteral("Print test summary with the report"), this);
+  m_printSummary->setObjectName(QStringLiteral("PrintSummary"));
+  m_printSummary->setToolTip(
+      QStringLiteral("Print Data then prints a test summary page after the readings pages"));
   auto* refreshButton = new QPushButton(QStringLiteral("Refresh"), this);
   options->addWidget(new QLabel(QStringLiteral("Minimum R(1 min) at 40 \u00B0C:"), this));
   options->addWidget(m_minimum);
@@ -151,6 +156,7 @@ TestsWindow::TestsWindow(ReadingsTable& table, QWidget* parent)
   options->addWidget(new QLabel(QStringLiteral("DAR:"), this));
   options->addWidget(m_dar);
   options->addStretch();
+  options->addWidget(m_printSummary);
   options->addWidget(refreshButton);
   layout->addLayout(options);
 
@@ -236,10 +242,19 @@ void TestsWindow::showEvent(QShowEvent* event) {
   refresh();
 }
 
-TestRecordFields TestsWindow::record() const {
-  return {m_customer->text(), m_site->text(),     m_asset->text(),
-          m_operator->text(), m_serial->text(),   m_ambient->text(),
-          m_winding->text(),  m_humidity->text(), m_notes->toPlainText()};
+TestRecord TestsWindow::record() const {
+  const auto text = [](const QString& field) { return field.toUtf8().toStdString(); };
+  return {text(m_customer->text()), text(m_site->text()),     text(m_asset->text()),
+          text(m_operator->text()), text(m_serial->text()),   text(m_ambient->text()),
+          text(m_winding->text()),  text(m_humidity->text()), text(m_notes->toPlainText())};
+}
+
+WorkbookTests TestsWindow::workbookTests() const { return {judgement(), record()}; }
+
+std::optional<TestSummary> TestsWindow::reportSummary() const {
+  if (!m_printSummary->isChecked()) return std::nullopt;
+  const TestJudgement j = judgement();
+  return TestSummary{record(), j, findInsulationTests(m_table, j)};
 }
 
 TestJudgement TestsWindow::judgement() const {
@@ -253,8 +268,9 @@ TestJudgement TestsWindow::judgement() const {
   const QString thermal = m_thermal->currentText();
   j.thermalClass = thermal.isEmpty() ? 'B' : thermal.at(0).toLatin1();
   j.dar = m_dar->currentIndex() == 1 ? DarMarks::R60R15 : DarMarks::R60R30;
-  const double winding = m_winding->text().trimmed().replace(',', '.').toDouble(&ok);
-  if (ok && std::isfinite(winding)) j.windingTemperatureC = winding;
+  if (const auto winding = typedNumber(m_winding->text().toUtf8().toStdString())) {
+    j.windingTemperatureC = winding;
+  }
   return j;
 }
 

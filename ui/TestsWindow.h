@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 #include "record/InsulationTests.h"
 #include "record/ReadingsTable.h"
+#include "record/WorkbookFile.h"
+#include "ui/report/ReportLayout.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -14,12 +18,6 @@ class QTableWidget;
 class QTimer;
 
 namespace ostrel {
-
-// What a test record says about the object tested, entered in the Tests window.
-struct TestRecordFields {
-  QString customer, site, asset, operatorName, instrumentSerial;
-  QString ambientC, windingC, humidity, notes;
-};
 
 // The R(t) plot of one test: log time, log resistance, marks at 15 s, 30 s, 1 min, 10 min.
 class TestCurvePlot : public QWidget {
@@ -44,8 +42,15 @@ class TestsWindow : public QWidget, private ReadingsTableObserver {
   explicit TestsWindow(ReadingsTable& table, QWidget* parent = nullptr);
   ~TestsWindow() override;
 
-  [[nodiscard]] TestRecordFields record() const;
+  // The test record fields as entered (UTF-8).
+  [[nodiscard]] TestRecord record() const;
   [[nodiscard]] TestJudgement judgement() const;
+  // What a workbook saved now puts on its test sheets: the options and the test record.
+  [[nodiscard]] WorkbookTests workbookTests() const;
+  // The test summary a report generated now prints after the readings: the record, the
+  // options and the tests of the table as it is now; none unless "Print test summary with
+  // the report" is ticked.
+  [[nodiscard]] std::optional<TestSummary> reportSummary() const;
   [[nodiscard]] const std::vector<InsulationTest>& tests() const { return m_tests; }
   // Finds the tests again with the current options.
   void refresh();
@@ -69,6 +74,7 @@ class TestsWindow : public QWidget, private ReadingsTableObserver {
   QLineEdit* m_minimumMOhm = nullptr;
   QComboBox* m_thermal = nullptr;
   QComboBox* m_dar = nullptr;
+  QCheckBox* m_printSummary = nullptr;
   QLineEdit *m_customer = nullptr, *m_site = nullptr, *m_asset = nullptr, *m_operator = nullptr,
             *m_serial = nullptr, *m_ambient = nullptr, *m_winding = nullptr, *m_humidity = nullptr;
   QPlainTextEdit* m_notes = nullptr;

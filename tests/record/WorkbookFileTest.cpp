@@ -120,6 +120,53 @@ TEST(Workbook, TestsSheetHoldsTheFiguresAsNumbers) {
       << run.out;
 }
 
+// The test sheets follow the options and the record given (the Tests window's): the Tests
+// sheet judges with them, the Test record sheet lists the fields, numbers typed as numbers.
+TEST(Workbook, TestSheetsFollowTheGivenOptionsAndRecord) {
+  ReadingsTable table;
+  for (int t = 0; t <= 90; t += 5) {
+    const double mohm = t < 60 ? 100.0 + t : 160.0;
+    table.append({t / 5 + 1, 36'000'000 + t * 1000, std::to_string(mohm).substr(0, 5), "M\xA6\xB8",
+                  "IR:1000V 40G\xA6\xB8", "Timed", t});
+  }
+  WorkbookTests tests;
+  tests.judgement.windingTemperatureC = 20;
+  tests.judgement.dar = DarMarks::R60R15;
+  tests.judgement.minimum = MinimumClass::Fixed;
+  tests.judgement.fixedMinimumMOhm = 50;
+  tests.judgement.thermalClass = 'F';
+  tests.record = {
+      "M\xC3\xBChle AG",     "", " Pump 3 ", "A. Smith", "SN-0042", "21,5", "20", "about 60",
+      "dry day\nsecond line"};
+  ScratchFolder folder;
+  const std::string name = folder.file("record.xlsx");
+  const FileResult saved = SaveTableToFile(table, name, ".", tests);
+  ASSERT_TRUE(saved.ok) << saved.message;
+
+  READ_BACK_OR_SKIP(testsSheet, name, {"--sheet", "Tests"});
+  // R(1 min) 160 MΩ at 20 °C is 40 MΩ at 40 °C, below 50 MΩ; DAR 160/115.
+  EXPECT_NE(testsSheet.out.find("\tn:160000000|General\t\tn:40000000|General\t"
+                                "n:1.391304347826087|General\t\t\tn:100000000|General\ts:fail\t"),
+            std::string::npos)
+      << testsSheet.out;
+
+  READ_BACK_OR_SKIP(recordSheet, name, {"--sheet", "Test record"});
+  EXPECT_EQ(recordSheet.out,
+            "s:Field\ts:Value\n"
+            "s:Customer\ts:M\u00FChle AG\n"
+            "s:Site\n"
+            "s:Asset or tag\ts:Pump 3\n"
+            "s:Operator\ts:A. Smith\n"
+            "s:Instrument serial\ts:SN-0042\n"
+            "s:Ambient temperature (\u00B0C)\tn:21.5|General\n"
+            "s:Winding temperature (\u00B0C)\tn:20|General\n"
+            "s:Humidity (%)\ts:about 60\n"
+            "s:Notes\ts:dry day\nsecond line\n"
+            "s:DAR\ts:60/15\n"
+            "s:Minimum R 1 min at 40 \u00B0C (M\u03A9)\tn:50|General\n"
+            "s:Thermal class\ts:F\n");
+}
+
 TEST(Workbook, ValuesAreNumbersOnlyWithTheLocalesSeparator) {
   ReadingsTable table;
   table.append({1, 0, "1,25", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "PI"});

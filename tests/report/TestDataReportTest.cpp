@@ -10,6 +10,9 @@
 #include <stdexcept>
 
 #include "FakeDataSet.h"
+#include "record/ReadingsTable.h"
+#include "ui/report/ReportExport.h"
+#include "ui/report/ReportGeometry.h"
 #include "ui/report/ReportPageView.h"
 #include "ui/report/ReportPreview.h"
 #include "ui/report/TestDataReport.h"
@@ -228,6 +231,123 @@ TEST_F(PreviewFixture, LaysOutOnlyThePageShown) {
   EXPECT_EQ(data.reads, 37 * 6);
   preview.showPage(2703);
   EXPECT_EQ(data.reads, 37 * 6 + 26 * 6);  // the last page holds 100000 - 2702 * 37 records
+}
+
+// A summary of `count` ten-minute tests at 1000 V (R rising from 100 MΩ to 320 MΩ), with
+// a filled test record.
+TestSummary tenMinuteTests(int count) {
+  ReadingsTable table;
+  for (int test = 0; test < count; ++test) {
+    for (int t = 0; t <= 600; t += 15) {
+      const int mohm = t < 60 ? 100 + t : t < 600 ? 160 : 320;
+      table.append({static_cast<int>(table.recordCount()) + 1, test * 700'000 + t * 1000,
+                    std::to_string(mohm), "M\xA6\xB8", "IR:1000V 40G\xA6\xB8", "Timed", t});
+    }
+  }
+  TestSummary summary;
+  summary.judgement.windingTemperatureC = 20;
+  summary.record = {
+      "M\xC3\xBChle AG",     "Works 2", "Pump 3", "A. Smith", "SN-0042", "21,5", "20", "55",
+      "dry day\nsecond line"};
+  summary.tests = findInsulationTests(table, summary.judgement);
+  return summary;
+}
+
+QStringList texts(const std::vector<ReportElement>& page) {
+  QStringList out;
+  for (const ReportElement& e : page) out << e.text;
+  return out;
+}
+
+// Asked for, the summary follows the readings pages, which stay exactly as without it.
+TEST(TestSummaryPage, FollowsTheReadingsPagesWhichStayAsTheyAre) {
+  const test::FakeDataSet data(40);
+  ReportTexts plainTexts;
+  plainTexts.printDate = QStringLiteral("15/06/2024");
+  plainTexts.allPageCaption = QStringLiteral("2");
+  const ReportLayout plain(data, plainTexts);
+  const ReportLayout withSummary(data, plainTexts, tenMinuteTests(2));
+  ASSERT_EQ(plain.pageCount(), 2);
+  ASSERT_EQ(withSummary.pageCount(), 3);
+  EXPECT_EQ(withSummary.readingsPageCount(), 2);
+  for (int number = 1; number <= 2; ++number) {
+    const std::vector<ReportElement> a = plain.page(number);
+    const std::vector<ReportElement> b = withSummary.page(number);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      EXPECT_EQ(a[i].name, b[i].name);
+      EXPECT_EQ(a[i].text, b[i].text);
+      EXPECT_EQ(a[i].paperRectMm(), b[i].paperRectMm());
+    }
+  }
+  EXPECT_EQ(withSummary.rowsOnPage(3).count, 0);
+
+  const std::vector<ReportElement> page = withSummary.page(3);
+  const QStringList shown = texts(page);
+  for (const char* expected :
+       {" TEST DATA REPORT", "Test summary", "M\u00FChle AG", "Pump 3", "SN-0042", "21,5 \u00B0C",
+        "20 \u00B0C", "55 %", "dry day", "second line", "from 20.0 \u00B0C", "R(60 s) / R(30 s)",
+        "160.0 M\u03A9", "40.00 M\u03A9", "1.23", "2.00", "fail",
+        "2 tests: 0 pass, 2 fail, 0 incomplete"}) {
+    EXPECT_TRUE(shown.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                             << shown.join('|').toStdString();
+  }
+  // Each test's reasons are printed below it; nothing runs into the footer or off the paper.
+  EXPECT_GE(shown.filter(QStringLiteral("- R(1 min) at 40")).size(), 2);
+  for (const ReportElement& e : page) {
+    if (e.band == ReportBand::PageFooter) continue;
+    EXPECT_LE(e.bandTopMm + e.boxMm.bottom(), report::pageFooterTopMm) << e.text.toStdString();
+  }
+  // For looking at: the report as a PDF in the build folder.
+  EXPECT_TRUE(exportReport(withSummary, ReportFormat::Pdf, QStringLiteral("test-summary.pdf")).ok);
+  // The CSV export holds the records only.
+  QTemporaryDir dir;
+  const QString csv = dir.filePath(QStringLiteral("r.csv"));
+  ASSERT_TRUE(exportReport(withSummary, ReportFormat::Csv, csv).ok);
+  QFile file(csv);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll().count('\n'), 41);
+}
+
+// Many tests take further summary pages; every test is on one of them, once.
+TEST(TestSummaryPage, ManyTestsContinueOnFurtherPages) {
+  const test::FakeDataSet data(3);
+  const ReportLayout layout(data, ReportTexts{}, tenMinuteTests(30));
+  ASSERT_GT(layout.pageCount(), 2);
+  int rows = 0;
+  for (int number = 2; number <= layout.pageCount(); ++number) {
+    const std::vector<ReportElement> page = layout.page(number);
+    for (const ReportElement& e : page) {
+      if (e.name == QLatin1String("SummaryCell") && e.text == QLatin1String("1000 V")) ++rows;
+      if (e.band != ReportBand::PageFooter) {
+        EXPECT_LE(e.bandTopMm + e.boxMm.bottom(), report::pageFooterTopMm);
+      }
+    }
+    EXPECT_TRUE(texts(page).contains(
+        QStringLiteral("Test summary, page %1 of %2").arg(number - 1).arg(layout.pageCount() - 1)));
+  }
+  EXPECT_EQ(rows, 30);
+}
+
+// Print Data asks the summary source at each generation: none, none printed.
+TEST(MajPrintClick, PrintsTheSummaryOnlyWhenTheSourceGivesOne) {
+  test::FakeDataSet data(5);
+  std::int32_t ReportPageTotal = 1;
+  TestDataReport QuickRep1(data, ReportPageTotal);
+  std::vector<int> pages;
+  QuickRep1.setPreviewRunner(
+      [&pages](const ReportLayout& layout, QWidget*) { pages.push_back(layout.pageCount()); });
+  bool asked = false;
+  QuickRep1.setSummarySource([&asked]() -> std::optional<TestSummary> {
+    if (!asked) return std::nullopt;
+    return tenMinuteTests(1);
+  });
+  QWidget window;
+  QuickRep1.MajPrintClick(window);
+  asked = true;
+  QuickRep1.MajPrintClick(window);
+  EXPECT_EQ(pages, (std::vector<int>{1, 2}));
+  EXPECT_EQ(QuickRep1.allpageCaption(), QStringLiteral("1"));  // the readings pages only
 }
 
 }  // namespace

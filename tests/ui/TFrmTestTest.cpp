@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCompleter>
 #include <QDateTime>
 #include <QDialogButtonBox>
@@ -240,6 +241,21 @@ class TFrmTestTest : public QObject {
     tests->refresh();
     QCOMPARE(list->item(0, 9)->text(), QStringLiteral("50.00 M\u03A9"));
     QCOMPARE(list->item(0, 14)->text(), QStringLiteral("fail"));
+    // What is entered and chosen goes to the workbook, and to the report when asked for.
+    tests->findChild<QLineEdit*>(QStringLiteral("Customer"))->setText(QStringLiteral("M\u00FChle"));
+    tests->findChild<QComboBox*>(QStringLiteral("Dar"))->setCurrentIndex(1);
+    const WorkbookTests saved = tests->workbookTests();
+    QCOMPARE(saved.record.customer, std::string("M\xC3\xBChle"));
+    QCOMPARE(saved.record.windingC, std::string("20"));
+    QCOMPARE(saved.judgement.windingTemperatureC, std::optional<double>(20));
+    QVERIFY(saved.judgement.dar == DarMarks::R60R15);
+    QVERIFY(!tests->reportSummary());
+    tests->findChild<QCheckBox*>(QStringLiteral("PrintSummary"))->setChecked(true);
+    const std::optional<TestSummary> summary = tests->reportSummary();
+    QVERIFY(summary);
+    QCOMPARE(summary->tests.size(), std::size_t{1});
+    QCOMPARE(summary->tests.front().verdict, std::string("fail"));
+    QCOMPARE(summary->record.customer, std::string("M\xC3\xBChle"));
     tests->close();
   }
 
@@ -522,6 +538,54 @@ class TFrmTestTest : public QObject {
     m_log.yesNoAnswer = true;
     w.ClearRClick();
     QVERIFY(chart.model().holdsSamples());  // the sample point again
+  }
+
+  // Enlarge covers the client area below the top row of controls wherever the window is
+  // scrolled, inside the scroll bars; Restore brings the whole chart back into view.
+  void enlargeAndRestoreTheChartInAScrolledWindow_data() {
+    QTest::addColumn<int>("scrollX");
+    QTest::addColumn<int>("scrollY");
+    QTest::newRow("not scrolled") << 0 << 0;
+    QTest::newRow("scrolled to the chart") << 1000 << 1000;
+    QTest::newRow("scrolled halfway") << 0 << 150;
+  }
+  void enlargeAndRestoreTheChartInAScrolledWindow() {
+    QFETCH(int, scrollX);
+    QFETCH(int, scrollY);
+    TFrmTest& w = *m_window;
+    ReportAndChart companions(w, *m_state);
+    Chtshow& chart = companions.chart();
+    auto* area = w.findChild<QScrollArea*>(QStringLiteral("ClientArea"));
+    area->horizontalScrollBar()->setValue(scrollX);
+    area->verticalScrollBar()->setValue(scrollY);
+    QWidget* viewport = area->viewport();
+    const auto inView = [&] { return QRect(chart.mapTo(viewport, QPoint()), chart.size()); };
+
+    QTest::mouseClick(chart.findChild<QWidget*>(QStringLiteral("TbFd")), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    const QRect enlarged = inView();
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-');
+    QVERIFY(w.grab().save(QStringLiteral("chart-enlarged-%1.png").arg(tag)));
+    QCOMPARE(enlarged.topLeft(), QPoint(2, 30));
+    QVERIFY2(viewport->rect().contains(enlarged), qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6")
+                                                                 .arg(enlarged.x())
+                                                                 .arg(enlarged.y())
+                                                                 .arg(enlarged.width())
+                                                                 .arg(enlarged.height())
+                                                                 .arg(viewport->width())
+                                                                 .arg(viewport->height())));
+    QVERIFY(enlarged.height() > 400);
+
+    QTest::mouseClick(chart.findChild<QWidget*>(QStringLiteral("TbSx")), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QVERIFY(w.grab().save(QStringLiteral("chart-restored-%1.png").arg(tag)));
+    QCOMPARE(chart.geometry(), QRect(18, 612, 361, 209));
+    const QRect restored = inView();
+    QVERIFY2(viewport->rect().contains(restored), qPrintable(QStringLiteral("%1,%2 in %3x%4")
+                                                                 .arg(restored.x())
+                                                                 .arg(restored.y())
+                                                                 .arg(viewport->width())
+                                                                 .arg(viewport->height())));
   }
 
   void intervalKeyFilter_data() {

@@ -6,8 +6,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
+#include <algorithm>
 
 #include "record/FileReplace.h"
+#include "ui/chart/ChartPainter.h"
+#include "ui/chart/ChartPlotView.h"
 
 namespace ostrel {
 
@@ -20,14 +23,35 @@ QString chartBitmapPath(const QString& folder, const QDateTime& now, const QStri
 
 namespace {
 
+// Room above the plot area in a picture: enough for the half of the top value label that
+// stands above the plot's top edge.
+constexpr int kPictureTopRoom = 10;
+
+// The picture of the chart: the bounding box of `children` (the chart's own rectangle when
+// none is given), each child drawn at its place. A plot view is drawn without the band the
+// window keeps free above its plot area for the tool strip, which the picture leaves out:
+// the plot area reaches up to kPictureTopRoom from the picture's top.
 QImage renderChart(QWidget& chart, const QList<QWidget*>& children) {
-  QImage image(chart.size(), QImage::Format_RGB32);
+  QRect bounds;
+  for (QWidget* child : children) bounds |= child->geometry();
+  if (bounds.isEmpty()) bounds = chart.rect();
+  QImage image(bounds.size(), QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
-  chart.render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+  if (children.isEmpty())
+    chart.render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground);
   for (QWidget* child : children) {
-    child->render(&painter, child->pos(), QRegion(),
-                  QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    const QRect place(child->pos() - bounds.topLeft(), child->size());
+    if (const auto* plot = dynamic_cast<const ChartPlotView*>(child)) {
+      const int band = std::max(0, chartPlotArea(place).top() - place.top() - kPictureTopRoom);
+      painter.save();
+      painter.setClipRect(place);
+      plot->paintPlot(painter, place.adjusted(0, -band, 0, 0));
+      painter.restore();
+    } else {
+      child->render(&painter, place.topLeft(), QRegion(),
+                    QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    }
   }
   return image;
 }

@@ -16,8 +16,10 @@ QString chartBitmapFolder();
 // label's caption + ".bmp".
 QString chartBitmapPath(const QString& folder, const QDateTime& now, const QString& pageCaption);
 
-// Draws `chart` at its current size, with `children` of it drawn at their places, into an
-// image first filled with white and writes it at `path` as a Windows BMP file (a PNG file
+// Draws the picture of `chart`: the bounding box of `children` (its plot views), each drawn
+// at its place, a plot view without the band left free for the tool strip above its plot
+// area, so the picture holds the chart only (with no children, the chart itself), into an
+// image first filled with white, and writes it at `path` as a Windows BMP file (a PNG file
 // when the name ends ".png", in any case), replacing an existing file the way every user's
 // file is replaced (record/FileReplace.h: links followed, a FIFO or device refused). Returns
 // an empty text on success, else the system's error naming the path; on failure the file at

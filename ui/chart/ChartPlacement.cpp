@@ -1,5 +1,6 @@
 #include "ui/chart/ChartPlacement.h"
 
+#include <QScrollArea>
 #include <QWidget>
 
 namespace ostrel {
@@ -45,6 +46,20 @@ void WidgetChartPlacement::setChartBounds(const QRect& bounds) {
 
 QRect WidgetChartPlacement::chartPlace() const { return m_chart.geometry(); }
 
-void WidgetChartPlacement::setChartPlace(const QRect& place) { m_chart.setGeometry(place); }
+void WidgetChartPlacement::setChartPlace(const QRect& place) {
+  m_chart.setGeometry(place);
+  // The content took its new size at once (the chart is shown); the view may have kept a
+  // scroll position that leaves part of the chart out of sight.
+  if (m_client != nullptr && m_chart.isVisible()) {
+    if (auto* area = qobject_cast<QScrollArea*>(m_client->parentWidget())) {
+      area->ensureWidgetVisible(&m_chart, 0, 0);
+    }
+  }
+}
+
+std::optional<QSize> WidgetChartPlacement::clientSize() const {
+  if (m_client == nullptr) return std::nullopt;
+  return m_client->size();
+}
 
 }  // namespace ostrel

@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QSize>
+#include <optional>
 
 class QWidget;
 
@@ -22,6 +23,9 @@ class ChartPlacement {
   // window scrolls. The same as the bounds in a window that does not scroll.
   [[nodiscard]] virtual QRect chartPlace() const { return chartBounds(); }
   virtual void setChartPlace(const QRect& place) { setChartBounds(place); }
+  // The size of what the window's client area shows (inside its scroll bars), where the
+  // bounds are counted; none when the chart's parent is the whole client area.
+  [[nodiscard]] virtual std::optional<QSize> clientSize() const { return std::nullopt; }
 };
 
 // The placement of a chart widget inside a real window. Bounds are counted from the top
@@ -29,6 +33,11 @@ class ChartPlacement {
 // scroll area's viewport, so that the enlarged chart covers what is in view); with no
 // client they are the chart's geometry in its parent. The window is chart.window(); a
 // window of fixed height keeps a fixed height (the new one).
+//
+// In a scroll area whose content follows the size of its children (ScrollContent), moving the
+// chart resizes the content, and a content that shrinks scrolls the view: bounds that reach
+// the client's right and bottom edges keep it from shrinking. setChartPlace scrolls the view
+// afterwards so that the whole chart is in it.
 class WidgetChartPlacement final : public ChartPlacement {
  public:
   explicit WidgetChartPlacement(QWidget& chart, QWidget* client = nullptr);
@@ -40,6 +49,8 @@ class WidgetChartPlacement final : public ChartPlacement {
   // The chart's geometry in its parent (the scrolled content).
   [[nodiscard]] QRect chartPlace() const override;
   void setChartPlace(const QRect& place) override;
+  // The client's size (the scroll area's viewport, without its scroll bars).
+  [[nodiscard]] std::optional<QSize> clientSize() const override;
 
  private:
   [[nodiscard]] bool mapsToClient() const;

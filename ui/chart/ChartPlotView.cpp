@@ -99,7 +99,11 @@ void ChartPlotView::setDescriber(std::function<QString(std::size_t row)> describ
 
 void ChartPlotView::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
-  paintChartPlot(painter, rect(), m_model, m_firstRowNumber, m_zoom);
+  paintPlot(painter, rect());
+}
+
+void ChartPlotView::paintPlot(QPainter& painter, const QRect& bounds) const {
+  paintChartPlot(painter, bounds, m_model, m_firstRowNumber, m_zoom);
 }
 
 bool ChartPlotView::event(QEvent* event) {

@@ -34,6 +34,9 @@ class ChartPlotView final : public QWidget {
   [[nodiscard]] const std::optional<ChartRows>& zoom() const { return m_zoom; }
   void resetZoom();
 
+  // Paints what the view shows (page, zoom) into `bounds` of `painter`, for pictures of it.
+  void paintPlot(QPainter& painter, const QRect& bounds) const;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   bool event(QEvent* event) override;

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -218,8 +219,11 @@ void Chtshow::BtNewClick() {
 
 void Chtshow::TbSxClick() {
   ChartPlacement& placement = *m_placement;
-  if (placement.windowOuterSize().height() > kTallWindow) {
+  int lowered = 0;  // how much lower the window was made
+  if (const int height = placement.windowOuterSize().height(); height > kTallWindow) {
     placement.setWindowOuterHeight(kLoweredWindowHeight);
+    // A window system may apply the new height later: the client shrinks by what is left.
+    lowered = std::max(0, placement.windowOuterSize().height() - kLoweredWindowHeight);
   }
   const QRect saved(m_savedGeometry.left, m_savedGeometry.top, m_savedGeometry.width,
                     m_savedGeometry.height);
@@ -229,10 +233,17 @@ void Chtshow::TbSxClick() {
     m_strip.TbFd->hide();
     m_strip.TbSx->show();
     m_savedGeometry = {place.width(), place.height(), place.left(), place.top()};
-    const QSize outer = placement.windowOuterSize();
-    placement.setChartBounds(QRect(kEnlargedLeft, kEnlargedTop,
-                                   outer.width() - kEnlargedWidthMargin,
-                                   outer.height() - kEnlargedHeightMargin));
+    if (const std::optional<QSize> client = placement.clientSize()) {
+      // Over what the window shows below its top row of controls, to the scroll bars.
+      placement.setChartBounds(QRect(kEnlargedLeft, kEnlargedTop,
+                                     std::max(1, client->width() - kEnlargedLeft),
+                                     std::max(1, client->height() - lowered - kEnlargedTop)));
+    } else {
+      const QSize outer = placement.windowOuterSize();
+      placement.setChartBounds(QRect(kEnlargedLeft, kEnlargedTop,
+                                     outer.width() - kEnlargedWidthMargin,
+                                     outer.height() - kEnlargedHeightMargin));
+    }
     raise();
   } else {
     m_strip.TbSx->hide();

@@ -88,12 +88,15 @@ class Chtshow final : public QFrame {
   void BtNewClick();
   // Enlarges the chart over what the window shows, or restores it to the place it was
   // enlarged from. The chart is enlarged exactly when it stands elsewhere than that saved
-  // place, wherever the window is scrolled.
+  // place, wherever the window is scrolled. Enlarged, it covers the client area from 2 px
+  // in and 30 px down (below the top row of controls) to the scroll bars, where the window
+  // is scrolled (a placement without a client size: the window's outer size less 12 px
+  // across and 90 px down). Restored, the window is scrolled to show all of it.
   void TbSxClick();
-  // Writes the chart as displayed to $HOME/TestGraph/<yymmddhhnn>page<label>.bmp, creating
-  // the folder when it is missing.
+  // Writes the chart's picture (its plot as displayed, see saveChartBitmap) to
+  // $HOME/TestGraph/<yymmddhhnn>page<label>.bmp, creating the folder when it is missing.
   void BtSaveClick();
-  // Draws the chart as displayed into `path` (BMP, or PNG for a name ending ".png"). Returns
+  // Draws the chart's picture into `path` (BMP, or PNG for a name ending ".png"). Returns
   // an empty text, or the error naming the path; a failure leaves an existing file as it was.
   [[nodiscard]] QString saveBitmap(const QString& path);
   // The same for a path given as the system's bytes, which need not be valid UTF-8.

@@ -3,8 +3,10 @@
 #include <QColor>
 #include <QRectF>
 #include <QString>
+#include <optional>
 #include <vector>
 
+#include "record/InsulationTests.h"
 #include "ui/report/ReportRows.h"
 
 namespace ostrel {
@@ -45,6 +47,14 @@ struct ReportTexts {
   QColor toolTipTextColor = QColor(0, 0, 0);           // of "The Page"
 };
 
+// The test summary printed after the readings pages when the user asks for it: the test
+// record, the options of the judgement and the tests found with them.
+struct TestSummary {
+  TestRecord record;
+  TestJudgement judgement;
+  std::vector<InsulationTest> tests;
+};
+
 struct PageRows {
   int first = 0;
   int count = 0;
@@ -55,13 +65,19 @@ struct PageRows {
 // (no fonts, no paint device); reads the rows lazily. Pages are numbered from 1.
 class ReportLayout {
  public:
-  // rowCount is frozen here: records the source gains later are not on the pages.
-  ReportLayout(const ReportRows& rows, ReportTexts texts);
+  // rowCount is frozen here: records the source gains later are not on the pages. With a
+  // summary, its pages follow the readings pages, which stay as they are without one (their
+  // footers count the readings pages only).
+  ReportLayout(const ReportRows& rows, ReportTexts texts,
+               std::optional<TestSummary> summary = std::nullopt);
 
   [[nodiscard]] int rowCount() const { return m_rowCount; }
-  // One page per 37 records started; an empty report still has one page.
+  // One page per 37 records started (an empty report still has one page), then the pages
+  // of the test summary when there is one (at least one).
   [[nodiscard]] int pageCount() const;
-  // The records on page number (1..pageCount()).
+  [[nodiscard]] int readingsPageCount() const { return pageCountFor(m_rowCount); }
+  [[nodiscard]] bool hasTestSummary() const { return m_summary.has_value(); }
+  // The records on page number (1..pageCount()); none on a summary page.
   [[nodiscard]] PageRows rowsOnPage(int number) const;
   // Every element of page number (1..pageCount()), band by band, in print order.
   [[nodiscard]] std::vector<ReportElement> page(int number) const;
@@ -77,10 +93,21 @@ class ReportLayout {
   void addColumnHeader(std::vector<ReportElement>& out) const;
   void addDetail(std::vector<ReportElement>& out, int row, double bandTopMm) const;
   void addPageFooter(std::vector<ReportElement>& out, int number) const;
+  // The summary's lines, each a run of elements at one height, and where its pages begin.
+  void layOutSummary();
+  [[nodiscard]] std::vector<ReportElement> summaryPage(int index) const;
+
+  struct SummaryLine {
+    double heightMm = 0;
+    std::vector<ReportElement> elements;  // band tops relative to the line's top
+  };
 
   const ReportRows& m_rows;
   ReportTexts m_texts;
   int m_rowCount;
+  std::optional<TestSummary> m_summary;
+  std::vector<SummaryLine> m_summaryLines;
+  std::vector<std::size_t> m_summaryPageStarts;  // first line of each summary page
 };
 
 }  // namespace ostrel

@@ -69,7 +69,8 @@ void TestDataReport::QuickRep1BeforePrint(bool& /*PrintReport*/) {
 ReportLayout TestDataReport::generate() {
   bool printReport = true;
   QuickRep1BeforePrint(printReport);
-  return ReportLayout(m_cds1, reportTextsNow(m_allpageCaption));
+  return ReportLayout(m_cds1, reportTextsNow(m_allpageCaption),
+                      m_summarySource ? m_summarySource() : std::nullopt);
 }
 
 void TestDataReport::MajPrintClick(QWidget& window) {

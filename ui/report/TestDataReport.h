@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "ui/report/ReportDataSet.h"
 #include "ui/report/ReportLayout.h"
@@ -21,6 +22,9 @@ class TestDataReport {
   using PreviewRunner = std::function<void(const ReportLayout& layout, QWidget* parent)>;
   // Shows an error the preview let escape.
   using ErrorReporter = std::function<void(QWidget* parent, const QString& message)>;
+  // The test summary to print after the readings, asked at each generation; none when the
+  // user did not ask for one.
+  using SummarySource = std::function<std::optional<TestSummary>()>;
 
   TestDataReport(ReportDataSet& cds1, std::int32_t& ReportPageTotal);
 
@@ -35,13 +39,15 @@ class TestDataReport {
 
   // Generates the report from the records the table holds now: calls
   // QuickRep1BeforePrint, takes today's date in the system's short date format and lays
-  // the pages out on demand. The layout reads the table while it is used.
+  // the pages out on demand, followed by the summary source's test summary when it gives
+  // one. The layout reads the table while it is used.
   [[nodiscard]] ReportLayout generate();
 
   [[nodiscard]] const QString& allpageCaption() const { return m_allpageCaption; }
 
   void setPreviewRunner(PreviewRunner runner) { m_previewRunner = std::move(runner); }
   void setErrorReporter(ErrorReporter reporter) { m_errorReporter = std::move(reporter); }
+  void setSummarySource(SummarySource source) { m_summarySource = std::move(source); }
 
   // 1 for up to 37 records; otherwise n / 37, plus 1 when a remainder is left.
   [[nodiscard]] static std::int32_t pageTotalFor(std::int64_t recordCount);
@@ -52,6 +58,7 @@ class TestDataReport {
   QString m_allpageCaption = QStringLiteral("Allpage");
   PreviewRunner m_previewRunner;
   ErrorReporter m_errorReporter;
+  SummarySource m_summarySource;
 };
 
 // The texts of one generation: today's date in the system's short date format, the
