@@ -115,6 +115,8 @@ class TFrmTest : public QMainWindow {
   // True when the table holds readings recorded since it was last saved, emptied or
   // replaced by a loaded packet.
   [[nodiscard]] bool hasUnsavedReadings() const { return m_unsavedReadings; }
+  // Readings came into the table that no file holds yet (recovered from a journal, say).
+  void markReadingsUnsaved() { m_unsavedReadings = true; }
   // The interval edit changed: restarts the countdown with its text; an invalid text is
   // reported in a message box and the countdown kept.
   void RecordSITimeChange();

@@ -176,6 +176,7 @@ void WindowJournal::recoverBeforeTheLiveReadings(LeftJournal& left) {
     counters.LastRecordedValue = merged.text(recovered - 1, ReadingsTable::Value).value_or("");
   }
   table.swapRecords(merged);
+  m_window.markReadingsUnsaved();
   if (auto* grid = m_window.findChild<ReadingsGrid*>(QStringLiteral("DBGrid1"))) {
     grid->showLastRow();
   }

@@ -378,7 +378,8 @@ class WindowJournalTest : public QObject {
     QCOMPARE(readAll(path).toStdString(), header());
   }
 
-  // A journal left behind: Yes loads it without its damaged last line; No deletes it.
+  // A journal left behind: Yes loads it without its damaged last line, as readings still to
+  // be saved; No deletes it.
   void offersALeftJournal_data() {
     QTest::addColumn<bool>("yes");
     QTest::newRow("Yes") << true;
@@ -400,8 +401,11 @@ class WindowJournalTest : public QObject {
       QCOMPARE(w.state.recording.RecordNo, 6);
       QCOMPARE(w.state.recording.LastRecordedValue, std::string("1.6"));
       QCOMPARE(journals(), QStringList{QStringLiteral("recording-abcdef.txt")});
+      // Recovered readings are saved nowhere yet: Exit must ask before dropping them.
+      QVERIFY(w.window->hasUnsavedReadings());
     } else {
       QCOMPARE(w.window->table().recordCount(), std::size_t{0});
+      QVERIFY(!w.window->hasUnsavedReadings());
       QCOMPARE(w.state.recording.RecordNo, 1);
       QVERIFY(journals().isEmpty());
     }
