@@ -30,6 +30,19 @@ FileProgress toWorkProgress(WorkProgress& progress) {
   return [&progress](std::size_t done, std::size_t total) { return progress.report(done, total); };
 }
 
+// Records copied per turn of the event loop when a snapshot is taken: a few milliseconds.
+constexpr std::size_t snapshotSlice = 16384;
+
+// A job's prepare step that copies rows [0, count) of `from` into `to`, a slice per call.
+std::function<bool()> snapshotSlices(const ReadingsTable& from, std::size_t count,
+                                     std::shared_ptr<ReadingsTable> to) {
+  return [&from, count, to = std::move(to)] {
+    const std::size_t first = to->recordCount();
+    copyRecords(from, first, std::min(snapshotSlice, count - first), *to);
+    return to->recordCount() >= count;
+  };
+}
+
 }  // namespace
 
 void TFrmTest::Save_asClick() { saveTable(); }
@@ -63,7 +76,6 @@ bool TFrmTest::saveTable() {
   // the table and count as unsaved.
   const std::size_t records = cds1.recordCount();
   auto snapshot = std::make_shared<ReadingsTable>();
-  copyRecords(cds1, 0, records, *snapshot);
   auto result = std::make_shared<FileResult>();
   const std::string name = QFile::encodeName(*fileName).toStdString();
   const std::string separator = m_state.DecimalSeparatorText;
@@ -76,6 +88,7 @@ bool TFrmTest::saveTable() {
                   .arg(records)
                   .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
   job.cancellable = !isWorkbookName(name);
+  job.prepare = snapshotSlices(cds1, records, snapshot);
   job.run = [snapshot, result, name, separator](WorkProgress& progress) {
     *result = SaveTableToFile(*snapshot, name, separator, toWorkProgress(progress));
     snapshot->clear();  // its memory goes on this thread
@@ -105,7 +118,6 @@ void TFrmTest::OpenClick() {
   // numbers, as if the file had been loaded at the moment the load began.
   const std::size_t start = cds1.recordCount();
   auto loaded = std::make_shared<ReadingsTable>();
-  if (!replaces) copyRecords(cds1, 0, start, *loaded);
   auto result = std::make_shared<FileResult>();
   const std::string name = QFile::encodeName(*fileName).toStdString();
 
@@ -113,6 +125,7 @@ void TFrmTest::OpenClick() {
   job.threadName = "ostrel-load";
   job.title = QStringLiteral("Open Data");
   job.label = QStringLiteral("Loading %1").arg(QFileInfo(*fileName).fileName());
+  if (!replaces) job.prepare = snapshotSlices(cds1, start, loaded);
   job.run = [loaded, result, name](WorkProgress& progress) {
     *result = LoadTableFromFile(name, *loaded, false, toWorkProgress(progress));
   };

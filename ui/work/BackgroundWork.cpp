@@ -52,6 +52,28 @@ bool BackgroundWork::start(Job job) {
   m_poll->start(pollMs);
   if (m_busyHook) m_busyHook(true);
 
+  if (m_job.prepare) {
+    QTimer::singleShot(0, this, [this] { prepareStep(); });
+  } else {
+    startThread();
+  }
+  return true;
+}
+
+void BackgroundWork::prepareStep() {
+  if (!m_running || m_thread.joinable()) return;
+  if (m_progress->cancelled()) {
+    jobDone();
+    return;
+  }
+  if (!m_job.prepare()) {
+    QTimer::singleShot(0, this, [this] { prepareStep(); });
+    return;
+  }
+  startThread();
+}
+
+void BackgroundWork::startThread() {
   WorkProgress* progress = m_progress.get();
   std::function<void(WorkProgress&)> run = std::move(m_job.run);
   std::string name = m_job.threadName.substr(0, 15);
@@ -62,7 +84,6 @@ bool BackgroundWork::start(Job job) {
     QMetaObject::invokeMethod(
         this, [this] { jobDone(); }, Qt::QueuedConnection);
   });
-  return true;
 }
 
 bool BackgroundWork::runAndWait(Job job) {

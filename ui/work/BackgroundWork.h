@@ -53,6 +53,10 @@ class BackgroundWork : public QObject {
     QString label;
     // Whether Cancel is offered (a job that cannot stop midway offers none).
     bool cancellable = true;
+    // Runs on the main thread before the worker starts, one short step per event-loop turn,
+    // until it returns true: taking the snapshot of a large table in slices, so that no
+    // turn of the loop waits long. Cancel pressed meanwhile ends the job before run.
+    std::function<bool()> prepare;
     // Runs on the worker thread.
     std::function<void(WorkProgress&)> run;
     // Runs on the main thread once run returned; told whether Cancel was pressed.
@@ -84,6 +88,8 @@ class BackgroundWork : public QObject {
   static constexpr int pollMs = 100;
 
  private:
+  void prepareStep();
+  void startThread();
   void jobDone();
   void showProgress();
 
