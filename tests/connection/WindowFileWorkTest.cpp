@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdint>
@@ -21,7 +23,12 @@
 #include "tests/link/LinkTestSupport.h"
 #include "tests/ui/StubDialogs.h"
 #include "ui/AppState.h"
+#include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"
+#include "ui/report/ReadingsTableDataSet.h"
+#include "ui/report/ReportLayout.h"
+#include "ui/report/ReportPreview.h"
+#include "ui/report/TestDataReport.h"
 #include "ui/work/BackgroundWork.h"
 
 namespace {
@@ -48,7 +55,8 @@ void fill(ReadingsTable& table, std::size_t count) {
 struct RecordingWindow {
   explicit RecordingWindow(std::size_t records)
       : window(state, std::make_unique<ostrel::test::StubDialogs>(dialogs)),
-        link(window, platform, " (virtual meter)") {
+        link(window, platform, " (virtual meter)"),
+        reportAndChart(window, state) {
     fill(window.table(), records);
     window.setRecordedHook([this](std::size_t row) {
       recordedTimes[*window.table().no(row)] = *window.table().timeMs(row);
@@ -71,6 +79,7 @@ struct RecordingWindow {
   ostrel::test::DialogLog dialogs;
   ostrel::TFrmTest window;
   ostrel::WindowLink link;
+  ostrel::ReportAndChart reportAndChart;
   std::map<std::int32_t, std::int32_t> recordedTimes;  // record number -> time of day (ms)
 };
 
@@ -126,7 +135,25 @@ TEST(WindowFileWork, RecordingGoesOnWhileAMillionRecordsAreSavedAndLoaded) {
     EXPECT_EQ(table.no(beforeText + i), static_cast<std::int32_t>(i + 1));
   }
 
-  ASSERT_TRUE(ostrel::test::pumpUntil([&] { return table.recordCount() > beforeText + 4; }));
+  // The report of the first 100,000 records as a PDF, from its preview.
+  ReadingsTable reportRows;
+  ostrel::copyRecords(table, 0, 100'000, reportRows);
+  ostrel::ReadingsTableDataSet dataSet(reportRows);
+  const ostrel::ReportLayout layout(dataSet, ostrel::reportTextsNow(QStringLiteral("2703")));
+  ostrel::ReportPreviewDialogs previewDialogs = ostrel::ReportPreviewDialogs::standard();
+  const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+  QStringList previewErrors;
+  previewDialogs.saveFileName = [&](QWidget*, const QString&, const QString&) { return pdf; };
+  previewDialogs.showError = [&](QWidget*, const QString& text) { previewErrors << text; };
+  {
+    ostrel::ReportPreview preview(layout, &w.window, previewDialogs);
+    preview.setBackgroundWork(&w.window.fileWork(), w.reportAndChart.reportSnapshots());
+    const std::size_t beforePdf = table.recordCount();
+    preview.saveAs(ostrel::ReportFormat::Pdf);
+    EXPECT_TRUE(previewErrors.isEmpty()) << previewErrors.join(u'\n').toStdString();
+    EXPECT_GT(QFileInfo(pdf).size(), 100'000);
+    ASSERT_TRUE(ostrel::test::pumpUntil([&] { return table.recordCount() > beforePdf + 1; }));
+  }
   EXPECT_LE(w.longestGap(), longestAllowedGapMs);
   // The file holds the records the table held at the click, no more.
   ReadingsTable saved;

@@ -33,7 +33,7 @@ bool BackgroundWork::start(Job job) {
   m_job = std::move(job);
   m_progress = std::make_unique<WorkProgress>();
 
-  m_dialog = new QProgressDialog(m_dialogParent);
+  m_dialog = new QProgressDialog(m_job.dialogParent ? m_job.dialogParent : m_dialogParent);
   m_dialog->setWindowTitle(m_job.title);
   m_dialog->setLabelText(m_job.label);
   m_dialog->setRange(0, 100);

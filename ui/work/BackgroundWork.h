@@ -51,6 +51,9 @@ class BackgroundWork : public QObject {
     // The dialog's caption and its label (the operation and the file).
     QString title;
     QString label;
+    // The window the progress dialog belongs to, when not the one given at construction (a
+    // modal window the work was started from).
+    QWidget* dialogParent = nullptr;
     // Whether Cancel is offered (a job that cannot stop midway offers none).
     bool cancellable = true;
     // Runs on the main thread before the worker starts, one short step per event-loop turn,
