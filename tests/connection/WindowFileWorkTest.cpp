@@ -91,6 +91,9 @@ TEST(WindowFileWork, RecordingGoesOnWhileAMillionRecordsAreSavedAndLoaded) {
   ASSERT_TRUE(dir.isValid());
   RecordingWindow w(1'000'000);
   ReadingsTable& table = w.window.table();
+  ReadingsTable reportRows;  // what the report's preview shows
+  ostrel::copyRecords(table, 0, 100'000, reportRows);
+  ostrel::ReadingsTableDataSet dataSet(reportRows);
   ASSERT_TRUE(ostrel::test::pumpUntil([&] { return w.recordedTimes.size() >= 3; }));
 
   // Save: the file holds the table as it was at the click.
@@ -136,9 +139,6 @@ TEST(WindowFileWork, RecordingGoesOnWhileAMillionRecordsAreSavedAndLoaded) {
   }
 
   // The report of the first 100,000 records as a PDF, from its preview.
-  ReadingsTable reportRows;
-  ostrel::copyRecords(table, 0, 100'000, reportRows);
-  ostrel::ReadingsTableDataSet dataSet(reportRows);
   const ostrel::ReportLayout layout(dataSet, ostrel::reportTextsNow(QStringLiteral("2703")));
   ostrel::ReportPreviewDialogs previewDialogs = ostrel::ReportPreviewDialogs::standard();
   const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
