@@ -1,6 +1,8 @@
 #include "BackgroundWork.h"
 
 #include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QEventLoop>
 #include <QPointer>
@@ -10,6 +12,12 @@
 #include <utility>
 
 namespace ostrel {
+
+namespace {
+
+constexpr int workerNice = 10;
+
+}  // namespace
 
 bool WorkProgress::report(std::uint64_t done, std::uint64_t total) {
   if (total > 0) {
@@ -79,6 +87,9 @@ void BackgroundWork::startThread() {
   std::string name = m_job.threadName.substr(0, 15);
   m_thread = std::thread([this, progress, run = std::move(run), name = std::move(name)] {
     pthread_setname_np(pthread_self(), name.c_str());
+    // Below the main and read threads: where the cores are busy, the link and the window
+    // come first and the file waits (Linux sets a nice value per thread).
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), workerNice);
     run(*progress);
     // The hand-off: the main thread joins this thread, then reads what run left behind.
     QMetaObject::invokeMethod(
