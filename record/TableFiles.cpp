@@ -1,5 +1,7 @@
 #include "TableFiles.h"
 
+#include <algorithm>
+
 #include "DataPacket.h"
 #include "FileBytes.h"
 #include "FileNames.h"
@@ -51,15 +53,38 @@ FileResult saveFailed(const std::string& fileName, bool packet, const std::strin
   return {false, "Could not save table to specified file: " + fileName};
 }
 
+// Bytes a record takes in a file, about: for the progress of a save.
+constexpr std::size_t expectedTextBytes = 52;
+constexpr std::size_t expectedPacketBytes = 150;
+constexpr const char* cancelledReason = "Cancelled";
+
+// The file's reader's callback: lets consumed pages go and tells the progress.
+ReleaseConsumed releaseWithProgress(FileBytes& file, FileProgress progress) {
+  if (!progress) return file.releaser();
+  return [&file, progress = std::move(progress)](std::size_t offset) {
+    file.release(offset);
+    return progress(offset, file.bytes().size());
+  };
+}
+
 // Writes the table's file straight to the replacement file, a chunk at a time, so that a
 // table of any size is saved without a second copy of it in memory. Empty on success,
 // otherwise the system's reason (the old file then stays as it was).
-std::string writeTableFile(const ReadingsTable& table, const std::string& fileName, bool packet) {
+std::string writeTableFile(const ReadingsTable& table, const std::string& fileName, bool packet,
+                           const FileProgress& progress) {
   FileReplacement replacement;
   std::string error = replacement.begin(fileName);
   if (!error.empty()) return error;
+  // The size expected from the first records written, for the progress only.
+  const std::size_t records = table.recordCount();
+  std::size_t sent = 0;
   const ByteSink toFile = [&](std::string_view chunk) {
     error = replacement.write(chunk);
+    sent += chunk.size();
+    if (error.empty() && progress) {
+      const std::size_t perRecord = packet ? expectedPacketBytes : expectedTextBytes;
+      if (!progress(sent, std::max(sent, records * perRecord))) error = cancelledReason;
+    }
     return error.empty();
   };
   const bool written = packet ? writeDataPacket(table, toFile)
@@ -67,25 +92,35 @@ std::string writeTableFile(const ReadingsTable& table, const std::string& fileNa
   return written ? replacement.commit() : error;
 }
 
-FileResult loadDataPacket(const std::string& fileName, ReadingsTable& table) {
+FileResult loadDataPacket(const std::string& fileName, ReadingsTable& table,
+                          const FileProgress& progress) {
   FileBytes file;
   if (!file.open(fileName) || !startsWithoutNul(file.bytes())) return loadFailed();
   ReadingsTable loaded;
-  if (!readDataPacket(file.bytes(), loaded, file.releaser()) || !file.intact()) {
+  if (!readDataPacket(file.bytes(), loaded, releaseWithProgress(file, progress)) ||
+      !file.intact()) {
     return loadFailed();
   }
   table.swapRecords(loaded);
   return {true, {}};
 }
 
-FileResult loadTextTable(const std::string& fileName, ReadingsTable& table) {
+FileResult loadTextTable(const std::string& fileName, ReadingsTable& table,
+                         const FileProgress& progress) {
   FileBytes file;
   if (!file.open(fileName) || !headerWithoutNul(file.bytes())) return loadFailed();
   table.DisableControls();
   const std::size_t before = table.recordCount();
-  bool ok = readTextTable(file.bytes(), table, LongTimeFormat::fromEnvironment(), file.releaser());
-  if (!file.intact()) {
-    // The file was cut short under the reader: what it read is not the file's content.
+  bool cancelled = false;
+  const FileProgress tracked = [&](std::size_t done, std::size_t total) {
+    cancelled = progress && !progress(done, total);
+    return !cancelled;
+  };
+  bool ok = readTextTable(file.bytes(), table, LongTimeFormat::fromEnvironment(),
+                          releaseWithProgress(file, progress ? tracked : FileProgress{}));
+  if (!file.intact() || cancelled) {
+    // The file was cut short under the reader (what it read is not the file's content), or
+    // the load was cancelled: nothing of it stays.
     table.truncate(before);
     ok = false;
   }
@@ -107,24 +142,37 @@ FileResult saveWorkbook(ReadingsTable& table, const std::string& fileName,
 bool isDataPacketName(std::string_view fileName) { return hasExtension(fileName, ".xml"); }
 
 FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
-                           std::string_view decimalSeparator, const WorkbookTests& tests) {
+                           std::string_view decimalSeparator, const WorkbookTests& tests,
+                           const FileProgress& progress) {
   if (isWorkbookName(fileName)) return saveWorkbook(table, fileName, decimalSeparator, tests);
   const bool packet = isDataPacketName(fileName);
   if (const std::string reason = unwritableReason(table, packet); !reason.empty()) {
     return saveFailed(fileName, packet, reason);
   }
   table.DisableControls();
-  const std::string error = writeTableFile(table, fileName, packet);
+  const std::string error = writeTableFile(table, fileName, packet, progress);
   table.EnableControls();
   if (error.empty()) return {true, "Save table to specified file: " + fileName + " Scuss!"};
   return saveFailed(fileName, packet, error);
 }
 
-FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst) {
+FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst,
+                             const FileProgress& progress) {
   if (EmptyFirst) table.clear();
   if (isWorkbookName(fileName)) return loadFailed();
-  return isDataPacketName(fileName) ? loadDataPacket(fileName, table)
-                                    : loadTextTable(fileName, table);
+  return isDataPacketName(fileName) ? loadDataPacket(fileName, table, progress)
+                                    : loadTextTable(fileName, table, progress);
+}
+
+void copyRecords(const ReadingsTable& from, std::size_t first, std::size_t count,
+                 ReadingsTable& to) {
+  const std::size_t end = std::min(from.recordCount(), first + count);
+  for (std::size_t row = first; row < end; ++row) {
+    to.appendView({from.no(row), from.timeMs(row), from.text(row, ReadingsTable::Value),
+                   from.text(row, ReadingsTable::Unit), from.text(row, ReadingsTable::V_Range),
+                   from.text(row, ReadingsTable::I_Range), from.testTimeS(row)},
+                  from.changeState(row));
+  }
 }
 
 void SplitByDelimiter(std::string_view text, std::string_view delimiter,

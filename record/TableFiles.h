@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,12 @@ struct FileResult {
 
 inline constexpr std::string_view loadFailedMessage = "Failed to Load File!";
 
+// Told now and then how far a save or load got: `done` of `total` (bytes of the file read, or
+// of the file's expected size written; a save whose size cannot be told calls it never). Its
+// false cancels: a load then fails and leaves the table as it was, a save leaves the old file
+// as it was. It may be called on any thread the save or load runs on.
+using FileProgress = std::function<bool(std::size_t done, std::size_t total)>;
+
 // Saves the whole table; ".xml" (any letter case) writes a data packet, ".xlsx" an Excel
 // workbook (see writeWorkbook; decimalSeparator tells which Value texts are numbers, tests what
 // its test sheets follow), any
@@ -34,9 +41,10 @@ inline constexpr std::string_view loadFailedMessage = "Failed to Load File!";
 // to specified file: <name>" for a failed text save, followed by a line with the reason for a
 // failed workbook save; for a failed packet save "Cannot create file \"<name>\". " + the
 // system's reason.
+// A workbook is written without progress and cannot be cancelled midway.
 FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
                            std::string_view decimalSeparator = ".",
-                           const WorkbookTests& tests = {});
+                           const WorkbookTests& tests = {}, const FileProgress& progress = {});
 
 // Loads a file into the table (EmptyFirst: empty it before). A data packet replaces the
 // table, which stays as it was if the packet cannot be loaded. A text file appends one
@@ -44,7 +52,14 @@ FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
 // load, keeping the records of the lines before it. Anything but a regular file (a FIFO,
 // a device) is refused without being opened. A workbook (".xlsx") is written only, never
 // read. Any failure: ok false, message "Failed to Load File!".
-FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst);
+// A cancelled load (progress said false) fails and takes back what it appended.
+FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst,
+                             const FileProgress& progress = {});
+
+// Appends the records [first, first + count) of `from` (their change states kept) to `to`:
+// a snapshot of the live table for a save or load on another thread.
+void copyRecords(const ReadingsTable& from, std::size_t first, std::size_t count,
+                 ReadingsTable& to);
 
 // Replaces list by the pieces of text between occurrences of delimiter (n delimiters give
 // n + 1 pieces, empty ones included). An empty delimiter gives text as the one piece.

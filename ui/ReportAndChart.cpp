@@ -1,13 +1,17 @@
 #include "ReportAndChart.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "record/GbkText.h"
+#include "record/TableFiles.h"
 #include "ui/TFrmTest.h"
 #include "ui/TestsWindow.h"
 #include "ui/chart/ChartPlacement.h"
 #include "ui/chart/Chtshow.h"
 #include "ui/report/ReadingsTableDataSet.h"
+#include "ui/report/ReportPreview.h"
+#include "ui/work/BackgroundWork.h"
 
 namespace ostrel {
 
@@ -24,6 +28,29 @@ QString describeReading(const ReadingsTable& cds1, std::size_t row) {
            readingsCellText(cds1, row, ReadingsTable::Unit, gbk));
 }
 
+// The first records of cds1 copied for a report written on a worker thread: the copy is read
+// through its own data set there, never cds1.
+class TableSnapshot final : public ReportRowsSnapshot {
+ public:
+  TableSnapshot(const ReadingsTable& cds1, int rowCount)
+      : m_source(cds1),
+        m_count(std::min(cds1.recordCount(), static_cast<std::size_t>(std::max(rowCount, 0)))) {}
+
+  bool copySlice() override {
+    constexpr std::size_t slice = 16384;  // a few milliseconds of the main thread
+    const std::size_t first = m_copy.recordCount();
+    copyRecords(m_source, first, std::min(slice, m_count - first), m_copy);
+    return m_copy.recordCount() >= m_count;
+  }
+  [[nodiscard]] const ReportRows& rows() const override { return m_rows; }
+
+ private:
+  const ReadingsTable& m_source;
+  std::size_t m_count;
+  ReadingsTable m_copy;
+  ReadingsTableDataSet m_rows{m_copy};
+};
+
 }  // namespace
 
 ReportAndChart::ReportAndChart(TFrmTest& window, AppState& state)
@@ -37,12 +64,24 @@ ReportAndChart::ReportAndChart(TFrmTest& window, AppState& state)
   m_chart->setPlacement(
       std::make_unique<WidgetChartPlacement>(*m_chart, m_window.clientViewport()));
   m_chart->setPointDescriber([this](std::size_t row) { return describeReading(m_cds1, row); });
+  // The preview saves and prints on the window's worker, over a snapshot of cds1.
+  QuickRep1.setPreviewRunner([this](const ReportLayout& layout, QWidget* parent) {
+    ReportPreview preview(layout, parent);
+    preview.setBackgroundWork(&m_window.fileWork(), reportSnapshots());
+    preview.exec();
+  });
   m_window.setPrintHandler([this] { QuickRep1.MajPrintClick(m_window); });
   QuickRep1.setSummarySource([this] {
     const TestsWindow* tests = m_window.testsWindow();
     return tests != nullptr ? tests->reportSummary() : std::nullopt;
   });
   m_cds1.addObserver(this);
+}
+
+ReportSnapshotMaker ReportAndChart::reportSnapshots() {
+  return [this](int rowCount) -> std::unique_ptr<ReportRowsSnapshot> {
+    return std::make_unique<TableSnapshot>(m_cds1, rowCount);
+  };
 }
 
 ReportAndChart::~ReportAndChart() {

@@ -5,6 +5,7 @@
 #include "record/ReadingsTable.h"
 #include "ui/AppState.h"
 #include "ui/report/ReadingsTableDataSet.h"
+#include "ui/report/ReportPreview.h"
 #include "ui/report/TestDataReport.h"
 
 namespace ostrel {
@@ -25,6 +26,8 @@ class ReportAndChart final : private ReadingsTableObserver {
 
   [[nodiscard]] Chtshow& chart() { return *m_chart; }
   [[nodiscard]] TestDataReport& report() { return QuickRep1; }
+  // Snapshots of cds1 for the preview's saving and printing on the window's worker thread.
+  [[nodiscard]] ReportSnapshotMaker reportSnapshots();
 
  private:
   void recordsAppended(std::size_t first, std::size_t count) override;

@@ -17,6 +17,7 @@
 #include "ScrollContent.h"
 #include "decode/DecimalSeparator.h"
 #include "ui/AppState.h"
+#include "ui/work/BackgroundWork.h"
 
 namespace ostrel {
 
@@ -27,6 +28,8 @@ TFrmTest::TFrmTest(AppState& state, std::unique_ptr<Dialogs> dialogs, QWidget* p
       m_rules(cds1, state.recording, m_controls),
       m_limitMenu(state.recording) {
   setObjectName(QStringLiteral("FrmTest"));
+  m_work = std::make_unique<BackgroundWork>(this);
+  m_work->setBusyHook([this](bool busy) { setFileWorkBusy(busy); });
   buildWindow();
   connectRecordingControls();
   FormCreate();
@@ -34,6 +37,7 @@ TFrmTest::TFrmTest(AppState& state, std::unique_ptr<Dialogs> dialogs, QWidget* p
 }
 
 TFrmTest::~TFrmTest() {
+  m_work.reset();  // stops and joins a running worker before anything else goes
   // The grid's model observes cds1, a member that goes before the window's children do.
   DBGrid1->setModel(nullptr);
   delete m_gridModel;
@@ -97,13 +101,14 @@ void TFrmTest::Panel2Click() {
 }
 
 void TFrmTest::Panel3Click() {
-  if (!keepUnsavedReadings()) return;
+  if (m_work->busy() || !keepUnsavedReadings()) return;
   m_exitConfirmed = true;
   QCoreApplication::quit();
 }
 
 void TFrmTest::closeEvent(QCloseEvent* event) {
-  if (!m_exitConfirmed && !keepUnsavedReadings()) {
+  // While file work runs the window stays: its progress dialog offers Cancel.
+  if (m_work->busy() || (!m_exitConfirmed && !keepUnsavedReadings())) {
     event->ignore();
     return;
   }
@@ -115,7 +120,7 @@ void TFrmTest::SetFeatureClick() {
 }
 
 void TFrmTest::MajPrintClick() {
-  if (m_onPrint) m_onPrint();
+  if (m_onPrint && !m_work->busy()) m_onPrint();
 }
 
 void TFrmTest::HELP1Click() {

@@ -30,6 +30,7 @@ class ClickPanel;
 class DisplayMirror;
 class ReadingsGrid;
 class ReadingsGridModel;
+class BackgroundWork;
 class ScrollContent;
 class TestsWindow;
 
@@ -105,18 +106,24 @@ class TFrmTest : public QMainWindow {
   [[nodiscard]] TestsWindow* testsWindow() const { return m_testsWindow; }
   // "Delete Data": asks first; on yes empties cds1 and restarts the numbering at 1.
   void ClearRClick();
-  // "Save Data": asks for a file name and saves cds1 there; the outcome is shown in a
-  // message box. Cancel does nothing.
+  // "Save Data": asks for a file name and saves cds1 there, as it is at the click, on a worker
+  // thread (recording goes on); the outcome is shown in a message box. Cancel in the file
+  // dialog does nothing; Cancel in the progress dialog leaves the old file as it was.
   void Save_asClick();
   // "Open Data": asks for a file and appends its records to cds1; a failed load is shown in
   // an error box and keeps what was loaded before the failing line. Cancel does nothing. A
-  // data packet replaces the table: unsaved readings are asked about first, as for Exit.
+  // data packet replaces the table: unsaved readings are asked about first, as for Exit. The
+  // file is read on a worker thread; readings recorded meanwhile follow the loaded records
+  // (as if the load had happened at the click). Cancel in the progress dialog leaves the
+  // table as it was.
   void OpenClick();
   // True when the table holds readings recorded since it was last saved, emptied or
   // replaced by a loaded packet.
   [[nodiscard]] bool hasUnsavedReadings() const { return m_unsavedReadings; }
   // Readings came into the table that no file holds yet (recovered from a journal, say).
   void markReadingsUnsaved() { m_unsavedReadings = true; }
+  // The file work (save, load, report) running on a worker thread, one at a time.
+  [[nodiscard]] BackgroundWork& fileWork() { return *m_work; }
   // The interval edit changed: restarts the countdown with its text; an invalid text is
   // reported in a message box and the countdown kept.
   void RecordSITimeChange();
@@ -148,6 +155,8 @@ class TFrmTest : public QMainWindow {
   // Before unsaved readings would be dropped: true when they may go (none, saved now, or
   // discarded), false to stop (Cancel, or the save was cancelled or failed).
   bool keepUnsavedReadings();
+  // While file work runs: Save, Open, Delete, Print and Exit are disabled.
+  void setFileWorkBusy(bool busy);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -195,6 +204,7 @@ class TFrmTest : public QMainWindow {
   QAction* HELP1 = nullptr;
   TestsWindow* m_testsWindow = nullptr;
   QTimer* SampInterTime = nullptr;
+  std::unique_ptr<BackgroundWork> m_work;
 };
 
 }  // namespace ostrel

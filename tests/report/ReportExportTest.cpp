@@ -36,7 +36,7 @@ template <typename Writer>
 QString written(const ReportLayout& layout, Writer writer) {
   QBuffer buffer;
   buffer.open(QIODevice::WriteOnly);
-  writer(layout, buffer);
+  writer(layout, buffer, {});
   return QString::fromUtf8(buffer.data());
 }
 

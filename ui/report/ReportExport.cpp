@@ -93,6 +93,11 @@ class ReplacementDevice : public QIODevice {
   std::string m_buffer;
 };
 
+// Whether the writer may go on to page `number` of `pages`.
+bool goOn(const ReportProgress& progress, int number, int pages) {
+  return !progress || progress(number, pages);
+}
+
 }  // namespace
 
 std::optional<ReportFormat> reportFormatForFile(const QString& fileName) {
@@ -113,7 +118,7 @@ QString csvField(const QString& text) {
   return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-void writeReportHtml(const ReportLayout& layout, QIODevice& out) {
+bool writeReportHtml(const ReportLayout& layout, QIODevice& out, const ReportProgress& progress) {
   QTextStream s(&out);
   s << "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>TEST DATA "
        "REPORT</title>\n"
@@ -127,16 +132,19 @@ void writeReportHtml(const ReportLayout& layout, QIODevice& out) {
        "@page{size:A4;margin:0}\n"
        "</style>\n</head>\n<body>\n";
   for (int number = 1; number <= layout.pageCount(); ++number) {
+    if (!goOn(progress, number, layout.pageCount())) return false;
     s << "<div class=\"page\">\n";
     for (const ReportElement& e : layout.page(number)) s << htmlElement(e);
     s << "</div>\n";
   }
   s << "</body>\n</html>\n";
+  return true;
 }
 
-void writeReportText(const ReportLayout& layout, QIODevice& out) {
+bool writeReportText(const ReportLayout& layout, QIODevice& out, const ReportProgress& progress) {
   QTextStream s(&out);
   for (int number = 1; number <= layout.pageCount(); ++number) {
+    if (!goOn(progress, number, layout.pageCount())) return false;
     if (number > 1) s << "\f\n";
     const std::vector<ReportElement> page = layout.page(number);
     std::vector<const ReportElement*> band;
@@ -150,9 +158,10 @@ void writeReportText(const ReportLayout& layout, QIODevice& out) {
       band.clear();
     }
   }
+  return true;
 }
 
-void writeReportCsv(const ReportLayout& layout, QIODevice& out) {
+bool writeReportCsv(const ReportLayout& layout, QIODevice& out, const ReportProgress& progress) {
   QTextStream s(&out);
   const auto writeLine = [&s](auto cellText) {
     for (int c = 0; c < ReportRows::columnCount; ++c) {
@@ -163,59 +172,66 @@ void writeReportCsv(const ReportLayout& layout, QIODevice& out) {
   };
   writeLine([](int c) { return ReportLayout::columnTitle(c); });
   for (int number = 1; number <= layout.pageCount(); ++number) {
+    if (!goOn(progress, number, layout.pageCount())) return false;
     const PageRows rows = layout.rowsOnPage(number);
     for (int row = rows.first; row < rows.first + rows.count; ++row) {
       writeLine([&layout, row](int c) { return layout.rows().cell(row, c); });
     }
   }
+  return true;
 }
 
-void paintReportPages(QPainter& painter, QPagedPaintDevice& device, const ReportLayout& layout,
-                      int first, int last, bool sheetsUsed) {
+bool paintReportPages(QPainter& painter, QPagedPaintDevice& device, const ReportLayout& layout,
+                      int first, int last, bool sheetsUsed, const ReportProgress& progress) {
   first = std::max(first, 1);
   last = std::min(last, layout.pageCount());
   const double dotsPerMm = device.logicalDpiX() / 25.4;
   for (int number = first; number <= last; ++number) {
+    if (!goOn(progress, number - first + 1, last - first + 1)) return false;
     if (number > first || sheetsUsed) device.newPage();
     paintReportPage(painter, layout.page(number), dotsPerMm);
   }
+  return true;
 }
 
-void writeReportPdf(const ReportLayout& layout, QIODevice& out) {
+bool writeReportPdf(const ReportLayout& layout, QIODevice& out, const ReportProgress& progress) {
   QPdfWriter pdf(&out);
   pdf.setTitle(QStringLiteral("TEST DATA REPORT"));
   pdf.setResolution(600);
   pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(),
                                 QPageLayout::Millimeter));
   QPainter painter(&pdf);
-  paintReportPages(painter, pdf, layout, 1, layout.pageCount());
+  return paintReportPages(painter, pdf, layout, 1, layout.pageCount(), false, progress);
 }
 
 ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
-                              const QString& fileName) {
-  return exportReport(layout, format, QFile::encodeName(fileName).toStdString());
+                              const QString& fileName, const ReportProgress& progress) {
+  return exportReport(layout, format, QFile::encodeName(fileName).toStdString(), progress);
 }
 
 ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
-                              const std::string& path) {
+                              const std::string& path, const ReportProgress& progress) {
   FileReplacement replacement;
   const std::string begun = replacement.begin(path);
   if (!begun.empty()) return {false, QString::fromLocal8Bit(begun)};
   ReplacementDevice file(replacement);
+  bool whole = false;
   switch (format) {
     case ReportFormat::Pdf:
-      writeReportPdf(layout, file);
+      whole = writeReportPdf(layout, file, progress);
       break;
     case ReportFormat::Html:
-      writeReportHtml(layout, file);
+      whole = writeReportHtml(layout, file, progress);
       break;
     case ReportFormat::Text:
-      writeReportText(layout, file);
+      whole = writeReportText(layout, file, progress);
       break;
     case ReportFormat::Csv:
-      writeReportCsv(layout, file);
+      whole = writeReportCsv(layout, file, progress);
       break;
   }
+  // Cancelled: the replacement goes unused, so the old file stays as it was.
+  if (!whole) return {false, {}, true};
   if (const QString error = file.finish(); !error.isEmpty()) return {false, error};
   const std::string committed = replacement.commit();
   if (!committed.empty()) return {false, QString::fromLocal8Bit(committed)};

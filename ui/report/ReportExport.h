@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -17,8 +18,13 @@ enum class ReportFormat { Pdf, Html, Text, Csv };
 
 struct ReportFileResult {
   bool ok = true;
-  QString message;  // why writing failed, as the system words it; empty when ok
+  QString message;         // why writing failed, as the system words it; empty when ok
+  bool cancelled = false;  // the progress asked to stop (ok is false, the old file untouched)
 };
+
+// Told before each page is written: its number and the page count; false stops the writing.
+// Called on the thread that writes (a worker thread for the window's exports).
+using ReportProgress = std::function<bool(int page, int pages)>;
 
 // The format a file name asks for by its extension (.pdf, .html or .htm, .txt, .csv, any
 // letter case); nullopt for any other name.
@@ -29,12 +35,13 @@ std::optional<ReportFormat> reportFormatForFile(const QString& fileName);
 // bytes and replaces it only when all were written and flushed. Fails with the system's
 // reason when the file cannot be replaced or written; the old file is then untouched.
 // Pdf needs a QGuiApplication (fonts); the text formats do not.
+// A progress that says false ends the export as cancelled.
 ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
-                              const QString& fileName);
+                              const QString& fileName, const ReportProgress& progress = {});
 // The same for a name given as the system's bytes (a command's argument), which need not be
 // valid UTF-8.
 ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
-                              const std::string& path);
+                              const std::string& path, const ReportProgress& progress = {});
 
 // Writers on an open device, UTF-8, streaming one page at a time:
 // - HTML: one A4 sheet per page, every element at its place in millimetres, texts escaped;
@@ -42,16 +49,23 @@ ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
 //   pages parted by a form feed line;
 // - CSV: the column titles, then one line per record; separator ","; a field holding a
 //   comma, a double quote or a line break is quoted (RFC 4180); lines end in CR LF.
-void writeReportHtml(const ReportLayout& layout, QIODevice& out);
-void writeReportText(const ReportLayout& layout, QIODevice& out);
-void writeReportCsv(const ReportLayout& layout, QIODevice& out);
-void writeReportPdf(const ReportLayout& layout, QIODevice& out);
+// Each returns false when the progress stopped it (what was written is then incomplete).
+bool writeReportHtml(const ReportLayout& layout, QIODevice& out,
+                     const ReportProgress& progress = {});
+bool writeReportText(const ReportLayout& layout, QIODevice& out,
+                     const ReportProgress& progress = {});
+bool writeReportCsv(const ReportLayout& layout, QIODevice& out,
+                    const ReportProgress& progress = {});
+bool writeReportPdf(const ReportLayout& layout, QIODevice& out,
+                    const ReportProgress& progress = {});
 
 // Paints pages first..last (1-based, inclusive) with a painter active on a paged device
 // whose painting origin is the paper's top left corner (full page, no device margins),
 // one sheet per page; the first of them goes on a new sheet when sheetsUsed is true.
-void paintReportPages(QPainter& painter, QPagedPaintDevice& device, const ReportLayout& layout,
-                      int first, int last, bool sheetsUsed = false);
+// False when the progress stopped it.
+bool paintReportPages(QPainter& painter, QPagedPaintDevice& device, const ReportLayout& layout,
+                      int first, int last, bool sheetsUsed = false,
+                      const ReportProgress& progress = {});
 
 // One CSV field: unchanged unless it holds ',', '"', CR or LF, then quoted with inner
 // quotes doubled.

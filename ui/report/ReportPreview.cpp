@@ -19,6 +19,7 @@
 #include "ui/report/ReportLayout.h"
 #include "ui/report/ReportPageView.h"
 #include "ui/report/ReportPrinting.h"
+#include "ui/work/BackgroundWork.h"
 
 namespace ostrel {
 
@@ -156,13 +157,53 @@ void ReportPreview::pageShown() {
   m_zoomLabel->setText(QStringLiteral("%1%").arg(qRound(zoom() * 100)));
 }
 
+void ReportPreview::setBackgroundWork(BackgroundWork* work, ReportSnapshotMaker maker) {
+  m_work = work;
+  m_snapshotMaker = std::move(maker);
+}
+
+bool ReportPreview::runOnWorker(
+    const QString& title, const QString& label,
+    std::function<bool(const ReportLayout& layout, WorkProgress& progress)> write,
+    std::function<void(bool ok, bool cancelled)> done) {
+  if (!m_work || !m_snapshotMaker || m_work->busy()) return false;
+  std::shared_ptr<ReportRowsSnapshot> snapshot = m_snapshotMaker(m_layout.rowCount());
+  auto ok = std::make_shared<bool>(false);
+  BackgroundWork::Job job;
+  job.threadName = "ostrel-report";
+  job.title = title;
+  job.label = label;
+  job.dialogParent = this;
+  job.prepare = [snapshot] { return snapshot->copySlice(); };
+  job.run = [snapshot, ok, texts = m_layout.texts(),
+             write = std::move(write)](WorkProgress& progress) {
+    const ReportLayout layout(snapshot->rows(), texts);
+    *ok = write(layout, progress);
+  };
+  job.finished = [ok, done = std::move(done)](bool cancelled) { done(*ok, cancelled); };
+  return m_work->runAndWait(std::move(job));
+}
+
 void ReportPreview::printReportPages() {
-  QPrinter printer(QPrinter::HighResolution);
-  prepareReportPrinter(printer, m_layout.pageCount());
-  if (!m_dialogs.setUpPrinter(printer, m_layout.pageCount(), this)) return;
-  if (!printReport(printer, m_layout)) {
+  auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+  prepareReportPrinter(*printer, m_layout.pageCount());
+  if (!m_dialogs.setUpPrinter(*printer, m_layout.pageCount(), this)) return;
+  const auto failed = [this] {
     m_dialogs.showError(this, QStringLiteral("The printer could not be started."));
-  }
+  };
+  // The printer is handed to the worker and used there only until the job ends.
+  const bool started = runOnWorker(
+      QStringLiteral("Print"), QStringLiteral("Printing %1 pages").arg(m_layout.pageCount()),
+      [printer](const ReportLayout& layout, WorkProgress& progress) {
+        return printReport(*printer, layout, [&progress](int page, int pages) {
+          return progress.report(static_cast<std::uint64_t>(page),
+                                 static_cast<std::uint64_t>(pages));
+        });
+      },
+      [failed](bool ok, bool cancelled) {
+        if (!ok && !cancelled) failed();
+      });
+  if (!started && !printReport(*printer, m_layout)) failed();
 }
 
 void ReportPreview::saveAs(ReportFormat format) {
@@ -172,8 +213,24 @@ void ReportPreview::saveAs(ReportFormat format) {
   if (fileName.isEmpty()) return;
   if (QFileInfo(fileName).suffix().isEmpty())
     fileName += QLatin1Char('.') + QLatin1String(choice.extension);
-  const ReportFileResult result = exportReport(m_layout, format, fileName);
-  if (!result.ok) m_dialogs.showError(this, fileName + QStringLiteral(": ") + result.message);
+  auto result = std::make_shared<ReportFileResult>();
+  const bool started = runOnWorker(
+      QString::fromLatin1(choice.caption),
+      QStringLiteral("Writing %1 (%2 pages)")
+          .arg(QFileInfo(fileName).fileName())
+          .arg(m_layout.pageCount()),
+      [result, format, fileName](const ReportLayout& layout, WorkProgress& progress) {
+        *result = exportReport(layout, format, fileName, [&progress](int page, int pages) {
+          return progress.report(static_cast<std::uint64_t>(page - 1),
+                                 static_cast<std::uint64_t>(pages));
+        });
+        return result->ok;
+      },
+      [](bool, bool) {});
+  if (!started) *result = exportReport(m_layout, format, fileName);
+  if (!result->ok && !result->cancelled) {
+    m_dialogs.showError(this, fileName + QStringLiteral(": ") + result->message);
+  }
 }
 
 }  // namespace ostrel

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <memory>
 
 #include "ui/report/ReportExport.h"
 #include "ui/report/ReportPreviewDialogs.h"
@@ -11,8 +13,23 @@ class QSpinBox;
 
 namespace ostrel {
 
+class BackgroundWork;
+class WorkProgress;
 class ReportLayout;
 class ReportPageView;
+
+// A copy of the rows a report prints that a worker thread may read, taken on the main thread a
+// slice at a time (the live table keeps growing meanwhile).
+class ReportRowsSnapshot {
+ public:
+  virtual ~ReportRowsSnapshot() = default;
+  // Copies the next slice; true once all rows are copied.
+  virtual bool copySlice() = 0;
+  // The copy, complete once copySlice() said true; read only by the worker from then on.
+  [[nodiscard]] virtual const ReportRows& rows() const = 0;
+};
+// Makes an empty snapshot of the first rowCount rows of the report's source.
+using ReportSnapshotMaker = std::function<std::unique_ptr<ReportRowsSnapshot>(int rowCount)>;
 
 // The preview window of a generated report: page through, zoom, print through the print
 // dialog, save as PDF (the report's own file) and export as HTML, text or CSV. Shows one
@@ -41,10 +58,19 @@ class ReportPreview : public QDialog {
   // Asks for a file name and writes the report in the given format; adds the format's
   // extension when the name has none. Errors are shown, not returned.
   void saveAs(ReportFormat format);
+  // Saving and printing then run on a worker of `work` ("ostrel-report") over a snapshot
+  // made by `maker`, with progress and Cancel; without it they run here. `work` must outlive
+  // the preview.
+  void setBackgroundWork(BackgroundWork* work, ReportSnapshotMaker maker);
 
  private:
   void buildToolBar();
   void pageShown();
+  // Runs `write` over a layout of the snapshot on the worker, waiting with the event loop
+  // turning; false when it did not start (no worker, or one is busy).
+  bool runOnWorker(const QString& title, const QString& label,
+                   std::function<bool(const ReportLayout& layout, WorkProgress& progress)> write,
+                   std::function<void(bool ok, bool cancelled)> done);
 
   const ReportLayout& m_layout;
   ReportPreviewDialogs m_dialogs;
@@ -52,6 +78,8 @@ class ReportPreview : public QDialog {
   QScrollArea* m_scroll = nullptr;
   QSpinBox* m_pageBox = nullptr;
   QLabel* m_zoomLabel = nullptr;
+  BackgroundWork* m_work = nullptr;
+  ReportSnapshotMaker m_snapshotMaker;
 };
 
 }  // namespace ostrel

@@ -22,7 +22,7 @@ void prepareReportPrinter(QPrinter& printer, int pageCount) {
   printer.setDocName(QStringLiteral("TEST DATA REPORT"));
 }
 
-bool printReport(QPrinter& printer, const ReportLayout& layout) {
+bool printReport(QPrinter& printer, const ReportLayout& layout, const ReportProgress& progress) {
   int first = 1;
   int last = layout.pageCount();
   if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
@@ -32,8 +32,16 @@ bool printReport(QPrinter& printer, const ReportLayout& layout) {
   const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
   QPainter painter;
   if (!painter.begin(&printer)) return false;
+  const int pages = (last - first + 1) * copies;
   for (int copy = 0; copy < copies; ++copy) {
-    paintReportPages(painter, printer, layout, first, last, copy > 0);
+    const ReportProgress ofAll = [&](int page, int /*perCopy*/) {
+      return !progress || progress(copy * (last - first + 1) + page, pages);
+    };
+    if (!paintReportPages(painter, printer, layout, first, last, copy > 0, ofAll)) {
+      printer.abort();
+      painter.end();
+      return true;
+    }
   }
   return painter.end();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/report/ReportExport.h"
+
 class QPrinter;
 
 namespace ostrel {
@@ -12,7 +14,9 @@ void prepareReportPrinter(QPrinter& printer, int pageCount);
 
 // Prints the pages the printer asks for (its page range, all pages otherwise) as many
 // times as its copy count when the printer cannot make copies itself. False when the
-// printer could not be started.
-bool printReport(QPrinter& printer, const ReportLayout& layout);
+// printer could not be started. A progress that says false aborts the print job (nothing is
+// printed); that is no failure.
+bool printReport(QPrinter& printer, const ReportLayout& layout,
+                 const ReportProgress& progress = {});
 
 }  // namespace ostrel
