@@ -43,8 +43,8 @@ using FileProgress = std::function<bool(std::size_t done, std::size_t total)>;
 // system's reason.
 // A workbook is written without progress and cannot be cancelled midway.
 FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
-                           std::string_view decimalSeparator = ".",
-                           const WorkbookTests& tests = {}, const FileProgress& progress = {});
+                           std::string_view decimalSeparator = ".", const WorkbookTests& tests = {},
+                           const FileProgress& progress = {});
 
 // Loads a file into the table (EmptyFirst: empty it before). A data packet replaces the
 // table, which stays as it was if the packet cannot be loaded. A text file appends one

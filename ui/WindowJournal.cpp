@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <QFile>
 #include <QMetaObject>
+#include <QTimer>
 #include <QStringList>
 
 #include "QtDialogs.h"
@@ -10,6 +11,7 @@
 #include "TFrmTest.h"
 #include "record/JournalRecovery.h"
 #include "record/JournalWriter.h"
+#include "ui/work/BackgroundWork.h"
 #include "ui/AppState.h"
 
 namespace ostrel {
@@ -110,7 +112,7 @@ void WindowJournal::start() {
     if (scan->cancelled) return;
     // Handled on the main thread; dropped with this object if it goes first.
     QMetaObject::invokeMethod(
-        this, [this, scan] { scanDone(*scan); }, Qt::QueuedConnection);
+        this, [this, scan] { scanDone(scan); }, Qt::QueuedConnection);
   });
 }
 
@@ -120,10 +122,17 @@ void WindowJournal::stopScan() {
   m_scanning = false;
 }
 
-void WindowJournal::scanDone(JournalScan& scan) {
+void WindowJournal::scanDone(const std::shared_ptr<JournalScan>& result) {
   if (!m_scanning) return;  // ended meanwhile
   // The thread has handed its result over and is ending.
   if (m_scanThread.joinable()) m_scanThread.join();
+  // A save or load is under way: its outcome decides whether the table is still only this
+  // run's readings, so the question waits for it.
+  if (m_window.fileWork().busy()) {
+    QTimer::singleShot(100, this, [this, result] { scanDone(result); });
+    return;
+  }
+  JournalScan& scan = *result;
   if (!scan.untrusted.empty()) {
     m_scanning = false;
     m_dialogs->showError(

@@ -65,7 +65,7 @@ class WindowJournal : public QObject {
   static QString recoverQuestion(std::size_t readings, std::size_t dropped = 0);
 
  private:
-  void scanDone(JournalScan& scan);
+  void scanDone(const std::shared_ptr<JournalScan>& result);
   void offer(LeftJournal& left);
   void recoverBeforeTheLiveReadings(LeftJournal& left);
   void stopScan();
