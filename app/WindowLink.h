@@ -5,15 +5,16 @@
 
 namespace ostrel {
 
-class ConnectionControl;
 class HidPlatform;
+class MeterLink;
 class TFrmTest;
 class THidDeviceController;
 
 // The meter link of the main window: the device controller on the given platform and the
-// connection control wired to Panel2, the SetFeature button, the hidden link controls and the
-// decoder's Timer2 hook. The window and the platform must outlive it; destroying it stops
-// reading and gives the devices back, so it goes before the window and the platform.
+// meter link (MeterLink: frames to the window's pipeline, its Timer2 hook back) wired to
+// Panel2, the SetFeature button, the hidden link controls and the mirror, repainted after each
+// frame. The window and the platform must outlive it; destroying it stops reading and gives the
+// devices back, so it goes before the window and the platform.
 // Main thread only.
 class WindowLink {
  public:
@@ -25,7 +26,7 @@ class WindowLink {
  private:
   TFrmTest& m_window;
   std::unique_ptr<THidDeviceController> m_controller;
-  std::unique_ptr<ConnectionControl> m_connection;
+  std::unique_ptr<MeterLink> m_link;
 };
 
 }  // namespace ostrel

@@ -49,9 +49,6 @@ void TFrmTest::FormCreate() {
   m_state.DecimalSeparatorText = decimalSeparatorFromLocale();
   m_pipeline = std::make_unique<FramePipeline>(m_display, m_state.reading, m_rules,
                                                m_state.DecimalSeparatorText);
-  m_pipeline->setTimer2RestartHook([this] {
-    if (m_onTimer2Restart) m_onTimer2Restart();
-  });
   m_pipeline->setOfferedHook([this](int mode, bool recorded) {
     if (recorded) m_unsavedReadings = true;
     if (recorded && m_onRecorded) m_onRecorded(cds1.recordCount() - 1);
@@ -71,10 +68,6 @@ FrameDecoder::Outcome TFrmTest::ShowData860(std::string_view meterFrame) {
   const FrameDecoder::Outcome outcome = m_pipeline->ShowData860(meterFrame);
   Panel4->refresh();
   return outcome;
-}
-
-void TFrmTest::setTimer2RestartHook(std::function<void()> hook) {
-  m_onTimer2Restart = std::move(hook);
 }
 
 void TFrmTest::refreshMirror() { Panel4->refresh(); }

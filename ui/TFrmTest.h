@@ -49,12 +49,12 @@ class TFrmTest : public QMainWindow {
   [[nodiscard]] ReadingsTable& table() { return cds1; }
   [[nodiscard]] LinkControls& link() { return m_link; }
   [[nodiscard]] AppState& state() { return m_state; }
+  // The frame path the meter link feeds (ShowData860 without the mirror's repaint).
+  [[nodiscard]] FramePipeline& pipeline() { return *m_pipeline; }
 
   // The frame path's entry: decodes one meter frame into the mirror and the reading texts,
   // offers the reading for recording and repaints the mirror. Returns at once (no pause).
   FrameDecoder::Outcome ShowData860(std::string_view meterFrame);
-  // Run at the start of every frame, dropped or not (the link restarts Timer2 there).
-  void setTimer2RestartHook(std::function<void()> hook);
   // Run with mode 1 after the reading of a decoded frame that shows a main digit was offered
   // to the recording rules (whether recorded or not); the reading is in state().reading.
   void setRecordHook(std::function<void(int mode)> hook) { m_onRecord = std::move(hook); }
@@ -171,7 +171,6 @@ class TFrmTest : public QMainWindow {
   RecordingRules m_rules;
   RecordLimitMenu m_limitMenu;
   std::unique_ptr<FramePipeline> m_pipeline;  // created in FormCreate with the separator
-  std::function<void()> m_onTimer2Restart;
   std::function<void(int)> m_onRecord;
   std::function<void(std::size_t)> m_onRecorded;
   std::function<void()> m_onRecordsDropped;

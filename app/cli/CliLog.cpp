@@ -22,6 +22,7 @@
 
 #include "CliCommands.h"
 #include "CliMqtt.h"
+#include "app/MeterLink.h"
 #include "decode/DecimalSeparator.h"
 #include "decode/DisplayModel.h"
 #include "link/ConnectionControl.h"
@@ -463,7 +464,6 @@ int runLog(const std::vector<std::string>& args) {
 
   int status = 0;
   ConnectionControl::Callbacks callbacks;
-  callbacks.showFrame = pipeline.frameHandler();
   callbacks.historyLine = printHistory;
   callbacks.showInfo = printHistory;
   if (!options->devicePath.empty()) {
@@ -479,8 +479,8 @@ int runLog(const std::vector<std::string>& args) {
   }
   THidDeviceController controller(*platform);
   LinkControls link;
-  ConnectionControl connection(controller, link, state.assembler, callbacks);
-  pipeline.setTimer2RestartHook([&connection] { connection.restartTimer2(); });
+  MeterLink meterLink(controller, link, state.assembler, pipeline, std::move(callbacks));
+  ConnectionControl& connection = meterLink.connection();
 
   // The cable's serial number, or its path when it has none; asked once per device.
   const THidDevice* namedDevice = nullptr;

@@ -1,8 +1,8 @@
 // link_stop_bench: how long the main thread is blocked by the link's stops, on the virtual meter
-// with frames flowing. The link is wired as the window wires it (controller, connection control,
-// decoder, recording rules); each operation is timed on the main thread at a random moment of the
-// frame stream, so it meets the read thread in every state: waiting in a read, in a hand-off, in
-// the pause after a frame.
+// with frames flowing. The link is wired as the window wires it (controller, MeterLink over
+// the decoder and recording rules); each operation is timed on the main thread at a random
+// moment of the frame stream, so it meets the read thread in every state: waiting in a read, in
+// a hand-off, in the pause after a frame.
 //
 //   link_stop_bench [--runs N]      (default 40 of each)
 //
@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/MeterLink.h"
 #include "decode/DisplayModel.h"
 #include "link/ConnectionControl.h"
 #include "link/THidDevice.h"
@@ -76,21 +77,13 @@ struct Link {
   ostrel::FramePipeline pipeline{display, reading, rules, "."};
   ostrel::LinkControls controls2;
   ostrel::FrameAssemblerState assembler;
-  std::unique_ptr<ostrel::ConnectionControl> connection;
-
-  Link() {
-    ostrel::ConnectionControl::Callbacks callbacks;
-    callbacks.showFrame = pipeline.frameHandler();
-    connection =
-        std::make_unique<ostrel::ConnectionControl>(controller, controls2, assembler, callbacks);
-    pipeline.setTimer2RestartHook([this] { connection->restartTimer2(); });
-  }
-  ~Link() { connection.reset(); }
+  ostrel::MeterLink meterLink{controller, controls2, assembler, pipeline, {}};
+  ostrel::ConnectionControl& connection = meterLink.connection();
 
   // Connects (from the disconnected state) and waits for a record, so that Timer2 runs.
   bool receive() {
     const std::size_t before = cds1.recordCount();
-    connection->Panel2Click();
+    connection.Panel2Click();
     return pumpUntil([&] { return cds1.recordCount() > before; }, std::chrono::seconds(10));
   }
 };
@@ -124,17 +117,17 @@ bool measureRound(Link& link, bool silentAfterConnect, std::mt19937& random,
     return ok;
   };
   if (!receive()) return false;
-  figures[0].blocks.push_back(timed([&] { link.connection->Panel2Click(); }));
+  figures[0].blocks.push_back(timed([&] { link.connection.Panel2Click(); }));
 
   if (!receive()) return false;
-  figures[1].blocks.push_back(timed([&] { link.connection->Timer2Timer(); }));
-  link.connection->timer2().stop();  // the next toggle is ours, not the timer's
+  figures[1].blocks.push_back(timed([&] { link.connection.Timer2Timer(); }));
+  link.connection.timer2().stop();  // the next toggle is ours, not the timer's
   pumpFor(std::chrono::milliseconds(phase(random)));
-  figures[2].blocks.push_back(timed([&] { link.connection->Timer2Timer(); }));
+  figures[2].blocks.push_back(timed([&] { link.connection.Timer2Timer(); }));
   pumpFor(std::chrono::milliseconds(phase(random)));
-  ostrel::THidDevice* device = link.connection->SelectedDevice();
+  ostrel::THidDevice* device = link.connection.SelectedDevice();
   figures[3].blocks.push_back(timed([&] { device->SetDataHandler({}); }));
-  link.connection->Panel2Click();  // Stalled -> Disconnected
+  link.connection.Panel2Click();  // Stalled -> Disconnected
   // The yardstick: a 1 ms sleep of the main thread, which takes longer only by the time the
   // machine's other load keeps a woken thread waiting for a core.
   figures[4].blocks.push_back(

@@ -249,7 +249,7 @@ TEST_F(ConnectionFixture, ShutdownWhileReadingEndsTheReadThread) {
   sim::VirtualMeter meter(m_platform, numberedFrames(50));
   start();
   ASSERT_TRUE(connectUntilRecorded(1));
-  m_connection.reset();
+  m_meterLink.reset();
   EXPECT_EQ(m_platform.openReaders(meter.deviceId()), 0);
 }
 

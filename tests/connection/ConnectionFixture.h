@@ -4,8 +4,10 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/MeterLink.h"
 #include "decode/DisplayModel.h"
 #include "link/ConnectionControl.h"
 #include "link/THidDevice.h"
@@ -18,9 +20,9 @@
 
 namespace ostrel::test {
 
-// The link as the window wires it, on the simulated platform: controller, connection control,
-// frame pipeline (decoder and recording rules) over a readings table. Devices are added before
-// start().
+// The link as the window wires it (MeterLink), on the simulated platform: controller, connection
+// control, frame pipeline (decoder and recording rules) over a readings table. Devices are added
+// before start().
 class ConnectionFixture : public ::testing::Test {
  protected:
   void start() {
@@ -28,15 +30,15 @@ class ConnectionFixture : public ::testing::Test {
     m_rules = std::make_unique<RecordingRules>(m_cds1, m_counters, m_controls);
     m_pipeline = std::make_unique<FramePipeline>(m_display, m_reading, *m_rules, ".");
     ConnectionControl::Callbacks callbacks;
-    callbacks.showFrame = m_pipeline->frameHandler();
     callbacks.showInfo = [this](const std::string& message) { m_messages.push_back(message); };
-    m_connection =
-        std::make_unique<ConnectionControl>(*m_controller, m_link, m_assembler, callbacks);
-    m_pipeline->setTimer2RestartHook([this] { m_connection->restartTimer2(); });
+    m_meterLink = std::make_unique<MeterLink>(*m_controller, m_link, m_assembler, *m_pipeline,
+                                              std::move(callbacks));
+    m_connection = &m_meterLink->connection();
   }
 
   void TearDown() override {
-    m_connection.reset();
+    m_connection = nullptr;
+    m_meterLink.reset();
     m_controller.reset();
   }
 
@@ -74,7 +76,8 @@ class ConnectionFixture : public ::testing::Test {
   LinkControls m_link;
   FrameAssemblerState m_assembler;
   std::vector<std::string> m_messages;
-  std::unique_ptr<ConnectionControl> m_connection;
+  std::unique_ptr<MeterLink> m_meterLink;
+  ConnectionControl* m_connection = nullptr;  // m_meterLink's
 };
 
 }  // namespace ostrel::test
