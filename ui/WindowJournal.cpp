@@ -3,16 +3,16 @@
 #include <pthread.h>
 #include <QFile>
 #include <QMetaObject>
-#include <QTimer>
 #include <QStringList>
+#include <QTimer>
 
 #include "QtDialogs.h"
 #include "ReadingsGrid.h"
 #include "TFrmTest.h"
 #include "record/JournalRecovery.h"
 #include "record/JournalWriter.h"
-#include "ui/work/BackgroundWork.h"
 #include "ui/AppState.h"
+#include "ui/work/BackgroundWork.h"
 
 namespace ostrel {
 
