@@ -5,6 +5,7 @@
 
 #include "record/GbkText.h"
 #include "record/TableFiles.h"
+#include "record/chart/ChartReadings.h"
 #include "ui/TFrmTest.h"
 #include "ui/TestsWindow.h"
 #include "ui/chart/ChartPlacement.h"
@@ -71,6 +72,20 @@ ReportAndChart::ReportAndChart(TFrmTest& window, AppState& state)
     preview.exec();
   });
   m_window.setPrintHandler([this] { QuickRep1.MajPrintClick(m_window); });
+  // A loaded table is traced for the chart on the load's thread, beside the load: on the main
+  // thread only the readings recorded meanwhile are added to the trace.
+  m_window.setLoadedTablePreparer(
+      [chart = m_chart, separator = state.DecimalSeparatorText](const ReadingsTable& loaded) {
+        auto trace = std::make_shared<ChartTrace>();
+        chartTraceOf(loaded, separator, *trace);
+        return [chart, separator, trace](const ReadingsTable& final) {
+          for (std::size_t row = trace->size(); row < final.recordCount(); ++row) {
+            trace->append(chartQuantity(final.text(row, ReadingsTable::Value),
+                                        final.text(row, ReadingsTable::Unit), separator));
+          }
+          chart->adoptTableTrace(std::move(*trace));
+        };
+      });
   QuickRep1.setSummarySource([this] {
     const TestsWindow* tests = m_window.testsWindow();
     return tests != nullptr ? tests->reportSummary() : std::nullopt;
@@ -87,6 +102,7 @@ ReportSnapshotMaker ReportAndChart::reportSnapshots() {
 ReportAndChart::~ReportAndChart() {
   m_cds1.removeObserver(this);
   m_window.setPrintHandler({});
+  m_window.setLoadedTablePreparer({});
 }
 
 void ReportAndChart::recordsAppended(std::size_t first, std::size_t count) {

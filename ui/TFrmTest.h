@@ -71,6 +71,14 @@ class TFrmTest : public QMainWindow {
 
   // Hooks the program connects. Each runs on the main thread from its control's click.
   void setPrintHandler(std::function<void()> handler) { m_onPrint = std::move(handler); }
+  // Given a loaded table on the load's worker thread, does there what the views would do when
+  // it takes cds1's place, and returns the step that hands it to them on the main thread,
+  // given the table as it will be (the records recorded during the load added).
+  using LoadedTableStep = std::function<void(const ReadingsTable& final)>;
+  using LoadedTablePreparer = std::function<LoadedTableStep(const ReadingsTable& loaded)>;
+  void setLoadedTablePreparer(LoadedTablePreparer preparer) {
+    m_prepareLoadedTable = std::move(preparer);
+  }
   void setConnectHandler(std::function<void()> handler) { m_onConnect = std::move(handler); }
   void setSetFeatureHandler(std::function<void()> handler) { m_onSetFeature = std::move(handler); }
 
@@ -178,6 +186,7 @@ class TFrmTest : public QMainWindow {
   bool m_exitConfirmed = false;  // Exit asked already; closing the window asks no more
 
   std::function<void()> m_onPrint;
+  LoadedTablePreparer m_prepareLoadedTable;
   std::function<void()> m_onConnect;
   std::function<void()> m_onSetFeature;
 

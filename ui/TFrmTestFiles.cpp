@@ -129,10 +129,15 @@ void TFrmTest::OpenClick() {
   job.title = QStringLiteral("Open Data");
   job.label = QStringLiteral("Loading %1").arg(QFileInfo(*fileName).fileName());
   if (!replaces) job.prepare = snapshotSlices(cds1, start, loaded);
-  job.run = [loaded, result, name](WorkProgress& progress) {
+  auto handToViews = std::make_shared<LoadedTableStep>();
+  job.run = [loaded, result, name, handToViews, replaces,
+             prepare = m_prepareLoadedTable](WorkProgress& progress) {
     *result = LoadTableFromFile(name, *loaded, false, toWorkProgress(progress));
+    if (prepare && (result->ok || !replaces) && !progress.cancelled()) {
+      *handToViews = prepare(*loaded);
+    }
   };
-  job.finished = [this, loaded, result, start, replaces](bool cancelled) {
+  job.finished = [this, loaded, result, start, replaces, handToViews](bool cancelled) {
     if (cancelled) return;                       // the table stays as it was
     const bool merge = result->ok || !replaces;  // a failed text load keeps the lines before
     if (merge) {
@@ -140,6 +145,7 @@ void TFrmTest::OpenClick() {
       const std::size_t recorded = cds1.recordCount() - recordedFrom;
       const std::size_t firstRecorded = loaded->recordCount();
       copyRecords(cds1, recordedFrom, recorded, *loaded);
+      if (*handToViews) (*handToViews)(*loaded);
       cds1.swapRecords(*loaded);
       if (replaces && result->ok) {
         m_unsavedReadings = recorded > 0;

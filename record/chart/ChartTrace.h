@@ -84,7 +84,7 @@ class ChunkedArray {
 // summaries of runs of 16, 256, 4096, ... rows so that the lowest and highest value of any
 // run of rows is found in time that grows with the logarithm of its length. Appending costs
 // the same at any size. Values are held as floats (enough for a picture). About 6 bytes a
-// row. Main thread only.
+// row. One thread at a time (a trace may be made on one thread and handed to another).
 class ChartTrace {
  public:
   void append(std::optional<ChartQuantityValue> reading);

@@ -20,12 +20,14 @@
 
 #include "app/WindowLink.h"
 #include "record/TableFiles.h"
+#include "record/chart/ChartReadings.h"
 #include "sim/meter/VirtualMeter.h"
 #include "tests/link/LinkTestSupport.h"
 #include "tests/ui/StubDialogs.h"
 #include "ui/AppState.h"
 #include "ui/ReportAndChart.h"
 #include "ui/TFrmTest.h"
+#include "ui/chart/Chtshow.h"
 #include "ui/report/ReadingsTableDataSet.h"
 #include "ui/report/ReportLayout.h"
 #include "ui/report/ReportPreview.h"
@@ -50,6 +52,24 @@ void fill(ReadingsTable& table, std::size_t count) {
                   std::to_string(100 + i % 900) + ".5", "M\xA6\xB8", "500V", "2mA"});
   }
   table.EnableControls();
+}
+
+// The chart plots every row of the table as it stands, whether it traced the table itself or
+// took the trace made beside a load.
+void expectChartFollows(ostrel::Chtshow& chart, const ReadingsTable& table,
+                        const std::string& separator) {
+  ostrel::ChartTrace traced;
+  ostrel::chartTraceOf(table, separator, traced);
+  const ostrel::ChartTrace& shown = chart.model().rows();
+  ASSERT_EQ(shown.size(), traced.size());
+  for (const std::size_t row : {std::size_t{0}, traced.size() / 2, traced.size() - 1}) {
+    const auto plotted = shown.at(row);
+    const auto expected = traced.at(row);
+    ASSERT_EQ(plotted.has_value(), expected.has_value()) << row;
+    if (expected) {
+      EXPECT_EQ(plotted->base, expected->base) << row;
+    }
+  }
 }
 
 // The window on the virtual meter, recording, with a table of `records` records before.
@@ -134,6 +154,7 @@ TEST(WindowFileWork, RecordingGoesOnWhileAMillionRecordsAreSavedAndLoaded) {
     EXPECT_EQ(*table.no(row), lastBefore + static_cast<std::int32_t>(row - atSave + 1));
   }
   EXPECT_EQ(w.window.hasUnsavedReadings(), table.recordCount() > atSave);
+  expectChartFollows(w.reportAndChart.chart(), table, w.state.DecimalSeparatorText);
 
   // A text file appends: the table before, the file's records, then those recorded meanwhile.
   const QString text = dir.filePath(QStringLiteral("small.txt"));
@@ -149,6 +170,7 @@ TEST(WindowFileWork, RecordingGoesOnWhileAMillionRecordsAreSavedAndLoaded) {
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(table.no(beforeText + i), static_cast<std::int32_t>(i + 1));
   }
+  expectChartFollows(w.reportAndChart.chart(), table, w.state.DecimalSeparatorText);
 
   // The report of the first 100,000 records as a PDF, from its preview.
   const ostrel::ReportLayout layout(dataSet, ostrel::reportTextsNow(QStringLiteral("2703")));

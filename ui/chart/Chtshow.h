@@ -58,6 +58,9 @@ class Chtshow final : public QFrame {
   // Plots every record of a (loaded or emptied) table in place of the rows held; an empty
   // table gives every series its sample point. The page is kept where it still exists.
   void plotTable(const ReadingsTable& table);
+  // The trace of a table made beforehand (on a load's worker thread): the next plotTable of a
+  // table with as many rows takes it instead of tracing the table again on the main thread.
+  void adoptTableTrace(ChartTrace trace) { m_adoptedTrace = std::move(trace); }
   // The table was emptied: every series gets its sample point, as by BtNewClick.
   void clearReadings();
   // The tool tip of a plotted reading, by its table row (from 0); none by default.
@@ -120,6 +123,7 @@ class Chtshow final : public QFrame {
 
   ChartGeometry& m_savedGeometry;
   std::string m_decimalSeparator;
+  std::optional<ChartTrace> m_adoptedTrace;
   TrendChartModel m_model;
   ChartNavigationButtons m_buttons;
   ChartToolStrip m_strip;

@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "record/ReadingsTable.h"
 #include "record/chart/ChartReadings.h"
 #include "ui/chart/ChartPlotView.h"
@@ -10,10 +12,16 @@ namespace ostrel {
 void Chtshow::plotTable(const ReadingsTable& table) {
   m_tableRows = table.recordCount();
   if (table.empty()) {
+    m_adoptedTrace.reset();
     clearReadings();
     return;
   }
-  chartTraceOf(table, m_decimalSeparator, m_model.replaceRows());
+  std::optional<ChartTrace> adopted = std::exchange(m_adoptedTrace, std::nullopt);
+  if (adopted && adopted->size() == table.recordCount()) {
+    m_model.replaceRows() = std::move(*adopted);
+  } else {
+    chartTraceOf(table, m_decimalSeparator, m_model.replaceRows());
+  }
   m_plot->setFirstRowNumber(1);
   m_model.setPage(m_model.page());
   showPage();
