@@ -129,9 +129,10 @@ FileResult loadTextTable(const std::string& fileName, ReadingsTable& table,
 }
 
 FileResult saveWorkbook(ReadingsTable& table, const std::string& fileName,
-                        std::string_view decimalSeparator, const WorkbookTests& tests) {
+                        std::string_view decimalSeparator, const WorkbookTests& tests,
+                        const FileProgress& progress) {
   table.DisableControls();
-  const std::string error = writeWorkbook(table, fileName, decimalSeparator, tests);
+  const std::string error = writeWorkbook(table, fileName, decimalSeparator, tests, progress);
   table.EnableControls();
   if (error.empty()) return {true, "Save table to specified file: " + fileName + " Scuss!"};
   return {false, "Could not save table to specified file: " + fileName + "\n" + error};
@@ -144,7 +145,9 @@ bool isDataPacketName(std::string_view fileName) { return hasExtension(fileName,
 FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
                            std::string_view decimalSeparator, const WorkbookTests& tests,
                            const FileProgress& progress) {
-  if (isWorkbookName(fileName)) return saveWorkbook(table, fileName, decimalSeparator, tests);
+  if (isWorkbookName(fileName)) {
+    return saveWorkbook(table, fileName, decimalSeparator, tests, progress);
+  }
   const bool packet = isDataPacketName(fileName);
   if (const std::string reason = unwritableReason(table, packet); !reason.empty()) {
     return saveFailed(fileName, packet, reason);

@@ -23,8 +23,8 @@ struct FileResult {
 
 inline constexpr std::string_view loadFailedMessage = "Failed to Load File!";
 
-// Told now and then how far a save or load got: `done` of `total` (bytes of the file read, or
-// of the file's expected size written; a save whose size cannot be told calls it never). Its
+// Told now and then how far a save or load got: `done` of `total` (bytes of the file read, of
+// the file's expected size written, or records of a workbook written). Its
 // false cancels: a load then fails and leaves the table as it was, a save leaves the old file
 // as it was. It may be called on any thread the save or load runs on.
 using FileProgress = std::function<bool(std::size_t done, std::size_t total)>;
@@ -41,7 +41,6 @@ using FileProgress = std::function<bool(std::size_t done, std::size_t total)>;
 // to specified file: <name>" for a failed text save, followed by a line with the reason for a
 // failed workbook save; for a failed packet save "Cannot create file \"<name>\". " + the
 // system's reason.
-// A workbook is written without progress and cannot be cancelled midway.
 FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
                            std::string_view decimalSeparator = ".", const WorkbookTests& tests = {},
                            const FileProgress& progress = {});

@@ -278,7 +278,8 @@ lxw_error writeTestRecordSheet(lxw_workbook* workbook, const WorkbookTests& test
 // path: the same file system as the workbook, so a full temporary folder elsewhere does not
 // matter, and whatever fails there fails the check.
 std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
-                            std::string_view decimalSeparator, const WorkbookTests& tests) {
+                            std::string_view decimalSeparator, const WorkbookTests& tests,
+                            const WorkbookProgress& progress) {
   std::string folder = folderOf(path);
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;
@@ -290,12 +291,18 @@ std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
   lxw_error error = sheet == nullptr ? LXW_ERROR_MEMORY_MALLOC_FAILED : LXW_NO_ERROR;
   std::size_t sheetRows = 0;
   int writeError = 0;
+  bool cancelled = false;
   if (sheet != nullptr) {
     CellFormats formats(workbook);
     SheetWriter writer(sheet, formats, decimalSeparator);
     writer.header();
     const std::size_t count = table.recordCount();
+    constexpr std::size_t progressStep = 4096;
     for (std::size_t row = 0; row < count && writer.error() == LXW_NO_ERROR; ++row) {
+      if (progress && row % progressStep == 0 && row > 0 && !progress(row, count)) {
+        cancelled = true;
+        break;
+      }
       writer.record(table, row);
     }
     error = writer.error();
@@ -313,6 +320,7 @@ std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
   // Closing also frees the workbook, so it is closed after a failed write too.
   const lxw_error closed = workbook_close(workbook);
   if (error == LXW_NO_ERROR) error = closed;
+  if (cancelled) return std::string(workbookCancelled);
   if (error != LXW_NO_ERROR) return lxw_strerror(error);
   if (writeError != 0) return std::strerror(writeError);
   return checkWorkbookArchive(path, sheetRows);
@@ -358,7 +366,8 @@ std::optional<WorkbookNumber> workbookNumber(std::string_view value,
 }
 
 std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
-                          std::string_view decimalSeparator, const WorkbookTests& tests) {
+                          std::string_view decimalSeparator, const WorkbookTests& tests,
+                          const WorkbookProgress& progress) {
   if (table.recordCount() > workbookMaxRecords) {
     return "The table holds " + std::to_string(table.recordCount()) +
            " records; a worksheet takes at most " + std::to_string(workbookMaxRecords) +
@@ -368,8 +377,12 @@ std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
   std::string error = replacement.begin(path);
   if (!error.empty()) return error;
   // libxlsxwriter opens the file by name; the replacement's descriptor stays unused.
-  error = writeWorkbookAt(table, replacement.temporaryPath(), decimalSeparator, tests);
-  return error.empty() ? replacement.commit() : error;
+  error = writeWorkbookAt(table, replacement.temporaryPath(), decimalSeparator, tests, progress);
+  if (!error.empty()) return error;
+  // A Cancel while the archive was compressed still keeps the old file.
+  const std::size_t count = table.recordCount();
+  if (progress && !progress(count, count)) return std::string(workbookCancelled);
+  return replacement.commit();
 }
 
 }  // namespace ostrel

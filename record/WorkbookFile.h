@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,8 +57,14 @@ struct WorkbookTests {
 // target that is no regular file or that the user may not write refused.
 // Returns an empty text on success, otherwise the reason; on failure the target is as it
 // was and no temporary file is left. A table with more than workbookMaxRecords records is
-// refused before anything is written.
+// refused before anything is written. `progress`, when given, is told now and then how many
+// of the records are written, and once more before the file is replaced; its false cancels the
+// save (the reason is workbookCancelled). The archive is compressed after the last record,
+// which it is not told of.
+using WorkbookProgress = std::function<bool(std::size_t written, std::size_t records)>;
+inline constexpr std::string_view workbookCancelled = "Cancelled";
 std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
-                          std::string_view decimalSeparator, const WorkbookTests& tests = {});
+                          std::string_view decimalSeparator, const WorkbookTests& tests = {},
+                          const WorkbookProgress& progress = {});
 
 }  // namespace ostrel

@@ -90,7 +90,6 @@ bool TFrmTest::saveTable() {
                   .arg(QFileInfo(*fileName).fileName())
                   .arg(records)
                   .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
-  job.cancellable = !isWorkbookName(name);
   job.prepare = snapshotSlices(cds1, records, snapshot);
   job.run = [snapshot, result, name, separator, tests](WorkProgress& progress) {
     *result = SaveTableToFile(*snapshot, name, separator, tests, toWorkProgress(progress));
@@ -100,7 +99,8 @@ bool TFrmTest::saveTable() {
   job.finished = [&saved, this, result, records](bool cancelled) {
     // Saving walks the table to its end: the grid shows the last record afterwards.
     DBGrid1->showLastRow();
-    if (cancelled) return;
+    // A Cancel that came after the file was complete cancelled nothing: the save is told.
+    if (cancelled && !result->ok) return;
     if (result->ok && cds1.recordCount() == records) m_unsavedReadings = false;
     if (!result->message.empty()) m_dialogs->showMessage(this, messageText(result->message));
     saved = result->ok;

@@ -104,15 +104,15 @@ struct RecordingWindow {
   std::map<std::int32_t, std::int32_t> recordedTimes;  // record number -> time of day (ms)
 };
 
-// Presses Cancel once the worker has written a part of the file (the dialog shows progress).
+// Presses Cancel as soon as the worker tells that a part of the file is written.
 void cancelOnceWriting(ostrel::BackgroundWork& work) {
   auto* poll = new QTimer;
   QObject::connect(poll, &QTimer::timeout, [&work, poll] {
-    if (work.dialog() == nullptr || work.dialog()->value() < 1) return;
+    if (work.permille() < 1) return;
     work.cancel();
     poll->deleteLater();
   });
-  poll->start(5);
+  poll->start(0);
 }
 
 // The meter sends a frame about every 250 ms; one second more is the most a gap may take.
@@ -198,9 +198,9 @@ TEST(WindowFileWork, RecordingGoesOnWhileAMillionRecordsAreSavedAndLoaded) {
   EXPECT_EQ(saved.record(atSave - 1).Value, lastSaved.Value);
 }
 
-// Cancel: the old file stays byte for byte when a save is cancelled while it writes, and the
-// table as it was when a load is cancelled (a packet while it is read, a text file while the
-// table's snapshot is taken).
+// Cancel: the old file stays byte for byte when a save (text, packet, workbook) is cancelled
+// while it writes, and the table as it was when a load is cancelled (a packet while it is
+// read, a text file while the table's snapshot is taken).
 TEST(WindowFileWork, CancelLeavesTheOldFileAndTheTableAsTheyWere) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -240,6 +240,21 @@ TEST(WindowFileWork, CancelLeavesTheOldFileAndTheTableAsTheyWere) {
     ASSERT_EQ(table.recordCount(), records);
     EXPECT_EQ(table.record(records - 1).No, last.No);
     EXPECT_EQ(table.record(records - 1).TimeMs, last.TimeMs);
+  }
+  {
+    // A workbook: cancelled while its records are written.
+    const QString path = dir.filePath(QStringLiteral("old.xlsx"));
+    ReadingsTable old;
+    fill(old, 10);
+    ASSERT_TRUE(ostrel::SaveTableToFile(old, path.toStdString()).ok);
+    ++files;
+    const std::string oldBytes = fileBytes(path);
+    w.dialogs.saveAnswer = path;
+    cancelOnceWriting(w.window.fileWork());
+    w.window.Save_asClick();
+    EXPECT_TRUE(fileBytes(path) == oldBytes);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), files)
+        << "no temporary file is left";
   }
   EXPECT_TRUE(w.dialogs.messages.isEmpty()) << "a cancelled save says nothing";
   EXPECT_TRUE(w.dialogs.errors.isEmpty()) << "a cancelled load says nothing";

@@ -86,6 +86,9 @@ class BackgroundWork : public QObject {
   // The progress dialog of the running job (nullptr when none runs); it shows itself after
   // showDelayMs.
   [[nodiscard]] QProgressDialog* dialog() const { return m_dialog; }
+  // The running job's share done in thousandths as the worker last told it; -1 when none runs
+  // or it cannot tell.
+  [[nodiscard]] int permille() const { return m_progress ? m_progress->permille() : -1; }
 
   static constexpr int showDelayMs = 400;
   static constexpr int pollMs = 100;
