@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TableFiles.h"
+#include "WholeNumber.h"
 
 namespace ostrel {
 
@@ -36,28 +37,6 @@ void appendTextCell(std::string& out, std::optional<std::string_view> text) {
   for (std::size_t i = start; i < out.size(); ++i) {
     if (out[i] == '\t' || out[i] == '\r' || out[i] == '\n') out[i] = ' ';
   }
-}
-
-// A whole number as std::from_chars reads it (an optional '-', then digits, nothing else),
-// with the usual case of at most nine digits done in the loop below.
-std::optional<std::int32_t> parseNo(std::string_view text) {
-  const bool negative = !text.empty() && text.front() == '-';
-  const std::size_t first = negative ? 1 : 0;
-  if (text.size() > first && text.size() - first <= 9) {
-    std::int32_t value = 0;
-    for (std::size_t at = first; at < text.size(); ++at) {
-      const auto digit = static_cast<unsigned>(static_cast<unsigned char>(text[at]) - '0');
-      if (digit > 9) return std::nullopt;
-      value = value * 10 + static_cast<std::int32_t>(digit);
-    }
-    return negative ? -value : value;
-  }
-  std::int32_t value = 0;
-  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || status != std::errc{} || end != text.data() + text.size()) {
-    return std::nullopt;
-  }
-  return value;
 }
 
 // The longest line a table file may hold. A record line is six short cells (the table keeps
@@ -153,7 +132,7 @@ bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, Rec
     pieces[count++] = line.substr(0, length);
     line.remove_prefix(length + 1);
   }
-  fields.No = parseNo(pieces[0]);
+  fields.No = parseInt32(pieces[0]);
   if (!fields.No) return false;
   if (count > 1) {
     fields.TimeMs = timeFormat.parse(pieces[1]);
@@ -165,7 +144,7 @@ bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, Rec
     *texts[k - 2] = pieces[k];
   }
   if (count > ReadingsTable::fieldCount) {
-    fields.TestTime = parseNo(pieces[ReadingsTable::fieldCount]);
+    fields.TestTime = parseInt32(pieces[ReadingsTable::fieldCount]);
     if (!fields.TestTime || *fields.TestTime < 0) return false;
   }
   return true;

@@ -214,12 +214,13 @@ TEST(WindowFileWork, CancelLeavesTheOldFileAndTheTableAsTheyWere) {
   const auto last = table.record(records - 1);
 
   int files = 0;
-  for (const char* name : {"old.txt", "old.xml"}) {
+  for (const char* name : {"old.txt", "old.xml", "old.xlsx"}) {
     SCOPED_TRACE(name);
     const QString path = dir.filePath(QString::fromLatin1(name));
+    const bool workbook = path.endsWith(QStringLiteral(".xlsx"));  // written, never loaded
     {
       ReadingsTable old;
-      fill(old, 600'000);
+      fill(old, workbook ? 10 : 600'000);
       ASSERT_TRUE(ostrel::SaveTableToFile(old, path.toStdString()).ok);
       ++files;
     }
@@ -232,6 +233,7 @@ TEST(WindowFileWork, CancelLeavesTheOldFileAndTheTableAsTheyWere) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), files)
         << "no temporary file is left";
     EXPECT_TRUE(w.window.hasUnsavedReadings());
+    if (workbook) continue;
 
     w.dialogs.openAnswer = path;
     w.dialogs.unsavedAnswer = ostrel::UnsavedReadingsAnswer::Discard;
@@ -240,21 +242,6 @@ TEST(WindowFileWork, CancelLeavesTheOldFileAndTheTableAsTheyWere) {
     ASSERT_EQ(table.recordCount(), records);
     EXPECT_EQ(table.record(records - 1).No, last.No);
     EXPECT_EQ(table.record(records - 1).TimeMs, last.TimeMs);
-  }
-  {
-    // A workbook: cancelled while its records are written.
-    const QString path = dir.filePath(QStringLiteral("old.xlsx"));
-    ReadingsTable old;
-    fill(old, 10);
-    ASSERT_TRUE(ostrel::SaveTableToFile(old, path.toStdString()).ok);
-    ++files;
-    const std::string oldBytes = fileBytes(path);
-    w.dialogs.saveAnswer = path;
-    cancelOnceWriting(w.window.fileWork());
-    w.window.Save_asClick();
-    EXPECT_TRUE(fileBytes(path) == oldBytes);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), files)
-        << "no temporary file is left";
   }
   EXPECT_TRUE(w.dialogs.messages.isEmpty()) << "a cancelled save says nothing";
   EXPECT_TRUE(w.dialogs.errors.isEmpty()) << "a cancelled load says nothing";
