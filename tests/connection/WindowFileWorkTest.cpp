@@ -105,9 +105,16 @@ struct RecordingWindow {
 };
 
 // Presses Cancel as soon as the worker tells that a part of the file is written.
+// The poll ends with the job it watches (and with `work`), so it never acts on a later job.
 void cancelOnceWriting(ostrel::BackgroundWork& work) {
-  auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [&work, poll] {
+  auto* poll = new QTimer(&work);
+  auto seenBusy = std::make_shared<bool>(false);
+  QObject::connect(poll, &QTimer::timeout, [&work, poll, seenBusy] {
+    if (work.busy()) *seenBusy = true;
+    if (*seenBusy && !work.busy()) {
+      poll->deleteLater();
+      return;
+    }
     if (work.permille() < 1) return;
     work.cancel();
     poll->deleteLater();
