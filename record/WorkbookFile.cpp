@@ -312,10 +312,13 @@ std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
         (std::fflush(sheet->optimize_tmpfile) != 0 || std::ferror(sheet->optimize_tmpfile) != 0)) {
       writeError = errno != 0 ? errno : EIO;
     }
-    if (error == LXW_NO_ERROR) {
+    // A cancelled save goes no further than closing what the library holds.
+    if (error == LXW_NO_ERROR && !cancelled) {
       error = writeTestsSheet(workbook, table, formats.header(), tests.judgement);
     }
-    if (error == LXW_NO_ERROR) error = writeTestRecordSheet(workbook, tests, formats.header());
+    if (error == LXW_NO_ERROR && !cancelled) {
+      error = writeTestRecordSheet(workbook, tests, formats.header());
+    }
   }
   // Closing also frees the workbook, so it is closed after a failed write too.
   const lxw_error closed = workbook_close(workbook);

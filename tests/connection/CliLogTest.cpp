@@ -143,6 +143,30 @@ TEST(CliLog, ASecondLoggerOnTheSameFileIsRefused) {
   }
 }
 
+// One line of the JSON Lines stream, checked for what every record carries: exactly its keys,
+// its number `no`, a time with date, milliseconds and UTC offset, and the texts as strings.
+// Nothing when the line is no JSON object.
+std::optional<QJsonObject> streamRecord(const QString& line, int no) {
+  QJsonParseError error{};
+  const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+  if (error.error != QJsonParseError::NoError || !document.isObject()) {
+    ADD_FAILURE() << "not a JSON object: " << error.errorString().toStdString();
+    return std::nullopt;
+  }
+  const QJsonObject record = document.object();
+  EXPECT_EQ(record.keys(), (QStringList{"device", "function", "mode", "no", "number", "test_time_s",
+                                        "time", "unit", "value"}));
+  EXPECT_TRUE(record["no"].isDouble());
+  EXPECT_EQ(record["no"].toInt(), no);
+  static const QRegularExpression isoTime(
+      R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2}$)");
+  EXPECT_TRUE(isoTime.match(record["time"].toString()).hasMatch());
+  for (const char* key : {"value", "unit", "function", "mode", "device"}) {
+    EXPECT_TRUE(record[key].isString()) << key;
+  }
+  return record;
+}
+
 // The JSON Lines stream through a pipe: every key with its type, numbering from 1, the time
 // with its date, and the number in base units as the value and unit shown say.
 TEST(CliLog, JsonLinesStreamToAPipeCarriesEveryKey) {
@@ -153,23 +177,14 @@ TEST(CliLog, JsonLinesStreamToAPipeCarriesEveryKey) {
 
   const std::map<QString, double> scale{{"Ω", 1.0},  {"kΩ", 1e3},  {"MΩ", 1e6},
                                         {"GΩ", 1e9}, {"TΩ", 1e12}, {"V", 1.0}};
-  const QRegularExpression isoTime(
-      R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2}$)");
   const QStringList lines = QString::fromStdString(process->result().out).split('\n');
   ASSERT_EQ(lines.size(), 7) << process->result().out;  // six lines, each ending in LF
   EXPECT_TRUE(lines.back().isEmpty());
   for (int i = 0; i < 6; ++i) {
     SCOPED_TRACE(lines[i].toStdString());
-    QJsonParseError error{};
-    const QJsonObject record = QJsonDocument::fromJson(lines[i].toUtf8(), &error).object();
-    ASSERT_EQ(error.error, QJsonParseError::NoError);
-    EXPECT_EQ(record.keys(), (QStringList{"device", "function", "mode", "no", "number",
-                                          "test_time_s", "time", "unit", "value"}));
-    EXPECT_EQ(record["no"].toInt(), i + 1);
-    EXPECT_TRUE(isoTime.match(record["time"].toString()).hasMatch());
-    for (const char* key : {"value", "unit", "function", "mode", "device"}) {
-      EXPECT_TRUE(record[key].isString()) << key;
-    }
+    const std::optional<QJsonObject> parsed = streamRecord(lines[i], i + 1);
+    ASSERT_TRUE(parsed.has_value());
+    const QJsonObject& record = *parsed;
     EXPECT_FALSE(record["device"].toString().isEmpty());
     EXPECT_TRUE(record["function"].toString().startsWith("IR:"));
     EXPECT_TRUE(record["test_time_s"].isNull() || record["test_time_s"].isDouble());
@@ -230,24 +245,14 @@ TEST(CliLog, JsonLinesStreamGivesBaseUnitNumbersForEveryUnit) {
   ASSERT_TRUE(process->waitForExit(10000ms));
   ASSERT_EQ(process->result().exitCode, 0) << process->result().err;
 
-  const QRegularExpression isoTime(
-      R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2}$)");
   QStringList lines = QString::fromStdString(process->result().out).split('\n');
   EXPECT_TRUE(lines.takeLast().isEmpty()) << "each line ends in LF";
   std::set<std::string> seen;
   for (int i = 0; i < lines.size(); ++i) {
     SCOPED_TRACE(lines[i].toStdString());
-    QJsonParseError error{};
-    const QJsonObject record = QJsonDocument::fromJson(lines[i].toUtf8(), &error).object();
-    ASSERT_EQ(error.error, QJsonParseError::NoError);
-    EXPECT_EQ(record.keys(), (QStringList{"device", "function", "mode", "no", "number",
-                                          "test_time_s", "time", "unit", "value"}));
-    EXPECT_TRUE(record["no"].isDouble());
-    EXPECT_EQ(record["no"].toInt(), i + 1);
-    EXPECT_TRUE(isoTime.match(record["time"].toString()).hasMatch());
-    for (const char* key : {"value", "unit", "function", "mode", "device"}) {
-      EXPECT_TRUE(record[key].isString()) << key;
-    }
+    const std::optional<QJsonObject> parsed = streamRecord(lines[i], i + 1);
+    ASSERT_TRUE(parsed.has_value());
+    const QJsonObject& record = *parsed;
     EXPECT_TRUE(record["test_time_s"].isNull());  // no timer lit
     const std::string value = record["value"].toString().trimmed().toStdString();
     const auto match = std::find_if(shown.begin(), shown.end(), [&](const Shown& s) {

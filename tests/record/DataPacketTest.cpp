@@ -31,6 +31,16 @@ std::string packet(const std::string& rows, const std::string& params = "<PARAMS
          params + "</METADATA><ROWDATA>" + rows + "</ROWDATA></DATAPACKET>";
 }
 
+// The six fields a packet carries (a test time is never in one).
+void expectSameSixFields(const RecordFields& a, const RecordFields& b) {
+  EXPECT_EQ(a.No, b.No);
+  EXPECT_EQ(a.TimeMs, b.TimeMs);
+  EXPECT_EQ(a.Value, b.Value);
+  EXPECT_EQ(a.Unit, b.Unit);
+  EXPECT_EQ(a.V_Range, b.V_Range);
+  EXPECT_EQ(a.I_Range, b.I_Range);
+}
+
 TEST(DataPacket, SavesByteForByte) {
   ReadingsTable table;
   test::fillFixtureReadings(table);
@@ -94,14 +104,7 @@ TEST(DataPacket, LoadReplacesTheTableWithTheFixture) {
   EXPECT_EQ(result.message, "");
   ASSERT_EQ(table.recordCount(), 3U);
   for (std::size_t row = 0; row < 3; ++row) {
-    const RecordFields a = table.record(row);
-    const RecordFields b = expected.record(row);
-    EXPECT_EQ(a.No, b.No);
-    EXPECT_EQ(a.TimeMs, b.TimeMs);
-    EXPECT_EQ(a.Value, b.Value);
-    EXPECT_EQ(a.Unit, b.Unit);
-    EXPECT_EQ(a.V_Range, b.V_Range);
-    EXPECT_EQ(a.I_Range, b.I_Range);
+    expectSameSixFields(table.record(row), expected.record(row));
     EXPECT_EQ(table.changeState(row), 4);
   }
 }
@@ -343,14 +346,7 @@ TEST(PacketRows, ReadTheSameStraightFromTheBytesAsParsedWhole) {
   ASSERT_EQ(whole.recordCount(), scanned.recordCount());
   for (std::size_t row = 0; row < scanned.recordCount(); ++row) {
     SCOPED_TRACE(row);
-    const RecordFields a = scanned.record(row);
-    const RecordFields b = whole.record(row);
-    EXPECT_EQ(a.No, b.No);
-    EXPECT_EQ(a.TimeMs, b.TimeMs);
-    EXPECT_EQ(a.Value, b.Value);
-    EXPECT_EQ(a.Unit, b.Unit);
-    EXPECT_EQ(a.V_Range, b.V_Range);
-    EXPECT_EQ(a.I_Range, b.I_Range);
+    expectSameSixFields(scanned.record(row), whole.record(row));
     EXPECT_EQ(scanned.changeState(row), whole.changeState(row));
   }
   EXPECT_EQ(scanned.text(0, ReadingsTable::V_Range), "1 2 3 4 5");
