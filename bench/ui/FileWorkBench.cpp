@@ -70,16 +70,23 @@ const QString packetPath() {
   return QDir::temp().filePath(QStringLiteral("ostrel-filework-bench.xml"));
 }
 
-void BM_SavePacketBlock(benchmark::State& state) {
-  Window w;
-  w.dialogs.saveAnswer = packetPath();
+// Runs `operation` once per iteration and reports the longest gap between two turns of the
+// event loop meanwhile as `longest_block_ms`.
+template <typename Operation>
+void measureLongestBlock(benchmark::State& state, Operation operation) {
   double longest = 0;
   for (auto _ : state) {
     LoopWatch watch;
-    w.window.Save_asClick();
+    operation();
     longest = std::max(longest, watch.longestMs());
   }
   state.counters["longest_block_ms"] = longest;
+}
+
+void BM_SavePacketBlock(benchmark::State& state) {
+  Window w;
+  w.dialogs.saveAnswer = packetPath();
+  measureLongestBlock(state, [&] { w.window.Save_asClick(); });
 }
 BENCHMARK(BM_SavePacketBlock)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
@@ -88,13 +95,7 @@ void BM_LoadPacketBlock(benchmark::State& state) {
   w.dialogs.saveAnswer = packetPath();
   w.window.Save_asClick();
   w.dialogs.openAnswer = packetPath();
-  double longest = 0;
-  for (auto _ : state) {
-    LoopWatch watch;
-    w.window.OpenClick();
-    longest = std::max(longest, watch.longestMs());
-  }
-  state.counters["longest_block_ms"] = longest;
+  measureLongestBlock(state, [&] { w.window.OpenClick(); });
   state.counters["records"] = static_cast<double>(w.window.table().recordCount());
   QFile::remove(packetPath());
 }
@@ -111,13 +112,7 @@ void BM_PdfReportBlock(benchmark::State& state) {
   // The report's first 100,000 rows: the snapshot takes as many as it is asked for.
   preview.setBackgroundWork(&w.window.fileWork(), [maker = w.reportAndChart.reportSnapshots()](
                                                       int) { return maker(100'000); });
-  double longest = 0;
-  for (auto _ : state) {
-    LoopWatch watch;
-    preview.saveAs(ostrel::ReportFormat::Pdf);
-    longest = std::max(longest, watch.longestMs());
-  }
-  state.counters["longest_block_ms"] = longest;
+  measureLongestBlock(state, [&] { preview.saveAs(ostrel::ReportFormat::Pdf); });
   QFile::remove(pdf);
 }
 BENCHMARK(BM_PdfReportBlock)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
