@@ -4,6 +4,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QPointer>
 #include <QProgressDialog>
@@ -91,10 +93,21 @@ void BackgroundWork::startThread() {
     // come first and the file waits (Linux sets a nice value per thread).
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), workerNice);
     run(*progress);
-    // The hand-off: the main thread joins this thread, then reads what run left behind.
-    QMetaObject::invokeMethod(
-        this, [this] { jobDone(); }, Qt::QueuedConnection);
+    // The hand-off: the main thread joins this thread, then reads what run left behind. The
+    // event carries nothing the main thread reads before that join, so the join alone orders
+    // what the two threads share (also where a checker cannot see inside Qt's event queue).
+    QCoreApplication::postEvent(this, new QEvent(jobEndedEvent()));
   });
+}
+
+QEvent::Type BackgroundWork::jobEndedEvent() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+void BackgroundWork::customEvent(QEvent* /*event*/) {
+  // The only event of our own type: a worker's job has returned.
+  if (m_running && m_thread.joinable()) jobDone();
 }
 
 bool BackgroundWork::runAndWait(Job job) {

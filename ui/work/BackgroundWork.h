@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEvent>
 #include <QObject>
 #include <QString>
 #include <atomic>
@@ -93,7 +94,11 @@ class BackgroundWork : public QObject {
   static constexpr int showDelayMs = 400;
   static constexpr int pollMs = 100;
 
+ protected:
+  void customEvent(QEvent* event) override;
+
  private:
+  static QEvent::Type jobEndedEvent();
   void prepareStep();
   void startThread();
   void jobDone();
