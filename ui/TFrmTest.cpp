@@ -49,10 +49,10 @@ void TFrmTest::FormCreate() {
   m_state.DecimalSeparatorText = decimalSeparatorFromLocale();
   m_pipeline = std::make_unique<FramePipeline>(m_display, m_state.reading, m_rules,
                                                m_state.DecimalSeparatorText);
-  m_pipeline->setOfferedHook([this](int mode, bool recorded) {
-    if (recorded) m_unsavedReadings = true;
-    if (recorded && m_onRecorded) m_onRecorded(cds1.recordCount() - 1);
-    if (m_onRecord) m_onRecord(mode);
+  m_pipeline->setOfferedHook([this](int /*mode*/, bool recorded) {
+    if (!recorded) return;
+    m_unsavedReadings = true;
+    if (m_onRecorded) m_onRecorded(cds1.recordCount() - 1);
   });
 
   m_limitItems[m_limitMenu.checkedIndex()]->setChecked(true);

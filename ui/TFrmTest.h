@@ -55,9 +55,6 @@ class TFrmTest : public QMainWindow {
   // The frame path's entry: decodes one meter frame into the mirror and the reading texts,
   // offers the reading for recording and repaints the mirror. Returns at once (no pause).
   FrameDecoder::Outcome ShowData860(std::string_view meterFrame);
-  // Run with mode 1 after the reading of a decoded frame that shows a main digit was offered
-  // to the recording rules (whether recorded or not); the reading is in state().reading.
-  void setRecordHook(std::function<void(int mode)> hook) { m_onRecord = std::move(hook); }
   // Run with the row of each record the recording rules appended (never for loaded records).
   void setRecordedHook(std::function<void(std::size_t row)> hook) {
     m_onRecorded = std::move(hook);
@@ -179,7 +176,6 @@ class TFrmTest : public QMainWindow {
   RecordingRules m_rules;
   RecordLimitMenu m_limitMenu;
   std::unique_ptr<FramePipeline> m_pipeline;  // created in FormCreate with the separator
-  std::function<void(int)> m_onRecord;
   std::function<void(std::size_t)> m_onRecorded;
   std::function<void()> m_onRecordsDropped;
   bool m_unsavedReadings = false;

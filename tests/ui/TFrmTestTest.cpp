@@ -35,6 +35,7 @@
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
+#include <vector>
 
 #include "StubDialogs.h"
 #include "sim/frames/FrameBuilder.h"
@@ -439,8 +440,8 @@ class TFrmTestTest : public QObject {
   // Two decoded frames: the mirror follows, and each appends a row that becomes current.
   void decodedFramesUpdateMirrorAndGrid() {
     TFrmTest& w = *m_window;
-    int offered = 0;
-    w.setRecordHook([&](int) { ++offered; });
+    std::vector<std::size_t> recordedRows;
+    w.setRecordedHook([&](std::size_t row) { recordedRows.push_back(row); });
     const QImage before = mirrorImage(w);
     const std::string first = sim::FrameBuilder()
                                   .mainDigits("1.234")
@@ -481,7 +482,7 @@ class TFrmTestTest : public QObject {
     broken.replace(40, 4, "0D0B");
     QCOMPARE(w.ShowData860(broken), FrameDecoder::Outcome::Dropped);
     QCOMPARE(grid(w)->model()->rowCount(), 2);
-    QCOMPARE(offered, 2);
+    QCOMPARE(recordedRows, (std::vector<std::size_t>{0, 1}));
   }
 
   // The separator is the one of the locale the process runs in, read when the window is made:
