@@ -368,23 +368,25 @@ std::optional<WorkbookNumber> workbookNumber(std::string_view value,
   return number;
 }
 
-std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
-                          std::string_view decimalSeparator, const WorkbookTests& tests,
-                          const WorkbookProgress& progress) {
+Result<> writeWorkbook(const ReadingsTable& table, const std::string& path,
+                       std::string_view decimalSeparator, const WorkbookTests& tests,
+                       const WorkbookProgress& progress) {
   if (table.recordCount() > workbookMaxRecords) {
-    return "The table holds " + std::to_string(table.recordCount()) +
-           " records; a worksheet takes at most " + std::to_string(workbookMaxRecords) +
-           ". Save it as text or XML instead.";
+    return Result<>::failure("The table holds " + std::to_string(table.recordCount()) +
+                             " records; a worksheet takes at most " +
+                             std::to_string(workbookMaxRecords) +
+                             ". Save it as text or XML instead.");
   }
   FileReplacement replacement;
-  std::string error = replacement.begin(path);
-  if (!error.empty()) return error;
+  if (Result<> begun = replacement.begin(path); !begun.ok()) return begun;
   // libxlsxwriter opens the file by name; the replacement's descriptor stays unused.
-  error = writeWorkbookAt(table, replacement.temporaryPath(), decimalSeparator, tests, progress);
-  if (!error.empty()) return error;
+  const std::string error =
+      writeWorkbookAt(table, replacement.temporaryPath(), decimalSeparator, tests, progress);
+  if (error == workbookCancelled) return Result<>::cancel(error);
+  if (!error.empty()) return Result<>::failure(error);
   // A Cancel while the archive was compressed still keeps the old file.
   const std::size_t count = table.recordCount();
-  if (progress && !progress(count, count)) return std::string(workbookCancelled);
+  if (progress && !progress(count, count)) return Result<>::cancel(std::string(workbookCancelled));
   return replacement.commit();
 }
 

@@ -26,7 +26,8 @@ class UniqueFd {
 
   [[nodiscard]] int get() const { return m_fd; }
   [[nodiscard]] bool valid() const { return m_fd >= 0; }
-  // Closes what it holds; afterwards it holds nothing.
+  // Closes what it holds; afterwards it holds nothing. A failing close is not reported: the
+  // callers that must know whether their bytes reached the disk call fsync first.
   void reset() {
     if (m_fd >= 0) ::close(std::exchange(m_fd, -1));
   }
