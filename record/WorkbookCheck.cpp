@@ -243,15 +243,17 @@ bool inflateMember(const ArchiveFile& file, const Member& member, Sink&& sink) {
 
 }  // namespace
 
-std::string checkWorkbookArchive(const std::string& path, std::size_t sheetRows) {
+Result<> checkWorkbookArchive(const std::string& path, std::size_t sheetRows) {
   const ArchiveFile file(path);
-  if (!file.isOpen()) return "The workbook cannot be read back";
+  if (!file.isOpen()) return Result<>::failure("The workbook cannot be read back");
   const auto members = readMembers(file);
-  if (!members || members->empty()) return "The workbook's archive is incomplete";
+  if (!members || members->empty()) {
+    return Result<>::failure("The workbook's archive is incomplete");
+  }
   bool sheetSeen = false;
   for (const Member& member : *members) {
     const auto damaged = [&member] {
-      return "The workbook's member " + member.name + " is incomplete";
+      return Result<>::failure("The workbook's member " + member.name + " is incomplete");
     };
     if (member.name == sheetMember) {
       sheetSeen = true;
@@ -273,7 +275,7 @@ std::string checkWorkbookArchive(const std::string& path, std::size_t sheetRows)
       if (!document.load_buffer(content.data(), content.size())) return damaged();
     }
   }
-  return sheetSeen ? std::string{} : "The workbook has no worksheet";
+  return sheetSeen ? Result<>() : Result<>::failure("The workbook has no worksheet");
 }
 
 }  // namespace ostrel

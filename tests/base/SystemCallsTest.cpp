@@ -32,21 +32,24 @@ std::string pattern(std::size_t size) {
   return bytes;
 }
 
-// A SIGUSR1 handler without SA_RESTART: a blocked pipe call it interrupts returns what it moved
-// so far, or EINTR.
-class InterruptingSignal {
+void ignoreSignal(int /*signal*/) {}
+
+// A handler for one signal while this lives, without SA_RESTART: a blocked pipe call that
+// ignoreSignal interrupts returns what it moved so far, or EINTR.
+class SignalHandled {
  public:
-  InterruptingSignal() {
+  SignalHandled(int signal, void (*handler)(int)) : m_signal(signal) {
     struct sigaction action {};
-    action.sa_handler = [](int) {};
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGUSR1, &action, &m_previous);
+    ::sigaction(m_signal, &action, &m_previous);
   }
-  ~InterruptingSignal() { ::sigaction(SIGUSR1, &m_previous, nullptr); }
-  InterruptingSignal(const InterruptingSignal&) = delete;
-  InterruptingSignal& operator=(const InterruptingSignal&) = delete;
+  ~SignalHandled() { ::sigaction(m_signal, &m_previous, nullptr); }
+  SignalHandled(const SignalHandled&) = delete;
+  SignalHandled& operator=(const SignalHandled&) = delete;
 
  private:
+  int m_signal;
   struct sigaction m_previous {};
 };
 
@@ -65,7 +68,7 @@ struct Pipe {
 // (the other end of the pipe) runs here.
 template <typename Work, typename Drive>
 void interrupted(Work work, Drive drive) {
-  const InterruptingSignal handler;
+  const SignalHandled handler(SIGUSR1, ignoreSignal);
   std::atomic<bool> done{false};
   std::thread worker([&] {
     work();
@@ -117,7 +120,7 @@ TEST(ReadAll, FillsTheBufferThroughShortReadsAndInterruptionsAndStopsAtTheEnd) {
   int error = -1;
   // A reader that gives up early closes its end, so the writing below fails instead of
   // waiting for ever on a full pipe.
-  const auto oldPipeHandler = std::signal(SIGPIPE, SIG_IGN);
+  const SignalHandled noSigpipe(SIGPIPE, SIG_IGN);
   interrupted(
       [&] {
         error = readAll(pipe.read.get(), buffer.data(), buffer.size(), got);
@@ -130,7 +133,6 @@ TEST(ReadAll, FillsTheBufferThroughShortReadsAndInterruptionsAndStopsAtTheEnd) {
         }
         pipe.write.reset();
       });
-  std::signal(SIGPIPE, oldPipeHandler);
   EXPECT_EQ(error, 0) << reason(error);
   ASSERT_EQ(got, bytes.size());
   EXPECT_TRUE(buffer.substr(0, got) == bytes);
