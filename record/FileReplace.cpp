@@ -12,7 +12,6 @@
 #include <cstring>
 
 #include "base/SystemCalls.h"
-#include "base/UniqueFd.h"
 
 namespace ostrel {
 
@@ -141,8 +140,8 @@ Result<> FileReplacement::begin(const std::string& path) {
   m_slot = claimPendingSlot(m_temporary);
   char* name = m_slot >= 0 ? g_pendingFiles[static_cast<std::size_t>(m_slot)].name.data()
                            : m_temporary.data();
-  m_fd = ::mkostemp(name, O_CLOEXEC);
-  if (m_fd < 0) {
+  m_fd = UniqueFd(::mkostemp(name, O_CLOEXEC));
+  if (!m_fd.valid()) {
     const int error = errno;
     releasePendingSlot(m_slot);
     m_temporary.clear();
@@ -169,8 +168,9 @@ Result<> FileReplacement::commit() {
     if (::fchmod(fd.get(), static_cast<mode_t>(m_targetMode)) != 0) error = errno;
     if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
   }
-  if (m_fd >= 0 && ::close(m_fd) != 0 && error == 0) error = errno;
-  m_fd = -1;
+  // Closed here, not by the owner, so that a failing close (a write the file system could
+  // not keep) fails the commit.
+  if (m_fd.valid() && ::close(m_fd.release()) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(m_temporary.c_str(), m_target.c_str()) != 0) error = errno;
   if (error != 0) {
     discard();
@@ -182,16 +182,15 @@ Result<> FileReplacement::commit() {
 }
 
 void FileReplacement::discard() {
-  if (m_fd >= 0) ::close(m_fd);
-  m_fd = -1;
+  m_fd.reset();
   if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
   releasePendingSlot(m_slot);
   m_temporary.clear();
 }
 
 Result<> FileReplacement::write(std::string_view bytes) {
-  if (m_fd < 0) return Result<>::failure(reason(EBADF));
-  const int error = writeAll(m_fd, bytes);
+  if (!m_fd.valid()) return Result<>::failure(reason(EBADF));
+  const int error = writeAll(m_fd.get(), bytes);
   return error == 0 ? Result<>() : Result<>::failure(reason(error));
 }
 

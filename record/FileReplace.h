@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/Result.h"
+#include "base/UniqueFd.h"
 
 namespace ostrel {
 
@@ -38,7 +39,7 @@ class FileReplacement {
   Result<> begin(const std::string& path);
 
   // Open for writing, positioned at 0; -1 before begin() or after commit()/discard().
-  [[nodiscard]] int fd() const { return m_fd; }
+  [[nodiscard]] int fd() const { return m_fd.get(); }
   [[nodiscard]] const std::string& temporaryPath() const { return m_temporary; }
   // The file that commit() replaces (the symbolic links followed).
   [[nodiscard]] const std::string& targetPath() const { return m_target; }
@@ -56,7 +57,7 @@ class FileReplacement {
   void discard();
 
  private:
-  int m_fd = -1;
+  UniqueFd m_fd;
   int m_slot = -1;  // place in the list of pending files a signal handler removes
   bool m_targetExists = false;
   unsigned m_targetMode = 0;
