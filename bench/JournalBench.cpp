@@ -34,16 +34,16 @@ using namespace std::chrono_literals;
 // A disk that takes 100 ms for every line and 250 ms for every sync.
 class SlowDisk : public ostrel::JournalSink {
  public:
-  std::string appendLine(std::string_view) override {
+  ostrel::Result<> appendLine(std::string_view) override {
     std::this_thread::sleep_for(100ms);
     return {};
   }
-  std::string sync() override {
+  ostrel::Result<> sync() override {
     std::this_thread::sleep_for(250ms);
     return {};
   }
-  std::string clear() override { return {}; }
-  std::string remove() override { return {}; }
+  ostrel::Result<> clear() override { return {}; }
+  ostrel::Result<> remove() override { return {}; }
 };
 
 std::string benchFolder() {
@@ -81,8 +81,11 @@ void BM_JournalAppend(benchmark::State& state) {
     writer = std::make_unique<ostrel::JournalWriter>(std::make_unique<SlowDisk>(), nullptr);
   } else {
     writer = std::make_unique<ostrel::JournalWriter>(
-        [folder](std::string& error) -> std::unique_ptr<ostrel::JournalSink> {
-          return ostrel::JournalFile::create(folder, error);
+        [folder]() -> ostrel::Result<std::unique_ptr<ostrel::JournalSink>> {
+          ostrel::Result<std::unique_ptr<ostrel::JournalFile>> created =
+              ostrel::JournalFile::create(folder);
+          if (!created.ok()) return created;
+          return {std::move(created.value())};
         },
         nullptr);
   }
@@ -100,7 +103,9 @@ void BM_JournalAppend(benchmark::State& state) {
   }
   state.counters["longest_block_us"] = microseconds(longest);
   state.counters["longest_block_cpu_us"] = static_cast<double>(longestCpu) / 1000.0;
-  writer->finish();
+  if (const ostrel::Result<> finished = writer->finish(); !finished.ok()) {
+    state.SkipWithError(finished.message().c_str());
+  }
   std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_JournalAppend)
@@ -113,22 +118,26 @@ BENCHMARK(BM_JournalAppend)
 // For comparison: the line written and synced on the main thread itself, on the real disk.
 void BM_WriteAndSyncOnTheMainThread(benchmark::State& state) {
   const std::string folder = benchFolder();
-  std::string error;
-  auto journal = ostrel::JournalFile::create(folder, error);
-  if (!journal) {
-    state.SkipWithError(error.c_str());
+  ostrel::Result<std::unique_ptr<ostrel::JournalFile>> created =
+      ostrel::JournalFile::create(folder);
+  if (!created.ok()) {
+    state.SkipWithError(created.message().c_str());
     return;
   }
+  const auto journal = std::move(created.value());
   const std::string line = "1\t14:30:05\t1.234\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tContinuous\r\n";
   Clock::duration longest{};
   for (auto _ : state) {
     const auto start = Clock::now();
-    journal->appendLine(line);
-    journal->sync();
+    if (!journal->appendLine(line).ok() || !journal->sync().ok()) {
+      state.SkipWithError("the journal could not be written");
+      break;
+    }
     longest = std::max(longest, Clock::now() - start);
   }
   state.counters["longest_block_us"] = microseconds(longest);
-  journal->remove();
+  // The folder goes next, whatever remove() says.
+  (void)journal->remove();
   std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_WriteAndSyncOnTheMainThread)->Iterations(500)->Unit(benchmark::kMicrosecond);

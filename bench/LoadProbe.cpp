@@ -40,13 +40,13 @@ int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "make") == 0) {
     ostrel::ReadingsTable table;
     ostrel::bench::fillTable(table, std::atoi(argv[2]), std::atoi(argv[3]));
-    return ostrel::SaveTableToFile(table, argv[4]).ok ? 0 : 1;
+    return ostrel::SaveTableToFile(table, argv[4]).ok() ? 0 : 1;
   }
   if (argc == 3 && std::strcmp(argv[1], "load") == 0) {
     ostrel::ReadingsTable table;
-    const ostrel::FileResult result = ostrel::LoadTableFromFile(argv[2], table, false);
-    printUsage(result.ok ? "loaded" : "failed", table.recordCount());
-    return result.ok ? 0 : 1;
+    const ostrel::Result<> result = ostrel::LoadTableFromFile(argv[2], table, false);
+    printUsage(result.ok() ? "loaded" : "failed", table.recordCount());
+    return result.ok() ? 0 : 1;
   }
   if (argc == 3 && std::strcmp(argv[1], "pugixml") == 0) {
     constexpr unsigned options = pugi::parse_escapes | pugi::parse_eol |

@@ -61,7 +61,7 @@ void measureLoad(benchmark::State& state, const std::string& name) {
     peakResidentSinceLast();
     state.ResumeTiming();
     ReadingsTable table;
-    if (!ostrel::LoadTableFromFile(name, table, false).ok) state.SkipWithError("load failed");
+    if (!ostrel::LoadTableFromFile(name, table, false).ok()) state.SkipWithError("load failed");
     if (table.recordCount() != million) state.SkipWithError("records lost");
     state.PauseTiming();
     tableMb = static_cast<double>(table.memoryBytes()) / 1e6;
@@ -85,7 +85,8 @@ std::string writeBenchPacket(int kind) {
   const std::string name = benchFile(packetName(kind));
   ReadingsTable table;
   fillTable(table, million, kind);
-  ostrel::SaveTableToFile(table, name);
+  if (!ostrel::SaveTableToFile(table, name).ok())
+    std::fprintf(stderr, "cannot write %s\n", name.c_str());
   return name;
 }
 
@@ -115,7 +116,7 @@ void BM_SaveText(benchmark::State& state) {
   fillTable(table, million, 0);
   const std::string name = benchFile("ostrel-bench.xls");
   for (auto _ : state) {
-    if (!ostrel::SaveTableToFile(table, name).ok) state.SkipWithError("save failed");
+    if (!ostrel::SaveTableToFile(table, name).ok()) state.SkipWithError("save failed");
   }
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(name)) / 1e6;
 }
@@ -131,7 +132,7 @@ void BM_SaveWorkbook(benchmark::State& state) {
   const std::string name = benchFile("ostrel-bench.xlsx");
   const long peakBefore = peakResidentKiB();
   for (auto _ : state) {
-    if (!ostrel::SaveTableToFile(table, name, ".").ok) state.SkipWithError("save failed");
+    if (!ostrel::SaveTableToFile(table, name, ".").ok()) state.SkipWithError("save failed");
   }
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(name)) / 1e6;
   state.counters["peak_growth_MB"] = static_cast<double>(peakResidentKiB() - peakBefore) / 1024;
@@ -143,7 +144,10 @@ void BM_LoadText(benchmark::State& state) {
   {
     ReadingsTable table;
     fillTable(table, million, 0);
-    ostrel::SaveTableToFile(table, name);
+    if (!ostrel::SaveTableToFile(table, name).ok()) {
+      state.SkipWithError("save failed");
+      return;
+    }
   }
   measureLoad(state, name);
 }
@@ -154,7 +158,7 @@ void BM_SavePacket(benchmark::State& state) {
   fillTable(table, million, static_cast<int>(state.range(0)));
   const std::string name = benchFile(packetName(static_cast<int>(state.range(0))));
   for (auto _ : state) {
-    if (!ostrel::SaveTableToFile(table, name).ok) state.SkipWithError("save failed");
+    if (!ostrel::SaveTableToFile(table, name).ok()) state.SkipWithError("save failed");
   }
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(name)) / 1e6;
 }

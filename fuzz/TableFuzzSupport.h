@@ -100,7 +100,7 @@ inline void fillWithTwoReadings(ReadingsTable& table) {
 struct OpenDataOnTwoReadings {
   ReadingsTable table;
   std::vector<Row> before;
-  FileResult result;
+  Result<> result;
 
   OpenDataOnTwoReadings(const std::uint8_t* data, std::size_t size, std::string_view extension) {
     fillWithTwoReadings(table);

@@ -18,14 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::OpenDataOnTwoReadings load(data, size, ".xml");
   const ReadingsTable& table = load.table;
   const auto& before = load.before;
-  const FileResult& result = load.result;
+  const Result<>& result = load.result;
 
-  if (!result.ok) {
-    require(result.message == loadFailedMessage);
+  if (!result.ok()) {
+    require(result.message() == loadFailedMessage);
     require(fuzz::snapshot(table) == before);
     return 0;
   }
-  require(result.message.empty());
+  require(result.message().empty());
   fuzz::requireWellFormed(table);
 
   fuzz::requireOwnFilesLoadBack(table);

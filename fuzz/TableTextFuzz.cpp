@@ -37,10 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::OpenDataOnTwoReadings load(data, size, ".txt");
   const ReadingsTable& table = load.table;
   const auto& before = load.before;
-  const FileResult& result = load.result;
+  const Result<>& result = load.result;
 
-  require(result.message == (result.ok ? "" : loadFailedMessage));
-  if (size == 0) require(!result.ok);
+  require(result.message() == (result.ok() ? "" : loadFailedMessage));
+  if (size == 0) require(!result.ok());
   const auto after = fuzz::snapshot(table);
   require(after.size() >= before.size());
   require(std::equal(before.begin(), before.end(), after.begin()));

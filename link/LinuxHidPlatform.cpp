@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "base/UniqueFd.h"
 #include "link/HidReportDescriptor.h"
 #include "link/LinuxHidIdentity.h"
 
@@ -109,23 +110,6 @@ class SysfsInfoHandle final : public HidInfoHandle {
   std::string m_path;
 };
 
-// File descriptor that closes itself.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : m_fd(fd) {}
-  ~Fd() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  Fd& operator=(Fd&&) = delete;
-  [[nodiscard]] int get() const { return m_fd; }
-
- private:
-  int m_fd;
-};
-
 // The read handle: the hidraw node itself, read without blocking after poll(), so that a wake-up
 // descriptor can end the wait the moment a stop is requested (hidapi's timed read cannot be
 // interrupted, and a stop would wait for its whole slice).
@@ -133,7 +117,7 @@ class Fd {
 // put back in front so that every reader hands out byte 0 = report ID.
 class HidrawReader final : public HidReader {
  public:
-  HidrawReader(Fd node, Fd wake, bool numberedReports)
+  HidrawReader(UniqueFd node, UniqueFd wake, bool numberedReports)
       : m_node(std::move(node)), m_wake(std::move(wake)), m_numbered(numberedReports) {}
 
   HidReadResult read(std::span<std::uint8_t> buffer, std::chrono::milliseconds slice,
@@ -179,8 +163,8 @@ class HidrawReader final : public HidReader {
   }
 
  private:
-  Fd m_node;
-  Fd m_wake;
+  UniqueFd m_node;
+  UniqueFd m_wake;
   bool m_numbered;
 };
 
@@ -258,13 +242,13 @@ std::unique_ptr<HidInfoHandle> LinuxHidPlatform::open(const std::string& path, H
 
 std::unique_ptr<HidReader> LinuxHidPlatform::openReader(const std::string& path,
                                                         std::uint32_t& error) {
-  Fd node(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (node.get() < 0) {
+  UniqueFd node(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!node.valid()) {
     error = errno != 0 ? static_cast<std::uint32_t>(errno) : static_cast<std::uint32_t>(ENODEV);
     return nullptr;
   }
-  Fd wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-  if (wake.get() < 0) {
+  UniqueFd wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+  if (!wake.valid()) {
     error = static_cast<std::uint32_t>(errno);
     return nullptr;
   }

@@ -12,6 +12,9 @@
 #include <csignal>
 #include <mutex>
 
+#include "base/SystemCalls.h"
+#include "base/UniqueFd.h"
+
 namespace ostrel {
 
 namespace {
@@ -89,21 +92,14 @@ void freeGuardSlot(int slot) {
 }
 
 // Reads `size` bytes (the size the file had when opened; bytes appended meanwhile are not
-// part of this load). False when the file ends before: it was cut short meanwhile.
-bool readAll(int fd, std::size_t size, std::string& buffer) {
+// part of this load). False when the file ends before (it was cut short meanwhile) or a read
+// fails.
+bool readWhole(int fd, std::size_t size, std::string& buffer) {
   buffer.resize(size);
   std::size_t got = 0;
-  while (got < size) {
-    const ssize_t n = ::read(fd, buffer.data() + got, size - got);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    got += static_cast<std::size_t>(n);
-  }
+  const int error = readAll(fd, buffer.data(), size, got);
   buffer.resize(got);
-  return got == size;
+  return error == 0 && got == size;
 }
 
 bool isRegularFile(const std::string& fileName) {
@@ -126,23 +122,23 @@ bool FileBytes::open(const std::string& fileName) {
   // Checked by name first so that no FIFO or device is ever opened, then again on the open
   // file (non-blocking, in case the name was swapped meanwhile).
   if (!isRegularFile(fileName)) return false;
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
+  const UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) return false;
   struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  bool ok = ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode);
   if (ok && info.st_size > 0) {
     m_mappedSize = static_cast<std::size_t>(info.st_size);
     // Not populated up front: a reader that releases what it consumed then keeps only the
     // pages it is reading resident.
     installBusHandler();
     m_guard = takeGuardSlot();
-    m_mapping =
-        m_guard < 0 ? MAP_FAILED : ::mmap(nullptr, m_mappedSize, PROT_READ, MAP_PRIVATE, fd, 0);
+    m_mapping = m_guard < 0 ? MAP_FAILED
+                            : ::mmap(nullptr, m_mappedSize, PROT_READ, MAP_PRIVATE, fd.get(), 0);
     if (m_mapping == MAP_FAILED) {
       freeGuardSlot(m_guard);
       m_guard = -1;
       m_mapping = nullptr;
-      ok = readAll(fd, m_mappedSize, m_buffer);
+      ok = readWhole(fd.get(), m_mappedSize, m_buffer);
       m_mappedSize = 0;
       m_bytes = m_buffer;
     } else {
@@ -152,7 +148,6 @@ bool FileBytes::open(const std::string& fileName) {
       m_bytes = std::string_view(static_cast<const char*>(m_mapping), m_mappedSize);
     }
   }
-  ::close(fd);
   return ok;
 }
 

@@ -11,11 +11,11 @@
 #include <csignal>
 #include <cstring>
 
+#include "base/SystemCalls.h"
+
 namespace ostrel {
 
 namespace {
-
-std::string reason(int error) { return std::strerror(error); }
 
 // Temporary files of the replacements in progress, for a signal handler to remove. This
 // library's one piece of static state: a signal handler can reach nothing else. Each slot
@@ -54,21 +54,6 @@ void releasePendingSlot(int& slot) {
     pending.claimed.store(false);
   }
   slot = -1;
-}
-
-// Writes all of content to fd; 0 or the errno of the failing write. A write that takes no
-// byte counts as a full disk rather than being tried again for ever.
-int writeAll(int fd, std::string_view content) {
-  while (!content.empty()) {
-    const ssize_t written = ::write(fd, content.data(), content.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (written == 0) return ENOSPC;
-    content.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return 0;
 }
 
 std::string folderOf(const std::string& path) {
@@ -129,16 +114,20 @@ void onStopSignal(int signal) {
 
 FileReplacement::~FileReplacement() { discard(); }
 
-std::string FileReplacement::begin(const std::string& path) {
+Result<> FileReplacement::begin(const std::string& path) {
   discard();
-  if (const int error = followLinks(path, m_target); error != 0) return reason(error);
+  if (const int error = followLinks(path, m_target); error != 0) {
+    return Result<>::failure(reason(error));
+  }
   struct stat existing {};
   m_targetExists = ::stat(m_target.c_str(), &existing) == 0;
   if (m_targetExists) {
-    if (!S_ISREG(existing.st_mode)) return std::string(notRegularFileReason);
+    if (!S_ISREG(existing.st_mode)) return Result<>::failure(std::string(notRegularFileReason));
     // The test a plain overwrite meets (permission bits with the effective ids, read-only
     // mounts, immutable files), without opening the file.
-    if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0) return reason(errno);
+    if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0) {
+      return Result<>::failure(reason(errno));
+    }
     m_targetMode = existing.st_mode & 07777;
     m_targetUid = existing.st_uid;
     m_targetGid = existing.st_gid;
@@ -151,39 +140,41 @@ std::string FileReplacement::begin(const std::string& path) {
   m_slot = claimPendingSlot(m_temporary);
   char* name = m_slot >= 0 ? g_pendingFiles[static_cast<std::size_t>(m_slot)].name.data()
                            : m_temporary.data();
-  m_fd = ::mkostemp(name, O_CLOEXEC);
-  if (m_fd < 0) {
+  m_fd = UniqueFd(::mkostemp(name, O_CLOEXEC));
+  if (!m_fd.valid()) {
     const int error = errno;
     releasePendingSlot(m_slot);
     m_temporary.clear();
-    return reason(error);
+    return Result<>::failure(reason(error));
   }
   if (m_slot >= 0) m_temporary = name;
   return {};
 }
 
-std::string FileReplacement::commit() {
-  if (m_temporary.empty()) return reason(EBADF);
+Result<> FileReplacement::commit() {
+  if (m_temporary.empty()) return Result<>::failure(reason(EBADF));
   // A writer that opened the temporary file by name may have put a new file there, so the
   // file on the name is what gets flushed and given the target's mode.
   int error = 0;
-  const int fd = ::open(m_temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
+  if (const UniqueFd fd(::open(m_temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+      !fd.valid()) {
     error = errno;
   } else {
     if (m_targetExists && (m_targetUid != ::geteuid() || m_targetGid != ::getegid())) {
-      [[maybe_unused]] const int ignored = ::fchown(fd, m_targetUid, m_targetGid);
+      // Best effort: only a privileged user may give the file back its owner; the mode
+      // below is what matters.
+      [[maybe_unused]] const int ignored = ::fchown(fd.get(), m_targetUid, m_targetGid);
     }
-    if (::fchmod(fd, static_cast<mode_t>(m_targetMode)) != 0) error = errno;
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    ::close(fd);
+    if (::fchmod(fd.get(), static_cast<mode_t>(m_targetMode)) != 0) error = errno;
+    if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
   }
-  if (m_fd >= 0 && ::close(m_fd) != 0 && error == 0) error = errno;
-  m_fd = -1;
+  // Closed here, not by the owner, so that a failing close (a write the file system could
+  // not keep) fails the commit.
+  if (m_fd.valid() && ::close(m_fd.release()) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(m_temporary.c_str(), m_target.c_str()) != 0) error = errno;
   if (error != 0) {
     discard();
-    return reason(error);
+    return Result<>::failure(reason(error));
   }
   releasePendingSlot(m_slot);
   m_temporary.clear();
@@ -191,23 +182,22 @@ std::string FileReplacement::commit() {
 }
 
 void FileReplacement::discard() {
-  if (m_fd >= 0) ::close(m_fd);
-  m_fd = -1;
+  m_fd.reset();
   if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
   releasePendingSlot(m_slot);
   m_temporary.clear();
 }
 
-std::string FileReplacement::write(std::string_view bytes) {
-  if (m_fd < 0) return reason(EBADF);
-  const int error = writeAll(m_fd, bytes);
-  return error == 0 ? std::string() : reason(error);
+Result<> FileReplacement::write(std::string_view bytes) {
+  if (!m_fd.valid()) return Result<>::failure(reason(EBADF));
+  const int error = writeAll(m_fd.get(), bytes);
+  return error == 0 ? Result<>() : Result<>::failure(reason(error));
 }
 
-std::string replaceFileContent(const std::string& path, std::string_view content) {
+Result<> replaceFileContent(const std::string& path, std::string_view content) {
   FileReplacement replacement;
-  if (std::string error = replacement.begin(path); !error.empty()) return error;
-  if (std::string error = replacement.write(content); !error.empty()) return error;
+  if (Result<> begun = replacement.begin(path); !begun.ok()) return begun;
+  if (Result<> written = replacement.write(content); !written.ok()) return written;
   return replacement.commit();
 }
 

@@ -3,6 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/Result.h"
+#include "base/UniqueFd.h"
+
 namespace ostrel {
 
 // The one rule by which every writer of a user's file (table files, reports, exports)
@@ -31,30 +34,30 @@ class FileReplacement {
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
 
-  // Checks the target and creates the temporary file. Empty on success, otherwise the
-  // reason in the system's words (strerror); nothing is created then.
-  std::string begin(const std::string& path);
+  // Checks the target and creates the temporary file. On failure the reason in the system's
+  // words (strerror); nothing is created then.
+  Result<> begin(const std::string& path);
 
   // Open for writing, positioned at 0; -1 before begin() or after commit()/discard().
-  [[nodiscard]] int fd() const { return m_fd; }
+  [[nodiscard]] int fd() const { return m_fd.get(); }
   [[nodiscard]] const std::string& temporaryPath() const { return m_temporary; }
   // The file that commit() replaces (the symbolic links followed).
   [[nodiscard]] const std::string& targetPath() const { return m_target; }
 
-  // Appends bytes to the temporary file (a writer's next chunk). Empty on success, otherwise
-  // the system's reason; the caller then gives up, and the target stays untouched.
-  std::string write(std::string_view bytes);
+  // Appends bytes to the temporary file (a writer's next chunk). On failure the system's
+  // reason; the caller then gives up, and the target stays untouched.
+  Result<> write(std::string_view bytes);
 
   // Flushes the temporary file to disk, gives it the target's mode and renames it over the
-  // target. Empty on success; otherwise the reason, the temporary file is removed and the
-  // target untouched. Closes fd().
-  std::string commit();
+  // target. On failure the reason; the temporary file is removed and the target untouched.
+  // Closes fd().
+  Result<> commit();
 
   // Removes the temporary file; the target is untouched. Called by the destructor.
   void discard();
 
  private:
-  int m_fd = -1;
+  UniqueFd m_fd;
   int m_slot = -1;  // place in the list of pending files a signal handler removes
   bool m_targetExists = false;
   unsigned m_targetMode = 0;
@@ -65,9 +68,9 @@ class FileReplacement {
 };
 
 // Writes `content` as the whole new content of the file at `path` by the rule above.
-// Returns an empty text on success, otherwise the system's reason (strerror); on failure
-// the target is untouched and no temporary file is left.
-std::string replaceFileContent(const std::string& path, std::string_view content);
+// On failure the system's reason (strerror); the target is then untouched and no temporary
+// file is left.
+Result<> replaceFileContent(const std::string& path, std::string_view content);
 
 // Removes the temporary file of every replacement in progress. Async-signal-safe: meant
 // for a handler of SIGINT or SIGTERM.

@@ -6,16 +6,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "ReadingsTable.h"
 #include "TableFiles.h"
+#include "base/SystemCalls.h"
 
 namespace ostrel {
 
 namespace {
-
-std::string reason(int error) { return std::strerror(error); }
 
 // mkdir -p with mode 0700 for what is made; 0 or the errno of the failing step.
 int makeFolder(const std::string& folder) {
@@ -27,23 +25,6 @@ int makeFolder(const std::string& folder) {
   struct stat info {};
   if (::stat(folder.c_str(), &info) != 0) return errno;
   return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-}
-
-// Writes all of bytes at offset: one call, unless it comes back short (a signal, a file
-// that just reached its size limit); then the rest is tried, which either completes the line
-// or gives the reason. 0 or the errno.
-int writeWhole(int fd, std::string_view bytes, std::uint64_t offset) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (written == 0) return EIO;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-    offset += static_cast<std::uint64_t>(written);
-  }
-  return 0;
 }
 
 }  // namespace
@@ -69,21 +50,18 @@ const std::string& JournalFile::headerLine() {
   return header;
 }
 
-std::unique_ptr<JournalFile> JournalFile::create(const std::string& folder, std::string& error) {
-  if (const int made = makeFolder(folder); made != 0) {
-    error = folder + ": " + reason(made);
-    return nullptr;
-  }
+Result<std::unique_ptr<JournalFile>> JournalFile::create(const std::string& folder) {
+  const auto failed = [&folder](int error) {
+    return Result<>::failure(folder + ": " + reason(error));
+  };
+  if (const int made = makeFolder(folder); made != 0) return failed(made);
   // A window starting meanwhile removes a creation it can lock (its creator looks gone): the
   // file is made again when that happened before this one locked it.
   int failure = 0;
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string creating = folder + "/" + std::string(creatingPrefix) + "XXXXXX";
     UniqueFd fd(::mkostemp(creating.data(), O_CLOEXEC));
-    if (!fd.valid()) {
-      error = folder + ": " + reason(errno);
-      return nullptr;
-    }
+    if (!fd.valid()) return failed(errno);
     struct stat info {};
     if (!lockJournal(fd.get())) {
       failure = errno;
@@ -94,7 +72,7 @@ std::unique_ptr<JournalFile> JournalFile::create(const std::string& folder, std:
       failure = ENOENT;  // removed by a scan before the lock was taken
       continue;
     } else {
-      failure = writeWhole(fd.get(), headerLine(), 0);
+      failure = writeAllAt(fd.get(), headerLine(), 0);
     }
     if (failure == 0) {
       // The journal name appears only now, locked and with its header, so that a window
@@ -108,56 +86,63 @@ std::unique_ptr<JournalFile> JournalFile::create(const std::string& folder, std:
         // The new name on disk too: a crash right after must not lose the journal's entry.
         if (const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             folderFd.valid()) {
-          ::fsync(folderFd.get());
+          // Best effort: the journal works without it, only a crash at this moment could
+          // lose its name.
+          (void)::fsync(folderFd.get());
         }
         auto file = std::make_unique<JournalFile>(std::move(fd), path, headerLine().size());
         file->m_needsCut = false;
-        return file;
+        return {std::move(file)};
       }
       failure = errno;
     }
     ::unlink(creating.c_str());
     break;
   }
-  error = folder + ": " + reason(failure);
-  return nullptr;
+  return failed(failure);
 }
 
 JournalFile::JournalFile(UniqueFd fd, std::string path, std::uint64_t wholeLength)
     : m_fd(std::move(fd)), m_path(std::move(path)), m_length(wholeLength) {}
 
-std::string JournalFile::cutBack() {
-  if (::ftruncate(m_fd.get(), static_cast<off_t>(m_length)) != 0) return reason(errno);
+Result<> JournalFile::cutBack() {
+  if (::ftruncate(m_fd.get(), static_cast<off_t>(m_length)) != 0) {
+    return Result<>::failure(reason(errno));
+  }
   m_needsCut = false;
   return {};
 }
 
-std::string JournalFile::appendLine(std::string_view line) {
+Result<> JournalFile::appendLine(std::string_view line) {
   if (m_needsCut) {
-    if (std::string error = cutBack(); !error.empty()) return error;
+    if (Result<> cut = cutBack(); !cut.ok()) return cut;
   }
-  if (const int error = writeWhole(m_fd.get(), line, m_length); error != 0) {
+  // One write, unless it comes back short (a signal, a file that just reached its size
+  // limit); then the rest is tried, which either completes the line or gives the reason.
+  if (const int error = writeAllAt(m_fd.get(), line, m_length); error != 0) {
     m_needsCut = true;
-    cutBack();
-    return reason(error);
+    // The write's reason is the one told; a cut that fails too is tried again before the
+    // next line (m_needsCut stays set).
+    (void)cutBack();
+    return Result<>::failure(reason(error));
   }
   m_length += line.size();
   return {};
 }
 
-std::string JournalFile::sync() {
-  return ::fdatasync(m_fd.get()) == 0 ? std::string{} : reason(errno);
+Result<> JournalFile::sync() {
+  return ::fdatasync(m_fd.get()) == 0 ? Result<>() : Result<>::failure(reason(errno));
 }
 
-std::string JournalFile::clear() {
+Result<> JournalFile::clear() {
   m_length = headerLine().size();
   m_needsCut = true;
-  if (std::string error = cutBack(); !error.empty()) return error;
+  if (Result<> cut = cutBack(); !cut.ok()) return cut;
   return sync();
 }
 
-std::string JournalFile::remove() {
-  return ::unlink(m_path.c_str()) == 0 ? std::string{} : reason(errno);
+Result<> JournalFile::remove() {
+  return ::unlink(m_path.c_str()) == 0 ? Result<>() : Result<>::failure(reason(errno));
 }
 
 }  // namespace ostrel

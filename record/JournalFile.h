@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "UniqueFd.h"
+#include "base/Result.h"
+#include "base/UniqueFd.h"
 
 namespace ostrel {
 
@@ -22,19 +23,21 @@ inline constexpr std::string_view unreadablePrefix = "unreadable-";
 // A journal being created carries this prefix until it is locked (then it is renamed).
 inline constexpr std::string_view creatingPrefix = ".creating-";
 
-// What the journal writer writes to: one line per record, in order. Every call returns an
-// empty text on success, otherwise the reason (the system's error text).
+// What the journal writer writes to: one line per record, in order. Every call fails with
+// the reason in the system's words (strerror).
 class JournalSink {
  public:
   virtual ~JournalSink() = default;
   // Appends one whole line; on failure nothing of it stays.
-  virtual std::string appendLine(std::string_view line) = 0;
+  virtual Result<> appendLine(std::string_view line) = 0;
   // Makes the lines appended so far durable.
-  virtual std::string sync() = 0;
+  virtual Result<> sync() = 0;
   // Drops every line, keeping the header.
-  virtual std::string clear() = 0;
+  virtual Result<> clear() = 0;
   // Removes the journal (a clean end).
-  virtual std::string remove() = 0;
+  virtual Result<> remove() = 0;
+  // The journal's file name, for a report of a failure; empty when it has none.
+  [[nodiscard]] virtual std::string name() const { return {}; }
 };
 
 // One journal file: the "Save Data" text format (header line, then one CRLF line per record),
@@ -44,8 +47,8 @@ class JournalFile final : public JournalSink {
  public:
   // Creates a new journal in folder (made, mode 0700, when missing). The file appears under
   // its journal name only once it is locked, and it already holds the header then.
-  // Returns nullptr with the reason in `error` on failure.
-  static std::unique_ptr<JournalFile> create(const std::string& folder, std::string& error);
+  // On failure the reason, "<folder>: <system's reason>".
+  static Result<std::unique_ptr<JournalFile>> create(const std::string& folder);
   // Takes over a journal that is open for writing (fd) and locked by this process before the
   // first write, whose whole lines end at wholeLength; bytes after it are cut away by the first
   // write. Never reads the file.
@@ -61,12 +64,13 @@ class JournalFile final : public JournalSink {
 
   // One write per line (its rest is tried again only after a short write). A failed write
   // cuts the file back to its last whole line.
-  std::string appendLine(std::string_view line) override;
-  std::string sync() override;    // fdatasync
-  std::string clear() override;   // back to the header line
-  std::string remove() override;  // unlinks the file; it is closed when this goes
+  Result<> appendLine(std::string_view line) override;
+  Result<> sync() override;    // fdatasync
+  Result<> clear() override;   // back to the header line
+  Result<> remove() override;  // unlinks the file; it is closed when this goes
+  [[nodiscard]] std::string name() const override { return m_path; }
   // Cuts the file back to its last whole line (drops a damaged end).
-  std::string cutBack();
+  Result<> cutBack();
 
   // The header line (with its CRLF) that every journal starts with.
   static const std::string& headerLine();

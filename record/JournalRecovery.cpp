@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "TableFiles.h"
+#include "base/SystemCalls.h"
 
 namespace ostrel {
 
@@ -93,13 +94,11 @@ int readInto(int fd, JournalReader& reader, const std::atomic<bool>* cancel) {
   std::vector<char> buffer(std::size_t{1} << 20);
   for (;;) {
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return ECANCELED;
-    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    std::size_t got = 0;
+    if (const int error = readAll(fd, buffer.data(), buffer.size(), got); error != 0) return error;
     if (got == 0) return 0;
-    if (!reader.feed({buffer.data(), static_cast<std::size_t>(got)})) return 0;
+    if (!reader.feed({buffer.data(), got})) return 0;
+    if (got < buffer.size()) return 0;  // the end of the file
   }
 }
 
@@ -121,7 +120,7 @@ UnreadableJournal keepAside(const std::string& folder, const Candidate& journal,
     }
     if (errno != EEXIST) break;
   }
-  kept.renameError = std::strerror(errno);
+  kept.renameError = ostrel::reason(errno);  // the parameter `reason` hides the function
   return kept;
 }
 
@@ -307,8 +306,7 @@ JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& ti
     // O_NONBLOCK: a FIFO under a journal's name must not hang the start.
     UniqueFd fd(::open(journal.path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (!fd.valid()) {
-      if (errno != ENOENT)
-        scan.unreadable.push_back(keepAside(folder, journal, std::strerror(errno)));
+      if (errno != ENOENT) scan.unreadable.push_back(keepAside(folder, journal, reason(errno)));
       continue;
     }
     if (!lockJournal(fd.get())) continue;  // a running window's journal
@@ -326,18 +324,21 @@ JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& ti
     if (error == 0) content = reader.finish();
     if (error != 0 || content.kind == JournalContent::Kind::Unreadable) {
       scan.unreadable.push_back(
-          keepAside(folder, journal, error != 0 ? std::strerror(error) : "its lines are damaged"));
+          keepAside(folder, journal, error != 0 ? reason(error) : "its lines are damaged"));
       continue;
     }
     if (content.kind == JournalContent::Kind::Empty) {
-      ::unlink(journal.path.c_str());
+      // One that cannot be removed holds nothing to lose; the next start looks at it again.
+      (void)::unlink(journal.path.c_str());
       continue;
     }
     if (scan.left) continue;  // an older one: offered at a later start
     LeftJournal left{
         std::make_unique<JournalFile>(std::move(fd), journal.path, content.wholeLength),
         std::move(content.records), content.droppedLastLine, content.droppedLines};
-    left.file->cutBack();
+    // A cut that fails here is done again before the first line is appended, and that
+    // failure stops the journal with its reason (the file keeps m_needsCut until a cut works).
+    (void)left.file->cutBack();
     scan.left = std::move(left);
   }
   removeAbandonedCreations(creating);

@@ -72,7 +72,7 @@ void JournalWriter::flush() {
   m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy; });
 }
 
-std::string JournalWriter::finish() {
+Result<> JournalWriter::finish() {
   if (m_finished) return {};
   m_finished = true;
   {
@@ -82,9 +82,12 @@ std::string JournalWriter::finish() {
   m_thread.request_stop();
   m_thread.join();
   if (!m_journal) return {};
-  std::string error = m_journal->remove();
+  Result<> removed = m_journal->remove();
+  if (!removed.ok() && !m_journal->name().empty()) {
+    removed = Result<>::failure(m_journal->name() + ": " + removed.message());
+  }
   m_journal.reset();
-  return error;
+  return removed;
 }
 
 bool JournalWriter::stopped() const { return m_stopped; }
@@ -115,26 +118,27 @@ void JournalWriter::writeBatch(std::vector<Item>& batch) {
     if (item.clear) {
       // Also on a stopped journal: its whole lines must not bring deleted records back.
       if (!m_journal) continue;  // nothing written yet
-      if (std::string error = m_journal->clear(); !error.empty()) fail(error);
+      if (const Result<> cleared = m_journal->clear(); !cleared.ok()) fail(cleared.message());
       continue;
     }
     if (stopped()) continue;
     if (!m_journal) {
-      std::string error;
-      m_journal = m_opener ? m_opener(error) : nullptr;
-      if (!m_journal) {
-        fail(error.empty() ? std::string("cannot create the journal") : error);
+      Result<std::unique_ptr<JournalSink>> opened =
+          m_opener ? m_opener() : Result<>::failure("cannot create the journal");
+      if (!opened.ok()) {
+        fail(opened.message());
         continue;
       }
+      m_journal = std::move(opened.value());
     }
-    if (std::string error = m_journal->appendLine(journalLine(item.record)); !error.empty()) {
-      fail(error);
+    if (const Result<> appended = m_journal->appendLine(journalLine(item.record)); !appended.ok()) {
+      fail(appended.message());
       continue;
     }
     wrote = true;
   }
   if (wrote && !stopped()) {
-    if (std::string error = m_journal->sync(); !error.empty()) fail(error);
+    if (const Result<> synced = m_journal->sync(); !synced.ok()) fail(synced.message());
   }
 }
 

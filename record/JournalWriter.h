@@ -28,8 +28,8 @@ namespace ostrel {
 class JournalWriter {
  public:
   // Opens the journal; runs on the writer thread at the first record, so a window that
-  // records nothing leaves no file. nullptr with the reason in `error` on failure.
-  using Opener = std::function<std::unique_ptr<JournalSink>(std::string& error)>;
+  // records nothing leaves no file. Fails with the reason.
+  using Opener = std::function<Result<std::unique_ptr<JournalSink>>()>;
   using FailureHandler = std::function<void(const std::string& reason)>;
 
   JournalWriter(Opener opener, FailureHandler onFailure);
@@ -47,9 +47,11 @@ class JournalWriter {
   void clear();
   // Blocks until everything queued before is written and synced (or the journal stopped).
   void flush();
-  // Clean end: drops what is still queued, stops the thread and removes the journal. Returns
-  // the reason when the file could not be removed, else an empty text.
-  std::string finish();
+  // Clean end: drops what is still queued, stops the thread and removes the journal. Fails
+  // with "<journal's name>: <reason>" when the file could not be removed (it then stays,
+  // whole lines and all). Done when there was no journal to remove or finish() was called
+  // before.
+  Result<> finish();
 
   // True once a write failed (the journal stopped). Any thread.
   [[nodiscard]] bool stopped() const;

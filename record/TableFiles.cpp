@@ -12,7 +12,9 @@ namespace ostrel {
 
 namespace {
 
-FileResult loadFailed() { return {false, std::string(loadFailedMessage)}; }
+Result<> loadFailed() { return Result<>::failure(std::string(loadFailedMessage)); }
+// A load its progress stopped: the same message, told apart by its outcome.
+Result<> loadCancelled() { return Result<>::cancel(std::string(loadFailedMessage)); }
 
 // A NUL byte where a file's first line (a text table's header) or a data packet begins: the
 // file holds no table, whatever its size (a sparse file of a gigabyte, say), and is refused
@@ -48,9 +50,17 @@ std::string unwritableReason(const ReadingsTable& table, bool packet) {
   return {};
 }
 
-FileResult saveFailed(const std::string& fileName, bool packet, const std::string& reason) {
-  if (packet) return {false, "Cannot create file \"" + fileName + "\". " + reason};
-  return {false, "Could not save table to specified file: " + fileName};
+// The save's message for a failure (or, with the same text, a cancel) whose reason is given.
+Result<> saveFailed(const std::string& fileName, bool packet, const Result<>& written) {
+  const Outcome outcome = written.cancelled() ? Outcome::Cancelled : Outcome::Failed;
+  if (packet) {
+    return Result<>::as(outcome, "Cannot create file \"" + fileName + "\". " + written.message());
+  }
+  return Result<>::as(outcome, "Could not save table to specified file: " + fileName);
+}
+
+Result<> saved(const std::string& fileName) {
+  return Result<>::done("Save table to specified file: " + fileName + " Scuss!");
 }
 
 // Bytes a record takes in a file, about: for the progress of a save.
@@ -68,45 +78,53 @@ ReleaseConsumed releaseWithProgress(FileBytes& file, FileProgress progress) {
 }
 
 // Writes the table's file straight to the replacement file, a chunk at a time, so that a
-// table of any size is saved without a second copy of it in memory. Empty on success,
-// otherwise the system's reason (the old file then stays as it was).
-std::string writeTableFile(const ReadingsTable& table, const std::string& fileName, bool packet,
-                           const FileProgress& progress) {
+// table of any size is saved without a second copy of it in memory. On failure the system's
+// reason, or cancelled (the old file then stays as it was).
+Result<> writeTableFile(const ReadingsTable& table, const std::string& fileName, bool packet,
+                        const FileProgress& progress) {
   FileReplacement replacement;
-  std::string error = replacement.begin(fileName);
-  if (!error.empty()) return error;
+  Result<> result = replacement.begin(fileName);
+  if (!result.ok()) return result;
   // The size expected from the first records written, for the progress only.
   const std::size_t records = table.recordCount();
   std::size_t sent = 0;
   const ByteSink toFile = [&](std::string_view chunk) {
-    error = replacement.write(chunk);
+    result = replacement.write(chunk);
     sent += chunk.size();
-    if (error.empty() && progress) {
+    if (result.ok() && progress) {
       const std::size_t perRecord = packet ? expectedPacketBytes : expectedTextBytes;
-      if (!progress(sent, std::max(sent, records * perRecord))) error = cancelledReason;
+      if (!progress(sent, std::max(sent, records * perRecord))) {
+        result = Result<>::cancel(cancelledReason);
+      }
     }
-    return error.empty();
+    return result.ok();
   };
   const bool written = packet ? writeDataPacket(table, toFile)
                               : writeTextTable(table, LongTimeFormat::fromEnvironment(), toFile);
-  return written ? replacement.commit() : error;
+  return written ? replacement.commit() : result;
 }
 
-FileResult loadDataPacket(const std::string& fileName, ReadingsTable& table,
-                          const FileProgress& progress) {
+Result<> loadDataPacket(const std::string& fileName, ReadingsTable& table,
+                        const FileProgress& progress) {
   FileBytes file;
   if (!file.open(fileName) || !startsWithoutNul(file.bytes())) return loadFailed();
   ReadingsTable loaded;
-  if (!readDataPacket(file.bytes(), loaded, releaseWithProgress(file, progress)) ||
+  bool cancelled = false;
+  const FileProgress tracked = [&](std::size_t done, std::size_t total) {
+    cancelled = !progress(done, total);
+    return !cancelled;
+  };
+  if (!readDataPacket(file.bytes(), loaded,
+                      releaseWithProgress(file, progress ? tracked : FileProgress{})) ||
       !file.intact()) {
-    return loadFailed();
+    return cancelled ? loadCancelled() : loadFailed();
   }
   table.swapRecords(loaded);
-  return {true, {}};
+  return {};
 }
 
-FileResult loadTextTable(const std::string& fileName, ReadingsTable& table,
-                         const FileProgress& progress) {
+Result<> loadTextTable(const std::string& fileName, ReadingsTable& table,
+                       const FileProgress& progress) {
   FileBytes file;
   if (!file.open(fileName) || !headerWithoutNul(file.bytes())) return loadFailed();
   table.DisableControls();
@@ -125,42 +143,44 @@ FileResult loadTextTable(const std::string& fileName, ReadingsTable& table,
     ok = false;
   }
   table.EnableControls();
-  return ok ? FileResult{true, {}} : loadFailed();
+  if (cancelled) return loadCancelled();
+  return ok ? Result<>() : loadFailed();
 }
 
-FileResult saveWorkbook(ReadingsTable& table, const std::string& fileName,
-                        std::string_view decimalSeparator, const WorkbookTests& tests,
-                        const FileProgress& progress) {
+Result<> saveWorkbook(ReadingsTable& table, const std::string& fileName,
+                      std::string_view decimalSeparator, const WorkbookTests& tests,
+                      const FileProgress& progress) {
   table.DisableControls();
-  const std::string error = writeWorkbook(table, fileName, decimalSeparator, tests, progress);
+  const Result<> written = writeWorkbook(table, fileName, decimalSeparator, tests, progress);
   table.EnableControls();
-  if (error.empty()) return {true, "Save table to specified file: " + fileName + " Scuss!"};
-  return {false, "Could not save table to specified file: " + fileName + "\n" + error};
+  if (written.ok()) return saved(fileName);
+  return Result<>::as(written.outcome(), "Could not save table to specified file: " + fileName +
+                                             "\n" + written.message());
 }
 
 }  // namespace
 
 bool isDataPacketName(std::string_view fileName) { return hasExtension(fileName, ".xml"); }
 
-FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
-                           std::string_view decimalSeparator, const WorkbookTests& tests,
-                           const FileProgress& progress) {
+Result<> SaveTableToFile(ReadingsTable& table, const std::string& fileName,
+                         std::string_view decimalSeparator, const WorkbookTests& tests,
+                         const FileProgress& progress) {
   if (isWorkbookName(fileName)) {
     return saveWorkbook(table, fileName, decimalSeparator, tests, progress);
   }
   const bool packet = isDataPacketName(fileName);
   if (const std::string reason = unwritableReason(table, packet); !reason.empty()) {
-    return saveFailed(fileName, packet, reason);
+    return saveFailed(fileName, packet, Result<>::failure(reason));
   }
   table.DisableControls();
-  const std::string error = writeTableFile(table, fileName, packet, progress);
+  const Result<> written = writeTableFile(table, fileName, packet, progress);
   table.EnableControls();
-  if (error.empty()) return {true, "Save table to specified file: " + fileName + " Scuss!"};
-  return saveFailed(fileName, packet, error);
+  if (written.ok()) return saved(fileName);
+  return saveFailed(fileName, packet, written);
 }
 
-FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst,
-                             const FileProgress& progress) {
+Result<> LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst,
+                           const FileProgress& progress) {
   if (EmptyFirst) table.clear();
   if (isWorkbookName(fileName)) return loadFailed();
   return isDataPacketName(fileName) ? loadDataPacket(fileName, table, progress)

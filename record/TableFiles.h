@@ -11,15 +11,9 @@
 #include "ReadingsTable.h"
 #include "TimeText.h"
 #include "WorkbookFile.h"
+#include "base/Result.h"
 
 namespace ostrel {
-
-// Outcome of a save or load; message is the text for the window's message box (empty
-// when none is shown).
-struct FileResult {
-  bool ok = false;
-  std::string message;
-};
 
 inline constexpr std::string_view loadFailedMessage = "Failed to Load File!";
 
@@ -40,20 +34,22 @@ using FileProgress = std::function<bool(std::size_t done, std::size_t total)>;
 // Messages: "Save table to specified file: <name> Scuss!" on success; "Could not save table
 // to specified file: <name>" for a failed text save, followed by a line with the reason for a
 // failed workbook save; for a failed packet save "Cannot create file \"<name>\". " + the
-// system's reason.
-FileResult SaveTableToFile(ReadingsTable& table, const std::string& fileName,
-                           std::string_view decimalSeparator = ".", const WorkbookTests& tests = {},
-                           const FileProgress& progress = {});
+// system's reason. The message is the text for the window's message box. A save its progress
+// cancelled is cancelled() and has the failure's message; the old file stays as it was.
+Result<> SaveTableToFile(ReadingsTable& table, const std::string& fileName,
+                         std::string_view decimalSeparator = ".", const WorkbookTests& tests = {},
+                         const FileProgress& progress = {});
 
 // Loads a file into the table (EmptyFirst: empty it before). A data packet replaces the
 // table, which stays as it was if the packet cannot be loaded. A text file appends one
 // record per line after the first (state 4); a failing line (a NUL byte in it too) ends the
 // load, keeping the records of the lines before it. Anything but a regular file (a FIFO,
 // a device) is refused without being opened. A workbook (".xlsx") is written only, never
-// read. Any failure: ok false, message "Failed to Load File!".
-// A cancelled load (progress said false) fails and takes back what it appended.
-FileResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst,
-                             const FileProgress& progress = {});
+// read. Any failure: not ok, message "Failed to Load File!"; on success no message.
+// A cancelled load (progress said false) is cancelled() with the same message and takes back
+// what it appended.
+Result<> LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst,
+                           const FileProgress& progress = {});
 
 // Appends the records [first, first + count) of `from` (their change states kept) to `to`:
 // a snapshot of the live table for a save or load on another thread.

@@ -16,6 +16,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/SystemCalls.h"
+#include "base/UniqueFd.h"
+
 namespace ostrel {
 
 namespace {
@@ -37,15 +40,12 @@ class ArchiveFile {
   explicit ArchiveFile(const std::string& path)
       : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY)) {
     struct stat info {};
-    if (m_fd >= 0 && ::fstat(m_fd, &info) == 0) m_size = static_cast<std::uint64_t>(info.st_size);
+    if (m_fd.valid() && ::fstat(m_fd.get(), &info) == 0) {
+      m_size = static_cast<std::uint64_t>(info.st_size);
+    }
   }
-  ~ArchiveFile() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  ArchiveFile(const ArchiveFile&) = delete;
-  ArchiveFile& operator=(const ArchiveFile&) = delete;
 
-  [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
+  [[nodiscard]] bool isOpen() const { return m_fd.valid(); }
   [[nodiscard]] std::uint64_t size() const { return m_size; }
   // Exactly `length` bytes from `offset`, or nullopt.
   [[nodiscard]] std::optional<std::vector<unsigned char>> read(std::uint64_t offset,
@@ -53,17 +53,15 @@ class ArchiveFile {
     if (offset > m_size || length > m_size - offset) return std::nullopt;
     std::vector<unsigned char> bytes(length);
     std::size_t got = 0;
-    while (got < length) {
-      const ssize_t n =
-          ::pread(m_fd, bytes.data() + got, length - got, static_cast<off_t>(offset + got));
-      if (n <= 0) return std::nullopt;
-      got += static_cast<std::size_t>(n);
+    if (readAllAt(m_fd.get(), reinterpret_cast<char*>(bytes.data()), length, offset, got) != 0 ||
+        got != length) {
+      return std::nullopt;
     }
     return bytes;
   }
 
  private:
-  int m_fd;
+  UniqueFd m_fd;
   std::uint64_t m_size = 0;
 };
 
@@ -245,15 +243,17 @@ bool inflateMember(const ArchiveFile& file, const Member& member, Sink&& sink) {
 
 }  // namespace
 
-std::string checkWorkbookArchive(const std::string& path, std::size_t sheetRows) {
+Result<> checkWorkbookArchive(const std::string& path, std::size_t sheetRows) {
   const ArchiveFile file(path);
-  if (!file.isOpen()) return "The workbook cannot be read back";
+  if (!file.isOpen()) return Result<>::failure("The workbook cannot be read back");
   const auto members = readMembers(file);
-  if (!members || members->empty()) return "The workbook's archive is incomplete";
+  if (!members || members->empty()) {
+    return Result<>::failure("The workbook's archive is incomplete");
+  }
   bool sheetSeen = false;
   for (const Member& member : *members) {
     const auto damaged = [&member] {
-      return "The workbook's member " + member.name + " is incomplete";
+      return Result<>::failure("The workbook's member " + member.name + " is incomplete");
     };
     if (member.name == sheetMember) {
       sheetSeen = true;
@@ -275,7 +275,7 @@ std::string checkWorkbookArchive(const std::string& path, std::size_t sheetRows)
       if (!document.load_buffer(content.data(), content.size())) return damaged();
     }
   }
-  return sheetSeen ? std::string{} : "The workbook has no worksheet";
+  return sheetSeen ? Result<>() : Result<>::failure("The workbook has no worksheet");
 }
 
 }  // namespace ostrel

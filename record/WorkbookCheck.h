@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "base/Result.h"
+
 namespace ostrel {
 
 // Reads back a finished workbook archive before it replaces anything: the workbook library
@@ -11,7 +13,7 @@ namespace ostrel {
 // Every member is inflated and checked against its recorded size and CRC; every XML member
 // must be a whole XML document; the worksheet "xl/worksheets/sheet1.xml" must hold exactly
 // `sheetRows` complete rows (the rows that have a cell) and end with its closing tag.
-// Returns an empty text when all holds, otherwise what is wrong.
-std::string checkWorkbookArchive(const std::string& path, std::size_t sheetRows);
+// Fails with what is wrong.
+Result<> checkWorkbookArchive(const std::string& path, std::size_t sheetRows);
 
 }  // namespace ostrel

@@ -15,6 +15,7 @@
 #include "GbkText.h"
 #include "InsulationTests.h"
 #include "WorkbookCheck.h"
+#include "base/SystemCalls.h"
 
 namespace ostrel {
 
@@ -277,16 +278,16 @@ lxw_error writeTestRecordSheet(lxw_workbook* workbook, const WorkbookTests& test
 // it back (see checkWorkbookArchive). The library's own temporary files go to the folder of
 // path: the same file system as the workbook, so a full temporary folder elsewhere does not
 // matter, and whatever fails there fails the check.
-std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
-                            std::string_view decimalSeparator, const WorkbookTests& tests,
-                            const WorkbookProgress& progress) {
+Result<> writeWorkbookAt(const ReadingsTable& table, const std::string& path,
+                         std::string_view decimalSeparator, const WorkbookTests& tests,
+                         const WorkbookProgress& progress) {
   std::string folder = folderOf(path);
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;
   options.use_zip64 = LXW_TRUE;
   options.tmpdir = folder.data();
   lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
-  if (workbook == nullptr) return std::strerror(ENOMEM);
+  if (workbook == nullptr) return Result<>::failure(reason(ENOMEM));
   lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Readings");
   lxw_error error = sheet == nullptr ? LXW_ERROR_MEMORY_MALLOC_FAILED : LXW_NO_ERROR;
   std::size_t sheetRows = 0;
@@ -323,9 +324,9 @@ std::string writeWorkbookAt(const ReadingsTable& table, const std::string& path,
   // Closing also frees the workbook, so it is closed after a failed write too.
   const lxw_error closed = workbook_close(workbook);
   if (error == LXW_NO_ERROR) error = closed;
-  if (cancelled) return std::string(workbookCancelled);
-  if (error != LXW_NO_ERROR) return lxw_strerror(error);
-  if (writeError != 0) return std::strerror(writeError);
+  if (cancelled) return Result<>::cancel(std::string(workbookCancelled));
+  if (error != LXW_NO_ERROR) return Result<>::failure(lxw_strerror(error));
+  if (writeError != 0) return Result<>::failure(reason(writeError));
   return checkWorkbookArchive(path, sheetRows);
 }
 
@@ -368,23 +369,26 @@ std::optional<WorkbookNumber> workbookNumber(std::string_view value,
   return number;
 }
 
-std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
-                          std::string_view decimalSeparator, const WorkbookTests& tests,
-                          const WorkbookProgress& progress) {
+Result<> writeWorkbook(const ReadingsTable& table, const std::string& path,
+                       std::string_view decimalSeparator, const WorkbookTests& tests,
+                       const WorkbookProgress& progress) {
   if (table.recordCount() > workbookMaxRecords) {
-    return "The table holds " + std::to_string(table.recordCount()) +
-           " records; a worksheet takes at most " + std::to_string(workbookMaxRecords) +
-           ". Save it as text or XML instead.";
+    return Result<>::failure("The table holds " + std::to_string(table.recordCount()) +
+                             " records; a worksheet takes at most " +
+                             std::to_string(workbookMaxRecords) +
+                             ". Save it as text or XML instead.");
   }
   FileReplacement replacement;
-  std::string error = replacement.begin(path);
-  if (!error.empty()) return error;
+  if (Result<> begun = replacement.begin(path); !begun.ok()) return begun;
   // libxlsxwriter opens the file by name; the replacement's descriptor stays unused.
-  error = writeWorkbookAt(table, replacement.temporaryPath(), decimalSeparator, tests, progress);
-  if (!error.empty()) return error;
+  if (Result<> written =
+          writeWorkbookAt(table, replacement.temporaryPath(), decimalSeparator, tests, progress);
+      !written.ok()) {
+    return written;
+  }
   // A Cancel while the archive was compressed still keeps the old file.
   const std::size_t count = table.recordCount();
-  if (progress && !progress(count, count)) return std::string(workbookCancelled);
+  if (progress && !progress(count, count)) return Result<>::cancel(std::string(workbookCancelled));
   return replacement.commit();
 }
 

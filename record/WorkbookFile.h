@@ -8,6 +8,7 @@
 
 #include "InsulationTests.h"
 #include "ReadingsTable.h"
+#include "base/Result.h"
 
 namespace ostrel {
 
@@ -55,16 +56,15 @@ struct WorkbookTests {
 // The target is replaced by the rule of FileReplacement (FileReplace.h): a temporary file
 // beside it, renamed over it only when complete; symbolic links followed, the mode kept, a
 // target that is no regular file or that the user may not write refused.
-// Returns an empty text on success, otherwise the reason; on failure the target is as it
-// was and no temporary file is left. A table with more than workbookMaxRecords records is
-// refused before anything is written. `progress`, when given, is told now and then how many
-// of the records are written, and once more before the file is replaced; its false cancels the
-// save (the reason is workbookCancelled). The archive is compressed after the last record,
-// which it is not told of.
+// On failure the reason; the target is then as it was and no temporary file is left. A table with
+// more than workbookMaxRecords records is refused before anything is written. `progress`, when
+// given, is told now and then how many of the records are written, and once more before the file is
+// replaced; its false cancels the save (cancelled, the reason workbookCancelled). The archive is
+// compressed after the last record, which it is not told of.
 using WorkbookProgress = std::function<bool(std::size_t written, std::size_t records)>;
 inline constexpr std::string_view workbookCancelled = "Cancelled";
-std::string writeWorkbook(const ReadingsTable& table, const std::string& path,
-                          std::string_view decimalSeparator, const WorkbookTests& tests = {},
-                          const WorkbookProgress& progress = {});
+Result<> writeWorkbook(const ReadingsTable& table, const std::string& path,
+                       std::string_view decimalSeparator, const WorkbookTests& tests = {},
+                       const WorkbookProgress& progress = {});
 
 }  // namespace ostrel

@@ -77,7 +77,7 @@ bool TFrmTest::saveTable() {
   // the table and count as unsaved.
   const std::size_t records = cds1.recordCount();
   auto snapshot = std::make_shared<ReadingsTable>();
-  auto result = std::make_shared<FileResult>();
+  auto result = std::make_shared<Result<>>();
   const std::string name = QFile::encodeName(*fileName).toStdString();
   const std::string separator = m_state.DecimalSeparatorText;
   const WorkbookTests tests =
@@ -100,10 +100,10 @@ bool TFrmTest::saveTable() {
     // Saving walks the table to its end: the grid shows the last record afterwards.
     DBGrid1->showLastRow();
     // A Cancel that came after the file was complete cancelled nothing: the save is told.
-    if (cancelled && !result->ok) return;
-    if (result->ok && cds1.recordCount() == records) m_unsavedReadings = false;
-    if (!result->message.empty()) m_dialogs->showMessage(this, messageText(result->message));
-    saved = result->ok;
+    if (cancelled && !result->ok()) return;
+    if (result->ok() && cds1.recordCount() == records) m_unsavedReadings = false;
+    if (!result->message().empty()) m_dialogs->showMessage(this, messageText(result->message()));
+    saved = result->ok();
   };
   m_work->runAndWait(std::move(job));
   return saved;
@@ -121,7 +121,7 @@ void TFrmTest::OpenClick() {
   // numbers, as if the file had been loaded at the moment the load began.
   const std::size_t start = cds1.recordCount();
   auto loaded = std::make_shared<ReadingsTable>();
-  auto result = std::make_shared<FileResult>();
+  auto result = std::make_shared<Result<>>();
   const std::string name = QFile::encodeName(*fileName).toStdString();
 
   BackgroundWork::Job job;
@@ -133,13 +133,13 @@ void TFrmTest::OpenClick() {
   job.run = [loaded, result, name, handToViews, replaces,
              prepare = m_prepareLoadedTable](WorkProgress& progress) {
     *result = LoadTableFromFile(name, *loaded, false, toWorkProgress(progress));
-    if (prepare && (result->ok || !replaces) && !progress.cancelled()) {
+    if (prepare && (result->ok() || !replaces) && !progress.cancelled()) {
       *handToViews = prepare(*loaded);
     }
   };
   job.finished = [this, loaded, result, start, replaces, handToViews](bool cancelled) {
-    if (cancelled) return;                       // the table stays as it was
-    const bool merge = result->ok || !replaces;  // a failed text load keeps the lines before
+    if (cancelled) return;                         // the table stays as it was
+    const bool merge = result->ok() || !replaces;  // a failed text load keeps the lines before
     if (merge) {
       const std::size_t recordedFrom = std::min(start, cds1.recordCount());
       const std::size_t recorded = cds1.recordCount() - recordedFrom;
@@ -147,7 +147,7 @@ void TFrmTest::OpenClick() {
       copyRecords(cds1, recordedFrom, recorded, *loaded);
       if (*handToViews) (*handToViews)(*loaded);
       cds1.swapRecords(*loaded);
-      if (replaces && result->ok) {
+      if (replaces && result->ok()) {
         m_unsavedReadings = recorded > 0;
         if (m_onRecordsDropped) m_onRecordsDropped();
         // The journal starts again with the readings recorded during the load.
@@ -156,10 +156,10 @@ void TFrmTest::OpenClick() {
         }
       }
     }
-    if (!result->ok) {
+    if (!result->ok()) {
       m_dialogs->showError(this, QStringLiteral("Error"),
-                           result->message.empty() ? QStringLiteral("Failed to Load File!")
-                                                   : messageText(result->message));
+                           result->message().empty() ? QStringLiteral("Failed to Load File!")
+                                                     : messageText(result->message()));
     }
   };
   m_work->runAndWait(std::move(job));

@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QStringList>
 #include <QTimer>
+#include <cstdio>
 
 #include "QtDialogs.h"
 #include "ReadingsGrid.h"
@@ -38,6 +39,15 @@ QString unreadableReport(const std::vector<UnreadableJournal>& journals) {
     }
   }
   return lines.join(u'\n');
+}
+
+// The report of a journal that a clean end could not remove (finished: JournalWriter::finish,
+// whose message holds the journal's name and the reason).
+QString notRemovedMessage(const Result<>& finished) {
+  return QStringLiteral(
+             "The recording journal could not be removed (%1). Its readings will be offered "
+             "again at the next start.")
+      .arg(QString::fromLocal8Bit(finished.message()));
 }
 
 }  // namespace
@@ -89,8 +99,10 @@ void WindowJournal::start() {
   // scan takes it for a running window's and leaves it alone.
   const std::string folder = m_folder;
   m_writer = std::make_unique<JournalWriter>(
-      [folder](std::string& error) -> std::unique_ptr<JournalSink> {
-        return JournalFile::create(folder, error);
+      [folder]() -> Result<std::unique_ptr<JournalSink>> {
+        Result<std::unique_ptr<JournalFile>> made = JournalFile::create(folder);
+        if (!made.ok()) return made;
+        return {std::move(made.value())};
       },
       stoppedHandler());
   ReadingsTable& table = m_window.table();
@@ -161,10 +173,11 @@ void WindowJournal::offer(LeftJournal& left) {
   if (yes) {
     if (m_window.table().recordCount() != m_liveRecords) return;
     recoverBeforeTheLiveReadings(left);
-  } else if (const std::string error = left.file->remove(); !error.empty()) {
-    m_dialogs->showError(&m_window, applicationTitle,
-                         QStringLiteral("The recording journal %1 could not be deleted (%2).")
-                             .arg(pathText(left.file->path()), QString::fromLocal8Bit(error)));
+  } else if (const Result<> removed = left.file->remove(); !removed.ok()) {
+    m_dialogs->showError(
+        &m_window, applicationTitle,
+        QStringLiteral("The recording journal %1 could not be deleted (%2).")
+            .arg(pathText(left.file->path()), QString::fromLocal8Bit(removed.message())));
   }
 }
 
@@ -199,12 +212,8 @@ void WindowJournal::recoverBeforeTheLiveReadings(LeftJournal& left) {
   }
   recoveredJournal->flush();
   const std::unique_ptr<JournalWriter> own = std::exchange(m_writer, std::move(recoveredJournal));
-  if (const std::string error = own->finish(); !error.empty()) {
-    m_dialogs->showError(
-        &m_window, applicationTitle,
-        QStringLiteral("The recording journal in %1 could not be removed (%2). Its readings "
-                       "will be offered again at the next start.")
-            .arg(pathText(m_folder), QString::fromLocal8Bit(error)));
+  if (const Result<> finished = own->finish(); !finished.ok()) {
+    m_dialogs->showError(&m_window, applicationTitle, notRemovedMessage(finished));
   }
 }
 
@@ -231,12 +240,12 @@ void WindowJournal::endCleanly() {
   m_window.setRecordedHook({});
   m_window.setRecordsDroppedHook({});
   if (!m_writer) return;
-  if (const std::string error = m_writer->finish(); !error.empty()) {
-    m_dialogs->showError(
-        &m_window, applicationTitle,
-        QStringLiteral("The recording journal in %1 could not be removed (%2). Its readings "
-                       "will be offered again at the next start.")
-            .arg(pathText(m_folder), QString::fromLocal8Bit(error)));
+  if (const Result<> finished = m_writer->finish(); !finished.ok()) {
+    // The window is closing: the report goes to standard error too, where a log of the
+    // session keeps it. The message holds the journal's name and the system's reason.
+    const QString message = notRemovedMessage(finished);
+    std::fprintf(stderr, "ostrel: %s\n", message.toLocal8Bit().constData());
+    m_dialogs->showError(&m_window, applicationTitle, message);
   }
 }
 

@@ -54,7 +54,8 @@ class WindowJournal : public QObject {
   void start();
   // The window ended normally ("Exit" or closed): a scan still running is stopped (the journal
   // it read stays as it was) and this run's journal is removed.
-  // A journal that cannot be removed is reported in an error box.
+  // A journal that cannot be removed stays, and is reported on standard error (with its name
+  // and the reason) and in an error box.
   void endCleanly();
   // Blocks until every reading recorded so far is on disk (or the journal stopped).
   void flush();

@@ -120,7 +120,7 @@ int runChart(const std::vector<std::string>& args) {
     return 2;
   }
   ReadingsTable cds1;
-  if (!LoadTableFromFile(options->table, cds1, false).ok) {
+  if (!LoadTableFromFile(options->table, cds1, false).ok()) {
     printLoadFailure(options->table, cds1);
     return 1;
   }

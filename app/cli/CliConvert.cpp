@@ -16,14 +16,14 @@ int runConvert(const std::vector<std::string>& args) {
     return 2;
   }
   ReadingsTable table;
-  const FileResult loaded = LoadTableFromFile(args[0], table, false);
-  if (!loaded.ok) {
+  const Result<> loaded = LoadTableFromFile(args[0], table, false);
+  if (!loaded.ok()) {
     printLoadFailure(args[0], table);
     return 1;
   }
-  const FileResult saved = SaveTableToFile(table, args[1], decimalSeparatorFromLocale());
-  if (!saved.ok) {
-    std::fprintf(stderr, "%s\n", saved.message.c_str());
+  const Result<> saved = SaveTableToFile(table, args[1], decimalSeparatorFromLocale());
+  if (!saved.ok()) {
+    std::fprintf(stderr, "%s\n", saved.message().c_str());
     return 1;
   }
   return 0;

@@ -6,10 +6,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <pugixml.hpp>
 #include <string_view>
 
+#include "base/SystemCalls.h"
+#include "base/UniqueFd.h"
 #include "record/TableFiles.h"
 
 namespace ostrel::cli {
@@ -44,13 +45,14 @@ std::string packetReason(const std::string& path, off_t size) {
 std::string textReason(const std::string& path, const ReadingsTable& partlyLoaded) {
   if (partlyLoaded.recordCount() == 0) {
     // No line end near the start: the file holds no lines of a table at all.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) return reason(errno);
     char start[65536];
-    const ssize_t got = ::read(fd, start, sizeof start);
-    ::close(fd);
-    if (got < 0) return std::strerror(errno);
-    const std::string_view head(start, static_cast<std::size_t>(got));
+    std::size_t got = 0;
+    if (const int error = readAll(fd.get(), start, sizeof start, got); error != 0) {
+      return reason(error);
+    }
+    const std::string_view head(start, got);
     if (head.find_first_of("\r\n") == std::string_view::npos) return "not a text table";
   }
   return "damaged at line " + std::to_string(partlyLoaded.recordCount() + 2);
@@ -61,13 +63,13 @@ std::string textReason(const std::string& path, const ReadingsTable& partlyLoade
 std::string loadFailureReason(const std::string& path, const ReadingsTable& partlyLoaded) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
-    return errno == ENOENT ? "no such file" : std::strerror(errno);
+    return errno == ENOENT ? "no such file" : reason(errno);
   }
   if (S_ISDIR(info.st_mode)) return "a folder";
   if (S_ISFIFO(info.st_mode)) return "a FIFO";
   if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "a device";
   if (!S_ISREG(info.st_mode)) return "a socket";
-  if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
+  if (::access(path.c_str(), R_OK) != 0) return reason(errno);
   if (endsWithNoCase(path, ".xlsx")) return "a workbook (written only, never read)";
   if (info.st_size == 0) return "empty";
   if (isDataPacketName(path)) return packetReason(path, info.st_size);

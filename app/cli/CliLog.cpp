@@ -23,6 +23,8 @@
 #include "CliCommands.h"
 #include "CliMqtt.h"
 #include "app/MeterLink.h"
+#include "base/SystemCalls.h"
+#include "base/UniqueFd.h"
 #include "decode/DecimalSeparator.h"
 #include "decode/DisplayModel.h"
 #include "link/ConnectionControl.h"
@@ -277,8 +279,8 @@ class RecordOutput {
 
   // Opens, locks and prepares the file. An existing file that holds anything is kept unless
   // the user chose: append continues after its last whole record, overwrite empties it.
-  // Empty on success, otherwise why not; a file refused is left as it is.
-  std::string open(const LogOptions& options) {
+  // Fails with why not; a file refused is left as it is.
+  Result<> open(const LogOptions& options) {
     const std::string& name = options.outFile;
     if (name == "-") {
       m_stdout = true;
@@ -289,65 +291,63 @@ class RecordOutput {
     m_name = name;
     struct stat info {};
     if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-      return "cannot write " + name + ": not a regular file (give --out - for a stream)";
+      return Result<>::failure("cannot write " + name +
+                               ": not a regular file (give --out - for a stream)");
     }
     // Non-blocking: a FIFO put there meanwhile must not hold the command.
-    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) return "cannot write " + name + ": " + std::strerror(errno);
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-      ::close(fd);
-      return "cannot write " + name + ": not a regular file";
+    UniqueFd fd(::open(name.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!fd.valid()) return Result<>::failure("cannot write " + name + ": " + reason(errno));
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+      return Result<>::failure("cannot write " + name + ": not a regular file");
     }
-    if (!lockJournal(fd)) {
+    if (!lockJournal(fd.get())) {
       const int error = errno;
-      ::close(fd);
       if (error == EAGAIN || error == EACCES) {
-        return name + " is in use by another logger; nothing was changed";
+        return Result<>::failure(name + " is in use by another logger; nothing was changed");
       }
-      return "cannot lock " + name + ": " + std::strerror(error);
+      return Result<>::failure("cannot lock " + name + ": " + reason(error));
     }
     std::uint64_t wholeLength = 0;
     if (info.st_size > 0 && !options.overwrite) {
       if (!options.append) {
-        ::close(fd);
-        return name + " already holds records; nothing was changed. Give --append to " +
-               "continue it (numbering on) or --overwrite to replace it";
+        return Result<>::failure(name +
+                                 " already holds records; nothing was changed. Give --append to " +
+                                 "continue it (numbering on) or --overwrite to replace it");
       }
       std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
-      const ssize_t got = ::pread(fd, bytes.data(), bytes.size(), 0);
-      if (got != static_cast<ssize_t>(bytes.size())) {
-        ::close(fd);
-        return "cannot read " + name + (got < 0 ? ": " + std::string(std::strerror(errno)) : "");
+      std::size_t got = 0;
+      const int error = readAllAt(fd.get(), bytes.data(), bytes.size(), 0, got);
+      if (error != 0 || got != bytes.size()) {
+        return Result<>::failure("cannot read " + name + (error != 0 ? ": " + reason(error) : ""));
       }
       const std::optional<ExistingRecords> existing = scanExisting(bytes, m_format);
       if (!existing) {
-        ::close(fd);
-        return name + std::string(" is not a ") +
-               (m_format == Format::Text ? "text table" : "JSON Lines record") +
-               " file; nothing was changed";
+        return Result<>::failure(name + std::string(" is not a ") +
+                                 (m_format == Format::Text ? "text table" : "JSON Lines record") +
+                                 " file; nothing was changed");
       }
       wholeLength = existing->wholeLength;
       m_lastNo = existing->lastNo;
     }
     // Owns and closes the descriptor from here on.
-    m_file = std::make_unique<JournalFile>(UniqueFd(fd), name, wholeLength);
-    if (const std::string error = m_file->cutBack(); !error.empty()) {
-      return "cannot write " + name + ": " + error;
+    m_file = std::make_unique<JournalFile>(std::move(fd), name, wholeLength);
+    if (const Result<> cut = m_file->cutBack(); !cut.ok()) {
+      return Result<>::failure("cannot write " + name + ": " + cut.message());
     }
     if (m_format == Format::Text && wholeLength == 0) {
-      if (const std::string error = m_file->appendLine(JournalFile::headerLine()); !error.empty()) {
-        return "cannot write " + name + ": " + error;
+      if (const Result<> written = m_file->appendLine(JournalFile::headerLine()); !written.ok()) {
+        return Result<>::failure("cannot write " + name + ": " + written.message());
       }
     }
     return {};
   }
 
-  // Empty when the record was written whole, otherwise why not; a file then still ends after
-  // the last whole record.
-  std::string writeRecord(const std::string& line) {
-    std::string error = m_stdout ? writeOut(line) : m_file->appendLine(line);
-    if (error.empty()) ++m_records;
-    return error;
+  // Fails with the reason when the record was not written whole; a file then still ends
+  // after the last whole record.
+  Result<> writeRecord(const std::string& line) {
+    Result<> written = m_stdout ? writeOut(line) : m_file->appendLine(line);
+    if (written.ok()) ++m_records;
+    return written;
   }
 
   [[nodiscard]] Format format() const { return m_format; }
@@ -357,16 +357,9 @@ class RecordOutput {
   [[nodiscard]] std::int32_t lastNo() const { return m_lastNo; }
 
  private:
-  static std::string writeOut(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
-      if (written < 0) {
-        if (errno == EINTR) continue;
-        return std::strerror(errno);
-      }
-      bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return {};
+  static Result<> writeOut(std::string_view bytes) {
+    const int error = writeAll(STDOUT_FILENO, bytes);
+    return error == 0 ? Result<>() : Result<>::failure(reason(error));
   }
 
   Format m_format;
@@ -504,9 +497,9 @@ int runLog(const std::vector<std::string>& args) {
     if (mqtt) mqtt->publish(json.substr(0, json.size() - 1));  // the object, without its LF
     if (output) {
       const std::string line = output->format() == Format::JsonLines ? json : textRecord(record);
-      if (const std::string error = output->writeRecord(line); !error.empty()) {
+      if (const Result<> written = output->writeRecord(line); !written.ok()) {
         std::fprintf(stderr, "ostrel-cli log: cannot write %s: %s\n", output->name().c_str(),
-                     error.c_str());
+                     written.message().c_str());
         status = 1;
         QCoreApplication::exit(status);
         return;
@@ -527,8 +520,8 @@ int runLog(const std::vector<std::string>& args) {
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
   if (output) {
-    if (const std::string error = output->open(*options); !error.empty()) {
-      std::fprintf(stderr, "ostrel-cli log: %s\n", error.c_str());
+    if (const Result<> opened = output->open(*options); !opened.ok()) {
+      std::fprintf(stderr, "ostrel-cli log: %s\n", opened.message().c_str());
       return 1;
     }
     if (output->lastNo() > 0) {
@@ -555,7 +548,7 @@ int runLog(const std::vector<std::string>& args) {
   }
 
   if (::pipe(g_signalPipe) != 0) {
-    std::fprintf(stderr, "ostrel-cli log: %s\n", std::strerror(errno));
+    std::fprintf(stderr, "ostrel-cli log: %s\n", reason(errno).c_str());
     return 1;
   }
   QSocketNotifier stopNotifier(g_signalPipe[0], QSocketNotifier::Read);

@@ -35,10 +35,9 @@ int writeReport(ReadingsTable& cds1, const std::string& outFile, ReportFormat fo
   std::int32_t ReportPageTotal =
       TestDataReport::pageTotalFor(static_cast<std::int64_t>(cds1.recordCount()));
   TestDataReport QuickRep1(dataSet, ReportPageTotal);
-  const ReportFileResult written = exportReport(QuickRep1.generate(), format, outFile);
-  if (!written.ok) {
-    std::fprintf(stderr, "ostrel-cli report: %s: %s\n", outFile.c_str(),
-                 written.message.toLocal8Bit().constData());
+  const Result<> written = exportReport(QuickRep1.generate(), format, outFile);
+  if (!written.ok()) {
+    std::fprintf(stderr, "ostrel-cli report: %s: %s\n", outFile.c_str(), written.message().c_str());
     return 1;
   }
   return 0;
@@ -59,7 +58,7 @@ int runReport(const std::vector<std::string>& args) {
     return 2;
   }
   ReadingsTable cds1;
-  if (!LoadTableFromFile(args[0], cds1, false).ok) {
+  if (!LoadTableFromFile(args[0], cds1, false).ok()) {
     printLoadFailure(args[0], cds1);
     return 1;
   }

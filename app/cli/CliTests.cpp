@@ -74,7 +74,7 @@ std::optional<TestsOptions> parse(const std::vector<std::string>& args) {
 // A table file as "Open Data" loads it; failing that, the text of a recording journal, whose
 // lines may carry the test time as a seventh cell.
 bool loadTable(const std::string& name, ReadingsTable& table) {
-  if (LoadTableFromFile(name, table, true).ok) return true;
+  if (LoadTableFromFile(name, table, true).ok()) return true;
   if (isDataPacketName(name)) return false;
   FileBytes file;
   if (!file.open(name)) return false;

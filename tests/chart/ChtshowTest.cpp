@@ -437,7 +437,7 @@ void ChtshowTest::readingsThatAreNotNumbersAreGaps() {
 // wherever the resistance goes up.
 void ChtshowTest::plotOfARisingTableSpansThePlotAndRises() {
   ReadingsTable table;
-  QVERIFY(LoadTableFromFile(OSTREL_CHART_FIXTURES "/rising.xls", table, true).ok);
+  QVERIFY(LoadTableFromFile(OSTREL_CHART_FIXTURES "/rising.xls", table, true).ok());
   QCOMPARE(table.recordCount(), std::size_t{11});
   Chtshow chart(m_saved, ".");
   chart.plotTable(table);
@@ -737,7 +737,7 @@ void ChtshowTest::cliDrawsWhatTheWindowsSaveDraws() {
   QCOMPARE(code, 0);
 
   ReadingsTable table;
-  QVERIFY(LoadTableFromFile(fixture.toStdString(), table, true).ok);
+  QVERIFY(LoadTableFromFile(fixture.toStdString(), table, true).ok());
   Chtshow chart(m_saved, ".");
   chart.plotTable(table);
   chart.toolStrip().BtFill->setChecked(false);

@@ -57,7 +57,7 @@ TEST(CliLog, DemoRecordsUntilSigtermAndTheFileLoadsWithEveryRecord) {
   const std::string err = process->result().err;
   EXPECT_NE(err.find("00 60 09 00 00 03 00 00 00 00 "), std::string::npos);
   ostrel::ReadingsTable table;
-  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
+  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok());
   ASSERT_GE(table.recordCount(), 2u);
   EXPECT_NE(err.find(std::to_string(table.recordCount()) + " records written"), std::string::npos);
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
@@ -72,7 +72,7 @@ TEST(CliLog, LimitEndsTheRecording) {
   ASSERT_TRUE(process->waitForExit(15000ms));
   EXPECT_EQ(process->result().exitCode, 0);
   ostrel::ReadingsTable table;
-  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
+  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok());
   EXPECT_EQ(table.recordCount(), 3u);
 }
 
@@ -98,7 +98,7 @@ TEST(CliLog, AFullDiskLeavesOnlyWholeRecords) {
   const std::string bytes = fileBytes(out);
   ASSERT_TRUE(bytes.ends_with("\r\n")) << bytes;
   ostrel::ReadingsTable table;
-  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
+  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok());
   ASSERT_GE(table.recordCount(), 1U);
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
     EXPECT_TRUE(table.text(row, ostrel::ReadingsTable::I_Range).has_value()) << "a cut record";
@@ -137,7 +137,7 @@ TEST(CliLog, ASecondLoggerOnTheSameFileIsRefused) {
   ASSERT_TRUE(first->waitForExit(5000ms));
   EXPECT_EQ(first->result().exitCode, 0);
   ostrel::ReadingsTable table;
-  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
+  ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok());
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
     EXPECT_EQ(table.no(row), static_cast<int>(row) + 1);
   }
@@ -306,7 +306,7 @@ TEST(CliLog, AnExistingFileIsRefusedAppendedToOrOverwritten) {
     EXPECT_EQ(lineCount, std::string(format) == "text" ? 6U : 5U) << five;
     if (std::string(format) == "text") {
       ostrel::ReadingsTable table;
-      ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok);
+      ASSERT_TRUE(ostrel::LoadTableFromFile(out, table, true).ok());
       ASSERT_EQ(table.recordCount(), 5U);
       for (std::size_t row = 0; row < 5; ++row) EXPECT_EQ(table.no(row), int(row) + 1);
     } else {

@@ -168,7 +168,7 @@ TEST(WindowFileWork, RecordingGoesOnWhileAMillionRecordsAreSavedAndLoaded) {
   {
     ReadingsTable small;
     fill(small, 3);
-    ASSERT_TRUE(ostrel::SaveTableToFile(small, text.toStdString()).ok);
+    ASSERT_TRUE(ostrel::SaveTableToFile(small, text.toStdString()).ok());
   }
   const std::size_t beforeText = table.recordCount();
   w.dialogs.openAnswer = text;
@@ -198,7 +198,7 @@ TEST(WindowFileWork, RecordingGoesOnWhileAMillionRecordsAreSavedAndLoaded) {
   EXPECT_LE(w.longestGap(), longestAllowedGapMs);
   // The file holds the records the table held at the click, no more.
   ReadingsTable saved;
-  ASSERT_TRUE(ostrel::LoadTableFromFile(packet.toStdString(), saved, false).ok);
+  ASSERT_TRUE(ostrel::LoadTableFromFile(packet.toStdString(), saved, false).ok());
   ASSERT_EQ(saved.recordCount(), atSave);
   EXPECT_EQ(saved.record(atSave - 1).No, lastSaved.No);
   EXPECT_EQ(saved.record(atSave - 1).TimeMs, lastSaved.TimeMs);
@@ -228,7 +228,7 @@ TEST(WindowFileWork, CancelLeavesTheOldFileAndTheTableAsTheyWere) {
     {
       ReadingsTable old;
       fill(old, workbook ? 10 : 600'000);
-      ASSERT_TRUE(ostrel::SaveTableToFile(old, path.toStdString()).ok);
+      ASSERT_TRUE(ostrel::SaveTableToFile(old, path.toStdString()).ok());
       ++files;
     }
     const std::string oldBytes = fileBytes(path);

@@ -17,8 +17,10 @@ put() {
 
 put decode/Digits.cpp '#include "decode/Digits.h"' '#include <string>' '#include <QString>' \
   '#include "record/ReadingsTable.h"' '  #  include "../ui/TFrmTest.h"'
+put base/Fd.cpp '#include "base/Fd.h"' '#include <unistd.h>' '#include <QString>' \
+  '#include "record/ReadingsTable.h"'
 put record/chart/Points.cpp '#include "record/ReadingsTable.h"' '#include "record/chart/Points.h"' \
-  '#include <QtCore/QList>'
+  '#include <QtCore/QList>' '#include "base/Result.h"'
 put link/frame/Assembler.h '#include "link/frame/State.h"' '#include "link/HidEvents.h"'
 put link/Device.cpp '#include "link/frame/Assembler.h"' '#include <QThread>' '#include "ui/TFrmTest.h"' \
   '#include "sim/hid/SimHidPlatform.h"' '#include "pipeline/FramePipeline.h"'
@@ -35,7 +37,7 @@ put tests/AnyTest.cpp '#include "app/AppState.h"' '#include "sim/meter/VirtualMe
 status=0
 "$checker" "$tree" >found.txt 2>/dev/null || status=$?
 cut -d: -f1,2 found.txt | sort >found-lines.txt
-printf '%s\n' decode/Digits.cpp:3 decode/Digits.cpp:4 decode/Digits.cpp:5 record/chart/Points.cpp:3 \
+printf '%s\n' base/Fd.cpp:3 base/Fd.cpp:4 decode/Digits.cpp:3 decode/Digits.cpp:4 decode/Digits.cpp:5 record/chart/Points.cpp:3 \
   link/frame/Assembler.h:2 link/Device.cpp:3 link/Device.cpp:4 link/Device.cpp:5 \
   pipeline/Pipeline.cpp:4 pipeline/Pipeline.cpp:5 pipeline/Pipeline.cpp:6 ui/Window.cpp:3 ui/Window.cpp:4 ui/Window.cpp:5 \
   record/CMakeLists.txt:1 | sort >expected-lines.txt

@@ -70,9 +70,9 @@ TEST_F(Pipeline, TeraOhmAndPiReadingsReachTheSavedFilesAsTheMeterShowsThem) {
   // The text format writes an empty cell as NULL and reads it back so.
   for (const auto& [name, noUnit] : {std::pair{"readings.txt", "NULL"}, {"readings.xml", ""}}) {
     const std::string file = (folder / name).string();
-    ASSERT_TRUE(SaveTableToFile(cds1, file, ",").ok) << name;
+    ASSERT_TRUE(SaveTableToFile(cds1, file, ",").ok()) << name;
     ReadingsTable back;
-    ASSERT_TRUE(LoadTableFromFile(file, back, true).ok) << name;
+    ASSERT_TRUE(LoadTableFromFile(file, back, true).ok()) << name;
     ASSERT_EQ(back.recordCount(), 3U) << name;
     const RecordFields tera = back.record(1);
     EXPECT_EQ(tera.Value, "1,730") << name;

@@ -77,10 +77,10 @@ TEST_P(ChunkedFile, ASavedFileLoadsBackWhole) {
   ScratchFolder folder;
   const std::string name = folder.file(GetParam().fileName);
 
-  ASSERT_TRUE(SaveTableToFile(largeTable(), name).ok);
+  ASSERT_TRUE(SaveTableToFile(largeTable(), name).ok());
   EXPECT_EQ(test::readBytes(name), GetParam().whole(largeTable()));
   ReadingsTable back;
-  ASSERT_TRUE(LoadTableFromFile(name, back, true).ok);
+  ASSERT_TRUE(LoadTableFromFile(name, back, true).ok());
   ASSERT_EQ(back.recordCount(), largeTable().recordCount());
   for (std::size_t row = 0; row < back.recordCount(); ++row) {
     ASSERT_EQ(back.no(row), largeTable().no(row)) << row;

@@ -46,9 +46,9 @@ TEST(DataPacket, SavesByteForByte) {
   test::fillFixtureReadings(table);
   ScratchFolder folder;
   const std::string name = folder.file("DATA.XML");
-  const FileResult result = SaveTableToFile(table, name);
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.message, "Save table to specified file: " + name + " Scuss!");
+  const Result<> result = SaveTableToFile(table, name);
+  EXPECT_TRUE(result.ok());
+  EXPECT_EQ(result.message(), "Save table to specified file: " + name + " Scuss!");
   EXPECT_EQ(test::readBytes(name), test::readBytes(test::fixturePath("readings.xml")));
 }
 
@@ -99,9 +99,9 @@ TEST(DataPacket, LoadReplacesTheTableWithTheFixture) {
   test::fillFixtureReadings(expected);
   ReadingsTable table;
   table.append({99, 0, "old", std::nullopt, std::nullopt, std::nullopt});
-  const FileResult result = LoadTableFromFile(test::fixturePath("readings.xml"), table, false);
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.message, "");
+  const Result<> result = LoadTableFromFile(test::fixturePath("readings.xml"), table, false);
+  EXPECT_TRUE(result.ok());
+  EXPECT_EQ(result.message(), "");
   ASSERT_EQ(table.recordCount(), 3U);
   for (std::size_t row = 0; row < 3; ++row) {
     expectSameSixFields(table.record(row), expected.record(row));
@@ -195,9 +195,9 @@ TEST_P(PacketFailure, FailsAndLeavesTheTableAsItWas) {
   test::writeBytes(name, GetParam().bytes);
   ReadingsTable table;
   test::fillFixtureReadings(table);
-  const FileResult result = LoadTableFromFile(name, table, false);
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.message, "Failed to Load File!");
+  const Result<> result = LoadTableFromFile(name, table, false);
+  EXPECT_FALSE(result.ok());
+  EXPECT_EQ(result.message(), "Failed to Load File!");
   ASSERT_EQ(table.recordCount(), 3U);
   EXPECT_EQ(table.text(2, ReadingsTable::Value), "a&b");
   table.append({4, 0, "still usable", std::nullopt, std::nullopt, std::nullopt});
@@ -402,7 +402,7 @@ double failedLoadPeakRiseMb(const std::string& name) {
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
     const double before = kib("VmRSS:");
     ReadingsTable table;
-    const bool ok = LoadTableFromFile(name, table, false).ok;
+    const bool ok = LoadTableFromFile(name, table, false).ok();
     const double rise = ok ? -1 : (kib("VmHWM:") - before) / 1024;
     const ssize_t written = ::write(pipe[1], &rise, sizeof rise);
     ::_exit(written == sizeof rise ? 0 : 1);

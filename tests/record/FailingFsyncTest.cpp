@@ -36,10 +36,10 @@ TEST(FileSave, AFailedFlushKeepsTheOldFileAndLeavesNoTemporaryFile) {
   ReadingsTable table;
   test::fillFixtureReadings(table);
   g_fsyncError = EIO;
-  const FileResult result = SaveTableToFile(table, name);
+  const Result<> result = SaveTableToFile(table, name);
   g_fsyncError = 0;
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.message, "Cannot create file \"" + name + "\". Input/output error");
+  EXPECT_FALSE(result.ok());
+  EXPECT_EQ(result.message(), "Cannot create file \"" + name + "\". Input/output error");
   EXPECT_EQ(test::readBytes(name), "old content");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }

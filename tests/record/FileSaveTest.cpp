@@ -43,19 +43,19 @@ TEST_P(FailedSave, KeepsTheOldFileAndLeavesNoTemporaryFile) {
   ScratchFolder folder;
   const std::string name = folder.file(GetParam());
   test::writeBytes(name, "old content");
-  FileResult result;
+  Result<> result;
   {
     const FileSizeLimit limit(4096);
     result = SaveTableToFile(bigTable(), name);
   }
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(test::readBytes(name), "old content");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
   if (std::string(GetParam()).ends_with(".xml")) {
-    EXPECT_EQ(result.message.rfind("Cannot create file \"" + name + "\". ", 0), 0U);
-    EXPECT_NE(result.message.find("too large"), std::string::npos) << result.message;
+    EXPECT_EQ(result.message().rfind("Cannot create file \"" + name + "\". ", 0), 0U);
+    EXPECT_NE(result.message().find("too large"), std::string::npos) << result.message();
   } else {
-    EXPECT_EQ(result.message, "Could not save table to specified file: " + name);
+    EXPECT_EQ(result.message(), "Could not save table to specified file: " + name);
   }
 }
 
@@ -68,10 +68,10 @@ TEST(FileSave, ReportsAFolderThatCannotHoldTheFile) {
   ScratchFolder folder;
   test::writeBytes(folder.file("plain"), "x");
   const std::string text = folder.file("plain/t.txt");
-  EXPECT_EQ(SaveTableToFile(bigTable(), text).message,
+  EXPECT_EQ(SaveTableToFile(bigTable(), text).message(),
             "Could not save table to specified file: " + text);
   const std::string packet = folder.file("plain/t.XML");
-  EXPECT_EQ(SaveTableToFile(bigTable(), packet).message,
+  EXPECT_EQ(SaveTableToFile(bigTable(), packet).message(),
             "Cannot create file \"" + packet + "\". Not a directory");
 }
 
@@ -82,7 +82,7 @@ TEST(FileSave, RefusesADeviceAndLeavesItAsItWas) {
   if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
     GTEST_SKIP() << "cannot make a device node here (needs root): " << std::strerror(errno);
   }
-  EXPECT_EQ(SaveTableToFile(bigTable(), full).message,
+  EXPECT_EQ(SaveTableToFile(bigTable(), full).message(),
             "Could not save table to specified file: " + full);
   struct stat device {};
   ASSERT_EQ(::stat(full.c_str(), &device), 0);
@@ -101,11 +101,11 @@ TEST(FileSave, RefusesAFifoWithoutWritingToIt) {
     ASSERT_GE(reader, 0);
     ReadingsTable small;
     test::fillFixtureReadings(small);
-    const FileResult result = SaveTableToFile(small, fifo);
-    EXPECT_FALSE(result.ok) << name;
-    EXPECT_EQ(result.message, std::string(name).ends_with(".xml")
-                                  ? "Cannot create file \"" + fifo + "\". Not a regular file"
-                                  : "Could not save table to specified file: " + fifo);
+    const Result<> result = SaveTableToFile(small, fifo);
+    EXPECT_FALSE(result.ok()) << name;
+    EXPECT_EQ(result.message(), std::string(name).ends_with(".xml")
+                                    ? "Cannot create file \"" + fifo + "\". Not a regular file"
+                                    : "Could not save table to specified file: " + fifo);
     char byte = 0;
     EXPECT_EQ(::read(reader, &byte, 1), 0) << "bytes went into the FIFO";
     ::close(reader);
@@ -121,7 +121,7 @@ TEST(FileSave, ReplacingKeepsPermissionsAndFollowsLinks) {
   test::writeBytes(name, "old");
   ::chmod(name.c_str(), 0640);
   std::filesystem::create_symlink(name, folder.file("link.txt"));
-  EXPECT_TRUE(SaveTableToFile(bigTable(), folder.file("link.txt")).ok);
+  EXPECT_TRUE(SaveTableToFile(bigTable(), folder.file("link.txt")).ok());
   EXPECT_TRUE(std::filesystem::is_symlink(folder.file("link.txt")));
   EXPECT_EQ(test::readBytes(name).substr(0, 15), "Measurement No.");
   struct stat saved {};
@@ -138,14 +138,14 @@ TEST(FileSave, FollowsDanglingAndChainedLinks) {
   std::filesystem::create_symlink("../dangling.txt", folder.file("sub/chain.txt"));
   ReadingsTable small;
   test::fillFixtureReadings(small);
-  EXPECT_TRUE(SaveTableToFile(small, folder.file("sub/chain.txt")).ok);
+  EXPECT_TRUE(SaveTableToFile(small, folder.file("sub/chain.txt")).ok());
   EXPECT_TRUE(std::filesystem::is_symlink(folder.file("sub/chain.txt")));
   EXPECT_TRUE(std::filesystem::is_symlink(folder.file("dangling.txt")));
   EXPECT_EQ(test::readBytes(folder.file("sub/new.txt")).substr(0, 15), "Measurement No.");
 
   std::filesystem::create_symlink("loop.xml", folder.file("loop.xml"));
   EXPECT_EQ(
-      SaveTableToFile(small, folder.file("loop.xml")).message,
+      SaveTableToFile(small, folder.file("loop.xml")).message(),
       "Cannot create file \"" + folder.file("loop.xml") + "\". Too many levels of symbolic links");
   EXPECT_TRUE(std::filesystem::is_symlink(folder.file("loop.xml")));
 }
@@ -159,11 +159,11 @@ TEST(FileReplacement, CommitsAByNameWriterAndOtherwiseLeavesNothing) {
   ::chmod(target.c_str(), 0640);
   {
     FileReplacement replacement;
-    ASSERT_EQ(replacement.begin(target), "");
+    ASSERT_EQ(replacement.begin(target).message(), "");
     EXPECT_EQ(replacement.temporaryPath().rfind(target + ".ostrel-", 0), 0U);
     test::writeBytes(replacement.temporaryPath(), "new");
     EXPECT_EQ(test::readBytes(target), "old");
-    ASSERT_EQ(replacement.commit(), "");
+    ASSERT_EQ(replacement.commit().message(), "");
   }
   EXPECT_EQ(test::readBytes(target), "new");
   struct stat saved {};
@@ -172,12 +172,12 @@ TEST(FileReplacement, CommitsAByNameWriterAndOtherwiseLeavesNothing) {
 
   {
     FileReplacement interrupted;
-    ASSERT_EQ(interrupted.begin(target), "");
+    ASSERT_EQ(interrupted.begin(target).message(), "");
     ASSERT_EQ(::write(interrupted.fd(), "half", 4), 4);
     removePendingReplacementFiles();
     EXPECT_FALSE(std::filesystem::exists(interrupted.temporaryPath()));
     FileReplacement abandoned;
-    ASSERT_EQ(abandoned.begin(target), "");
+    ASSERT_EQ(abandoned.begin(target).message(), "");
   }
   EXPECT_EQ(test::readBytes(target), "new");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
@@ -210,12 +210,12 @@ TEST(FileSave, RefusesATargetTheUserMayNotWrite) {
     const int status = runUnprivileged([&file] {
       ReadingsTable small;
       test::fillFixtureReadings(small);
-      const FileResult result = SaveTableToFile(small, file);
-      if (result.ok) return 1;
+      const Result<> result = SaveTableToFile(small, file);
+      if (result.ok()) return 1;
       const bool packet = file.ends_with(".xml");
       const std::string expected = packet ? "Cannot create file \"" + file + "\". Permission denied"
                                           : "Could not save table to specified file: " + file;
-      return result.message == expected ? 0 : 2;
+      return result.message() == expected ? 0 : 2;
     });
     EXPECT_EQ(status, 0) << name << ": 1 saved, 2 another message";
     EXPECT_EQ(test::readBytes(file), "old content");
@@ -230,7 +230,7 @@ TEST(FileSave, ReadOnlyFolder) {
   const std::string name = folder.file("t.xls");
   test::writeBytes(name, "old content");
   ::chmod(folder.path().c_str(), 0555);
-  EXPECT_EQ(SaveTableToFile(bigTable(), name).message,
+  EXPECT_EQ(SaveTableToFile(bigTable(), name).message(),
             "Could not save table to specified file: " + name);
   EXPECT_EQ(test::readBytes(name), "old content");
 }
@@ -258,9 +258,9 @@ TEST(FileLoad, RefusesWhatIsNoRegularFileAtOnce) {
       ADD_FAILURE() << name << ": the load waits";
       ::close(writer);  // lets it end
     }
-    const FileResult result = load.get();
-    EXPECT_FALSE(result.ok) << name;
-    EXPECT_EQ(result.message, loadFailedMessage) << name;
+    const Result<> result = load.get();
+    EXPECT_FALSE(result.ok()) << name;
+    EXPECT_EQ(result.message(), loadFailedMessage) << name;
     EXPECT_EQ(table.recordCount(), 3U) << name;
   }
   ::close(writer);

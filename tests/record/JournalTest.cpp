@@ -61,11 +61,11 @@ TEST(JournalFolder, FollowsTheStateFolderRule) {
 TEST(JournalFile, CreatesALockedJournalWithItsFolder) {
   const ScratchFolder scratch;
   const fs::path folder = scratch.path() / "state" / "ostrel";
-  std::string error;
   std::string path;
   {
-    const auto journal = JournalFile::create(folder.string(), error);
-    ASSERT_NE(journal, nullptr) << error;
+    Result<std::unique_ptr<JournalFile>> created = JournalFile::create(folder.string());
+    ASSERT_TRUE(created.ok()) << created.message();
+    const auto journal = std::move(created.value());
     path = journal->path();
     const std::string name = fs::path(path).filename().string();
     EXPECT_EQ(name.rfind("recording-", 0), 0u) << name;
@@ -75,9 +75,9 @@ TEST(JournalFile, CreatesALockedJournalWithItsFolder) {
     EXPECT_EQ(readBytes(path), header());
     EXPECT_FALSE(lockIsFree(path));
 
-    EXPECT_EQ(journal->appendLine(line1), "");
-    EXPECT_EQ(journal->clear(), "");
-    EXPECT_EQ(journal->appendLine(line2), "");
+    EXPECT_EQ(journal->appendLine(line1).message(), "");
+    EXPECT_EQ(journal->clear().message(), "");
+    EXPECT_EQ(journal->appendLine(line2).message(), "");
     EXPECT_EQ(readBytes(path), header() + line2);
   }
   EXPECT_TRUE(lockIsFree(path));
@@ -87,10 +87,10 @@ TEST(JournalFile, CreatesALockedJournalWithItsFolder) {
 // A full disk, made with a file-size limit: the line that does not fit leaves nothing behind.
 TEST(JournalFile, AFailedWriteLeavesOnlyWholeLines) {
   const ScratchFolder scratch;
-  std::string error;
-  const auto journal = JournalFile::create(scratch.path().string(), error);
-  ASSERT_NE(journal, nullptr) << error;
-  ASSERT_EQ(journal->appendLine(line1), "");
+  Result<std::unique_ptr<JournalFile>> created = JournalFile::create(scratch.path().string());
+  ASSERT_TRUE(created.ok()) << created.message();
+  const auto journal = std::move(created.value());
+  ASSERT_EQ(journal->appendLine(line1).message(), "");
 
   const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
@@ -98,13 +98,13 @@ TEST(JournalFile, AFailedWriteLeavesOnlyWholeLines) {
   rlimit tight = old;
   tight.rlim_cur = header().size() + line1.size() + 10;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
-  const std::string failed = journal->appendLine(line2);
+  const Result<> failed = journal->appendLine(line2);
   ::setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
 
-  EXPECT_NE(failed, "");
+  EXPECT_FALSE(failed.ok());
   EXPECT_EQ(readBytes(journal->path()), header() + line1);
-  EXPECT_EQ(journal->appendLine(line3), "");
+  EXPECT_EQ(journal->appendLine(line3).message(), "");
   EXPECT_EQ(readBytes(journal->path()), header() + line1 + line3);
 }
 
@@ -230,10 +230,10 @@ TEST(ReadJournal, KeepsTheTestTimeInASeventhCell) {
 TEST(ScanLeftJournals, OffersTheNewestFreeJournal) {
   const ScratchFolder scratch;
   const fs::path folder = scratch.path();
-  std::string error;
-  const auto held = JournalFile::create(folder.string(), error);
-  ASSERT_NE(held, nullptr) << error;
-  ASSERT_EQ(held->appendLine(line1), "");
+  Result<std::unique_ptr<JournalFile>> created = JournalFile::create(folder.string());
+  ASSERT_TRUE(created.ok()) << created.message();
+  const auto held = std::move(created.value());
+  ASSERT_EQ(held->appendLine(line1).message(), "");
 
   const auto write = [&](const char* name, const std::string& bytes, std::time_t age) {
     const fs::path path = folder / name;
@@ -266,7 +266,7 @@ TEST(ScanLeftJournals, OffersTheNewestFreeJournal) {
   EXPECT_EQ(readBytes(held->path()), header() + line1);
 
   // Once the offered one is gone, the older one is next.
-  ASSERT_EQ(scan.left->file->remove(), "");
+  ASSERT_EQ(scan.left->file->remove().message(), "");
   scan.left.reset();
   const JournalScan next = scanLeftJournals(folder.string(), cFormat());
   ASSERT_TRUE(next.left);
@@ -315,17 +315,17 @@ struct SinkLog {
 class CountingSink : public JournalSink {
  public:
   explicit CountingSink(SinkLog& log) : m_log(log) {}
-  std::string appendLine(std::string_view line) override {
-    if (++m_log.appends > m_log.failFrom) return "No space left on device";
+  Result<> appendLine(std::string_view line) override {
+    if (++m_log.appends > m_log.failFrom) return Result<>::failure("No space left on device");
     m_log.lines.emplace_back(line);
     return {};
   }
-  std::string sync() override { return {}; }
-  std::string clear() override {
+  Result<> sync() override { return {}; }
+  Result<> clear() override {
     m_log.lines.clear();
     return {};
   }
-  std::string remove() override {
+  Result<> remove() override {
     m_log.removed = true;
     return {};
   }
@@ -340,8 +340,10 @@ class CountingSink : public JournalSink {
 TEST(JournalWriter, WritesRecordsInOrderAndRemovesTheJournalAtACleanEnd) {
   const ScratchFolder scratch;
   const std::string folder = (scratch.path() / "j").string();
-  const auto opener = [folder](std::string& error) -> std::unique_ptr<JournalSink> {
-    return JournalFile::create(folder, error);
+  const auto opener = [folder]() -> Result<std::unique_ptr<JournalSink>> {
+    Result<std::unique_ptr<JournalFile>> created = JournalFile::create(folder);
+    if (!created.ok()) return created;
+    return {std::move(created.value())};
   };
   ReadingsTable table;
   fillFixtureReadings(table);
@@ -369,7 +371,7 @@ TEST(JournalWriter, WritesRecordsInOrderAndRemovesTheJournalAtACleanEnd) {
     writer.append(table.record(2));
     writer.flush();
     EXPECT_EQ(readBytes(filesIn(folder)[0]), header() + lines[2]);
-    EXPECT_EQ(writer.finish(), "");
+    EXPECT_EQ(writer.finish().message(), "");
     EXPECT_TRUE(filesIn(folder).empty());
     writer.append(table.record(0));  // after the end: ignored
   }
@@ -403,7 +405,7 @@ TEST(JournalWriter, StopsAtTheFirstFailureAndReportsItOnce) {
   writer.clear();  // Delete Data still empties a stopped journal
   writer.flush();
   EXPECT_TRUE(journal.lines.empty());
-  writer.finish();
+  EXPECT_TRUE(writer.finish().ok());
   EXPECT_TRUE(journal.removed);
 }
 

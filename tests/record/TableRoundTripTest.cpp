@@ -152,13 +152,13 @@ TEST_P(RoundTrip, EverySavedTableLoadsBackAsTheFormatKeepsIt) {
     ReadingsTable table;
     TableMaker(seed).fill(table);
     const std::string name = folder.file("t" + std::to_string(seed) + extension);
-    const FileResult result = SaveTableToFile(table, name);
+    const Result<> result = SaveTableToFile(table, name);
     const bool refusable = holdsNul(table) || (!packet && lacksNumberOrTime(table));
-    if (!result.ok) {
-      EXPECT_TRUE(refusable) << result.message;
-      EXPECT_EQ(result.message.rfind(packet ? "Cannot create file \"" + name + "\". "
-                                            : "Could not save table to specified file: " + name,
-                                     0),
+    if (!result.ok()) {
+      EXPECT_TRUE(refusable) << result.message();
+      EXPECT_EQ(result.message().rfind(packet ? "Cannot create file \"" + name + "\". "
+                                              : "Could not save table to specified file: " + name,
+                                       0),
                 0U);
       EXPECT_FALSE(std::filesystem::exists(name));
       continue;
@@ -166,7 +166,7 @@ TEST_P(RoundTrip, EverySavedTableLoadsBackAsTheFormatKeepsIt) {
     EXPECT_FALSE(refusable) << "written, though it cannot load back the same";
     ++saved;
     ReadingsTable loaded;
-    ASSERT_TRUE(LoadTableFromFile(name, loaded, false).ok) << test::readBytes(name);
+    ASSERT_TRUE(LoadTableFromFile(name, loaded, false).ok()) << test::readBytes(name);
     ReadingsTable expected;
     if (packet) {
       for (std::size_t row = 0; row < table.recordCount(); ++row) {
@@ -190,7 +190,7 @@ TEST(RoundTrip, NulInATextFileAndLineBreaksFromAPacket) {
   const std::string text = folder.file("nul.txt");
   test::writeBytes(text, std::string("h\r\n1\t10:00:00\tok\r\n2\t10:00:01\ta\0b\r\n", 34));
   ReadingsTable table;
-  EXPECT_FALSE(LoadTableFromFile(text, table, false).ok);
+  EXPECT_FALSE(LoadTableFromFile(text, table, false).ok());
   EXPECT_EQ(table.recordCount(), 1U);
 
   const std::string packet = folder.file("breaks.xml");
@@ -205,12 +205,12 @@ TEST(RoundTrip, NulInATextFileAndLineBreaksFromAPacket) {
       "</METADATA><ROWDATA><ROW No=\"1\" Time=\"10:00:00000\" "
       "Value=\"a&#009;b&#013;&#010;c\"/></ROWDATA></DATAPACKET>");
   ReadingsTable fromPacket;
-  ASSERT_TRUE(LoadTableFromFile(packet, fromPacket, false).ok);
+  ASSERT_TRUE(LoadTableFromFile(packet, fromPacket, false).ok());
   EXPECT_EQ(fromPacket.text(0, ReadingsTable::Value), "a\tb\r\nc");
   const std::string xls = folder.file("breaks.xls");
-  ASSERT_TRUE(SaveTableToFile(fromPacket, xls).ok);
+  ASSERT_TRUE(SaveTableToFile(fromPacket, xls).ok());
   ReadingsTable back;
-  ASSERT_TRUE(LoadTableFromFile(xls, back, false).ok);
+  ASSERT_TRUE(LoadTableFromFile(xls, back, false).ok());
   ASSERT_EQ(back.recordCount(), 1U);
   EXPECT_EQ(back.text(0, ReadingsTable::Value), "a b  c");
 }

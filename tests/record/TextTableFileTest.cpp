@@ -22,9 +22,9 @@ TEST(TextTableFile, SavesByteForByte) {
   test::fillFixtureReadings(table);
   ScratchFolder folder;
   const std::string name = folder.file("readings.xls");
-  const FileResult result = SaveTableToFile(table, name);
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.message, "Save table to specified file: " + name + " Scuss!");
+  const Result<> result = SaveTableToFile(table, name);
+  EXPECT_TRUE(result.ok());
+  EXPECT_EQ(result.message(), "Save table to specified file: " + name + " Scuss!");
   EXPECT_EQ(test::readBytes(name), test::readBytes(test::fixturePath("readings.xls")));
 }
 
@@ -43,7 +43,7 @@ TEST(TextTableFile, TestTimesLeaveTextAndPacketFilesAsTheyWere) {
   ASSERT_EQ(fixture.testTimeS(0), std::nullopt);
   ScratchFolder folder;
   for (const char* name : {"readings.xls", "readings.xml"}) {
-    ASSERT_TRUE(SaveTableToFile(table, folder.file(name)).ok);
+    ASSERT_TRUE(SaveTableToFile(table, folder.file(name)).ok());
     EXPECT_EQ(test::readBytes(folder.file(name)), test::readBytes(test::fixturePath(name))) << name;
   }
 }
@@ -63,9 +63,9 @@ TEST(TextTableFile, TrimsTextsAndWritesNullButNeverForNo) {
 TEST(TextTableFile, LoadAppendsTheFixtureAndKeepsNullAsText) {
   ReadingsTable table;
   test::fillFixtureReadings(table);
-  const FileResult result = LoadTableFromFile(test::fixturePath("readings.xls"), table, false);
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.message, "");
+  const Result<> result = LoadTableFromFile(test::fixturePath("readings.xls"), table, false);
+  EXPECT_TRUE(result.ok());
+  EXPECT_EQ(result.message(), "");
   ASSERT_EQ(table.recordCount(), 6U);
   EXPECT_EQ(table.no(3), 1) << "numbers repeat";
   EXPECT_EQ(table.timeMs(3), 52'205'000) << "the text file holds whole seconds";
@@ -151,12 +151,12 @@ TEST(TextTableFile, PiecesFillFieldsByPositionUntrimmed) {
 TEST(TextTableFile, AFailedLoadFromAFileTellsTheUserAndKeepsEarlierLines) {
   ScratchFolder folder;
   ReadingsTable table;
-  EXPECT_EQ(LoadTableFromFile(folder.file("missing.txt"), table, false).message,
+  EXPECT_EQ(LoadTableFromFile(folder.file("missing.txt"), table, false).message(),
             "Failed to Load File!");
   test::writeBytes(folder.file("partial.txt"), header + "1\t10:00:00\r\nbad\r\n");
-  const FileResult result = LoadTableFromFile(folder.file("partial.txt"), table, false);
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.message, "Failed to Load File!");
+  const Result<> result = LoadTableFromFile(folder.file("partial.txt"), table, false);
+  EXPECT_FALSE(result.ok());
+  EXPECT_EQ(result.message(), "Failed to Load File!");
   EXPECT_EQ(table.recordCount(), 1U) << "the record begun for the failing line is dropped";
 }
 

@@ -72,9 +72,9 @@ TEST(Workbook, CellsReadBackTypedWithTheirDecimalsAndUnicodeTexts) {
   table.append({-6, 3'600'000, "-0.50", "  ", "\xFF", "Timed", 75});
   ScratchFolder folder;
   const std::string name = folder.file("readings.XLSX");
-  const FileResult saved = SaveTableToFile(table, name, ".");
-  ASSERT_TRUE(saved.ok) << saved.message;
-  EXPECT_EQ(saved.message, "Save table to specified file: " + name + " Scuss!");
+  const Result<> saved = SaveTableToFile(table, name, ".");
+  ASSERT_TRUE(saved.ok()) << saved.message();
+  EXPECT_EQ(saved.message(), "Save table to specified file: " + name + " Scuss!");
 
   // A control character inside a text is kept as the format's escape (_x0001_), which
   // openpyxl shows as it stands and spreadsheet programs turn back into the character.
@@ -104,7 +104,7 @@ TEST(Workbook, TestsSheetHoldsTheFiguresAsNumbers) {
   }
   ScratchFolder folder;
   const std::string name = folder.file("tests.xlsx");
-  ASSERT_TRUE(SaveTableToFile(table, name, ".").ok);
+  ASSERT_TRUE(SaveTableToFile(table, name, ".").ok());
   READ_BACK_OR_SKIP(run, name, {"--sheet", "Tests"});
   EXPECT_EQ(
       run.out.substr(0, run.out.find('\n')),
@@ -140,8 +140,8 @@ TEST(Workbook, TestSheetsFollowTheGivenOptionsAndRecord) {
       "dry day\nsecond line"};
   ScratchFolder folder;
   const std::string name = folder.file("record.xlsx");
-  const FileResult saved = SaveTableToFile(table, name, ".", tests);
-  ASSERT_TRUE(saved.ok) << saved.message;
+  const Result<> saved = SaveTableToFile(table, name, ".", tests);
+  ASSERT_TRUE(saved.ok()) << saved.message();
 
   READ_BACK_OR_SKIP(testsSheet, name, {"--sheet", "Tests"});
   // R(1 min) 160 MΩ at 20 °C is 40 MΩ at 40 °C, below 50 MΩ; DAR 160/115.
@@ -173,7 +173,7 @@ TEST(Workbook, ValuesAreNumbersOnlyWithTheLocalesSeparator) {
   table.append({2, 0, "1.25", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "PI"});
   ScratchFolder folder;
   const std::string name = folder.file("comma.xlsx");
-  ASSERT_TRUE(SaveTableToFile(table, name, ",").ok);
+  ASSERT_TRUE(SaveTableToFile(table, name, ",").ok());
   READ_BACK_OR_SKIP(run, name);
   EXPECT_NE(run.out.find("\tn:1.25|0.00\t"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\ts:1.25\t"), std::string::npos) << run.out;
@@ -188,8 +188,8 @@ TEST(Workbook, AMillionRowsFitOneSheet) {
   }
   ScratchFolder folder;
   const std::string name = folder.file("million.xlsx");
-  const FileResult saved = SaveTableToFile(table, name, ".");
-  ASSERT_TRUE(saved.ok) << saved.message;
+  const Result<> saved = SaveTableToFile(table, name, ".");
+  ASSERT_TRUE(saved.ok()) << saved.message();
   READ_BACK_OR_SKIP(run, name, {"--first", "2"});
   EXPECT_EQ(run.out,
             "rows: 1000001, columns: 7\n"
@@ -205,11 +205,11 @@ TEST(Workbook, MoreRecordsThanASheetHoldsAreRefusedBeforeWriting) {
   ScratchFolder folder;
   const std::string name = folder.file("big.xlsx");
   test::writeBytes(name, "old content");
-  const FileResult saved = SaveTableToFile(table, name, ".");
-  EXPECT_FALSE(saved.ok);
-  EXPECT_EQ(saved.message, "Could not save table to specified file: " + name +
-                               "\nThe table holds 1048576 records; a worksheet takes at most "
-                               "1048575. Save it as text or XML instead.");
+  const Result<> saved = SaveTableToFile(table, name, ".");
+  EXPECT_FALSE(saved.ok());
+  EXPECT_EQ(saved.message(), "Could not save table to specified file: " + name +
+                                 "\nThe table holds 1048576 records; a worksheet takes at most "
+                                 "1048575. Save it as text or XML instead.");
   EXPECT_EQ(test::readBytes(name), "old content");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
@@ -220,16 +220,16 @@ TEST(Workbook, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
   ScratchFolder folder;
   test::writeBytes(folder.file("plain"), "x");
   const std::string inFile = folder.file("plain/t.xlsx");
-  const FileResult notADirectory = SaveTableToFile(table, inFile, ".");
-  EXPECT_FALSE(notADirectory.ok);
-  EXPECT_EQ(notADirectory.message,
+  const Result<> notADirectory = SaveTableToFile(table, inFile, ".");
+  EXPECT_FALSE(notADirectory.ok());
+  EXPECT_EQ(notADirectory.message(),
             "Could not save table to specified file: " + inFile + "\nNot a directory");
 
   // A folder in the place of the file: the workbook is complete, but renaming it fails.
   std::filesystem::create_directory(folder.file("taken.xlsx"));
-  const FileResult overFolder = SaveTableToFile(table, folder.file("taken.xlsx"), ".");
-  EXPECT_FALSE(overFolder.ok);
-  EXPECT_EQ(overFolder.message.rfind("Could not save table to specified file: ", 0), 0U);
+  const Result<> overFolder = SaveTableToFile(table, folder.file("taken.xlsx"), ".");
+  EXPECT_FALSE(overFolder.ok());
+  EXPECT_EQ(overFolder.message().rfind("Could not save table to specified file: ", 0), 0U);
   EXPECT_TRUE(std::filesystem::is_directory(folder.file("taken.xlsx")));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 }
@@ -242,7 +242,7 @@ TEST(Workbook, ReplacingKeepsPermissionsFollowsLinksAndRefusesFifos) {
   test::writeBytes(name, "old");
   ::chmod(name.c_str(), 0640);
   std::filesystem::create_symlink(name, folder.file("link.xlsx"));
-  ASSERT_TRUE(SaveTableToFile(table, folder.file("link.xlsx"), ".").ok);
+  ASSERT_TRUE(SaveTableToFile(table, folder.file("link.xlsx"), ".").ok());
   EXPECT_TRUE(std::filesystem::is_symlink(folder.file("link.xlsx")));
   EXPECT_EQ(test::readBytes(name).substr(0, 4), "PK\x03\x04");
   struct stat saved {};
@@ -253,7 +253,7 @@ TEST(Workbook, ReplacingKeepsPermissionsFollowsLinksAndRefusesFifos) {
   // A FIFO is refused as by every other writer, without being opened (that would block).
   const std::string pipe = folder.file("pipe.xlsx");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  EXPECT_FALSE(SaveTableToFile(table, pipe, ".").ok);
+  EXPECT_FALSE(SaveTableToFile(table, pipe, ".").ok());
   EXPECT_TRUE(std::filesystem::is_fifo(pipe));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 3);
 }
@@ -263,10 +263,10 @@ TEST(Workbook, IsWrittenOnlyNeverLoaded) {
   test::fillFixtureReadings(table);
   ScratchFolder folder;
   const std::string name = folder.file("t.Xlsx");
-  ASSERT_TRUE(SaveTableToFile(table, name, ".").ok);
-  const FileResult loaded = LoadTableFromFile(name, table, false);
-  EXPECT_FALSE(loaded.ok);
-  EXPECT_EQ(loaded.message, "Failed to Load File!");
+  ASSERT_TRUE(SaveTableToFile(table, name, ".").ok());
+  const Result<> loaded = LoadTableFromFile(name, table, false);
+  EXPECT_FALSE(loaded.ok());
+  EXPECT_EQ(loaded.message(), "Failed to Load File!");
   EXPECT_EQ(table.recordCount(), 3U);
 }
 

@@ -51,8 +51,8 @@ class ReportCli : public ::testing::Test {
       r.V_Range = "IR:500V 20G\xA6\xB8";
       cds1.append(r);
     }
-    ASSERT_TRUE(SaveTableToFile(cds1, path("table.txt").toStdString()).ok);
-    ASSERT_TRUE(SaveTableToFile(cds1, path("table.xml").toStdString()).ok);
+    ASSERT_TRUE(SaveTableToFile(cds1, path("table.txt").toStdString()).ok());
+    ASSERT_TRUE(SaveTableToFile(cds1, path("table.xml").toStdString()).ok());
   }
   QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 

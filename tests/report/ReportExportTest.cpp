@@ -115,8 +115,8 @@ TEST(PdfExport, WritesOneSheetPerPage) {
   const ReportLayout layout(rows, texts("2"));
   // Kept beside the test binary for a look at the pages.
   const QString fileName = QDir::current().filePath(QStringLiteral("report-two-pages.pdf"));
-  const ReportFileResult result = exportReport(layout, ReportFormat::Pdf, fileName);
-  ASSERT_TRUE(result.ok) << result.message.toStdString();
+  const Result<> result = exportReport(layout, ReportFormat::Pdf, fileName);
+  ASSERT_TRUE(result.ok()) << result.message();
   QFile file(fileName);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QByteArray pdf = file.readAll();
@@ -127,10 +127,10 @@ TEST(PdfExport, WritesOneSheetPerPage) {
 TEST(Export, FailsWithTheSystemsReasonWhenTheFileCannotBeWritten) {
   const test::FakeDataSet rows = smallTable();
   const QTemporaryDir dir;
-  const ReportFileResult result = exportReport(ReportLayout(rows, texts("1")), ReportFormat::Csv,
-                                               dir.filePath(QStringLiteral("missing/out.csv")));
-  EXPECT_FALSE(result.ok);
-  EXPECT_FALSE(result.message.isEmpty());
+  const Result<> result = exportReport(ReportLayout(rows, texts("1")), ReportFormat::Csv,
+                                       dir.filePath(QStringLiteral("missing/out.csv")));
+  EXPECT_FALSE(result.ok());
+  EXPECT_FALSE(result.message().empty());
 }
 
 using test::FileSizeLimit;
@@ -150,20 +150,20 @@ TEST_P(FailedExport, KeepsTheOldFileAndReportsTheFailure) {
     old.write("old report");
   }
   const ReportFormat format = *reportFormatForFile(fileName);
-  ReportFileResult result;
+  Result<> result;
   {
     const FileSizeLimit limit(8192);
     result = exportReport(layout, format, fileName);
   }
-  EXPECT_FALSE(result.ok);
-  EXPECT_FALSE(result.message.isEmpty());
+  EXPECT_FALSE(result.ok());
+  EXPECT_FALSE(result.message().empty());
   QFile old(fileName);
   ASSERT_TRUE(old.open(QIODevice::ReadOnly));
   EXPECT_EQ(old.readAll(), "old report");
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
             QStringList{"report." + QString::fromLatin1(GetParam())});
 
-  EXPECT_TRUE(exportReport(layout, format, fileName).ok) << "without the limit";
+  EXPECT_TRUE(exportReport(layout, format, fileName).ok()) << "without the limit";
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, FailedExport, testing::Values("csv", "html", "txt", "pdf"));

@@ -299,11 +299,12 @@ TEST(TestSummaryPage, FollowsTheReadingsPagesWhichStayAsTheyAre) {
     EXPECT_LE(e.bandTopMm + e.boxMm.bottom(), report::pageFooterTopMm) << e.text.toStdString();
   }
   // For looking at: the report as a PDF in the build folder.
-  EXPECT_TRUE(exportReport(withSummary, ReportFormat::Pdf, QStringLiteral("test-summary.pdf")).ok);
+  EXPECT_TRUE(
+      exportReport(withSummary, ReportFormat::Pdf, QStringLiteral("test-summary.pdf")).ok());
   // The CSV export holds the records only.
   QTemporaryDir dir;
   const QString csv = dir.filePath(QStringLiteral("r.csv"));
-  ASSERT_TRUE(exportReport(withSummary, ReportFormat::Csv, csv).ok);
+  ASSERT_TRUE(exportReport(withSummary, ReportFormat::Csv, csv).ok());
   QFile file(csv);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll().count('\n'), 41);

@@ -1,5 +1,6 @@
 // The window's recording journal: recovery after a kill, clean ends, two windows, a full disk,
 // journals left behind (damaged, unreadable), and what is and is not journaled.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +12,9 @@
 #include <QTimer>
 #include <QtTest>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
@@ -27,6 +30,23 @@
 namespace ostrel::test {
 
 namespace {
+
+// What `work` writes to standard error (through a file in the test's temporary folder).
+template <typename Work>
+QString standardErrorOf(const QString& file, Work work) {
+  std::fflush(stderr);
+  const int kept = ::dup(STDERR_FILENO);
+  const int into = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(into, STDERR_FILENO);
+  ::close(into);
+  work();
+  std::fflush(stderr);
+  ::dup2(kept, STDERR_FILENO);
+  ::close(kept);
+  QFile written(file);
+  written.open(QIODevice::ReadOnly);
+  return QString::fromLocal8Bit(written.readAll());
+}
 
 // Grid rows, cells joined by tabs, as the window shows them.
 QStringList gridRows(TFrmTest& window) {
@@ -262,7 +282,8 @@ class WindowJournalTest : public QObject {
     QCOMPARE(readAll(folder() + QStringLiteral("/recording-abcdef.txt")).toStdString(), left);
   }
 
-  // A journal that cannot be removed at a clean end (a folder took its name) is reported.
+  // A journal that cannot be removed at a clean end (a folder took its name) is reported, in
+  // the box and on standard error with the journal's name and the system's reason.
   void aFailedRemovalAtACleanEndIsReported() {
     JournaledWindow w(folder(), true);
     record(*w.window, "1.000");
@@ -270,10 +291,15 @@ class WindowJournalTest : public QObject {
     const QString path = folder() + u'/' + journals().first();
     QVERIFY(QFile::rename(path, path + QStringLiteral(".moved")));
     QVERIFY(QDir().mkdir(path));
-    w.journal->endCleanly();
+    const QString said = standardErrorOf(m_state.path() + QStringLiteral("/stderr.txt"),
+                                         [&] { w.journal->endCleanly(); });
     QCOMPARE(w.log.errors.size(), 1);
     QVERIFY2(w.log.errors.first().contains(QStringLiteral("could not be removed")),
              qPrintable(w.log.errors.first()));
+    QVERIFY2(said.contains(QStringLiteral("could not be removed")) && said.contains(path) &&
+                 said.contains(QString::fromLocal8Bit(std::strerror(EISDIR))),
+             qPrintable(said));
+    QVERIFY(QFileInfo(path).isDir());  // what stood under the journal's name is kept
   }
 
   // "Exit" and closing the window are clean ends: no journal is left.
@@ -364,7 +390,7 @@ class WindowJournalTest : public QObject {
     QCOMPARE(journaled.records->no(1), std::optional<std::int32_t>(2));
 
     const QString packet = m_state.path() + QStringLiteral("/t.xml");
-    QVERIFY(SaveTableToFile(w.window->table(), packet.toStdString()).ok);
+    QVERIFY(SaveTableToFile(w.window->table(), packet.toStdString()).ok());
     w.log.openAnswer = packet;
     w.log.unsavedAnswer = UnsavedReadingsAnswer::Discard;  // saved outside the window
     w.window->OpenClick();

@@ -76,13 +76,13 @@ QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const s
   // failure, links are followed, and a FIFO or device is refused instead of opened.
   const auto reason = [](const std::string& text) { return QString::fromLocal8Bit(text); };
   FileReplacement file;
-  if (const std::string failed = file.begin(path); !failed.empty()) {
-    return QStringLiteral("Cannot create file %1. %2").arg(shownPath, reason(failed));
+  if (const Result<> begun = file.begin(path); !begun.ok()) {
+    return QStringLiteral("Cannot create file %1. %2").arg(shownPath, reason(begun.message()));
   }
-  std::string failed = file.write(std::string_view(bytes.constData(), bytes.size()));
-  if (failed.empty()) failed = file.commit();
-  if (!failed.empty()) {
-    return QStringLiteral("Cannot write file %1. %2").arg(shownPath, reason(failed));
+  Result<> written = file.write(std::string_view(bytes.constData(), bytes.size()));
+  if (written.ok()) written = file.commit();
+  if (!written.ok()) {
+    return QStringLiteral("Cannot write file %1. %2").arg(shownPath, reason(written.message()));
   }
   return {};
 }

@@ -65,31 +65,31 @@ class ReplacementDevice : public QIODevice {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
   }
 
-  // Writes what is still buffered; empty when every byte reached the file, else the reason.
-  QString finish() {
+  // Writes what is still buffered; fails with the reason when a byte did not reach the file.
+  Result<> finish() {
     writeBuffered();
-    return QString::fromLocal8Bit(m_error);
+    return m_failed;
   }
 
  protected:
   qint64 readData(char* /*data*/, qint64 /*maxSize*/) override { return -1; }
   qint64 writeData(const char* data, qint64 size) override {
-    if (!m_error.empty()) return -1;
+    if (!m_failed.ok()) return -1;
     m_buffer.append(data, static_cast<std::size_t>(size));
     if (m_buffer.size() >= bufferBytes) writeBuffered();
-    return m_error.empty() ? size : -1;
+    return m_failed.ok() ? size : -1;
   }
 
  private:
   static constexpr std::size_t bufferBytes = std::size_t{1} << 16;
 
   void writeBuffered() {
-    if (m_error.empty() && !m_buffer.empty()) m_error = m_replacement.write(m_buffer);
+    if (m_failed.ok() && !m_buffer.empty()) m_failed = m_replacement.write(m_buffer);
     m_buffer.clear();
   }
 
   FileReplacement& m_replacement;
-  std::string m_error;  // why a write failed; empty while every byte reached the file
+  Result<> m_failed;  // why a write failed; ok while every byte reached the file
   std::string m_buffer;
 };
 
@@ -204,16 +204,15 @@ bool writeReportPdf(const ReportLayout& layout, QIODevice& out, const ReportProg
   return paintReportPages(painter, pdf, layout, 1, layout.pageCount(), false, progress);
 }
 
-ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
-                              const QString& fileName, const ReportProgress& progress) {
+Result<> exportReport(const ReportLayout& layout, ReportFormat format, const QString& fileName,
+                      const ReportProgress& progress) {
   return exportReport(layout, format, QFile::encodeName(fileName).toStdString(), progress);
 }
 
-ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
-                              const std::string& path, const ReportProgress& progress) {
+Result<> exportReport(const ReportLayout& layout, ReportFormat format, const std::string& path,
+                      const ReportProgress& progress) {
   FileReplacement replacement;
-  const std::string begun = replacement.begin(path);
-  if (!begun.empty()) return {false, QString::fromLocal8Bit(begun)};
+  if (Result<> begun = replacement.begin(path); !begun.ok()) return begun;
   ReplacementDevice file(replacement);
   bool whole = false;
   switch (format) {
@@ -231,11 +230,9 @@ ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
       break;
   }
   // Cancelled: the replacement goes unused, so the old file stays as it was.
-  if (!whole) return {false, {}, true};
-  if (const QString error = file.finish(); !error.isEmpty()) return {false, error};
-  const std::string committed = replacement.commit();
-  if (!committed.empty()) return {false, QString::fromLocal8Bit(committed)};
-  return {};
+  if (!whole) return Result<>::cancel({});
+  if (Result<> written = file.finish(); !written.ok()) return written;
+  return replacement.commit();
 }
 
 }  // namespace ostrel

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "base/Result.h"
 #include "ui/report/ReportLayout.h"
 
 class QIODevice;
@@ -15,12 +16,6 @@ namespace ostrel {
 
 // The report's own file (PDF) and the three export formats.
 enum class ReportFormat { Pdf, Html, Text, Csv };
-
-struct ReportFileResult {
-  bool ok = true;
-  QString message;         // why writing failed, as the system words it; empty when ok
-  bool cancelled = false;  // the progress asked to stop (ok is false, the old file untouched)
-};
 
 // Told before each page is written: its number and the page count; false stops the writing.
 // Called on the thread that writes (a worker thread for the window's exports).
@@ -35,13 +30,14 @@ std::optional<ReportFormat> reportFormatForFile(const QString& fileName);
 // bytes and replaces it only when all were written and flushed. Fails with the system's
 // reason when the file cannot be replaced or written; the old file is then untouched.
 // Pdf needs a QGuiApplication (fonts); the text formats do not.
-// A progress that says false ends the export as cancelled.
-ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
-                              const QString& fileName, const ReportProgress& progress = {});
+// A progress that says false ends the export as cancelled (the old file untouched). The
+// reason is the system's bytes (strerror); a window shows it with QString::fromLocal8Bit.
+Result<> exportReport(const ReportLayout& layout, ReportFormat format, const QString& fileName,
+                      const ReportProgress& progress = {});
 // The same for a name given as the system's bytes (a command's argument), which need not be
 // valid UTF-8.
-ReportFileResult exportReport(const ReportLayout& layout, ReportFormat format,
-                              const std::string& path, const ReportProgress& progress = {});
+Result<> exportReport(const ReportLayout& layout, ReportFormat format, const std::string& path,
+                      const ReportProgress& progress = {});
 
 // Writers on an open device, UTF-8, streaming one page at a time:
 // - HTML: one A4 sheet per page, every element at its place in millimetres, texts escaped;

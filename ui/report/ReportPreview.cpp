@@ -213,7 +213,7 @@ void ReportPreview::saveAs(ReportFormat format) {
   if (fileName.isEmpty()) return;
   if (QFileInfo(fileName).suffix().isEmpty())
     fileName += QLatin1Char('.') + QLatin1String(choice.extension);
-  auto result = std::make_shared<ReportFileResult>();
+  auto result = std::make_shared<Result<>>();
   const bool started = runOnWorker(
       QString::fromLatin1(choice.caption),
       QStringLiteral("Writing %1 (%2 pages)")
@@ -224,12 +224,13 @@ void ReportPreview::saveAs(ReportFormat format) {
           return progress.report(static_cast<std::uint64_t>(page - 1),
                                  static_cast<std::uint64_t>(pages));
         });
-        return result->ok;
+        return result->ok();
       },
       [](bool, bool) {});
   if (!started) *result = exportReport(m_layout, format, fileName);
-  if (!result->ok && !result->cancelled) {
-    m_dialogs.showError(this, fileName + QStringLiteral(": ") + result->message);
+  if (!result->ok() && !result->cancelled()) {
+    m_dialogs.showError(
+        this, fileName + QStringLiteral(": ") + QString::fromLocal8Bit(result->message()));
   }
 }
 

@@ -26,10 +26,14 @@ class UniqueFd {
 
   [[nodiscard]] int get() const { return m_fd; }
   [[nodiscard]] bool valid() const { return m_fd >= 0; }
-  // Closes what it holds; afterwards it holds nothing.
+  // Closes what it holds; afterwards it holds nothing. A failing close is not reported: the
+  // callers that must know whether their bytes reached the disk call fsync first, or take
+  // the descriptor with release() and close it themselves.
   void reset() {
     if (m_fd >= 0) ::close(std::exchange(m_fd, -1));
   }
+  // Hands the descriptor over (-1 when it holds none); afterwards it holds nothing.
+  [[nodiscard]] int release() { return std::exchange(m_fd, -1); }
 
  private:
   int m_fd = -1;
