@@ -8,8 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ReadingsTable.h"
-#include "TableFiles.h"
+#include "TextTableFormat.h"
 
 namespace ostrel {
 
@@ -64,8 +63,7 @@ bool lockJournal(int fd) {
 }
 
 const std::string& JournalFile::headerLine() {
-  static const std::string header =
-      writeTextTable(ReadingsTable{}, LongTimeFormat::fromEnvironment());
+  static const std::string header(textHeaderLine);
   return header;
 }
 
