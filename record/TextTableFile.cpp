@@ -1,7 +1,6 @@
 // The tab-separated text form of the readings table.
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstring>
 #include <string>
 
