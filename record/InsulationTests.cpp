@@ -6,79 +6,21 @@
 #include <cstdio>
 
 #include "GbkText.h"
+#include "ReadingNumber.h"
+#include "TextTableFormat.h"
 
 namespace ostrel {
 
 namespace {
 
 constexpr double msPerDay = 86'400'000.0;
-constexpr std::string_view gbkOhm = "\xA6\xB8";
-constexpr std::string_view utf8Omega = "\xCE\xA9";        // Greek capital omega
-constexpr std::string_view utf8OhmSign = "\xE2\x84\xA6";  // ohm sign
 constexpr std::string_view piRemark = "PI";
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-// A signed decimal number with "." or "," as its one separator.
+// A Value text read as a number (a PI ratio, a typed figure); the texts' locale is not known.
 std::optional<double> decimalNumber(std::string_view text) {
-  text = trimmed(text);
-  std::string plain;
-  bool point = false;
-  bool digits = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c >= '0' && c <= '9') {
-      digits = true;
-      plain.push_back(c);
-    } else if ((c == '.' || c == ',') && !point) {
-      point = true;
-      plain.push_back('.');
-    } else if ((c == '-' || c == '+') && i == 0) {
-      if (c == '-') plain.push_back('-');
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (!digits) return std::nullopt;
-  double value = 0;
-  const auto [end, status] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-  if (status != std::errc{} || end != plain.data() + plain.size()) return std::nullopt;
-  return value;
-}
-
-// The multiplier of a resistance unit, nullopt for any other text.
-std::optional<double> unitFactor(std::string_view unit) {
-  unit = trimmed(unit);
-  double factor = 1;
-  if (!unit.empty()) {
-    switch (unit.front()) {
-      case 'k':
-      case 'K':
-        factor = 1e3;
-        break;
-      case 'M':
-        factor = 1e6;
-        break;
-      case 'G':
-        factor = 1e9;
-        break;
-      case 'T':
-        factor = 1e12;
-        break;
-      default:
-        factor = 0;
-    }
-    if (factor != 0) unit.remove_prefix(1);
-  }
-  if (factor == 0) factor = 1;
-  if (unit == gbkOhm || unit == utf8Omega || unit == utf8OhmSign) return factor;
-  return std::nullopt;
+  const auto number = valueNumber(text, std::nullopt);
+  if (!number) return std::nullopt;
+  return number->value;
 }
 
 // The elapsed times of a run of readings without a timer come from their times of day;
@@ -291,17 +233,13 @@ std::optional<double> MarkFigure::ohm() const {
 }
 
 std::optional<Resistance> resistanceFromTexts(std::string_view value, std::string_view unit) {
-  const auto factor = unitFactor(unit);
-  if (!factor) return std::nullopt;
-  const std::string_view v = trimmed(value);
-  if (v.find('L') != std::string_view::npos) return Resistance{true, 0};
-  const auto number = decimalNumber(v);
-  if (!number) return std::nullopt;
-  return Resistance{false, *number * *factor};
+  const auto reading = readingValue(value, unit, std::nullopt);
+  if (!reading || reading->quantity != ReadingQuantity::Resistance) return std::nullopt;
+  return Resistance{reading->overRange, reading->overRange ? 0 : reading->base};
 }
 
 std::optional<int> insulationTestVoltage(std::string_view function) {
-  function = trimmed(function);
+  function = trimmedCell(function);
   if (!function.starts_with("IR:")) return std::nullopt;
   function.remove_prefix(3);
   int volts = 0;
@@ -340,11 +278,7 @@ bool parseMinimumClass(std::string_view text, TestJudgement& judgement) {
   return true;
 }
 
-std::optional<double> typedNumber(std::string_view text) {
-  const auto number = decimalNumber(text);
-  if (!number || !std::isfinite(*number)) return std::nullopt;
-  return number;
-}
+std::optional<double> typedNumber(std::string_view text) { return decimalNumber(text); }
 
 std::string darMarksText(DarMarks dar) { return dar == DarMarks::R60R15 ? "60/15" : "60/30"; }
 
@@ -395,13 +329,15 @@ std::vector<InsulationTest> findInsulationTests(const ReadingsTable& table,
     const std::optional<std::int32_t> timer = table.testTimeS(row);
     const std::optional<std::int32_t> ms = table.timeMs(row);
     // A reading in plain ohms is a low-resistance check, whatever voltage the display kept.
-    const std::string_view unit = trimmed(table.text(row, ReadingsTable::Unit).value_or(""));
-    const bool lowResistance = unit == gbkOhm || unit == utf8Omega || unit == utf8OhmSign;
+    const std::string_view unit = table.text(row, ReadingsTable::Unit).value_or("");
+    const auto scale = readingUnit(unit);
+    const bool lowResistance =
+        scale && scale->quantity == ReadingQuantity::Resistance && scale->exponent == 0;
     if (volts == 0 || lowResistance || (!timer && !ms)) {
       close();
       continue;
     }
-    const std::string_view fn = trimmed(*function);
+    const std::string_view fn = trimmedCell(*function);
     bool continues = open && current.function == fn && current.voltageV == volts &&
                      current.timed == timer.has_value();
     if (continues && timer) continues = *timer >= *lastTimer;
@@ -424,7 +360,7 @@ std::vector<InsulationTest> findInsulationTests(const ReadingsTable& table,
     TestReading reading;
     reading.elapsedS = timer ? *timer : secondsBetween(*firstMs, *ms);
     const std::string_view value = table.text(row, ReadingsTable::Value).value_or("");
-    if (trimmed(table.text(row, ReadingsTable::I_Range).value_or("")) == piRemark) {
+    if (trimmedCell(table.text(row, ReadingsTable::I_Range).value_or("")) == piRemark) {
       if (const auto pi = decimalNumber(value)) {
         reading.meterPi = true;
         reading.piValue = *pi;

@@ -26,9 +26,9 @@ struct Resistance {
   double ohm = 0;          // when not over range
 };
 
-// The resistance a Value and Unit text stand for. Units (GBK or UTF-8 ohm sign): Ω, kΩ, MΩ,
-// GΩ, TΩ. The value may use "." or "," as decimal separator and may be signed; a value with
-// an "L" in it (the meter's "OL") is over range. nullopt for anything else.
+// The resistance a Value and Unit text stand for, read by readingValue (ReadingNumber.h) with
+// "." or "," as decimal separator. Units (GBK or UTF-8 ohm sign): Ω, kΩ, MΩ, GΩ, TΩ; the
+// meter's "OL" is over range. nullopt for anything else ("NULL", a voltage, a ratio).
 std::optional<Resistance> resistanceFromTexts(std::string_view value, std::string_view unit);
 
 // The test voltage in volts a Function text names ("IR:500V 20GΩ" is 500); nullopt when the
@@ -67,8 +67,9 @@ struct TestRecord {
   std::string notes;
 };
 
-// A number as a person types it: blanks around it, an optional sign, "." or "," as the one
-// decimal separator. nullopt for anything else (and for an empty text).
+// A number as a person types it, read as a Value text is (valueNumber): blanks around it, an
+// optional sign, "." or "," as the one decimal separator, at most 15 digits. nullopt for
+// anything else (and for an empty text).
 std::optional<double> typedNumber(std::string_view text);
 
 // Option texts as the command takes them; false (and nothing changed) for an unknown text.

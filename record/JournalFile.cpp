@@ -7,8 +7,7 @@
 
 #include <cerrno>
 
-#include "ReadingsTable.h"
-#include "TableFiles.h"
+#include "TextTableFormat.h"
 #include "base/SystemCalls.h"
 
 namespace ostrel {
@@ -45,8 +44,7 @@ bool lockJournal(int fd) {
 }
 
 const std::string& JournalFile::headerLine() {
-  static const std::string header =
-      writeTextTable(ReadingsTable{}, LongTimeFormat::fromEnvironment());
+  static const std::string header(textHeaderLine);
   return header;
 }
 

@@ -13,14 +13,14 @@
 #include <optional>
 
 #include "TableFiles.h"
+#include "TextTableFormat.h"
 #include "base/SystemCalls.h"
 
 namespace ostrel {
 
 namespace {
 
-constexpr std::string_view lineEnd = "\r\n";
-constexpr std::string_view nullCell = "NULL";
+constexpr std::string_view lineEnd = textLineEnd;
 
 // A journal line: six cells (seven with a test time), and no line break of any kind inside it.
 bool hasJournalShape(std::string_view line) {
@@ -45,11 +45,10 @@ std::optional<std::int32_t> parseJournalTime(std::string_view text) {
   return ((*h * 60 + *m) * 60 + *s) * 1000 + *ms;
 }
 
-// A text cell as recorded: "NULL" stands for an empty field.
+// A text cell as recorded (recordedCell).
 std::optional<std::string_view> recordedText(const ReadingsTable& table, std::size_t row,
                                              ReadingsTable::Field field) {
-  const std::optional<std::string_view> text = table.text(row, field);
-  return text == nullCell ? std::nullopt : text;
+  return recordedCell(table.text(row, field));
 }
 
 struct Candidate {

@@ -3,29 +3,22 @@
 #include <utility>
 
 #include "JournalRecovery.h"
-#include "TableFiles.h"
-#include "TimeText.h"
+#include "TextTableFormat.h"
 
 namespace ostrel {
 
 namespace {
 
-// The record's line as "Save Data" writes it (the header of the one-record table cut), but
-// with the time in the journal's fixed form: what the locale makes of a time (a 12-hour
-// clock, its own words) must not decide whether a later start can read it back, and the
-// milliseconds are kept. The test time follows as a seventh cell when the record has one.
+// The record's line as "Save Data" writes it, but with the time in the journal's fixed form:
+// what the locale makes of a time (a 12-hour clock, its own words) must not decide whether a
+// later start can read it back, and the milliseconds are kept. The test time follows as a
+// seventh cell when the record has one.
 std::string journalLine(const RecordFields& record) {
-  static const LongTimeFormat plainTime("C");
   ReadingsTable one;
-  RecordFields noTime = record;
-  noTime.TimeMs = 0;
-  one.append(noTime);
-  std::string line = writeTextTable(one, plainTime).substr(JournalFile::headerLine().size());
-  // The time is the second cell: "00:00:00" from the table writer, replaced.
-  const std::size_t start = line.find('\t') + 1;
-  const std::size_t end = line.find('\t', start);
-  line.replace(start, end - start, record.TimeMs ? journalTimeText(*record.TimeMs) : "");
-  appendTestTimeCell(line, record.TestTime);
+  one.append(record);
+  std::string line;
+  appendTextRecordLine(line, one, 0, record.TimeMs ? journalTimeText(*record.TimeMs) : "",
+                       record.TestTime);
   return line;
 }
 

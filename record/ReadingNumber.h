@@ -1,72 +1,72 @@
 #pragma once
 
-#include <charconv>
+#include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
-#include <system_error>
 
 namespace ostrel {
 
-// A reading's value text and unit text (GBK, as the table holds them) as a number in base
-// units: ohms for "Ω", "kΩ", "MΩ", "GΩ", "TΩ", volts for "V" and "kV". Nothing when the value
-// is not a plain decimal number ("OL", an empty value, dashes) or the unit is none of these.
-// A unitless value (a ratio) is returned as it is. The decimal separator may be '.' or ','.
-inline std::optional<double> readingNumber(std::string_view value, std::string_view unit) {
-  constexpr std::string_view ohm = "\xA6\xB8";  // "Ω" in GBK
-  std::string_view exponent;
-  if (unit.empty() || unit == "V" || unit == ohm) {
-    exponent = "e0";
-  } else if (unit == "kV") {
-    exponent = "e3";
-  } else if (unit.size() == ohm.size() + 1 && unit.ends_with(ohm)) {
-    switch (unit.front()) {
-      case 'k':
-        exponent = "e3";
-        break;
-      case 'M':
-        exponent = "e6";
-        break;
-      case 'G':
-        exponent = "e9";
-        break;
-      case 'T':
-        exponent = "e12";
-        break;
-      default:
-        return std::nullopt;
-    }
-  } else {
-    return std::nullopt;
-  }
-  while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-  while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
-  // Digits with at most one separator, then the unit's power of ten: parsed as one decimal
-  // text, so 1.234 MΩ is exactly the double nearest 1234000, not 1.234 times a million.
-  std::string text;
-  if (!value.empty() && (value.front() == '-' || value.front() == '+')) {
-    if (value.front() == '-') text += '-';
-    value.remove_prefix(1);
-  }
-  bool digits = false;
-  bool separator = false;
-  for (const char c : value) {
-    if (c >= '0' && c <= '9') {
-      digits = true;
-      text += c;
-    } else if ((c == '.' || c == ',') && !separator) {
-      separator = true;
-      text += '.';
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (!digits) return std::nullopt;
-  text += exponent;
-  double number = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return number;
-}
+// How a reading's Value and Unit texts (GBK, as the table holds them) read as numbers: the one
+// rule behind the chart, the workbook, the insulation tests and `ostrel-cli log --format jsonl`.
+//
+// A Value text is a number when, trimmed of blanks and control bytes at both ends (the text
+// table's trimming rule), it is an optional "-" or "+", then digits with at most one decimal
+// separator among or after them, and at least one and at most 15 digits (a double keeps no
+// more). The separator is the one the locale gave the decoder (`separator`; possibly several
+// bytes, or empty: no separator then), or, where the locale the texts were written in is not
+// known (nullopt), "." or ",". Anything else is no number: "OL", "NULL", "-", "----", "1.2.3",
+// an empty text.
+//
+// A Value text is over range when, trimmed, it is an optional sign, then digits, the letters
+// "O" and "L" and separators, with at least one "L": the meter's "OL" ("0L" as the decoder
+// writes it, "0.L", "-0L"). A text with any other byte ("NULL", "1L2x") is not.
+
+// The most digits a number may have (a double keeps no more).
+inline constexpr int valueMaxDigits = 15;
+
+// A separator: the locale's, or nullopt for "." or ",".
+using ValueSeparator = std::optional<std::string_view>;
+
+// A Value text read as a number: its value, and how many digits stood after the separator
+// (so 0.50 keeps its two decimals when shown).
+struct ValueNumber {
+  double value = 0;
+  int decimals = 0;
+};
+
+std::optional<ValueNumber> valueNumber(std::string_view value, ValueSeparator separator);
+bool valueOverRange(std::string_view value, ValueSeparator separator);
+
+// What a unit text measures. A value without a unit is a ratio (a polarization index).
+enum class ReadingQuantity : std::uint8_t { Ratio, Resistance, Voltage };
+
+// What a unit text measures, and the power of ten that makes its numbers base units.
+struct ReadingUnit {
+  ReadingQuantity quantity = ReadingQuantity::Ratio;
+  int exponent = 0;
+};
+
+// The units, trimmed like the value: "Ω" (GBK A6 B8; the UTF-8 omega and ohm sign are taken
+// too), "kΩ" or "KΩ" 1e3, "MΩ" 1e6, "GΩ" 1e9, "TΩ" 1e12 for resistance; "V" and "kV" 1e3 for
+// voltage; an empty unit for a ratio. nullopt for any other text.
+std::optional<ReadingUnit> readingUnit(std::string_view unit);
+
+// A reading read with its unit: the value in base units (ohms, volts). An over-range reading
+// has its quantity but no value (base means nothing then).
+struct ReadingValue {
+  ReadingQuantity quantity = ReadingQuantity::Ratio;
+  double base = 0;
+  bool overRange = false;
+};
+
+// The value read with `separator` and scaled by readingUnit's power of ten as one decimal
+// text (1.234 MΩ is the double nearest 1234000, not 1.234 times a million). nullopt when the
+// unit is none of readingUnit's or the value is neither a number nor over range.
+std::optional<ReadingValue> readingValue(std::string_view value, std::string_view unit,
+                                         ValueSeparator separator);
+
+// readingValue's number in base units; nothing for an over-range reading. The texts' locale
+// is not known: "." or "," is the separator.
+std::optional<double> readingNumber(std::string_view value, std::string_view unit);
 
 }  // namespace ostrel

@@ -9,6 +9,7 @@
 #include "ChunkedOutput.h"
 #include "FileBytes.h"
 #include "ReadingsTable.h"
+#include "TextTableFormat.h"
 #include "TimeText.h"
 #include "WorkbookFile.h"
 #include "base/Result.h"
@@ -78,8 +79,6 @@ bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeF
 // as readTextTable otherwise; a seventh cell that is no whole number >= 0 fails the line.
 bool readJournalTable(std::string_view bytes, ReadingsTable& table,
                       const LongTimeFormat& timeFormat);
-// Puts the test-time cell before the line end of one record's text line (nothing when empty).
-void appendTestTimeCell(std::string& line, std::optional<std::int32_t> testTime);
 
 // True when the name's extension (from its last dot on) is ".xml" in any letter case.
 bool isDataPacketName(std::string_view fileName);

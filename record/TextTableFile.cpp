@@ -1,43 +1,16 @@
 // The tab-separated text form of the readings table.
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstring>
 #include <string>
 
 #include "TableFiles.h"
+#include "TextTableFormat.h"
 #include "WholeNumber.h"
 
 namespace ostrel {
 
 namespace {
-
-constexpr std::string_view headerLine = "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark\r\n";
-constexpr std::string_view nullCell = "NULL";
-
-bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && isBlankOrControl(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlankOrControl(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-// A tab, CR or LF inside a text would split the cell or the line, so it is written as a
-// blank (none of them is ever the second byte of a GBK character).
-void appendTextCell(std::string& out, std::optional<std::string_view> text) {
-  out.push_back('\t');
-  const std::string_view cell = text ? trimmed(*text) : std::string_view{};
-  if (cell.empty()) {
-    out += nullCell;
-    return;
-  }
-  const std::size_t start = out.size();
-  out += cell;
-  for (std::size_t i = start; i < out.size(); ++i) {
-    if (out[i] == '\t' || out[i] == '\r' || out[i] == '\n') out[i] = ' ';
-  }
-}
 
 // The longest line a table file may hold. A record line is six short cells (the table keeps
 // 20 bytes of a text); a longer "line" is no table's, and a file of a gigabyte without a line
@@ -188,24 +161,9 @@ bool writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat
                     const ByteSink& sink) {
   ChunkedOutput output(sink);
   std::string& out = output.buffer();
-  out += headerLine;
-  std::array<char, 16> number{};
+  out += textHeaderLine;
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
-    if (const auto no = table.no(row)) {
-      const auto result = std::to_chars(number.data(), number.data() + number.size(), *no);
-      out.append(number.data(), result.ptr);
-    }
-    out.push_back('\t');
-    if (const auto time = table.timeMs(row)) {
-      timeFormat.appendTo(out, *time);
-    } else {
-      out += nullCell;
-    }
-    appendTextCell(out, table.text(row, ReadingsTable::Value));
-    appendTextCell(out, table.text(row, ReadingsTable::Unit));
-    appendTextCell(out, table.text(row, ReadingsTable::V_Range));
-    appendTextCell(out, table.text(row, ReadingsTable::I_Range));
-    out += "\r\n";
+    appendTextRecordLine(out, table, row, timeFormat);
     if (!output.spillIfFull()) return false;
   }
   return output.finish();
@@ -213,7 +171,7 @@ bool writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat
 
 std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat) {
   std::string out;
-  out.reserve(headerLine.size() + table.recordCount() * 64);
+  out.reserve(textHeaderLine.size() + table.recordCount() * 64);
   writeTextTable(table, timeFormat, [&out](std::string_view piece) {
     out += piece;
     return true;
@@ -229,12 +187,6 @@ bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeF
 bool readJournalTable(std::string_view bytes, ReadingsTable& table,
                       const LongTimeFormat& timeFormat) {
   return readLines(bytes, table, timeFormat, {}, true);
-}
-
-void appendTestTimeCell(std::string& line, std::optional<std::int32_t> testTime) {
-  if (!testTime) return;
-  const std::size_t end = line.ends_with("\r\n") ? line.size() - 2 : line.size();
-  line.insert(end, "\t" + std::to_string(*testTime));
 }
 
 }  // namespace ostrel

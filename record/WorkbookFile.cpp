@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -14,6 +13,8 @@
 #include "FileReplace.h"
 #include "GbkText.h"
 #include "InsulationTests.h"
+#include "ReadingNumber.h"
+#include "TextTableFormat.h"
 #include "WorkbookCheck.h"
 #include "base/SystemCalls.h"
 
@@ -27,15 +28,6 @@ constexpr std::array<double, ReadingsTable::fieldCount + 1> columnWidths = {16, 
                                                                             16, 12, 10};
 constexpr lxw_col_t testTimeColumn = ReadingsTable::fieldCount;
 constexpr double msPerDay = 86'400'000.0;
-constexpr int maxNumberDigits = 15;
-
-bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && isBlankOrControl(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlankOrControl(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // The cell formats of one workbook; they belong to the workbook and go with it.
 class CellFormats {
@@ -48,7 +40,7 @@ class CellFormats {
   }
   [[nodiscard]] lxw_format* header() const { return m_header; }
   [[nodiscard]] lxw_format* time() const { return m_time; }
-  // "0", "0.0", "0.00", ...: made on first use, at most maxNumberDigits decimals.
+  // "0", "0.0", "0.00", ...: made on first use, at most valueMaxDigits decimals.
   lxw_format* number(int decimals) {
     lxw_format*& format = m_numbers[static_cast<std::size_t>(decimals)];
     if (format == nullptr) {
@@ -65,7 +57,7 @@ class CellFormats {
   lxw_workbook* m_workbook;
   lxw_format* m_header = nullptr;
   lxw_format* m_time = nullptr;
-  std::array<lxw_format*, maxNumberDigits + 1> m_numbers{};
+  std::array<lxw_format*, valueMaxDigits + 1> m_numbers{};
 };
 
 // Writes the cells of one sheet row by row; remembers the first error, after which it
@@ -118,7 +110,7 @@ class SheetWriter {
   }
 
   void valueCell(lxw_row_t row, std::optional<std::string_view> text) {
-    const std::string_view cell = text ? trimmed(*text) : std::string_view{};
+    const std::string_view cell = text ? trimmedCell(*text) : std::string_view{};
     if (const auto number = workbookNumber(cell, m_separator)) {
       wroteCell(worksheet_write_number(m_sheet, row, 2, number->value,
                                        m_formats.number(number->decimals)));
@@ -128,7 +120,7 @@ class SheetWriter {
   }
 
   void textCell(lxw_row_t row, lxw_col_t col, std::optional<std::string_view> text) {
-    const std::string_view cell = text ? trimmed(*text) : std::string_view{};
+    const std::string_view cell = text ? trimmedCell(*text) : std::string_view{};
     if (cell.empty() || m_error != LXW_NO_ERROR) return;
     wroteCell(worksheet_write_string(m_sheet, row, col, m_gbk.toUtf8(cell).c_str(), nullptr));
   }
@@ -228,7 +220,7 @@ lxw_error writeTestRecordSheet(lxw_workbook* workbook, const WorkbookTests& test
   lxw_row_t row = 1;
   const auto text = [&](const char* field, std::string_view value) {
     check(worksheet_write_string(sheet, row, 0, field, nullptr));
-    const std::string cell(trimmed(value));
+    const std::string cell(trimmedCell(value));
     if (!cell.empty()) check(worksheet_write_string(sheet, row, 1, cell.c_str(), nullptr));
     ++row;
   };
@@ -337,36 +329,7 @@ bool isWorkbookName(std::string_view fileName) { return hasExtension(fileName, "
 std::optional<WorkbookNumber> workbookNumber(std::string_view value,
                                              std::string_view decimalSeparator) {
   if (decimalSeparator.empty()) return std::nullopt;
-  std::string plain;  // the same number in the C locale's form, for from_chars
-  if (!value.empty() && value.front() == '-') {
-    plain.push_back('-');
-    value.remove_prefix(1);
-  }
-  int digits = 0;
-  int decimals = 0;
-  bool point = false;
-  while (!value.empty()) {
-    const char c = value.front();
-    if (c >= '0' && c <= '9') {
-      plain.push_back(c);
-      ++digits;
-      if (point) ++decimals;
-      value.remove_prefix(1);
-    } else if (!point && value.starts_with(decimalSeparator)) {
-      point = true;
-      plain.push_back('.');
-      value.remove_prefix(decimalSeparator.size());
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (digits == 0 || digits > maxNumberDigits) return std::nullopt;
-  WorkbookNumber number;
-  number.decimals = decimals;
-  const auto [end, status] =
-      std::from_chars(plain.data(), plain.data() + plain.size(), number.value);
-  if (status != std::errc{} || end != plain.data() + plain.size()) return std::nullopt;
-  return number;
+  return valueNumber(value, decimalSeparator);
 }
 
 Result<> writeWorkbook(const ReadingsTable& table, const std::string& path,

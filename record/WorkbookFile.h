@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "InsulationTests.h"
+#include "ReadingNumber.h"
 #include "ReadingsTable.h"
 #include "base/Result.h"
 
@@ -18,18 +19,13 @@ inline constexpr std::size_t workbookMaxRecords = 1'048'575;
 // True when the name's extension (from its last dot on) is ".xlsx" in any letter case.
 bool isWorkbookName(std::string_view fileName);
 
-// A Value text read as a number: the digits as the meter showed them, and how many of
-// them stood after the decimal separator (so 0.50 keeps its two decimals when shown).
-struct WorkbookNumber {
-  double value = 0;
-  int decimals = 0;
-};
+// A Value text read as a number (see ReadingNumber.h), with its decimals for showing it.
+using WorkbookNumber = ValueNumber;
 
-// The number a Value text stands for when it is one in the locale's form: an optional
-// "-", then digits with at most one decimalSeparator among or after them, no blanks.
-// nullopt for anything else ("OL", "1.2.3", "-", empty) and when decimalSeparator is empty
-// (the point of such a value was lost, so the digits are no number to trust). Texts with
-// more than 15 digits stay texts too: a double cannot keep them all.
+// The number a Value text stands for when it is one in the locale's form (valueNumber with
+// decimalSeparator: blanks around it and a sign allowed, at most 15 digits). nullopt for
+// anything else ("OL", "1.2.3", "-", empty) and when decimalSeparator is empty (the point of
+// such a value was lost, so the digits are no number to trust).
 std::optional<WorkbookNumber> workbookNumber(std::string_view value,
                                              std::string_view decimalSeparator);
 

@@ -38,6 +38,7 @@
 #include "record/ReadingsTable.h"
 #include "record/RecordingRules.h"
 #include "record/TableFiles.h"
+#include "record/TextTableFormat.h"
 #include "record/TimeText.h"
 #include "sim/hid/SimHidPlatform.h"
 #include "sim/meter/VirtualMeter.h"
@@ -228,8 +229,9 @@ std::string jsonRecord(const RecordFields& record, const std::string& device) {
 std::string textRecord(const RecordFields& record) {
   ReadingsTable one;
   one.append(record);
-  const std::string text = writeTextTable(one, LongTimeFormat::fromEnvironment());
-  return text.substr(JournalFile::headerLine().size());
+  std::string line;
+  appendTextRecordLine(line, one, 0, LongTimeFormat::fromEnvironment());
+  return line;
 }
 
 // The number of the last whole record of an existing file of the given format, with the
@@ -247,7 +249,7 @@ std::optional<ExistingRecords> scanExisting(const std::string& bytes, Format for
     if (!bytes.starts_with(header)) return std::nullopt;
     linesStart = header.size();
   }
-  const std::string_view end = format == Format::Text ? "\r\n" : "\n";
+  const std::string_view end = format == Format::Text ? textLineEnd : "\n";
   const std::size_t last = bytes.rfind(end);
   existing.wholeLength =
       last == std::string::npos || last + end.size() <= linesStart ? linesStart : last + end.size();
