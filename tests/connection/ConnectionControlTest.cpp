@@ -392,9 +392,9 @@ TEST_F(ConnectionFixture, FastBridgeNeverSplicesFramesNorFillsTheReportQueue) {
   }
 }
 
-TEST(ReadErrorText, TrimsTheSystemTextAndWritesTheCodeInUpperCaseHex) {
-  EXPECT_EQ(ReadErrorText(ENODEV), "READ ERROR: No such device (13)");
-  EXPECT_EQ(ReadErrorText(EIO), "READ ERROR: Input/output error (5)");
+TEST(readErrorText, TrimsTheSystemTextAndWritesTheCodeInUpperCaseHex) {
+  EXPECT_EQ(readErrorText(ENODEV), "READ ERROR: No such device (13)");
+  EXPECT_EQ(readErrorText(EIO), "READ ERROR: Input/output error (5)");
 }
 
 }  // namespace
