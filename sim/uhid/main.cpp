@@ -17,9 +17,9 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t stopRequested = 0;
 
-void requestStop(int) { g_stop = 1; }
+void requestStop(int) { stopRequested = 1; }
 
 constexpr char usageText[] =
     "usage: ostrel-uhid-cable --frames FILE [--repeat] [--frame-period-ms MS] [--lead-in-ms MS]\n"
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   try {
     ostrel::uhid::VirtualCable cable(std::move(options));
-    cable.run(g_stop);
+    cable.run(stopRequested);
   } catch (const std::system_error& error) {
     std::cerr << "ostrel-uhid-cable: " << error.what() << '\n';
     return 1;
