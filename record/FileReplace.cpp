@@ -96,10 +96,10 @@ int followLinks(std::string path, std::string& target) {
     if (link.starts_with('/')) {
       path = std::move(link);
     } else {
-      std::string target = folderOf(path);
-      target += '/';
-      target += link;
-      path = std::move(target);
+      std::string linked = folderOf(path);
+      linked += '/';
+      linked += link;
+      path = std::move(linked);
     }
   }
   return ELOOP;

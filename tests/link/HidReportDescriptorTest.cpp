@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Cut inside the Output item's data: only the input report was declared.
                       DescriptorCase{
                           "Truncated", truncated(CableDescriptor, 25), {false, 9, 0, 0}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 }  // namespace
 }  // namespace ostrel
