@@ -65,7 +65,7 @@ void BM_ChartShowPage(benchmark::State& state) {
   const std::int32_t last = chart.model().pageCount();
   QImage image(chart.plotView()->size(), QImage::Format_RGB32);
   bool middle = true;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     chart.showPageNumber(middle ? (last + 1) / 2 : last);
     middle = !middle;
     paintPlot(chart, image);
@@ -86,7 +86,7 @@ void BM_ChartRecordReading(benchmark::State& state) {
   setPointsPerPage(chart, static_cast<int>(state.range(1)));
   chart.BTlastClick();
   QImage image(chart.plotView()->size(), QImage::Format_RGB32);
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     chart.plotReading("824.6", megohm);
     paintPlot(chart, image);
   }

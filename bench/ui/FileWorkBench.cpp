@@ -75,7 +75,7 @@ const QString packetPath() {
 template <typename Operation>
 void measureLongestBlock(benchmark::State& state, Operation operation) {
   double longest = 0;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     LoopWatch watch;
     operation();
     longest = std::max(longest, watch.longestMs());

@@ -21,7 +21,7 @@ std::uint64_t CableLine::transmissionUs(std::size_t count) {
 
 std::uint64_t CableLine::periodFor(const SerialFrame& frame) const {
   return std::max<std::uint64_t>(m_framePeriodUs,
-                                 transmissionUs(frame.size()) + 2 * reportPeriodUs);
+                                 transmissionUs(frame.size()) + std::uint64_t{2} * reportPeriodUs);
 }
 
 CableLine::Step CableLine::nextReport() {
