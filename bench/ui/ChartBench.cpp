@@ -75,8 +75,8 @@ void BM_ChartShowPage(benchmark::State& state) {
 BENCHMARK(BM_ChartShowPage)
     ->Args({million, 100})
     ->Args({million, 0})
-    ->Args({10 * million, 100})
-    ->Args({10 * million, 0})
+    ->Args({std::int64_t{10} * million, 100})
+    ->Args({std::int64_t{10} * million, 0})
     ->Unit(benchmark::kMillisecond);
 
 // Recording one reading while the chart shows the last page, and painting it. Args:
@@ -94,8 +94,8 @@ void BM_ChartRecordReading(benchmark::State& state) {
 BENCHMARK(BM_ChartRecordReading)
     ->Args({million, 100})
     ->Args({million, 0})
-    ->Args({10 * million, 100})
-    ->Args({10 * million, 0})
+    ->Args({std::int64_t{10} * million, 100})
+    ->Args({std::int64_t{10} * million, 0})
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
