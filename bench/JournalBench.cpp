@@ -93,7 +93,7 @@ void BM_JournalAppend(benchmark::State& state) {
   Clock::duration longest{};
   std::int64_t longestCpu = 0;
   std::size_t row = 0;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     const auto start = Clock::now();
     const std::int64_t startCpu = threadCpuNs();
     writer->append(table.record(row));
@@ -127,7 +127,7 @@ void BM_WriteAndSyncOnTheMainThread(benchmark::State& state) {
   const auto journal = std::move(created.value());
   const std::string line = "1\t14:30:05\t1.234\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tContinuous\r\n";
   Clock::duration longest{};
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     const auto start = Clock::now();
     if (!journal->appendLine(line).ok() || !journal->sync().ok()) {
       state.SkipWithError("the journal could not be written");
@@ -151,10 +151,10 @@ void writeLeftJournal(const std::string& folder, std::int64_t lines) {
   std::string chunk = ostrel::JournalFile::headerLine();
   char line[128];
   for (std::int64_t i = 0; i < lines; ++i) {
-    const std::int64_t ms = (8 * 3'600'000 + i * 500) % 86'400'000;
+    const std::int64_t ms = (std::int64_t{8} * 3'600'000 + i * 500) % 86'400'000;
     std::snprintf(line, sizeof line,
                   "%lld\t%s\t%lld.%03lld\tM\xA6\xB8\tIR:500V 20G\xA6\xB8\tContinuous\r\n",
-                  static_cast<long long>(i + 1),
+                  static_cast<long long>(i) + 1,
                   ostrel::journalTimeText(static_cast<std::int32_t>(ms)).c_str(),
                   static_cast<long long>(i % 1000), static_cast<long long>(i % 997));
     chunk += line;
@@ -186,7 +186,7 @@ void BM_LeftJournalScan(benchmark::State& state) {
   double scanMs = 0;
   double tableMb = 0;
   std::size_t records = 0;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     std::atomic<bool> cancel{false};
     std::unique_ptr<ostrel::JournalScan> result;
     const auto start = Clock::now();

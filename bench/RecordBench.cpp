@@ -55,7 +55,7 @@ std::size_t peakResidentSinceLast() {
 void measureLoad(benchmark::State& state, const std::string& name) {
   double tableMb = 0;
   double peakMb = 0;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     state.PauseTiming();
     const std::size_t before = residentBytes();
     peakResidentSinceLast();
@@ -82,7 +82,7 @@ const char* packetName(int kind) {
 
 // Saves a million records of `kind` as the packet the load benchmarks read; returns its name.
 std::string writeBenchPacket(int kind) {
-  const std::string name = benchFile(packetName(kind));
+  std::string name = benchFile(packetName(kind));
   ReadingsTable table;
   fillTable(table, million, kind);
   if (!ostrel::SaveTableToFile(table, name).ok())
@@ -93,7 +93,7 @@ std::string writeBenchPacket(int kind) {
 void BM_AppendMillion(benchmark::State& state) {
   double bytesPerRecord = 0;
   double residentPerRecord = 0;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     state.PauseTiming();
     auto table = std::make_unique<ReadingsTable>();
     const std::size_t before = residentBytes();
@@ -115,7 +115,7 @@ void BM_SaveText(benchmark::State& state) {
   ReadingsTable table;
   fillTable(table, million, 0);
   const std::string name = benchFile("ostrel-bench.xls");
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     if (!ostrel::SaveTableToFile(table, name).ok()) state.SkipWithError("save failed");
   }
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(name)) / 1e6;
@@ -131,7 +131,7 @@ void BM_SaveWorkbook(benchmark::State& state) {
   fillTable(table, million, 0);
   const std::string name = benchFile("ostrel-bench.xlsx");
   const long peakBefore = peakResidentKiB();
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     if (!ostrel::SaveTableToFile(table, name, ".").ok()) state.SkipWithError("save failed");
   }
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(name)) / 1e6;
@@ -157,7 +157,7 @@ void BM_SavePacket(benchmark::State& state) {
   ReadingsTable table;
   fillTable(table, million, static_cast<int>(state.range(0)));
   const std::string name = benchFile(packetName(static_cast<int>(state.range(0))));
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     if (!ostrel::SaveTableToFile(table, name).ok()) state.SkipWithError("save failed");
   }
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(name)) / 1e6;
@@ -188,7 +188,7 @@ void BM_PugixmlParse(benchmark::State& state) {
   const std::string name = writeBenchPacket(static_cast<int>(state.range(0)));
   constexpr unsigned options =
       pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute | pugi::parse_declaration;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     pugi::xml_document document;
     if (!document.load_file(name.c_str(), options, pugi::encoding_utf8)) {
       state.SkipWithError("pugixml failed");
@@ -218,7 +218,7 @@ void BM_XmllintStream(benchmark::State& state) {
     std::ofstream(name, std::ios::binary) << bytes;
   }
   const std::string command = "xmllint --stream --huge --noout '" + name + "'";
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     if (std::system(command.c_str()) != 0) state.SkipWithError("xmllint failed or is missing");
   }
 }

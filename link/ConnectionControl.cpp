@@ -55,7 +55,7 @@ std::string DeviceEntryText(THidDevice& device) {
   return text;
 }
 
-std::string ReadErrorText(std::uint32_t error) {
+std::string readErrorText(std::uint32_t error) {
   char code[16];
   std::snprintf(code, sizeof code, "%X", error);
   return "READ ERROR: " + systemErrorText(error) + " (" + code + ")";
@@ -79,7 +79,7 @@ ConnectionControl::ConnectionControl(THidDeviceController& HidCtl, LinkControls&
   m_hidCtl.SetOnArrival([this](THidDevice& HidDev) { HidCtlArrival(HidDev); });
   m_hidCtl.SetOnEnumerate(
       [this](THidDevice& HidDev, int Idx) { return HidCtlEnumerate(HidDev, Idx); });
-  m_hidCtl.SetOnDeviceChange([this](THidDeviceController& Sender) { HidCtlDeviceChange(Sender); });
+  m_hidCtl.SetOnDeviceChange([this](THidDeviceController& sender) { HidCtlDeviceChange(sender); });
   m_hidCtl.SetOnDeviceDataError(
       [this](THidDevice& HidDev, std::uint32_t Error) { HidCtlDeviceDataError(HidDev, Error); });
   m_hidCtl.SetOnRemoval([this](THidDevice& HidDev) { HidCtlRemoval(HidDev); });
@@ -119,11 +119,11 @@ bool ConnectionControl::reading() const {
   return device != nullptr && device->Reading();
 }
 
-void ConnectionControl::HidCtlDeviceChange(THidDeviceController& Sender) {
+void ConnectionControl::HidCtlDeviceChange(THidDeviceController& sender) {
   if (m_shutDown) return;
   stopReading();
   clearDeviceList();
-  Sender.EnumerateDevices();
+  sender.EnumerateDevices();
   for (std::size_t i = 0; i < m_link.DevListBox.size(); ++i) {
     const std::string& text = m_link.DevListBox[i];
     THidDevice* device = m_entryDevices[i].get();
@@ -148,7 +148,7 @@ void ConnectionControl::HidCtlRemoval(THidDevice& HidDev) {
 }
 
 void ConnectionControl::HidCtlDeviceDataError(THidDevice& /*HidDev*/, std::uint32_t Error) {
-  addHistoryLine(ReadErrorText(Error));
+  addHistoryLine(readErrorText(Error));
 }
 
 void ConnectionControl::ReadBtnClick() { stopReading(); }

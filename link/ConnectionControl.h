@@ -33,7 +33,7 @@ inline constexpr std::string_view disconnectCaptionText = "Disconnect";
 // then " (Serial=...)" when it has a serial number. UTF-8.
 std::string DeviceEntryText(THidDevice& device);
 // "READ ERROR: <system text> (<code in upper-case hex>)".
-std::string ReadErrorText(std::uint32_t error);
+std::string readErrorText(std::uint32_t error);
 
 // The window's side of the meter link: keeps the device list in step with the controller,
 // picks the cable, connects and disconnects on Panel2 clicks, sends the line settings at every
@@ -74,7 +74,7 @@ class ConnectionControl {
   //
   // The device list changed (and once when the handlers are assigned): stops reading, gives
   // every listed device back, lists the present ones in DevListBox and selects the cable.
-  void HidCtlDeviceChange(THidDeviceController& Sender);
+  void HidCtlDeviceChange(THidDeviceController& sender);
   // One device of the controller's walk: checks it out and appends its entry text to
   // DevListBox (entry i selects device i); returns true, so the walk goes on.
   bool HidCtlEnumerate(THidDevice& HidDev, int Idx);
@@ -83,7 +83,7 @@ class ConnectionControl {
   // A device was pulled: appends "Removal of <entry text>" to HistoryListBox.
   void HidCtlRemoval(THidDevice& HidDev);
   // A read of the reading device failed or could not start (handed over from its read thread):
-  // appends ReadErrorText(Error) to HistoryListBox; the read thread tries again a slice later.
+  // appends readErrorText(Error) to HistoryListBox; the read thread tries again a slice later.
   void HidCtlDeviceDataError(THidDevice& HidDev, std::uint32_t Error);
   // The hidden ReadBtn: stops reading on the selected device (its read thread ends); USBCon,
   // Timer2 and the caption stay as they are.

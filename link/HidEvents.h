@@ -35,6 +35,6 @@ using THidDataErrorEvent = HidHandler<void(THidDevice& HidDev, std::uint32_t Err
 using THidPlugEvent = HidHandler<void(THidDevice& HidDev)>;
 // Called per plugged-in device by EnumerateDevices; returning false ends the walk.
 using THidEnumerateEvent = HidHandler<bool(THidDevice& HidDev, int Idx)>;
-using THidNotifyEvent = HidHandler<void(THidDeviceController& Sender)>;
+using THidNotifyEvent = HidHandler<void(THidDeviceController& sender)>;
 
 }  // namespace ostrel

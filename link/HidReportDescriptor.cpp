@@ -9,17 +9,17 @@ namespace ostrel {
 namespace {
 
 // Short item prefix byte: bits 7..4 tag, bits 3..2 type, bits 1..0 size code (0, 1, 2, 4 bytes).
-constexpr std::uint8_t LongItemPrefix = 0xFE;
-constexpr std::uint8_t TypeMain = 0;
-constexpr std::uint8_t TypeGlobal = 1;
-constexpr std::uint8_t MainInput = 0x8;
-constexpr std::uint8_t MainOutput = 0x9;
-constexpr std::uint8_t MainFeature = 0xB;
-constexpr std::uint8_t GlobalReportSize = 0x7;
-constexpr std::uint8_t GlobalReportId = 0x8;
-constexpr std::uint8_t GlobalReportCount = 0x9;
-constexpr std::uint8_t GlobalPush = 0xA;
-constexpr std::uint8_t GlobalPop = 0xB;
+constexpr std::uint8_t longItemPrefix = 0xFE;
+constexpr std::uint8_t typeMain = 0;
+constexpr std::uint8_t typeGlobal = 1;
+constexpr std::uint8_t mainInput = 0x8;
+constexpr std::uint8_t mainOutput = 0x9;
+constexpr std::uint8_t mainFeature = 0xB;
+constexpr std::uint8_t globalReportSize = 0x7;
+constexpr std::uint8_t globalReportId = 0x8;
+constexpr std::uint8_t globalReportCount = 0x9;
+constexpr std::uint8_t globalPush = 0xA;
+constexpr std::uint8_t globalPop = 0xB;
 
 struct GlobalState {
   std::uint32_t reportSize = 0;   // bits per field
@@ -55,7 +55,7 @@ HidReportLengths parseReportDescriptor(std::span<const std::uint8_t> descriptor)
   std::size_t pos = 0;
   while (pos < descriptor.size()) {
     const std::uint8_t prefix = descriptor[pos];
-    if (prefix == LongItemPrefix) {
+    if (prefix == longItemPrefix) {
       if (pos + 1 >= descriptor.size()) {
         break;
       }
@@ -70,22 +70,22 @@ HidReportLengths parseReportDescriptor(std::span<const std::uint8_t> descriptor)
     const std::uint8_t type = (prefix >> 2) & 0x3;
     const std::uint8_t tag = prefix >> 4;
     pos += 1 + size;
-    if (type == TypeGlobal) {
+    if (type == typeGlobal) {
       switch (tag) {
-        case GlobalReportSize:
+        case globalReportSize:
           global.reportSize = value;
           break;
-        case GlobalReportCount:
+        case globalReportCount:
           global.reportCount = value;
           break;
-        case GlobalReportId:
+        case globalReportId:
           global.reportId = value;
           lengths.numberedReports = true;
           break;
-        case GlobalPush:
+        case globalPush:
           stack.push_back(global);
           break;
-        case GlobalPop:
+        case globalPop:
           if (!stack.empty()) {
             global = stack.back();
             stack.pop_back();
@@ -94,14 +94,14 @@ HidReportLengths parseReportDescriptor(std::span<const std::uint8_t> descriptor)
         default:
           break;
       }
-    } else if (type == TypeMain) {
+    } else if (type == typeMain) {
       const std::uint64_t bits = static_cast<std::uint64_t>(global.reportSize) * global.reportCount;
       Bits& report = reports[global.reportId];
-      if (tag == MainInput) {
+      if (tag == mainInput) {
         report.input += bits;
-      } else if (tag == MainOutput) {
+      } else if (tag == mainOutput) {
         report.output += bits;
-      } else if (tag == MainFeature) {
+      } else if (tag == mainFeature) {
         report.feature += bits;
       }
     }

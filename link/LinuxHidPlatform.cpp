@@ -21,7 +21,7 @@ namespace ostrel {
 
 namespace {
 
-constexpr std::size_t StringBufferUnits = 256;
+constexpr std::size_t stringBufferUnits = 256;
 
 struct HidDeviceClose {
   void operator()(hid_device* device) const { hid_close(device); }
@@ -29,7 +29,7 @@ struct HidDeviceClose {
 using HidDevicePtr = std::unique_ptr<hid_device, HidDeviceClose>;
 
 std::optional<std::u16string> hidapiString(int result,
-                                           const std::array<wchar_t, StringBufferUnits>& buffer) {
+                                           const std::array<wchar_t, stringBufferUnits>& buffer) {
   if (result < 0) {
     return std::nullopt;
   }
@@ -54,14 +54,14 @@ class HidapiInfoHandle final : public HidInfoHandle {
 
   std::optional<HidAttributes> attributes() override { return m_identity.attributes; }
   std::optional<std::u16string> productString() override {
-    std::array<wchar_t, StringBufferUnits> buffer{};
+    std::array<wchar_t, stringBufferUnits> buffer{};
     return orFromUdev(
         hidapiString(hid_get_product_string(m_device.get(), buffer.data(), buffer.size() - 1),
                      buffer),
         m_identity.product);
   }
   std::optional<std::u16string> serialNumberString() override {
-    std::array<wchar_t, StringBufferUnits> buffer{};
+    std::array<wchar_t, stringBufferUnits> buffer{};
     return orFromUdev(
         hidapiString(hid_get_serial_number_string(m_device.get(), buffer.data(), buffer.size() - 1),
                      buffer),
@@ -71,7 +71,7 @@ class HidapiInfoHandle final : public HidInfoHandle {
   HidSerialSource serialSource() override { return HidSerialSource::SystemRecord; }
   // hidraw has no way to ask for string 0 (the language list): this answers nullopt there.
   std::optional<std::u16string> indexedString(int index) override {
-    std::array<wchar_t, StringBufferUnits> buffer{};
+    std::array<wchar_t, stringBufferUnits> buffer{};
     return hidapiString(
         hid_get_indexed_string(m_device.get(), index, buffer.data(), buffer.size() - 1), buffer);
   }

@@ -230,7 +230,7 @@ std::int32_t plainPacketTime(std::string_view text) {
   return static_cast<std::int32_t>((hour * 60 + minute) * 60'000 + within);
 }
 
-enum class Scan { done, failed, stopped, unparsed };
+enum class Scan { Done, Failed, Stopped, Unparsed };
 
 // Where `needle` is in bytes [from, end), searched a megabyte at a time; `passed` is told the
 // offset reached after each megabyte without it, and its false ends the search. npos when the
@@ -280,8 +280,8 @@ class RowScanner {
     std::size_t nextRelease = begin + releaseStep;
     for (;;) {
       while (isSpace(*p)) ++p;
-      if (p == stop) return Scan::done;
-      if (*p != '<') return Scan::unparsed;  // text between the rows
+      if (p == stop) return Scan::Done;
+      if (*p != '<') return Scan::Unparsed;  // text between the rows
       if (p[1] == '!' && p[2] == '-' && p[3] == '-') {
         bool stopped = false;
         const std::size_t close = findInSteps(bytes, "-->", static_cast<std::size_t>(p - base) + 4,
@@ -289,16 +289,16 @@ class RowScanner {
                                                 stopped = consumed && !consumed(offset);
                                                 return !stopped;
                                               });
-        if (stopped) return Scan::stopped;
-        if (close == std::string_view::npos) return Scan::unparsed;
+        if (stopped) return Scan::Stopped;
+        if (close == std::string_view::npos) return Scan::Unparsed;
         p = base + close + 3;
       } else {
         const Scan row = readRow(p);
-        if (row != Scan::done) return row;
+        if (row != Scan::Done) return row;
       }
       const auto offset = static_cast<std::size_t>(p - base);
       if (offset >= nextRelease) {
-        if (consumed && !consumed(offset)) return Scan::stopped;
+        if (consumed && !consumed(offset)) return Scan::Stopped;
         nextRelease = offset + releaseStep;
       }
     }
@@ -338,10 +338,10 @@ class RowScanner {
   // One element from its '<' at p; p ends past it.
   Scan readRow(const char*& p) {
     const char* name = ++p;
-    if (!startsName(*p)) return Scan::unparsed;
+    if (!startsName(*p)) return Scan::Unparsed;
     while (continuesName(*p)) ++p;
     if (!sameName(std::string_view(name, static_cast<std::size_t>(p - name)), "ROW")) {
-      return Scan::unparsed;  // another element: its content may be anything
+      return Scan::Unparsed;  // another element: its content may be anything
     }
     RecordView fields;
     unsigned state = 0;
@@ -352,15 +352,15 @@ class RowScanner {
         p += 2;
         break;
       }
-      if (p == afterPrevious || !startsName(*p)) return Scan::unparsed;
+      if (p == afterPrevious || !startsName(*p)) return Scan::Unparsed;
       const char* const attrName = p;
       while (continuesName(*p)) ++p;
       const std::string_view key(attrName, static_cast<std::size_t>(p - attrName));
       while (isSpace(*p)) ++p;
-      if (*p++ != '=') return Scan::unparsed;
+      if (*p++ != '=') return Scan::Unparsed;
       while (isSpace(*p)) ++p;
       const char quote = *p++;
-      if (quote != '"' && quote != '\'') return Scan::unparsed;
+      if (quote != '"' && quote != '\'') return Scan::Unparsed;
       const int k = keyOf(key, place);
       const char* q = p;
       while (!valueStops[static_cast<unsigned char>(*q)] ||
@@ -373,18 +373,18 @@ class RowScanner {
         p = q + 1;
       } else {
         std::string& decoded = m_decoded[k < 0 ? 0 : static_cast<std::size_t>(k)];
-        if (!decodeValue(p, quote, decoded)) return Scan::unparsed;
+        if (!decodeValue(p, quote, decoded)) return Scan::Unparsed;
         value = decoded;
       }
-      if (*p != '/' && !isSpace(*p)) return Scan::unparsed;
+      if (*p != '/' && !isSpace(*p)) return Scan::Unparsed;
       if (k >= 0 && !setField(static_cast<std::size_t>(k), value, fields, state)) {
-        return Scan::failed;
+        return Scan::Failed;
       }
     }
     if ((state & skippedRowStates) == 0) {
       m_table.appendView(fields, static_cast<std::uint8_t>(state));
     }
-    return Scan::done;
+    return Scan::Done;
   }
 
   bool setField(std::size_t key, std::string_view value, RecordView& fields, unsigned& state) {
@@ -658,9 +658,9 @@ bool checkHead(std::string_view wholePacket, PacketHead& head) {
 // simple shape.
 Scan readScanned(std::string_view bytes, ReadingsTable& table, const ReleaseConsumed& consumed) {
   HeadCopy copy(bytes, consumed);
-  if (!copy.copy()) return copy.stopped ? Scan::stopped : Scan::unparsed;
+  if (!copy.copy()) return copy.stopped ? Scan::Stopped : Scan::Unparsed;
   const std::size_t rowsEnd = findRowsEnd(bytes, copy.rowsBegin);
-  if (rowsEnd == std::string_view::npos) return Scan::unparsed;
+  if (rowsEnd == std::string_view::npos) return Scan::Unparsed;
   PacketHead head;
   head.bytes = std::move(copy.bytes);
   head.bytes.append(bytes.substr(rowsEnd));
@@ -670,7 +670,7 @@ Scan readScanned(std::string_view bytes, ReadingsTable& table, const ReleaseCons
                                          pugi::encoding_utf8) ||
       !checkHead(bytes, head) || !head.rowData ||
       head.rowData.offset_debug() != static_cast<std::ptrdiff_t>(copy.startTag + 1)) {
-    return Scan::unparsed;
+    return Scan::Unparsed;
   }
   RowScanner scanner(head.names, head.utf8, table);
   return scanner.scan(bytes, copy.rowsBegin, rowsEnd, consumed);
@@ -715,12 +715,12 @@ std::optional<std::int32_t> parsePacketTime(std::string_view text) {
 bool readDataPacket(std::string_view bytes, ReadingsTable& table, const ReleaseConsumed& consumed) {
   // The bytes are taken as they are (GBK passes through); only a UTF-8 packet is converted.
   switch (readScanned(bytes, table, consumed)) {
-    case Scan::done:
+    case Scan::Done:
       return true;
-    case Scan::failed:
-    case Scan::stopped:
+    case Scan::Failed:
+    case Scan::Stopped:
       return false;
-    case Scan::unparsed:
+    case Scan::Unparsed:
       break;
   }
   table.clear();

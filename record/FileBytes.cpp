@@ -153,8 +153,8 @@ bool FileBytes::open(const std::string& fileName) {
 
 void FileBytes::release(std::size_t offset) {
   if (m_mapping == nullptr) return;
-  const auto pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  const std::size_t end = std::min(offset, m_mappedSize) / pageSize * pageSize;
+  const auto systemPage = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t end = std::min(offset, m_mappedSize) / systemPage * systemPage;
   if (end <= m_released) return;
   // The mapping is private and never written, so dropping its pages loses nothing.
   ::madvise(static_cast<char*>(m_mapping) + m_released, end - m_released, MADV_DONTNEED);

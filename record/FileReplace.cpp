@@ -28,17 +28,17 @@ struct PendingFile {
   std::array<char, PATH_MAX> name{};
 };
 constexpr std::size_t pendingSlotCount = 8;
-std::array<PendingFile, pendingSlotCount> g_pendingFiles{};
+std::array<PendingFile, pendingSlotCount> pendingFiles{};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 // A slot holding `pattern`, armed; -1 when all are taken or the name does not fit (only the
 // signal clean-up misses such a file).
 int claimPendingSlot(const std::string& pattern) {
   if (pattern.size() >= PATH_MAX) return -1;
-  for (std::size_t i = 0; i < g_pendingFiles.size(); ++i) {
+  for (std::size_t i = 0; i < pendingFiles.size(); ++i) {
     bool expected = false;
-    if (g_pendingFiles[i].claimed.compare_exchange_strong(expected, true)) {
-      PendingFile& slot = g_pendingFiles[i];
+    if (pendingFiles[i].claimed.compare_exchange_strong(expected, true)) {
+      PendingFile& slot = pendingFiles[i];
       std::memcpy(slot.name.data(), pattern.c_str(), pattern.size() + 1);
       slot.armed.store(true);
       return static_cast<int>(i);
@@ -49,7 +49,7 @@ int claimPendingSlot(const std::string& pattern) {
 
 void releasePendingSlot(int& slot) {
   if (slot >= 0) {
-    PendingFile& pending = g_pendingFiles[static_cast<std::size_t>(slot)];
+    PendingFile& pending = pendingFiles[static_cast<std::size_t>(slot)];
     pending.armed.store(false);
     pending.claimed.store(false);
   }
@@ -81,10 +81,10 @@ int followLinks(std::string path, std::string& target) {
     if (link.starts_with('/')) {
       path = std::move(link);
     } else {
-      std::string target = folderOf(path);
-      target += '/';
-      target += link;
-      path = std::move(target);
+      std::string linked = folderOf(path);
+      linked += '/';
+      linked += link;
+      path = std::move(linked);
     }
   }
   return ELOOP;
@@ -138,8 +138,8 @@ Result<> FileReplacement::begin(const std::string& path) {
   // Listed before it exists: mkostemp fills in the name in the slot's own buffer, so that
   // no signal can come between the file's creation and its listing.
   m_slot = claimPendingSlot(m_temporary);
-  char* name = m_slot >= 0 ? g_pendingFiles[static_cast<std::size_t>(m_slot)].name.data()
-                           : m_temporary.data();
+  char* name =
+      m_slot >= 0 ? pendingFiles[static_cast<std::size_t>(m_slot)].name.data() : m_temporary.data();
   m_fd = UniqueFd(::mkostemp(name, O_CLOEXEC));
   if (!m_fd.valid()) {
     const int error = errno;
@@ -202,7 +202,7 @@ Result<> replaceFileContent(const std::string& path, std::string_view content) {
 }
 
 void removePendingReplacementFiles() noexcept {
-  for (const PendingFile& slot : g_pendingFiles) {
+  for (const PendingFile& slot : pendingFiles) {
     if (slot.armed.load()) ::unlink(slot.name.data());
   }
 }

@@ -18,7 +18,7 @@ tools/configure.sh "$build" --with-tests
 cmake --build "$build"
 step "checking that every linked library comes from a listed package"
 tools/check-deps.sh "$build" test
-step "clang-tidy over decode/, record/, pipeline/ and link/ (a few minutes)"
+step "the naming rule, and clang-tidy over every compiled source but the tests (about 20 minutes)"
 tools/check-tidy.sh "$build"
 export QT_QPA_PLATFORM=offscreen
 

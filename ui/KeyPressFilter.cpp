@@ -14,11 +14,11 @@ namespace ostrel {
 
 namespace {
 
-constexpr char kUnknownCharacter = '\x7f';
+constexpr char unknownCharacter = '\x7f';
 
 // A character as the filters see it: ASCII as is, anything else as 0x7F.
 char filterCharacter(QChar c) {
-  return c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : kUnknownCharacter;
+  return c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : unknownCharacter;
 }
 
 // The character a key press types, as the edit would receive it; nullopt for editing keys

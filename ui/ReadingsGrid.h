@@ -30,7 +30,7 @@ class ReadingsGrid : public QTableView {
 
   // Binds the grid to the table's model (nullptr unbinds it) and limits the model's window
   // to windowRows. It hides QTableView::setModel: the grid shows no other model.
-  void setModel(ReadingsGridModel* model);
+  void setModel(ReadingsGridModel* model);  // NOLINT(clang-diagnostic-overloaded-virtual)
 
   // Makes the last row current and scrolls it into view (no-op on an empty model).
   void showLastRow();

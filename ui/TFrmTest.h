@@ -106,7 +106,7 @@ class TFrmTest : public QMainWindow {
   // manual that is missing or cannot be opened is reported in a message box.
   void HELP1Click();
   // "Tests": shows the window of the insulation tests found in cds1 (made at first use).
-  void TestsClick();
+  void showTestsWindow();
   // The Tests window, nullptr before it was first opened.
   [[nodiscard]] TestsWindow* testsWindow() const { return m_testsWindow; }
   // "Delete Data": asks first; on yes empties cds1 and restarts the numbering at 1.

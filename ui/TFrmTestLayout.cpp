@@ -188,10 +188,10 @@ void TFrmTest::buildMenu() {
   tests->setObjectName(QStringLiteral("TestsMenu"));
   QAction* showTests = tests->addAction(QStringLiteral("Tests"));
   showTests->setObjectName(QStringLiteral("Tests"));
-  connect(showTests, &QAction::triggered, this, [this] { TestsClick(); });
+  connect(showTests, &QAction::triggered, this, [this] { showTestsWindow(); });
 }
 
-void TFrmTest::TestsClick() {
+void TFrmTest::showTestsWindow() {
   if (m_testsWindow == nullptr) m_testsWindow = new TestsWindow(cds1, this);
   m_testsWindow->show();
   m_testsWindow->raise();

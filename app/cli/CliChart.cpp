@@ -82,29 +82,29 @@ int drawChart(const ReadingsTable& cds1, const ChartOptions& options) {
   const QApplication app(argc, argv);
 
   ChartGeometry saved;
-  Chtshow Chtshow(saved, decimalSeparatorFromLocale());
+  Chtshow chart(saved, decimalSeparatorFromLocale());
   bool failed = false;
-  Chtshow.setPrompts({[&failed](const QString& text) {
-                        printError(text);
-                        failed = true;
-                      },
-                      [](const QString&) {}});
-  Chtshow.plotTable(cds1);
-  if (options.line) Chtshow.toolStrip().BtFill->setChecked(false);
+  chart.setPrompts({[&failed](const QString& text) {
+                      printError(text);
+                      failed = true;
+                    },
+                    [](const QString&) {}});
+  chart.plotTable(cds1);
+  if (options.line) chart.toolStrip().BtFill->setChecked(false);
   if (options.perPage) {
-    Chtshow.toolStrip().Maxrecord->setText(QString::fromStdString(*options.perPage));
+    chart.toolStrip().Maxrecord->setText(QString::fromStdString(*options.perPage));
   }
   if (failed) return 1;
   if (options.page) {
-    const std::int32_t pages = Chtshow.model().pageCount();
+    const std::int32_t pages = chart.model().pageCount();
     if (*options.page > pages) {
       printError(
           QStringLiteral("page %1 does not exist; the chart has %2").arg(*options.page).arg(pages));
       return 1;
     }
-    Chtshow.showPageNumber(*options.page);
+    chart.showPageNumber(*options.page);
   }
-  if (const QString error = Chtshow.saveBitmap(options.out); !error.isEmpty()) {
+  if (const QString error = chart.saveBitmap(options.out); !error.isEmpty()) {
     printError(error);
     return 1;
   }

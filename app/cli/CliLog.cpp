@@ -372,11 +372,11 @@ class RecordOutput {
   std::int32_t m_lastNo = 0;
 };
 
-int g_signalPipe[2] = {-1, -1};  // written by the signal handler only
+int signalPipe[2] = {-1, -1};  // written by the signal handler only
 
 void onStopSignal(int /*signal*/) {
   const char byte = 1;
-  [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+  [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
 void printHistory(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
@@ -549,11 +549,11 @@ int runLog(const std::vector<std::string>& args) {
     mqttPoll.start();
   }
 
-  if (::pipe(g_signalPipe) != 0) {
+  if (::pipe(signalPipe) != 0) {
     std::fprintf(stderr, "ostrel-cli log: %s\n", reason(errno).c_str());
     return 1;
   }
-  QSocketNotifier stopNotifier(g_signalPipe[0], QSocketNotifier::Read);
+  QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
   QObject::connect(&stopNotifier, &QSocketNotifier::activated, &stopNotifier,
                    [] { QCoreApplication::exit(0); });
   struct sigaction action {};
@@ -586,8 +586,8 @@ int runLog(const std::vector<std::string>& args) {
   }
   signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
-  ::close(g_signalPipe[0]);
-  ::close(g_signalPipe[1]);
+  ::close(signalPipe[0]);
+  ::close(signalPipe[1]);
   if (output) {
     std::fprintf(stderr, "%zu records written to %s\n", output->recordsWritten(),
                  output->name().c_str());

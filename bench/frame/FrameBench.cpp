@@ -57,7 +57,7 @@ struct FramePath {
 void BM_ReportWithoutData(benchmark::State& state) {
   FramePath path;
   const InputReport idle = ostrel::sim::idleReport();
-  for (auto _ : state) benchmark::DoNotOptimize(path.read(idle));
+  for ([[maybe_unused]] auto _ : state) benchmark::DoNotOptimize(path.read(idle));
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ReportWithoutData);
@@ -67,7 +67,7 @@ void BM_DataReport(benchmark::State& state) {
   FramePath path;
   const auto frame = typicalDisplay().bytes();
   const InputReport data = ostrel::sim::packSerialBytes(frame).front();
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     // Starts the frame again after three reports (42 characters, as in a real frame) without
     // freeing the text; costs a compare per report. Left to grow, the text would reach the
     // assembler's cap, past which a report only counts its bytes.
@@ -86,7 +86,7 @@ void BM_CompleteFrame(benchmark::State& state) {
   const auto frame = typicalDisplay().bytes();
   const std::vector<InputReport> reports = ostrel::sim::packSerialBytes(frame);
   const InputReport idle = ostrel::sim::idleReport();
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     for (const InputReport& report : reports) path.read(report);
     benchmark::DoNotOptimize(path.read(idle));
   }
@@ -99,7 +99,7 @@ BENCHMARK(BM_CompleteFrame);
 void BM_ShowData860(benchmark::State& state) {
   FramePath path;
   const std::string text = typicalDisplay().text();
-  for (auto _ : state) benchmark::DoNotOptimize(path.decoder.ShowData860(text));
+  for ([[maybe_unused]] auto _ : state) benchmark::DoNotOptimize(path.decoder.ShowData860(text));
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ShowData860);

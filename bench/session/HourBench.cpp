@@ -35,7 +35,7 @@ constexpr int hourMs = 3'600'000;
 
 long long heapInUse() {
   const struct mallinfo2 info = mallinfo2();
-  return static_cast<long long>(info.uordblks + info.hblkhd);
+  return static_cast<long long>(info.uordblks) + static_cast<long long>(info.hblkhd);
 }
 
 // The reports of one frame period for every frame of the session, in playing order.
@@ -94,7 +94,7 @@ void BM_HourOfLineTraffic(benchmark::State& state) {
   std::size_t records = 0;
   std::size_t tableBytes = 0;
   long reports = 0;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     state.PauseTiming();
     const long long before = heapInUse();
     auto side = std::make_unique<MainThreadSide>();

@@ -31,7 +31,7 @@ void BM_VirtualMeterReport(benchmark::State& state) {
   const auto reader = platform.openReader(path, error);
   std::array<std::uint8_t, 9> buffer{};
   const std::stop_source never;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     benchmark::DoNotOptimize(
         reader->read(buffer, std::chrono::milliseconds(100), never.get_token()));
   }

@@ -56,7 +56,7 @@ ProcessTimes processTimes() {
 
 long long heapInUse() {
   const struct mallinfo2 info = mallinfo2();
-  return static_cast<long long>(info.uordblks + info.hblkhd);
+  return static_cast<long long>(info.uordblks) + static_cast<long long>(info.hblkhd);
 }
 
 // Runs the event loop for the given time, as the program's main loop does.

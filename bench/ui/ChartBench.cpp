@@ -65,7 +65,7 @@ void BM_ChartShowPage(benchmark::State& state) {
   const std::int32_t last = chart.model().pageCount();
   QImage image(chart.plotView()->size(), QImage::Format_RGB32);
   bool middle = true;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     chart.showPageNumber(middle ? (last + 1) / 2 : last);
     middle = !middle;
     paintPlot(chart, image);
@@ -75,8 +75,8 @@ void BM_ChartShowPage(benchmark::State& state) {
 BENCHMARK(BM_ChartShowPage)
     ->Args({million, 100})
     ->Args({million, 0})
-    ->Args({10 * million, 100})
-    ->Args({10 * million, 0})
+    ->Args({std::int64_t{10} * million, 100})
+    ->Args({std::int64_t{10} * million, 0})
     ->Unit(benchmark::kMillisecond);
 
 // Recording one reading while the chart shows the last page, and painting it. Args:
@@ -86,7 +86,7 @@ void BM_ChartRecordReading(benchmark::State& state) {
   setPointsPerPage(chart, static_cast<int>(state.range(1)));
   chart.BTlastClick();
   QImage image(chart.plotView()->size(), QImage::Format_RGB32);
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     chart.plotReading("824.6", megohm);
     paintPlot(chart, image);
   }
@@ -94,8 +94,8 @@ void BM_ChartRecordReading(benchmark::State& state) {
 BENCHMARK(BM_ChartRecordReading)
     ->Args({million, 100})
     ->Args({million, 0})
-    ->Args({10 * million, 100})
-    ->Args({10 * million, 0})
+    ->Args({std::int64_t{10} * million, 100})
+    ->Args({std::int64_t{10} * million, 0})
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

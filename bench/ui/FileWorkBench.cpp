@@ -75,7 +75,7 @@ const QString packetPath() {
 template <typename Operation>
 void measureLongestBlock(benchmark::State& state, Operation operation) {
   double longest = 0;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     LoopWatch watch;
     operation();
     longest = std::max(longest, watch.longestMs());
@@ -107,6 +107,7 @@ void BM_PdfReportBlock(benchmark::State& state) {
   const ostrel::ReportLayout layout(rows, ostrel::reportTextsNow(QStringLiteral("2703")));
   ostrel::ReportPreviewDialogs dialogs = ostrel::ReportPreviewDialogs::standard();
   const QString pdf = QDir::temp().filePath(QStringLiteral("ostrel-filework-bench.pdf"));
+  // NOLINTNEXTLINE(performance-no-automatic-move): a captured name, returned as a copy anyway
   dialogs.saveFileName = [&](QWidget*, const QString&, const QString&) { return pdf; };
   ostrel::ReportPreview preview(layout, &w.window, dialogs);
   // The report's first 100,000 rows: the snapshot takes as many as it is asked for.

@@ -41,7 +41,7 @@ void BM_RecordOneReading(benchmark::State& state) {
   QApplication::processEvents();
   const std::size_t afterSwap = residentBytes();
   std::int32_t no = records;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     ++no;
     window.table().append({no, (no % 86'400) * 1000, std::string("824.6"), std::string("M\xA6\xB8"),
                            std::string("IR:500V 20G\xA6\xB8"), std::string("Continuous")});

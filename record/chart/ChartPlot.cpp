@@ -8,8 +8,8 @@ namespace ostrel {
 
 namespace {
 
-constexpr int kMinValueTickSpacing = 14;  // pixels between value labels, at least
-constexpr int kMinRowTickSpacing = 50;    // pixels between row labels, at least
+constexpr int minValueTickSpacing = 14;  // pixels between value labels, at least
+constexpr int minRowTickSpacing = 50;    // pixels between row labels, at least
 
 // 1, 2 or 5 times a power of ten, the smallest such step not below `raw`.
 double niceStep(double raw) {
@@ -56,7 +56,7 @@ void fitResistanceAxis(ChartPlot& plot, const ChartRunSummary& page, int height)
     plot.high = plot.low + 1.0;
   }
   const int decades = static_cast<int>(plot.high - plot.low);
-  const int fit = std::max(1, height / kMinValueTickSpacing);
+  const int fit = std::max(1, height / minValueTickSpacing);
   const int every = (decades + fit - 1) / fit;
   for (int d = static_cast<int>(plot.low); d <= static_cast<int>(plot.high); d += every) {
     plot.valueTicks.push_back({static_cast<double>(d), decadeLabel(d)});
@@ -67,7 +67,7 @@ void fitVoltageAxis(ChartPlot& plot, const ChartRunSummary& page, int height) {
   const bool any = page.voltageLow <= page.voltageHigh;  // else over-range readings only
   const double lowest = any ? page.voltageLow : 0.0;
   const double highest = any ? page.voltageHigh : 0.0;
-  const int parts = std::clamp(height / (2 * kMinValueTickSpacing), 1, 5);
+  const int parts = std::clamp(height / (2 * minValueTickSpacing), 1, 5);
   double step = niceStep((highest - lowest) / parts);
   if (highest <= lowest) {
     step = niceStep(std::max(std::abs(highest), 1.0) / 10.0);
@@ -135,8 +135,7 @@ void layoutColumns(ChartPlot& plot, const ChartTrace& trace, const ChartRows& ro
 
 void layoutRowTicks(ChartPlot& plot, const ChartRows& rows, int width, std::size_t firstRowNumber) {
   const double perPixel = static_cast<double>(rows.span) / static_cast<double>(width);
-  const auto step =
-      static_cast<std::size_t>(std::max(1.0, niceStep(perPixel * kMinRowTickSpacing)));
+  const auto step = static_cast<std::size_t>(std::max(1.0, niceStep(perPixel * minRowTickSpacing)));
   const std::size_t firstNumber = firstRowNumber + rows.first;
   std::size_t number = (firstNumber + step - 1) / step * step;
   for (; number < firstNumber + rows.span; number += step) {

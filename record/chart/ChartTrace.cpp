@@ -25,7 +25,7 @@ float ChartRunSummary::low(ChartQuantity quantity) const {
     case ChartQuantity::None:
       break;
   }
-  return kEmptyLow;
+  return emptyLow;
 }
 
 float ChartRunSummary::high(ChartQuantity quantity) const {
@@ -37,7 +37,7 @@ float ChartRunSummary::high(ChartQuantity quantity) const {
     case ChartQuantity::None:
       break;
   }
-  return kEmptyHigh;
+  return emptyHigh;
 }
 
 void ChartRunSummary::append(const ChartRunSummary& later) {

@@ -25,17 +25,17 @@ struct ChartQuantityValue {
 // resistanceAtZero and stay out of the resistance range; over-range readings only set the
 // quantity's over flag.
 struct ChartRunSummary {
-  float resistanceLow = kEmptyLow;
-  float resistanceHigh = kEmptyHigh;
+  float resistanceLow = emptyLow;
+  float resistanceHigh = emptyHigh;
   bool resistanceAtZero = false;
   bool resistanceOver = false;
-  float voltageLow = kEmptyLow;
-  float voltageHigh = kEmptyHigh;
+  float voltageLow = emptyLow;
+  float voltageHigh = emptyHigh;
   bool voltageOver = false;
   ChartQuantity newest = ChartQuantity::None;
 
-  static constexpr float kEmptyLow = 3.0e38F;
-  static constexpr float kEmptyHigh = -3.0e38F;
+  static constexpr float emptyLow = 3.0e38F;
+  static constexpr float emptyHigh = -3.0e38F;
 
   // Whether the run holds a reading of the quantity (at zero and over range included).
   [[nodiscard]] bool holds(ChartQuantity quantity) const;

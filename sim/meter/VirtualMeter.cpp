@@ -26,7 +26,7 @@ SimHidDeviceSpec bridgeSpec() {
 }
 
 // Waits until `deadline`; a stop request of the read ends the wait early (false).
-bool waitUntil(std::chrono::steady_clock::time_point deadline, std::stop_token stop) {
+bool waitUntil(std::chrono::steady_clock::time_point deadline, const std::stop_token& stop) {
   std::mutex mutex;
   std::condition_variable_any wake;
   std::unique_lock lock(mutex);
@@ -40,9 +40,10 @@ VirtualMeter::VirtualMeter(SimHidPlatform& platform, std::vector<FrameBuilder::F
     : m_platform(platform), m_frames(std::move(frames)) {
   if (m_frames.empty()) m_frames = demoSession();
   m_id = m_platform.addDevice(bridgeSpec());
-  m_platform.setReportFeeder(m_id, [this](std::chrono::milliseconds slice, std::stop_token stop) {
-    return nextReport(slice, stop);
-  });
+  m_platform.setReportFeeder(m_id,
+                             [this](std::chrono::milliseconds slice, const std::stop_token& stop) {
+                               return nextReport(slice, stop);
+                             });
 }
 
 VirtualMeter::~VirtualMeter() { m_platform.setReportFeeder(m_id, {}); }
@@ -80,7 +81,7 @@ void VirtualMeter::beginFrame() {
 }
 
 std::optional<std::vector<std::uint8_t>> VirtualMeter::nextReport(std::chrono::milliseconds slice,
-                                                                  std::stop_token stop) {
+                                                                  const std::stop_token& stop) {
   if (!m_plugged || m_silent || !lineConfigured()) {
     waitUntil(std::chrono::steady_clock::now() + std::min(slice, reportPeriod), stop);
     return std::nullopt;

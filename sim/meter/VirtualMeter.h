@@ -50,7 +50,7 @@ class VirtualMeter {
 
  private:
   std::optional<std::vector<std::uint8_t>> nextReport(std::chrono::milliseconds slice,
-                                                      std::stop_token stop);
+                                                      const std::stop_token& stop);
   [[nodiscard]] bool lineConfigured() const;
   void beginFrame();
 

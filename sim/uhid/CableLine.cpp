@@ -6,8 +6,8 @@
 namespace ostrel::uhid {
 
 namespace {
-constexpr std::size_t kMaxBytesPerReport = kInputReportSize - 1;
-constexpr std::uint8_t kCountMark = 0xF0;
+constexpr std::size_t maxBytesPerReport = inputReportSize - 1;
+constexpr std::uint8_t countMark = 0xF0;
 }  // namespace
 
 CableLine::CableLine(std::vector<SerialFrame> frames, std::uint32_t framePeriodUs, bool repeat)
@@ -16,19 +16,19 @@ CableLine::CableLine(std::vector<SerialFrame> frames, std::uint32_t framePeriodU
 }
 
 std::uint64_t CableLine::transmissionUs(std::size_t count) {
-  return static_cast<std::uint64_t>(count) * kBitsPerByte * 1'000'000 / kBaud;
+  return static_cast<std::uint64_t>(count) * bitsPerByte * 1'000'000 / lineBaud;
 }
 
 std::uint64_t CableLine::periodFor(const SerialFrame& frame) const {
   return std::max<std::uint64_t>(m_framePeriodUs,
-                                 transmissionUs(frame.size()) + 2 * kReportPeriodUs);
+                                 transmissionUs(frame.size()) + std::uint64_t{2} * reportPeriodUs);
 }
 
 CableLine::Step CableLine::nextReport() {
-  m_nowUs += kReportPeriodUs;
+  m_nowUs += reportPeriodUs;
   Step step;
   std::size_t count = 0;
-  while (m_frame < m_frames.size() && count < kMaxBytesPerReport) {
+  while (m_frame < m_frames.size() && count < maxBytesPerReport) {
     const SerialFrame& frame = m_frames[m_frame];
     if (m_nowUs < m_frameStartUs) break;
     const std::uint64_t elapsed = m_nowUs - m_frameStartUs;
@@ -43,7 +43,7 @@ CableLine::Step CableLine::nextReport() {
       break;  // the next frame cannot start before the pause that follows this one
     }
   }
-  step.report[0] = static_cast<std::uint8_t>(kCountMark | count);
+  step.report[0] = static_cast<std::uint8_t>(countMark | count);
   return step;
 }
 

@@ -11,7 +11,7 @@
 namespace ostrel::uhid {
 
 using SerialFrame = std::vector<std::uint8_t>;
-using InputReport = std::array<std::uint8_t, kInputReportSize>;
+using InputReport = std::array<std::uint8_t, inputReportSize>;
 
 // The serial side of the cable: the meter sends its frames at 2400 baud (8 data
 // bits, one start and one stop bit: 240 bytes per second), one frame every
@@ -27,9 +27,9 @@ using InputReport = std::array<std::uint8_t, kInputReportSize>;
 // so a run is the same whatever the caller's timing.
 class CableLine {
  public:
-  static constexpr std::uint32_t kReportPeriodUs = 12'000;
-  static constexpr std::uint32_t kBaud = 2400;
-  static constexpr std::uint32_t kBitsPerByte = 10;
+  static constexpr std::uint32_t reportPeriodUs = 12'000;
+  static constexpr std::uint32_t lineBaud = 2400;
+  static constexpr std::uint32_t bitsPerByte = 10;
 
   struct Step {
     InputReport report{};

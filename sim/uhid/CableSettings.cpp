@@ -9,7 +9,7 @@ std::vector<std::uint8_t> CableSettings::setFeature(std::uint8_t reportNumber,
   // Report number 0 travels in the host's buffer only.
   if (reportNumber == 0 && !data.empty()) data = data.subspan(1);
   std::vector<std::uint8_t> seen(data.begin(), data.end());
-  if (seen.size() >= kFeatureReportSize) {
+  if (seen.size() >= featureReportSize) {
     m_baud = static_cast<std::uint32_t>(seen[0]) | static_cast<std::uint32_t>(seen[1]) << 8 |
              static_cast<std::uint32_t>(seen[2]) << 16 | static_cast<std::uint32_t>(seen[3]) << 24;
     m_format = seen[4];

@@ -16,7 +16,7 @@ namespace ostrel::uhid {
 // endian), byte 4 the line format code, further bytes ignored.
 class CableSettings {
  public:
-  static constexpr std::uint32_t kMeterBaud = 2400;
+  static constexpr std::uint32_t meterBaud = 2400;
 
   // A feature SET_REPORT for report number reportNumber with the host's buffer
   // data. Returns the bytes the cable receives. Fewer than five bytes leave the
@@ -29,7 +29,7 @@ class CableSettings {
   std::vector<std::uint8_t> featureReply() const;
 
   // The line runs at the meter's 2400 baud: the cable passes the meter's bytes on.
-  bool lineReady() const { return m_baud == kMeterBaud; }
+  bool lineReady() const { return m_baud == meterBaud; }
   std::uint32_t baud() const { return m_baud; }
 
  private:

@@ -62,12 +62,12 @@ FrameFileResult readFrameFile(const std::string& path) {
 }
 
 std::string hexBytes(std::span<const std::uint8_t> bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
+  static constexpr char hexDigits[] = "0123456789ABCDEF";
   std::string text;
   for (std::uint8_t byte : bytes) {
     if (!text.empty()) text += ' ';
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 0x0F];
+    text += hexDigits[byte >> 4];
+    text += hexDigits[byte & 0x0F];
   }
   return text;
 }

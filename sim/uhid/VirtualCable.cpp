@@ -15,10 +15,10 @@ namespace ostrel::uhid {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kReportPeriod = std::chrono::microseconds(CableLine::kReportPeriodUs);
+constexpr auto reportPeriod = std::chrono::microseconds(CableLine::reportPeriodUs);
 // Falling further behind than this (a stalled machine) restarts the report clock
 // instead of sending a burst of reports.
-constexpr auto kMaxLag = std::chrono::milliseconds(200);
+constexpr auto maxLag = std::chrono::milliseconds(200);
 
 }  // namespace
 
@@ -32,12 +32,12 @@ VirtualCable::VirtualCable(CableOptions options)
 
 void VirtualCable::run(const volatile std::sig_atomic_t& stop) {
   plug();
-  auto nextReport = Clock::now() + kReportPeriod;
+  auto nextReport = Clock::now() + reportPeriod;
   while (!stop) {
     if (!m_device.exists()) {
       if (Clock::now() >= m_replugAt) {
         plug();
-        nextReport = Clock::now() + kReportPeriod;
+        nextReport = Clock::now() + reportPeriod;
       } else {
         m_device.waitEvent(
             std::chrono::duration_cast<std::chrono::milliseconds>(m_replugAt - Clock::now()));
@@ -51,7 +51,7 @@ void VirtualCable::run(const volatile std::sig_atomic_t& stop) {
     }
     const auto now = Clock::now();
     if (now < nextReport) continue;
-    nextReport = now - nextReport > kMaxLag ? now + kReportPeriod : nextReport + kReportPeriod;
+    nextReport = now - nextReport > maxLag ? now + reportPeriod : nextReport + reportPeriod;
     if (m_reportsBeforeLeaving < 0 && unplugDue())
       m_reportsBeforeLeaving = m_unplugs[m_nextUnplug].quietReports;
     if (m_reportsBeforeLeaving < 0) {
@@ -71,8 +71,8 @@ void VirtualCable::plug() {
   m_open = false;
   m_lastReportEmpty = true;
   m_line.restartAtNextFrame();
-  m_device.create({kCableName, BUS_USB, kCableVendorId, kCableProductId, m_serial},
-                  kCableReportDescriptor);
+  m_device.create({cableName, BUS_USB, cableVendorId, cableProductId, m_serial},
+                  cableReportDescriptor);
   log("plugged");
 }
 

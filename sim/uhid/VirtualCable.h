@@ -18,10 +18,10 @@ namespace ostrel::uhid {
 // (at least one, so the host has read the frame's end), then goes away for `away`,
 // and then comes back as a new, unconfigured device. The frames wait meanwhile.
 struct Unplug {
-  static constexpr int kDefaultQuietReports = 8;
+  static constexpr int defaultQuietReports = 8;
   std::size_t afterFrames = 0;
   std::chrono::milliseconds away{0};
-  int quietReports = kDefaultQuietReports;
+  int quietReports = defaultQuietReports;
 };
 
 struct CableOptions {

@@ -17,11 +17,11 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t stopRequested = 0;
 
-void requestStop(int) { g_stop = 1; }
+void requestStop(int) { stopRequested = 1; }
 
-constexpr char kUsage[] =
+constexpr char usageText[] =
     "usage: ostrel-uhid-cable --frames FILE [--repeat] [--frame-period-ms MS] [--lead-in-ms MS]\n"
     "                         [--unplug FRAMES:MS[:QUIET_MS]]... [--log FILE] [--serial TEXT]\n"
     "  --frames FILE        meter frames, one per line in hexadecimal\n"
@@ -55,7 +55,7 @@ bool parseUnplug(std::string_view text, ostrel::uhid::Unplug& unplug) {
   if (quietColon == std::string_view::npos) return true;
   std::chrono::milliseconds quiet{};
   if (!parseMs(std::string(text.substr(quietColon + 1)), quiet)) return false;
-  constexpr long long period = ostrel::uhid::CableLine::kReportPeriodUs;
+  constexpr long long period = ostrel::uhid::CableLine::reportPeriodUs;
   const long long us = std::chrono::microseconds(quiet).count();
   unplug.quietReports = static_cast<int>(std::max(1LL, (us + period - 1) / period));
   return true;
@@ -104,7 +104,7 @@ bool parseOptions(int argc, char** argv, ostrel::uhid::CableOptions& options) {
 int main(int argc, char** argv) {
   ostrel::uhid::CableOptions options;
   if (!parseOptions(argc, argv, options)) {
-    std::cerr << kUsage;
+    std::cerr << usageText;
     return 2;
   }
   struct sigaction action {};
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   try {
     ostrel::uhid::VirtualCable cable(std::move(options));
-    cable.run(g_stop);
+    cable.run(stopRequested);
   } catch (const std::system_error& error) {
     std::cerr << "ostrel-uhid-cable: " << error.what() << '\n';
     return 1;

@@ -37,9 +37,9 @@
 namespace ostrel {
 namespace {
 
-const QColor kAreaFill(255, 255, 128);
-const QColor kLine(128, 255, 0);
-const char* const kMegohm = "M\xA6\xB8";
+const QColor areaFillColor(255, 255, 128);
+const QColor lineColor(128, 255, 0);
+const char* const megohm = "M\xA6\xB8";
 
 // Stands for the main window: a fixed outer size and the chart's bounds, recording what
 // the chart asks of it.
@@ -132,7 +132,7 @@ void ChtshowTest::cleanup() { m_chart.reset(); }
 void ChtshowTest::plotReadings(int count) {
   for (int no = 1; no <= count; ++no) {
     const std::string value = std::to_string(no * 10) + ",5";
-    m_chart->plotReading(value, kMegohm);
+    m_chart->plotReading(value, megohm);
   }
 }
 
@@ -185,21 +185,21 @@ void ChtshowTest::startsWithSamplePointsAndHints() {
   QVERIFY(control<QWidget>("TbSx")->isHidden());
   // The plot lies clear of the tool strip and shows no reading yet.
   QVERIFY(chartPlotArea(m_chart->plotView()->rect()).top() + m_chart->plotView()->y() >= 28);
-  QCOMPARE(pixelsOf(plotImage(), kAreaFill), 0);
+  QCOMPARE(pixelsOf(plotImage(), areaFillColor), 0);
 }
 
 void ChtshowTest::fillSwitchShowsOneSeries() {
   plotReadings(5);
-  QVERIFY(pixelsOf(plotImage(), kAreaFill) > 100);
+  QVERIFY(pixelsOf(plotImage(), areaFillColor) > 100);
   auto* fill = control<QCheckBox>("BtFill");
   fill->click();
   QCOMPARE(m_chart->model().activeSeries(), 1);
   QImage line = plotImage();
-  QCOMPARE(pixelsOf(line, kAreaFill), 0);
-  QVERIFY(pixelsOf(line, kLine) > 20);
+  QCOMPARE(pixelsOf(line, areaFillColor), 0);
+  QVERIFY(pixelsOf(line, lineColor) > 20);
   fill->setChecked(true);  // a change by code runs the same handler
   QCOMPARE(m_chart->model().activeSeries(), 0);
-  QCOMPARE(pixelsOf(plotImage(), kLine), 0);
+  QCOMPARE(pixelsOf(plotImage(), lineColor), 0);
 }
 
 void ChtshowTest::pagesThroughReadings() {
@@ -226,7 +226,7 @@ void ChtshowTest::pagesThroughReadings() {
 void ChtshowTest::followsTheNewestReadingOnlyFromTheLastPage() {
   plotReadings(100);
   QCOMPARE(button("Bt10")->text(), QStringLiteral("1"));
-  m_chart->plotReading("7", kMegohm);  // starts page 2 while page 1 is the last
+  m_chart->plotReading("7", megohm);  // starts page 2 while page 1 is the last
   QCOMPARE(m_chart->model().page(), 2);
   QCOMPARE(button("Bt10")->text(), QStringLiteral("2"));
   plotReadings(99);
@@ -400,7 +400,7 @@ void ChtshowTest::deleteGraphicAndDeleteDataLeaveAValidPage() {
   QCOMPARE(button("Bt10")->text(), QStringLiteral("1"));
   QCOMPARE(m_chart->model().maxPointsPerPage(), 100);
   QVERIFY(m_chart->model().holdsSamples());
-  m_chart->plotReading("3,25", kMegohm);
+  m_chart->plotReading("3,25", megohm);
   QCOMPARE(m_chart->model().pointCount(), std::size_t{1});
   QCOMPARE(m_chart->plotView()->firstRowNumber(), std::size_t{251});  // its row in the table
 
@@ -414,13 +414,13 @@ void ChtshowTest::deleteGraphicAndDeleteDataLeaveAValidPage() {
 }
 
 void ChtshowTest::readingsThatAreNotNumbersAreGaps() {
-  m_chart->plotReading("0L", kMegohm);
+  m_chart->plotReading("0L", megohm);
   m_chart->plotReading("----", "V");
-  m_chart->plotReading("-", kMegohm);
-  m_chart->plotReading("", kMegohm);
-  m_chart->plotReading(std::nullopt, kMegohm);
+  m_chart->plotReading("-", megohm);
+  m_chart->plotReading("", megohm);
+  m_chart->plotReading(std::nullopt, megohm);
   m_chart->plotReading("1,5", std::nullopt);
-  m_chart->plotReading("1.5", kMegohm);  // not this locale's separator
+  m_chart->plotReading("1.5", megohm);  // not this locale's separator
   m_chart->plotReading("-0,56", "V");
   const ChartTrace& rows = m_chart->model().rows();
   QCOMPARE(rows.size(), std::size_t{8});         // X is the row: gaps keep their place
@@ -450,7 +450,7 @@ void ChtshowTest::plotOfARisingTableSpansThePlotAndRises() {
   QList<QPoint> top;
   for (int x = plot.left(); x <= plot.right(); ++x) {
     for (int y = plot.top(); y <= plot.bottom(); ++y) {
-      if (image.pixelColor(x, y) == kLine) {
+      if (image.pixelColor(x, y) == lineColor) {
         top.append(QPoint(x, y));
         break;
       }
@@ -628,7 +628,7 @@ void ChtshowTest::savesTheChartAsABitmap() {
   }
   QCOMPARE(QDir(home.path() + QStringLiteral("/TestGraph")).entryList(QDir::Files),
            QStringList{QStringLiteral("2406151430page3.bmp")});
-  QVERIFY(pixelsOf(image, kAreaFill) > 100);  // the area series is drawn
+  QVERIFY(pixelsOf(image, areaFillColor) > 100);  // the area series is drawn
 
   const QString png = home.path() + QStringLiteral("/chart.png");
   QCOMPARE(m_chart->saveBitmap(png), QString());
@@ -748,7 +748,7 @@ void ChtshowTest::cliDrawsWhatTheWindowsSaveDraws() {
   const QImage fromCli(drawn);
   QVERIFY(!fromCli.isNull());
   QCOMPARE(fromCli, QImage(saved));
-  QVERIFY(pixelsOf(fromCli, kLine) > 10);
+  QVERIFY(pixelsOf(fromCli, lineColor) > 10);
 
   const auto beyond = run({fixture, dir.filePath(QStringLiteral("x.bmp")), QStringLiteral("--page"),
                            QStringLiteral("4"), QStringLiteral("--per-page"), QStringLiteral("4")});

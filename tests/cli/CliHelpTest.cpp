@@ -71,13 +71,12 @@ TEST_P(CommandHelp, HelpStartsWithTheUsageTheCommandShowsWhenMisused) {
   EXPECT_EQ(firstLine(late.out), usage);
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, CommandHelp,
-                         testing::Values(CommandCase{"decode", {"--bogus"}},
-                                         CommandCase{"convert", {"in.xls"}},
-                                         CommandCase{"report", {"in.xls", "out.pdf", "extra"}},
-                                         CommandCase{"log", {"--bogus"}},
-                                         CommandCase{"devices", {"-x"}}),
-                         [](const auto& info) { return std::string(info.param.command); });
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CommandHelp,
+    testing::Values(CommandCase{"decode", {"--bogus"}}, CommandCase{"convert", {"in.xls"}},
+                    CommandCase{"report", {"in.xls", "out.pdf", "extra"}},
+                    CommandCase{"log", {"--bogus"}}, CommandCase{"devices", {"-x"}}),
+    [](const auto& paramInfo) { return std::string(paramInfo.param.command); });
 
 TEST(CliHelp, UnknownOptionsAreUsageErrorsAndDoubleDashEndsOptions) {
   const ChildResult unknown = run({"convert", "--force", "in.xls", "out.xml"});

@@ -51,8 +51,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, OutputName,
                                          std::vector<std::string>{"report", ".pdf"},
                                          std::vector<std::string>{"chart", ".png"},
                                          std::vector<std::string>{"convert", ".xml"}),
-                         [](const auto& info) {
-                           return info.param[0] + "_" + info.param[1].substr(1);
+                         [](const auto& paramInfo) {
+                           return paramInfo.param[0] + "_" + paramInfo.param[1].substr(1);
                          });
 
 }  // namespace

@@ -113,8 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
                     SaveCase{"convert", "out.xlsx"}, SaveCase{"report", "out.pdf"},
                     SaveCase{"report", "out.csv"}, SaveCase{"chart", "out.png"},
                     SaveCase{"chart", "out.bmp"}),
-    [](const auto& info) {
-      std::string name = std::string(info.param.command) + "_" + info.param.target;
+    [](const auto& paramInfo) {
+      std::string name = std::string(paramInfo.param.command) + "_" + paramInfo.param.target;
       name[name.find('.')] = '_';
       return name;
     });

@@ -376,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--demo", "--mqtt", "mqtt://127.0.0.1:1883"},
                  2,
                  "topic prefix"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 }  // namespace
 

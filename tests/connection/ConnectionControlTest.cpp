@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"USB to Serial"}, 0},
         ListCase{"TwoCablesLaterWins", {cableSpec(), namedSpec(u"Mouse", 2), cableSpec()},
                  {"USB to Serial", "Mouse", "USB to Serial"}, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 // clang-format on
 
 TEST_F(ConnectionFixture, NoCableShowsMessageAndStaysDisconnected) {
@@ -318,9 +318,9 @@ TEST_P(DisconnectTest, StaysDisconnectedWhateverArrivesAfterTheClick) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ReportDelays, DisconnectTest, ::testing::Values(-1, 0, 10, 40, 70, 100),
-                         [](const auto& info) {
-                           return info.param < 0 ? std::string("TakenBeforeTheClick")
-                                                 : std::to_string(info.param) + "ms";
+                         [](const auto& paramInfo) {
+                           return paramInfo.param < 0 ? std::string("TakenBeforeTheClick")
+                                                      : std::to_string(paramInfo.param) + "ms";
                          });
 
 using ReadingKey = std::tuple<std::string, std::string, std::string, std::string>;
@@ -392,9 +392,9 @@ TEST_F(ConnectionFixture, FastBridgeNeverSplicesFramesNorFillsTheReportQueue) {
   }
 }
 
-TEST(ReadErrorText, TrimsTheSystemTextAndWritesTheCodeInUpperCaseHex) {
-  EXPECT_EQ(ReadErrorText(ENODEV), "READ ERROR: No such device (13)");
-  EXPECT_EQ(ReadErrorText(EIO), "READ ERROR: Input/output error (5)");
+TEST(readErrorText, TrimsTheSystemTextAndWritesTheCodeInUpperCaseHex) {
+  EXPECT_EQ(readErrorText(ENODEV), "READ ERROR: No such device (13)");
+  EXPECT_EQ(readErrorText(EIO), "READ ERROR: Input/output error (5)");
 }
 
 }  // namespace

@@ -185,7 +185,7 @@ TEST(WindowFileWork, RecordingGoesOnWhileAMillionRecordsAreSavedAndLoaded) {
   const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
   QStringList previewErrors;
   previewDialogs.saveFileName = [&](QWidget*, const QString&, const QString&) { return pdf; };
-  previewDialogs.showError = [&](QWidget*, const QString& text) { previewErrors << text; };
+  previewDialogs.showError = [&](QWidget*, const QString& message) { previewErrors << message; };
   {
     ostrel::ReportPreview preview(layout, &w.window, previewDialogs);
     preview.setBackgroundWork(&w.window.fileWork(), w.reportAndChart.reportSnapshots());

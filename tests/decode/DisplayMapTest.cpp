@@ -149,15 +149,15 @@ INSTANTIATE_TEST_SUITE_P(
         PositionCase{"M_Time1", E::M_Time1, 11, 12, 'B', {E::labCOMP}, "", "Continuous"},
         PositionCase{"M_Time2", E::M_Time2, 9, 10, 'B', {E::Labgo}, "", "Continuous"},
         PositionCase{"stor2", E::stor2, 17, 18, 'B', {E::LabFUL}, "", "Continuous"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 // One set bit in an otherwise blank frame: the elements it lights and the texts it writes.
 struct BitCase {
-  BitCase(const char* name, int character, int bit, std::vector<E> shows)
-      : name(name), character(character), bit(bit), shows(std::move(shows)) {}
-  BitCase with(std::string BitCase::*text, std::string value) const {
+  BitCase(const char* caseName, int frameCharacter, int frameBit, std::vector<E> shown)
+      : name(caseName), character(frameCharacter), bit(frameBit), shows(std::move(shown)) {}
+  BitCase with(std::string BitCase::*text, std::string written) const {
     BitCase changed = *this;
-    changed.*text = std::move(value);
+    changed.*text = std::move(written);
     return changed;
   }
   BitCase hidingBarPanel() const {
@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BitCase("BatteryBar3", 40, 1, {E::powerv3}),
                     BitCase("BatteryBar2", 40, 2, {E::powerv2}),
                     BitCase("BatteryBar1", 40, 3, {E::powerV1})),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(ResetSet, DispInitHidesExactlyTheListedElements) {
   ASSERT_EQ(resetSet.size(), 74U);

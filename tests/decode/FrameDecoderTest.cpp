@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
         MainCase{
             "TeraOhmFlagAddsNoPoint", {0x60, 0x60, 0x60, 0xFD}, "1110", "1110", {E::Labto}, true},
         MainCase{"AllBlank", {0x00, 0x00, 0x00, 0x00}, "", "____", {}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(Decoder, UnrecognisedMainCodeKeepsItsDigitAndAddsNothing) {
   decode(FrameBuilder().mainDigits("9876"));
@@ -329,7 +329,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, Secondary,
                                                        {E::danger},
                                                        "Continuous",
                                                        "IR:500V 20G\xA6\xB8"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(Decoder, TestVoltageRuleSeesCaptionsLeftByEarlierFrames) {
   decode(FrameBuilder().testVoltage("2500"));

@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  HidSerialSource::SystemRecord},
                       SerialCase{"SystemRecordWithoutSerial", std::u16string(), std::nullopt, u"",
                                  HidSerialSource::SystemRecord}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(HidDeviceTest, FeatureReportReachesTheDeviceWithItsIdByte) {
   checkOut(test::cableSpec());

@@ -19,8 +19,8 @@ void PrintTo(const DescriptorCase& c, std::ostream* out) { *out << c.name; }
 // Descriptors of HID-to-serial bridges, written item by item from the HID 1.11 item encoding.
 // The cable's is the one the virtual cable on /dev/uhid presents: vendor page, no report IDs,
 // 8-byte input, 8-byte output, 5-byte feature.
-const std::vector<std::uint8_t> CableDescriptor(uhid::kCableReportDescriptor.begin(),
-                                                uhid::kCableReportDescriptor.end());
+const std::vector<std::uint8_t> CableDescriptor(uhid::cableReportDescriptor.begin(),
+                                                uhid::cableReportDescriptor.end());
 
 // A bridge with numbered reports: ID 1 carries 63 data bytes in and out, ID 2 a 4-byte feature;
 // the sizes are set inside Push/Pop so that they must not leak into the next report.
@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Cut inside the Output item's data: only the input report was declared.
                       DescriptorCase{
                           "Truncated", truncated(CableDescriptor, 25), {false, 9, 0, 0}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 }  // namespace
 }  // namespace ostrel

@@ -35,8 +35,8 @@ class AnsweringCable {
     try {
       cable.reset(new AnsweringCable);
       cable->m_device.create(
-          {uhid::kCableName, BUS_VIRTUAL, uhid::kCableVendorId, uhid::kCableProductId, ""},
-          uhid::kCableReportDescriptor);
+          {uhid::cableName, BUS_VIRTUAL, uhid::cableVendorId, uhid::cableProductId, ""},
+          uhid::cableReportDescriptor);
     } catch (const std::system_error&) {
       return nullptr;
     }

@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    {0x05, 0x60, 0x09, 0x00, 0x00, 0x03},
                                    false},
                     SetFeatureCase{"EmptyBuffer", 0, {}, {}, false}),
-    [](const testing::TestParamInfo<SetFeatureCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<SetFeatureCase>& paramInfo) { return paramInfo.param.name; });
 
 TEST(CableSettings, ReplyPutsTheReportNumberInFrontOfTheSettings) {
   CableSettings settings;

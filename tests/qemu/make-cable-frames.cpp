@@ -26,7 +26,7 @@ struct Reading {
 // voltage with a blank thousands digit comes first: after a thousands digit of 2 it would keep
 // the 2500 V caption, and frames may be lost at a re-plug, so any later subsequence must decode
 // the same way.
-const std::vector<Reading> kReadings = {
+const std::vector<Reading> cableReadings = {
     {"1.234", "GΩ", " 500", "IR:500V 20GΩ"},    {"2.345", "GΩ", "1000", "IR:1000V 40GΩ"},
     {"345.6", "MΩ", "2500", "IR:2500 100GΩ"},   {"4.567", "GΩ", "5000", "IR:5000V 1000GΩ"},
     {"56.78", "MΩ", "1000", "IR:1000V 40GΩ"},   {"7.890", "GΩ", "2500", "IR:2500 100GΩ"},
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   std::ofstream frames(argv[1]);
   std::ofstream readings(argv[2]);
   std::ofstream table(argv[3], std::ios::binary);
-  for (const Reading& r : kReadings) {
+  for (const Reading& r : cableReadings) {
     const auto bytes = ostrel::sim::FrameBuilder()
                            .mainDigits(r.mainDigits)
                            .unit(r.unit)

@@ -90,7 +90,7 @@ TEST_P(ChunkedFile, ASavedFileLoadsBackWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ChunkedFile, testing::ValuesIn(formats),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(FileBytes, ReleasedBytesStayReadable) {
   ScratchFolder folder;

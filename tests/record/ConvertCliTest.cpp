@@ -338,8 +338,8 @@ TEST_P(ConvertCliStopSignal, LeavesNoTemporaryFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, ConvertCliStopSignal, testing::Values(SIGTERM, SIGHUP, SIGINT),
-                         [](const testing::TestParamInfo<int>& info) {
-                           return std::string(sigabbrev_np(info.param));
+                         [](const testing::TestParamInfo<int>& paramInfo) {
+                           return std::string(sigabbrev_np(paramInfo.param));
                          });
 
 // ostrel-cli tests over a text table without test times: a 1000 V test read every 5 s for

@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
         VariationCase{"EmptyAttributeIsEmptyField", packet("<ROW Value=\"\" No=\"2\"/>"), 1, "", 0},
         VariationCase{"LongTextCut", packet("<ROW Value=\"123456789012345678\xA6\xB8\xA6\xB8\"/>"),
                       1, "123456789012345678\xA6\xB8", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 struct BadPacket {
   const char* name;
@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadPacket{"OtherRoot", "<TABLE/>"}, BadPacket{"BadNumber", packet("<ROW No=\"1.5\"/>")},
         BadPacket{"BadTime", packet("<ROW Time=\"25:00:00000\"/>")},
         BadPacket{"BadState", packet("<ROW RowState=\"x\"/>")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(PacketTime, KeepsTheMillisecondsWithinTheMinute) {
   EXPECT_EQ(formatPacketTime(((9 * 60 + 5) * 60 + 3) * 1000 + 40), "09:05:03040");

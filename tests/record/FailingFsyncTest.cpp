@@ -14,12 +14,12 @@
 
 namespace {
 
-std::atomic<int> g_fsyncError{0};  // the errno every fsync fails with; 0: the real one
+std::atomic<int> failedFsyncErrno{0};  // the errno every fsync fails with; 0: the real one
 
 }  // namespace
 
 extern "C" int fsync(int fd) {
-  if (const int error = g_fsyncError.load(); error != 0) {
+  if (const int error = failedFsyncErrno.load(); error != 0) {
     errno = error;
     return -1;
   }
@@ -35,9 +35,9 @@ TEST(FileSave, AFailedFlushKeepsTheOldFileAndLeavesNoTemporaryFile) {
   test::writeBytes(name, "old content");
   ReadingsTable table;
   test::fillFixtureReadings(table);
-  g_fsyncError = EIO;
+  failedFsyncErrno = EIO;
   const Result<> result = SaveTableToFile(table, name);
-  g_fsyncError = 0;
+  failedFsyncErrno = 0;
   EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.message(), "Cannot create file \"" + name + "\". Input/output error");
   EXPECT_EQ(test::readBytes(name), "old content");

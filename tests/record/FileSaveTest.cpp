@@ -60,8 +60,9 @@ TEST_P(FailedSave, KeepsTheOldFileAndLeavesNoTemporaryFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, FailedSave, testing::Values("t.xls", "t.xml"),
-                         [](const auto& info) {
-                           return std::string(info.param).ends_with(".xml") ? "Packet" : "Text";
+                         [](const auto& paramInfo) {
+                           return std::string(paramInfo.param).ends_with(".xml") ? "Packet"
+                                                                                 : "Text";
                          });
 
 TEST(FileSave, ReportsAFolderThatCannotHoldTheFile) {

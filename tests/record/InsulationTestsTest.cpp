@@ -232,7 +232,9 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"FixedThirtyFails", at(20, MinimumClass::Fixed, 30), 600, "fail", 25e6},
         VerdictCase{"TooShortForOneMinute", {}, 50, "incomplete", std::nullopt},
         VerdictCase{"ClassAPasses", thermal('A'), 600, "pass", std::nullopt}),
-    [](const testing::TestParamInfo<VerdictCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<VerdictCase>& paramInfo) {
+      return std::string(paramInfo.param.name);
+    });
 
 TEST(InsulationTests, LowPiFailsAndAHighOneMinuteResistanceMakesPiMeaningless) {
   // Flat 200 MΩ up to 1 min, then 300 MΩ: PI 1.5 fails class B, passes class A.

@@ -179,7 +179,9 @@ INSTANTIATE_TEST_SUITE_P(
         JournalCase{"NothingAtAll", "", Kind::Empty, 0, false, 0},
         JournalCase{"NotAJournal", "hello\r\n" + line1, Kind::Unreadable, 0, false, 0},
         JournalCase{"JunkWithoutLineEnd", "\x01\x02garbage", Kind::Unreadable, 0, false, 0}),
-    [](const testing::TestParamInfo<JournalCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<JournalCase>& paramInfo) {
+      return std::string(paramInfo.param.name);
+    });
 
 // Recovered records are the recorded ones: an empty text (written as NULL) is empty again,
 // the texts keep their bytes, times their seconds.

@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                     AdmissionCase{"RepeatedValueWithRepeatSet", 1, false, 0, true, "1.234", true},
                     AdmissionCase{"OtherValue", 1, false, 0, false, "1.23", true},
                     AdmissionCase{"NegativeCountdownBlocks", 1, true, -5, true, "", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(Recording, LimitStopsRecordingAndClearStartsAgainAtOne) {
   RecordLimitMenu menu(counters);

@@ -181,7 +181,7 @@ TEST_P(RoundTrip, EverySavedTableLoadsBackAsTheFormatKeepsIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, testing::Values(".xml", ".xls", ".txt"),
-                         [](const auto& info) { return std::string(info.param + 1); });
+                         [](const auto& paramInfo) { return std::string(paramInfo.param + 1); });
 
 // Where the rules come from: a text file's NUL byte is refused at load, and a packet's
 // tab, CR and LF (character references) reach a text file as blanks.

@@ -135,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"LongLineJustUnderTheLimit",
                  header + "1\t10:00:00\t" + std::string((std::size_t{1} << 20) - 12, 'a') + "\r\n",
                  true, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(TextTableFile, PiecesFillFieldsByPositionUntrimmed) {
   ReadingsTable table;

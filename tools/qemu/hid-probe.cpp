@@ -33,9 +33,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::array<unsigned char, 10> kLineSettings2400 = {0x00, 0x60, 0x09, 0x00, 0x00,
-                                                             0x03, 0x00, 0x00, 0x00, 0x00};
-constexpr std::wstring_view kCableProduct = L"USB to Serial";
+constexpr std::array<unsigned char, 10> lineSettings2400 = {0x00, 0x60, 0x09, 0x00, 0x00,
+                                                            0x03, 0x00, 0x00, 0x00, 0x00};
+constexpr std::wstring_view cableProduct = L"USB to Serial";
 
 std::string narrow(const wchar_t* text) {
   std::string result;
@@ -66,7 +66,7 @@ std::optional<std::string> findCable() {
   std::optional<std::string> path;
   hid_device_info* devices = hid_enumerate(0, 0);
   for (hid_device_info* d = devices; d; d = d->next)
-    if (d->product_string && kCableProduct == d->product_string) path = d->path;
+    if (d->product_string && cableProduct == d->product_string) path = d->path;
   hid_free_enumeration(devices);
   return path;
 }
@@ -153,7 +153,7 @@ int logFrames(int wanted, int seconds, const char* capturePath) {
         early += hid_read_timeout(device, report.data(), report.size(), 100) > 0;
       std::printf("reports before the line settings %d\n", early);
       const int sent =
-          hid_send_feature_report(device, kLineSettings2400.data(), kLineSettings2400.size());
+          hid_send_feature_report(device, lineSettings2400.data(), lineSettings2400.size());
       std::printf("feature %d\n", sent);
       std::array<unsigned char, 16> settings{};  // byte 0: report number 0
       const int got = hid_get_feature_report(device, settings.data(), settings.size());

@@ -25,12 +25,12 @@ namespace {
 
 // Room above the plot area in a picture: enough for the half of the top value label that
 // stands above the plot's top edge.
-constexpr int kPictureTopRoom = 10;
+constexpr int pictureTopRoom = 10;
 
 // The picture of the chart: the bounding box of `children` (the chart's own rectangle when
 // none is given), each child drawn at its place. A plot view is drawn without the band the
 // window keeps free above its plot area for the tool strip, which the picture leaves out:
-// the plot area reaches up to kPictureTopRoom from the picture's top.
+// the plot area reaches up to pictureTopRoom from the picture's top.
 QImage renderChart(QWidget& chart, const QList<QWidget*>& children) {
   QRect bounds;
   for (QWidget* child : children) bounds |= child->geometry();
@@ -43,7 +43,7 @@ QImage renderChart(QWidget& chart, const QList<QWidget*>& children) {
   for (QWidget* child : children) {
     const QRect place(child->pos() - bounds.topLeft(), child->size());
     if (const auto* plot = dynamic_cast<const ChartPlotView*>(child)) {
-      const int band = std::max(0, chartPlotArea(place).top() - place.top() - kPictureTopRoom);
+      const int band = std::max(0, chartPlotArea(place).top() - place.top() - pictureTopRoom);
       painter.save();
       painter.setClipRect(place);
       plot->paintPlot(painter, place.adjusted(0, -band, 0, 0));

@@ -17,21 +17,21 @@ namespace ostrel {
 
 namespace {
 
-const QColor kSilver(192, 192, 192);
-const QColor kGrid(225, 225, 225);
-const QColor kAreaFill(255, 255, 128);
-const QColor kAreaLine(0, 128, 255);
-const QColor kLine(128, 255, 0);
-const QColor kLeftWall(255, 255, 0);
+const QColor silverColor(192, 192, 192);
+const QColor gridColor(225, 225, 225);
+const QColor areaFillColor(255, 255, 128);
+const QColor areaLineColor(0, 128, 255);
+const QColor lineColor(128, 255, 0);
+const QColor leftWallColor(255, 255, 0);
 
 // The band along the top edge that the tool strip covers, and the room of the axes.
-constexpr int kTopBand = 28;
-constexpr int kLeftRoom = 54;  // value labels and the left wall
-constexpr int kBottomRoom = 16;
-constexpr int kRightRoom = 10;
-constexpr int kLeftWallSize = 11;
-constexpr int kTickLength = 3;
-constexpr int kMinorTicks = 4;
+constexpr int topBand = 28;
+constexpr int leftRoom = 54;  // value labels and the left wall
+constexpr int bottomRoom = 16;
+constexpr int rightRoom = 10;
+constexpr int leftWallSize = 11;
+constexpr int tickLength = 3;
+constexpr int minorTickCount = 4;
 
 QFont axisFont() {
   QFont font;
@@ -54,14 +54,14 @@ struct Frame {
 
 void paintBackground(QPainter& p, const QRect& bounds, const QRect& plot) {
   QLinearGradient background(bounds.topLeft(), bounds.bottomLeft());
-  background.setColorAt(0, kSilver);
+  background.setColorAt(0, silverColor);
   background.setColorAt(1, Qt::white);
   p.fillRect(bounds, background);
-  p.fillRect(QRect(plot.left() - kLeftWallSize, plot.top(), kLeftWallSize, plot.height()),
-             kLeftWall);
+  p.fillRect(QRect(plot.left() - leftWallSize, plot.top(), leftWallSize, plot.height()),
+             leftWallColor);
   p.fillRect(plot, Qt::white);
-  p.setPen(kSilver);
-  p.drawRect(plot.adjusted(-kLeftWallSize, 0, 0, 0).adjusted(0, 0, -1, -1));
+  p.setPen(silverColor);
+  p.drawRect(plot.adjusted(-leftWallSize, 0, 0, 0).adjusted(0, 0, -1, -1));
 }
 
 // Minor marks between two major marks of the value axis, in axis units.
@@ -73,30 +73,30 @@ QList<double> minorTicks(const ChartPlot& plot, double from, double to) {
     }
     return marks;
   }
-  for (int i = 1; i <= kMinorTicks; ++i) {
-    marks.append(from + (to - from) * i / (kMinorTicks + 1));
+  for (int i = 1; i <= minorTickCount; ++i) {
+    marks.append(from + (to - from) * i / (minorTickCount + 1));
   }
   return marks;
 }
 
 void paintValueAxis(QPainter& p, const ChartPlot& plot, const Frame& f) {
   const QFontMetrics metrics(p.font());
-  const int axisX = f.plot.left() - kLeftWallSize;
+  const int axisX = f.plot.left() - leftWallSize;
   for (qsizetype i = 0; i < static_cast<qsizetype>(plot.valueTicks.size()); ++i) {
     const ChartTick& tick = plot.valueTicks[static_cast<std::size_t>(i)];
     const int y = static_cast<int>(std::lround(f.y(tick.at)));
-    p.setPen(kGrid);
+    p.setPen(gridColor);
     p.drawLine(f.plot.left(), y, f.plot.right(), y);
     p.setPen(Qt::black);
-    p.drawLine(axisX - kTickLength, y, axisX, y);
+    p.drawLine(axisX - tickLength, y, axisX, y);
     const QString text = label(tick.labelGbk);
-    p.drawText(QRect(0, y - metrics.height() / 2, axisX - kTickLength - 1, metrics.height()),
+    p.drawText(QRect(0, y - metrics.height() / 2, axisX - tickLength - 1, metrics.height()),
                Qt::AlignRight | Qt::AlignVCenter, text);
     if (i + 1 < static_cast<qsizetype>(plot.valueTicks.size())) {
       for (double minor :
            minorTicks(plot, tick.at, plot.valueTicks[static_cast<std::size_t>(i + 1)].at)) {
         const int my = static_cast<int>(std::lround(f.y(minor)));
-        p.drawLine(axisX - kTickLength, my, axisX, my);
+        p.drawLine(axisX - tickLength, my, axisX, my);
       }
     }
   }
@@ -108,14 +108,14 @@ void paintRowAxis(QPainter& p, const ChartPlot& plot, const Frame& f) {
   const int axisY = f.plot.bottom() + 1;
   for (const ChartTick& tick : plot.rowTicks) {
     const int x = f.plot.left() + static_cast<int>(tick.at);
-    p.drawLine(x, axisY, x, axisY + kTickLength);
+    p.drawLine(x, axisY, x, axisY + tickLength);
     const QString text = label(tick.labelGbk);
     const int w = metrics.horizontalAdvance(text);
     // Centred under its tick, but moved inwards where it would run off the chart's edge.
-    QRect box(x - w / 2 - 2, axisY + kTickLength, w + 4, metrics.height());
-    const int right = f.plot.right() + kRightRoom;
+    QRect box(x - w / 2 - 2, axisY + tickLength, w + 4, metrics.height());
+    const int right = f.plot.right() + rightRoom;
     if (box.right() > right) box.moveRight(right);
-    const int left = f.plot.left() - kLeftRoom;
+    const int left = f.plot.left() - leftRoom;
     if (box.left() < left) box.moveLeft(left);
     p.drawText(box, Qt::AlignCenter, text);
   }
@@ -149,11 +149,11 @@ void paintSeries(QPainter& p, const ChartPlot& plot, const Frame& f, bool area) 
     fill.append(QPointF(fill.back().x(), bottom));
     if (area) {
       p.setPen(Qt::NoPen);
-      p.setBrush(kAreaFill);
+      p.setBrush(areaFillColor);
       p.drawPolygon(fill);
     }
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(area ? kAreaLine : kLine, area ? 1 : 2));
+    p.setPen(QPen(area ? areaLineColor : lineColor, area ? 1 : 2));
     if (line.size() == 1) {
       p.drawEllipse(line.front(), 1.5, 1.5);  // a lone reading between gaps
     } else {
@@ -179,7 +179,7 @@ void paintOverRange(QPainter& p, const ChartPlot& plot, const Frame& f) {
 }  // namespace
 
 QRect chartPlotArea(const QRect& bounds) {
-  return bounds.adjusted(kLeftRoom, kTopBand, -kRightRoom, -kBottomRoom);
+  return bounds.adjusted(leftRoom, topBand, -rightRoom, -bottomRoom);
 }
 
 ChartRows chartShownRows(const TrendChartModel& model, const std::optional<ChartRows>& zoom) {

@@ -14,7 +14,7 @@ namespace ostrel {
 
 namespace {
 
-constexpr int kMinDrag = 4;  // pixels: a shorter drag is a click
+constexpr int minDrag = 4;  // pixels: a shorter drag is a click
 
 }  // namespace
 
@@ -63,11 +63,11 @@ void ChartPlotView::mouseReleaseEvent(QMouseEvent* event) {
   m_band->hide();
   const int from = m_dragStart.x();
   const int to = event->position().toPoint().x();
-  if (to - from <= -kMinDrag) {
+  if (to - from <= -minDrag) {
     resetZoom();
     return;
   }
-  if (to - from < kMinDrag) {
+  if (to - from < minDrag) {
     return;
   }
   const QRect plot = chartPlotArea(rect());

@@ -9,7 +9,7 @@ namespace ostrel {
 
 namespace {
 
-const QColor kBlue(0, 0, 255);
+const QColor blueColor(0, 0, 255);
 
 QPixmap transparentPixmap(int width, int height) {
   QPixmap pixmap(width, height);
@@ -27,21 +27,21 @@ void drawTriangle(QPainter& painter, int tipX, bool left) {
 QPixmap drawArrows(bool left, bool withBar) {
   QPixmap pixmap = transparentPixmap(14, 10);
   QPainter painter(&pixmap);
-  painter.setPen(kBlue);
-  painter.setBrush(kBlue);
+  painter.setPen(blueColor);
+  painter.setBrush(blueColor);
   if (left) {
     const int start = withBar ? 3 : 1;
     drawTriangle(painter, start, true);
     drawTriangle(painter, start + 6, true);
     if (withBar) {
-      painter.fillRect(QRect(0, 0, 2, 9), kBlue);
+      painter.fillRect(QRect(0, 0, 2, 9), blueColor);
     }
   } else {
     const int end = withBar ? 10 : 12;
     drawTriangle(painter, end, false);
     drawTriangle(painter, end - 6, false);
     if (withBar) {
-      painter.fillRect(QRect(12, 0, 2, 9), kBlue);
+      painter.fillRect(QRect(12, 0, 2, 9), blueColor);
     }
   }
   return pixmap;

@@ -13,7 +13,7 @@ namespace ostrel {
 
 namespace {
 
-constexpr char16_t kBackspace = 8;
+constexpr char16_t backspace = 8;
 
 QFont stripFont() {
   static const QString family =
@@ -56,7 +56,7 @@ QToolButton* speedButton(QWidget& chart, const char* name, const QRect& bounds, 
 
 void MaxrecordKeyPress(QChar& key) {
   const bool digit = key >= QLatin1Char('0') && key <= QLatin1Char('9');
-  if (!digit && key != QChar(kBackspace)) {
+  if (!digit && key != QChar(backspace)) {
     key = QChar();
   }
 }

@@ -19,14 +19,14 @@ namespace ostrel {
 
 namespace {
 
-const QColor kSilver(192, 192, 192);
-constexpr int kEnlargedLeft = 2;
-constexpr int kEnlargedTop = 30;
-constexpr int kEnlargedWidthMargin = 12;
-constexpr int kEnlargedHeightMargin = 90;
-constexpr int kTallWindow = 600;
-constexpr int kLoweredWindowHeight = 564;
-constexpr int kPageLabelPx = 11;  // the tool strip's type
+const QColor silverColor(192, 192, 192);
+constexpr int enlargedLeft = 2;
+constexpr int enlargedTop = 30;
+constexpr int enlargedWidthMargin = 12;
+constexpr int enlargedHeightMargin = 90;
+constexpr int tallWindow = 600;
+constexpr int loweredWindowHeight = 564;
+constexpr int pageLabelPx = 11;  // the tool strip's type
 
 ChartPrompts messageBoxPrompts(QWidget* parent) {
   return {[parent](const QString& text) { QMessageBox::critical(parent, applicationTitle, text); },
@@ -56,7 +56,7 @@ Chtshow::Chtshow(ChartGeometry& savedGeometry, std::string decimalSeparatorText,
   setFrameStyle(QFrame::Panel | QFrame::Sunken);
   setLineWidth(1);
   QPalette silver = palette();
-  silver.setColor(QPalette::Window, kSilver);
+  silver.setColor(QPalette::Window, silverColor);
   setPalette(silver);
   setAutoFillBackground(true);
   m_plot = new ChartPlotView(m_model, this);
@@ -151,7 +151,7 @@ void Chtshow::showPage() {
   const QString text = QString::number(m_model.page());
   QToolButton* label = m_strip.Bt10;
   QFont font = label->font();
-  font.setPixelSize(kPageLabelPx);
+  font.setPixelSize(pageLabelPx);
   const int room = label->width() - 4;
   while (font.pixelSize() > 6 && QFontMetrics(font).horizontalAdvance(text) > room) {
     font.setPixelSize(font.pixelSize() - 1);
@@ -220,10 +220,10 @@ void Chtshow::BtNewClick() {
 void Chtshow::TbSxClick() {
   ChartPlacement& placement = *m_placement;
   int lowered = 0;  // how much lower the window was made
-  if (const int height = placement.windowOuterSize().height(); height > kTallWindow) {
-    placement.setWindowOuterHeight(kLoweredWindowHeight);
+  if (const int height = placement.windowOuterSize().height(); height > tallWindow) {
+    placement.setWindowOuterHeight(loweredWindowHeight);
     // A window system may apply the new height later: the client shrinks by what is left.
-    lowered = std::max(0, placement.windowOuterSize().height() - kLoweredWindowHeight);
+    lowered = std::max(0, placement.windowOuterSize().height() - loweredWindowHeight);
   }
   const QRect saved(m_savedGeometry.left, m_savedGeometry.top, m_savedGeometry.width,
                     m_savedGeometry.height);
@@ -235,14 +235,13 @@ void Chtshow::TbSxClick() {
     m_savedGeometry = {place.width(), place.height(), place.left(), place.top()};
     if (const std::optional<QSize> client = placement.clientSize()) {
       // Over what the window shows below its top row of controls, to the scroll bars.
-      placement.setChartBounds(QRect(kEnlargedLeft, kEnlargedTop,
-                                     std::max(1, client->width() - kEnlargedLeft),
-                                     std::max(1, client->height() - lowered - kEnlargedTop)));
+      placement.setChartBounds(QRect(enlargedLeft, enlargedTop,
+                                     std::max(1, client->width() - enlargedLeft),
+                                     std::max(1, client->height() - lowered - enlargedTop)));
     } else {
       const QSize outer = placement.windowOuterSize();
-      placement.setChartBounds(QRect(kEnlargedLeft, kEnlargedTop,
-                                     outer.width() - kEnlargedWidthMargin,
-                                     outer.height() - kEnlargedHeightMargin));
+      placement.setChartBounds(QRect(enlargedLeft, enlargedTop, outer.width() - enlargedWidthMargin,
+                                     outer.height() - enlargedHeightMargin));
     }
     raise();
   } else {

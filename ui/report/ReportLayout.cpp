@@ -256,9 +256,10 @@ void ReportLayout::layOutSummary() {
     m_summaryLines.push_back({lineHeightMm(pointSize) + gapMm, {}});
     return m_summaryLines.back();
   };
-  const auto text = [](SummaryLine& into, const char* name, double leftMm, const QString& text,
+  const auto text = [](SummaryLine& into, const char* name, double leftMm, const QString& caption,
                        double pointSize, bool bold = false) {
-    ReportElement e = textElement(name, ReportBand::Detail, 0, leftMm, 0, text, pointSize, black);
+    ReportElement e =
+        textElement(name, ReportBand::Detail, 0, leftMm, 0, caption, pointSize, black);
     e.font.bold = bold;
     into.elements.push_back(std::move(e));
   };

@@ -49,7 +49,7 @@ void paintReportPage(QPainter& painter, const std::vector<ReportElement>& page, 
     }
     QFont font = deviceFont(spec, dotsPerMm, device);
     const double ascent = QFontMetricsF(font, &device).ascent();
-    types.push_back({spec, std::move(font), ascent});
+    types.push_back({spec, font, ascent});
     return types.back();
   };
   for (const ReportElement& e : page) {

@@ -62,7 +62,7 @@ std::int32_t TestDataReport::pageTotalFor(std::int64_t recordCount) {
   return static_cast<std::int32_t>(whole + (recordCount % report::rowsPerPage != 0 ? 1 : 0));
 }
 
-void TestDataReport::QuickRep1BeforePrint(bool& /*PrintReport*/) {
+void TestDataReport::QuickRep1BeforePrint(bool& /*printReport*/) {
   m_allpageCaption = QString::number(m_reportPageTotal);
 }
 

@@ -34,8 +34,8 @@ class TestDataReport {
   void MajPrintClick(QWidget& window);
 
   // Before each generation: the Allpage caption := ReportPageTotal in decimal. Leaves
-  // PrintReport as it is (the report is always generated).
-  void QuickRep1BeforePrint(bool& PrintReport);
+  // printReport as it is (the report is always generated).
+  void QuickRep1BeforePrint(bool& printReport);
 
   // Generates the report from the records the table holds now: calls
   // QuickRep1BeforePrint, takes today's date in the system's short date format and lays

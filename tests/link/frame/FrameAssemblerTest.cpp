@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Counts, FrameEnd,
                                          EndCase{"FF", {{0xFF, 1, 2, 3, 4, 5, 6, 7}}},
                                          EndCase{"00", {{0x00}}}, EndCase{"SizeZero", {{}}},
                                          EndCase{"ReportIdIgnored", {{0xF0}, 0xF5}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 struct CollectCase {
   const char* name;
@@ -177,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CollectCase{"EndsIn0D0B", frameBytes(22, 0x0D, 0x0B), false},
                     CollectCase{"EndsIn0A0D", frameBytes(22, 0x0A, 0x0D), false},
                     CollectCase{"OneByte", Bytes{0x0D}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(Assembler, IdleReportsWhileIdleDoNothing) {
   EXPECT_FALSE(feed({idle, idle, {{}}}));
