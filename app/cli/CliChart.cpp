@@ -104,8 +104,9 @@ int drawChart(const ReadingsTable& cds1, const ChartOptions& options) {
     }
     chart.showPageNumber(*options.page);
   }
-  if (const QString error = chart.saveBitmap(options.out); !error.isEmpty()) {
-    printError(error);
+  if (const Result<> bitmap = chart.saveBitmap(options.out); !bitmap.ok()) {
+    // The message holds the path as the system's bytes: printed as they are.
+    std::fprintf(stderr, "ostrel-cli chart: %s\n", bitmap.message().c_str());
     return 1;
   }
   return 0;

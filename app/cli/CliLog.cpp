@@ -382,17 +382,18 @@ void onStopSignal(int /*signal*/) {
 void printHistory(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
 // The frames of a --demo-frames file (one frame per line in hexadecimal, as the virtual
-// cable plays them), each a whole frame of the meter; empty with the reason on failure.
-std::vector<sim::FrameBuilder::Frame> readDemoFrames(const std::string& path, std::string& error) {
+// cable plays them), each a whole frame of the meter; a failure with the reason otherwise.
+Result<std::vector<sim::FrameBuilder::Frame>> readDemoFrames(const std::string& path) {
+  using Frames = std::vector<sim::FrameBuilder::Frame>;
   const uhid::FrameFileResult read = uhid::readFrameFile(path);
-  error = read.error;
-  std::vector<sim::FrameBuilder::Frame> frames;
+  if (!read.error.empty()) return Result<Frames>::failure(read.error);
+  Frames frames;
   for (const uhid::SerialFrame& bytes : read.frames) {
     sim::FrameBuilder::Frame frame{};
     if (bytes.size() != frame.size()) {
-      error = path + ": frame " + std::to_string(frames.size() + 1) + " has " +
-              std::to_string(bytes.size()) + " bytes, not " + std::to_string(frame.size());
-      return {};
+      return Result<Frames>::failure(path + ": frame " + std::to_string(frames.size() + 1) +
+                                     " has " + std::to_string(bytes.size()) + " bytes, not " +
+                                     std::to_string(frame.size()));
     }
     std::copy(bytes.begin(), bytes.end(), frame.begin());
     frames.push_back(frame);
@@ -410,12 +411,12 @@ int runLog(const std::vector<std::string>& args) {
   }
   std::optional<MqttAddress> mqttAddress;
   if (!options->mqtt.empty()) {
-    std::string error;
-    mqttAddress = parseMqttAddress(options->mqtt, error);
-    if (!mqttAddress) {
-      std::fprintf(stderr, "ostrel-cli log: %s\n%s", error.c_str(), logUsage);
+    Result<MqttAddress> parsed = parseMqttAddress(options->mqtt);
+    if (!parsed.ok()) {
+      std::fprintf(stderr, "ostrel-cli log: %s\n%s", parsed.message().c_str(), logUsage);
       return 2;
     }
+    mqttAddress = std::move(parsed.value());
   }
   int argc = 1;
   char name[] = "ostrel-cli";
@@ -427,12 +428,12 @@ int runLog(const std::vector<std::string>& args) {
   if (options->demo) {
     std::vector<sim::FrameBuilder::Frame> frames;
     if (!options->demoFrames.empty()) {
-      std::string error;
-      frames = readDemoFrames(options->demoFrames, error);
-      if (!error.empty()) {
-        std::fprintf(stderr, "ostrel-cli log: %s\n", error.c_str());
+      Result<std::vector<sim::FrameBuilder::Frame>> read = readDemoFrames(options->demoFrames);
+      if (!read.ok()) {
+        std::fprintf(stderr, "ostrel-cli log: %s\n", read.message().c_str());
         return 1;
       }
+      frames = std::move(read.value());
     }
     auto sim = std::make_unique<SimHidPlatform>();
     meter = std::make_unique<sim::VirtualMeter>(*sim, std::move(frames));
@@ -537,12 +538,13 @@ int runLog(const std::vector<std::string>& args) {
   }
   QTimer mqttPoll;
   if (mqttAddress) {
-    std::string error;
-    mqtt = MqttPublisher::create(*mqttAddress, printHistory, error);
-    if (!mqtt) {
-      std::fprintf(stderr, "ostrel-cli log: %s\n", error.c_str());
+    Result<std::unique_ptr<MqttPublisher>> created =
+        MqttPublisher::create(*mqttAddress, printHistory);
+    if (!created.ok()) {
+      std::fprintf(stderr, "ostrel-cli log: %s\n", created.message().c_str());
       return 1;
     }
+    mqtt = std::move(created.value());
     mqttPoll.setInterval(20);
     QObject::connect(&mqttPoll, &QTimer::timeout, &mqttPoll, [&mqtt] { mqtt->poll(); });
     mqtt->poll();

@@ -10,7 +10,7 @@
 
 namespace ostrel::cli {
 
-std::optional<MqttAddress> parseMqttAddress(const std::string& url, std::string& error) {
+Result<MqttAddress> parseMqttAddress(const std::string& url) {
   MqttAddress address;
   std::string rest;
   if (url.starts_with("mqtt://")) {
@@ -19,18 +19,16 @@ std::optional<MqttAddress> parseMqttAddress(const std::string& url, std::string&
     address.tls = true;
     rest = url.substr(8);
   } else {
-    error = "an MQTT address starts with mqtt:// or mqtts://";
-    return std::nullopt;
+    return Result<MqttAddress>::failure("an MQTT address starts with mqtt:// or mqtts://");
   }
   const std::size_t slash = rest.find('/');
   const std::string authority = rest.substr(0, slash);
   address.prefix = slash == std::string::npos ? std::string() : rest.substr(slash + 1);
   while (address.prefix.ends_with('/')) address.prefix.pop_back();
   if (authority.find('@') != std::string::npos) {
-    error =
+    return Result<MqttAddress>::failure(
         "no user or password in the MQTT address: give them by OSTREL_MQTT_USER and "
-        "OSTREL_MQTT_PASSWORD_FILE";
-    return std::nullopt;
+        "OSTREL_MQTT_PASSWORD_FILE");
   }
   const std::size_t colon = authority.rfind(':');
   address.host = authority.substr(0, colon);
@@ -40,18 +38,16 @@ std::optional<MqttAddress> parseMqttAddress(const std::string& url, std::string&
     char* end = nullptr;
     const long value = std::strtol(port.c_str(), &end, 10);
     if (port.empty() || *end != '\0' || value < 1 || value > 65535) {
-      error = "bad port in the MQTT address: " + port;
-      return std::nullopt;
+      return Result<MqttAddress>::failure("bad port in the MQTT address: " + port);
     }
     address.port = static_cast<int>(value);
   }
   if (address.host.empty()) {
-    error = "no host in the MQTT address";
-    return std::nullopt;
+    return Result<MqttAddress>::failure("no host in the MQTT address");
   }
   if (address.prefix.empty() || address.prefix.find_first_of("#+") != std::string::npos) {
-    error = "the MQTT address needs a topic prefix after the host, without # or +";
-    return std::nullopt;
+    return Result<MqttAddress>::failure(
+        "the MQTT address needs a topic prefix after the host, without # or +");
   }
   return address;
 }
@@ -78,14 +74,12 @@ MqttPublisher::MqttPublisher(const MqttAddress& address, Log log)
       m_readings(address.prefix + "/readings"),
       m_status(address.prefix + "/status") {}
 
-std::unique_ptr<MqttPublisher> MqttPublisher::create(const MqttAddress& address, Log log,
-                                                     std::string& error) {
+Result<std::unique_ptr<MqttPublisher>> MqttPublisher::create(const MqttAddress& address, Log log) {
   mosquitto_lib_init();
   std::unique_ptr<MqttPublisher> publisher(new MqttPublisher(address, std::move(log)));
   mosquitto* client = mosquitto_new(nullptr, true, publisher.get());
   if (!client) {
-    error = "cannot make an MQTT client";
-    return nullptr;
+    return Result<std::unique_ptr<MqttPublisher>>::failure("cannot make an MQTT client");
   }
   publisher->m_client = client;
   mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
@@ -102,8 +96,8 @@ std::unique_ptr<MqttPublisher> MqttPublisher::create(const MqttAddress& address,
     rc = mosquitto_tls_set(client, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr);
   }
   if (rc != MOSQ_ERR_SUCCESS) {
-    error = std::string("cannot set up the MQTT client: ") + mosquitto_strerror(rc);
-    return nullptr;
+    return Result<std::unique_ptr<MqttPublisher>>::failure(
+        std::string("cannot set up the MQTT client: ") + mosquitto_strerror(rc));
   }
   mosquitto_connect_callback_set(client, [](mosquitto*, void* self, int result) {
     static_cast<MqttPublisher*>(self)->onConnect(result);

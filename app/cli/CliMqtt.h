@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "base/Result.h"
+
 struct mosquitto;
 
 namespace ostrel::cli {
@@ -20,8 +22,8 @@ struct MqttAddress {
   int port = 0;
   std::string prefix;  // topics are PREFIX/readings and PREFIX/status
 };
-// The address, or nothing with the reason in error.
-std::optional<MqttAddress> parseMqttAddress(const std::string& url, std::string& error);
+// The address, or a failure with the reason.
+Result<MqttAddress> parseMqttAddress(const std::string& url);
 
 // Publishes records to a broker, in order, each with QoS 1 to PREFIX/readings, and keeps a
 // retained PREFIX/status: "online" while connected, "offline" as the last will and at
@@ -33,9 +35,8 @@ class MqttPublisher {
  public:
   using Log = std::function<void(const std::string&)>;
   // Username from OSTREL_MQTT_USER, password from OSTREL_MQTT_PASSWORD_FILE (the file's first
-  // line) or OSTREL_MQTT_PASSWORD. Null with the reason in error when the client cannot be made.
-  static std::unique_ptr<MqttPublisher> create(const MqttAddress& address, Log log,
-                                               std::string& error);
+  // line) or OSTREL_MQTT_PASSWORD. A failure with the reason when the client cannot be made.
+  static Result<std::unique_ptr<MqttPublisher>> create(const MqttAddress& address, Log log);
   ~MqttPublisher();
   MqttPublisher(const MqttPublisher&) = delete;
   MqttPublisher& operator=(const MqttPublisher&) = delete;

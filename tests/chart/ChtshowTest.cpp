@@ -631,7 +631,7 @@ void ChtshowTest::savesTheChartAsABitmap() {
   QVERIFY(pixelsOf(image, areaFillColor) > 100);  // the area series is drawn
 
   const QString png = home.path() + QStringLiteral("/chart.png");
-  QCOMPARE(m_chart->saveBitmap(png), QString());
+  QVERIFY(m_chart->saveBitmap(png).ok());
   QImageReader pngReader(png);
   QCOMPARE(pngReader.format(), QByteArray("png"));
   QCOMPARE(pngReader.read(), image.convertToFormat(QImage::Format_RGB32));
@@ -672,23 +672,25 @@ void ChtshowTest::savingReplacesAFileOnlyWithAWholePicture() {
 
   {  // a write that fails half-way keeps the old picture
     const test::FileSizeLimit limit(1024);
-    const QString error = m_chart->saveBitmap(old);
-    QVERIFY2(error.startsWith(QStringLiteral("Cannot write file ") + old), qPrintable(error));
+    const Result<> saved = m_chart->saveBitmap(old);
+    QVERIFY2(saved.message().starts_with("Cannot write file " + old.toStdString()),
+             saved.message().c_str());
   }
   QCOMPARE(contentOf(old), QByteArray("old picture"));
 
   // a link is followed: the picture replaces the file it leads to and the link stays
   const QString link = dir.filePath(QStringLiteral("link.bmp"));
   QVERIFY(QFile::link(old, link));
-  QCOMPARE(m_chart->saveBitmap(link), QString());
+  QVERIFY(m_chart->saveBitmap(link).ok());
   QVERIFY(QFileInfo(link).isSymLink());
   QCOMPARE(QImageReader(old).read().size(), m_chart->plotView()->size());
 
   // a FIFO is refused at once instead of waiting for a reader
   const QString fifo = dir.filePath(QStringLiteral("fifo.bmp"));
   QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-  const QString error = m_chart->saveBitmap(fifo);
-  QVERIFY2(error.startsWith(QStringLiteral("Cannot create file ") + fifo), qPrintable(error));
+  const Result<> refused = m_chart->saveBitmap(fifo);
+  QVERIFY2(refused.message().starts_with("Cannot create file " + fifo.toStdString()),
+           refused.message().c_str());
 
   QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot),
            (QStringList{QStringLiteral("fifo.bmp"), QStringLiteral("link.bmp"),
@@ -744,7 +746,7 @@ void ChtshowTest::cliDrawsWhatTheWindowsSaveDraws() {
   chart.toolStrip().Maxrecord->setText(QStringLiteral("4"));
   chart.BtNextClick();
   const QString saved = dir.filePath(QStringLiteral("window.png"));
-  QCOMPARE(chart.saveBitmap(saved), QString());
+  QVERIFY(chart.saveBitmap(saved).ok());
   const QImage fromCli(drawn);
   QVERIFY(!fromCli.isNull());
   QCOMPARE(fromCli, QImage(saved));

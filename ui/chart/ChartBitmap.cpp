@@ -58,32 +58,31 @@ QImage renderChart(QWidget& chart, const QList<QWidget*>& children) {
 
 }  // namespace
 
-QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const QString& path) {
+Result<> saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const QString& path) {
   return saveChartBitmap(chart, children, QFile::encodeName(path).toStdString());
 }
 
-QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const std::string& path) {
-  const QString shownPath = QDir::toNativeSeparators(QFile::decodeName(path.c_str()));
-  const char* format =
-      shownPath.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) ? "PNG" : "BMP";
+Result<> saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const std::string& path) {
+  const bool png =
+      QFile::decodeName(path.c_str()).endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+  const char* format = png ? "PNG" : "BMP";
   QByteArray bytes;
   QBuffer encoded(&bytes);
   encoded.open(QIODevice::WriteOnly);
   if (!renderChart(chart, children).save(&encoded, format)) {
-    return QStringLiteral("Cannot write file %1. %2").arg(shownPath, encoded.errorString());
+    return Result<>::failure("Cannot write file " + path + ". " +
+                             encoded.errorString().toLocal8Bit().toStdString());
   }
   // The same replacement as every other file the user keeps: the old picture survives a
   // failure, links are followed, and a FIFO or device is refused instead of opened.
-  const auto reason = [](const std::string& text) { return QString::fromLocal8Bit(text); };
   FileReplacement file;
   if (const Result<> begun = file.begin(path); !begun.ok()) {
-    return QStringLiteral("Cannot create file %1. %2").arg(shownPath, reason(begun.message()));
+    return Result<>::failure("Cannot create file " + path + ". " + begun.message());
   }
   Result<> written = file.write(std::string_view(bytes.constData(), bytes.size()));
   if (written.ok()) written = file.commit();
-  if (!written.ok()) {
-    return QStringLiteral("Cannot write file %1. %2").arg(shownPath, reason(written.message()));
-  }
+  if (!written.ok())
+    return Result<>::failure("Cannot write file " + path + ". " + written.message());
   return {};
 }
 

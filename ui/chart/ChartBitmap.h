@@ -4,6 +4,8 @@
 #include <QString>
 #include <string>
 
+#include "base/Result.h"
+
 class QWidget;
 
 namespace ostrel {
@@ -21,12 +23,13 @@ QString chartBitmapPath(const QString& folder, const QDateTime& now, const QStri
 // area, so the picture holds the chart only (with no children, the chart itself), into an
 // image first filled with white, and writes it at `path` as a Windows BMP file (a PNG file
 // when the name ends ".png", in any case), replacing an existing file the way every user's
-// file is replaced (record/FileReplace.h: links followed, a FIFO or device refused). Returns
-// an empty text on success, else the system's error naming the path; on failure the file at
-// the path is as it was (or still missing) and no part of the new one is left.
-QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const QString& path);
+// file is replaced (record/FileReplace.h: links followed, a FIFO or device refused). A failure
+// says why, naming the path, in the system's bytes ("Cannot create file <path>. <reason>" or
+// "Cannot write file ..."); the file at the path is then as it was (or still missing) and no
+// part of the new one is left.
+Result<> saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const QString& path);
 // The same for a path given as the system's bytes (a command's argument), which need not be
 // valid UTF-8.
-QString saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const std::string& path);
+Result<> saveChartBitmap(QWidget& chart, const QList<QWidget*>& children, const std::string& path);
 
 }  // namespace ostrel

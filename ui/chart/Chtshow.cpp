@@ -251,8 +251,8 @@ void Chtshow::TbSxClick() {
   }
 }
 
-QString Chtshow::saveBitmap(const QString& path) { return saveChartBitmap(*this, {m_plot}, path); }
-QString Chtshow::saveBitmap(const std::string& path) {
+Result<> Chtshow::saveBitmap(const QString& path) { return saveChartBitmap(*this, {m_plot}, path); }
+Result<> Chtshow::saveBitmap(const std::string& path) {
   return saveChartBitmap(*this, {m_plot}, path);
 }
 
@@ -264,8 +264,8 @@ void Chtshow::BtSaveClick() {
         QStringLiteral("Cannot create file %1. %2").arg(QDir::toNativeSeparators(path), reason));
     return;
   }
-  if (const QString error = saveBitmap(path); !error.isEmpty()) {
-    m_prompts.showError(error);
+  if (const Result<> saved = saveBitmap(path); !saved.ok()) {
+    m_prompts.showError(QString::fromLocal8Bit(saved.message()));
     return;
   }
   m_prompts.showInformation(QStringLiteral("graphic has saved on ") +

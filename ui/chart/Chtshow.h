@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Result.h"
 #include "record/chart/ChartNavigation.h"
 #include "record/chart/TrendChartModel.h"
 #include "ui/chart/ChartGeometry.h"
@@ -99,11 +100,11 @@ class Chtshow final : public QFrame {
   // Writes the chart's picture (its plot as displayed, see saveChartBitmap) to
   // $HOME/TestGraph/<yymmddhhnn>page<label>.bmp, creating the folder when it is missing.
   void BtSaveClick();
-  // Draws the chart's picture into `path` (BMP, or PNG for a name ending ".png"). Returns
-  // an empty text, or the error naming the path; a failure leaves an existing file as it was.
-  [[nodiscard]] QString saveBitmap(const QString& path);
+  // Draws the chart's picture into `path` (BMP, or PNG for a name ending ".png"). A failure
+  // names the path and the reason (see saveChartBitmap) and leaves an existing file as it was.
+  Result<> saveBitmap(const QString& path);
   // The same for a path given as the system's bytes, which need not be valid UTF-8.
-  [[nodiscard]] QString saveBitmap(const std::string& path);
+  Result<> saveBitmap(const std::string& path);
 
   [[nodiscard]] const TrendChartModel& model() const { return m_model; }
   [[nodiscard]] ChartPlotView* plotView() const { return m_plot; }
