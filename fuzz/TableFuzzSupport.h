@@ -79,14 +79,14 @@ inline void requireWellFormed(const ReadingsTable& table) {
 // with one record per record.
 inline void requireOwnFilesLoadBack(const ReadingsTable& table) {
   ReadingsTable fromPacket;
-  require(readDataPacket(writeDataPacket(table), fromPacket));
+  require(readDataPacket(writeDataPacket(table), fromPacket).ok());
   require(snapshot(fromPacket) == snapshot(table));
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
     if (!table.no(row) || !table.timeMs(row)) return;
   }
   static const LongTimeFormat timeFormat("C");
   ReadingsTable fromText;
-  require(readTextTable(writeTextTable(table, timeFormat), fromText, timeFormat));
+  require(readTextTable(writeTextTable(table, timeFormat), fromText, timeFormat).ok());
   require(fromText.recordCount() == table.recordCount());
 }
 
@@ -100,7 +100,7 @@ inline void fillWithTwoReadings(ReadingsTable& table) {
 struct OpenDataOnTwoReadings {
   ReadingsTable table;
   std::vector<Row> before;
-  Result<> result;
+  LoadResult result;
 
   OpenDataOnTwoReadings(const std::uint8_t* data, std::size_t size, std::string_view extension) {
     fillWithTwoReadings(table);

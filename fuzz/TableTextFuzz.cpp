@@ -3,7 +3,8 @@
 //
 // Checked after every load: the records the table held are unchanged (a text file only
 // appends); a load appends at most one record per line after the first; success gives no
-// message, failure exactly "Failed to Load File!"; every record is well formed, and the
+// message, failure exactly "Failed to Load File!" with its reason; a damaged line N kept the
+// N - 2 records before it and names a byte of the file; every record is well formed, and the
 // program's own packet and text file of the table load back.
 #include <algorithm>
 #include <cstddef>
@@ -37,9 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::OpenDataOnTwoReadings load(data, size, ".txt");
   const ReadingsTable& table = load.table;
   const auto& before = load.before;
-  const Result<>& result = load.result;
+  const LoadResult& result = load.result;
 
   require(result.message() == (result.ok() ? "" : loadFailedMessage));
+  require(result.ok() == (result.failure().kind == LoadFailureKind::None));
+  // A damaged line keeps exactly the records of the lines before it, and its byte is in it.
+  if (result.failure().kind == LoadFailureKind::DamagedLine) {
+    require(result.failure().line >= 2 && result.failure().offset < size);
+    require(table.recordCount() - load.before.size() == result.failure().line - 2);
+  }
   if (size == 0) require(!result.ok());
   const auto after = fuzz::snapshot(table);
   require(after.size() >= before.size());

@@ -88,7 +88,7 @@ constexpr unsigned parseOptions =
 // copies it and builds a node for every row: several times its size in memory. Only a packet
 // this small is parsed that way; a larger one of such a shape is refused, so that no file,
 // whatever it holds, takes more than the table and a few dozen megabytes to load.
-constexpr std::size_t wholeParseLimit = std::size_t{16} << 20;
+constexpr std::size_t wholeParseLimit = packetWholeParseLimit;
 // How far from its end the last "</ROWDATA" may lie: the packet's end tag and what may
 // follow it (white space, comments).
 constexpr std::size_t tailLimit = std::size_t{1} << 20;
@@ -271,6 +271,9 @@ class RowScanner {
     m_keys[rowStateKey] = "RowState";
   }
 
+  // Where the attribute whose value did not fit its field starts, once scan() failed.
+  [[nodiscard]] const char* failedAt() const { return m_failedAt; }
+
   // The records in bytes [begin, end); bytes[end] is the '<' of "</ROWDATA".
   Scan scan(std::string_view bytes, std::size_t begin, std::size_t end,
             const ReleaseConsumed& consumed) {
@@ -378,6 +381,7 @@ class RowScanner {
       }
       if (*p != '/' && !isSpace(*p)) return Scan::Unparsed;
       if (k >= 0 && !setField(static_cast<std::size_t>(k), value, fields, state)) {
+        m_failedAt = attrName;
         return Scan::Failed;
       }
     }
@@ -418,6 +422,7 @@ class RowScanner {
   }
 
   std::array<std::string_view, 7> m_keys;
+  const char* m_failedAt = nullptr;
   std::array<int, 8> m_keyAt{-1, -1, -1, -1, -1, -1, -1, -1};  // see keyOf()
   bool m_utf8;
   ReadingsTable& m_table;
@@ -483,12 +488,16 @@ class RowReader {
   GbkConverter m_gbk;
 };
 
-bool readRows(pugi::xml_node parent, RowReader& reader, ReadingsTable& table) {
+LoadResult readRows(pugi::xml_node parent, RowReader& reader, ReadingsTable& table) {
   for (pugi::xml_node row : parent.children()) {
     if (row.type() != pugi::node_element || !sameName(row.name(), "ROW")) continue;
-    if (!reader.read(row, table)) return false;
+    if (!reader.read(row, table)) {
+      // pugixml gives an element's offset as that of its name, one past the '<'.
+      const auto at = static_cast<std::size_t>(std::max<std::ptrdiff_t>(row.offset_debug(), 1));
+      return LoadResult::failed(LoadFailureKind::DamagedRow, 0, at - 1);
+    }
   }
-  return true;
+  return {};
 }
 
 // After `name` at pos: optional blanks and '>'; the offset after '>' or npos.
@@ -640,23 +649,28 @@ struct PacketHead {
   bool utf8 = false;
 };
 
-bool checkHead(std::string_view wholePacket, PacketHead& head) {
+// What the packet lacks; empty when it is one.
+std::string checkHead(std::string_view wholePacket, PacketHead& head) {
   const pugi::xml_node packet = head.document.document_element();
-  if (!sameName(packet.name(), "DATAPACKET")) return false;
+  if (!sameName(packet.name(), "DATAPACKET")) return "its root element is no DATAPACKET";
   for (pugi::xml_node node = packet.next_sibling(); node; node = node.next_sibling()) {
-    if (node.type() == pugi::node_element) return false;  // one root element only
+    if (node.type() == pugi::node_element) return "more than one root element";
   }
   const pugi::xml_node fields = child(child(packet, "METADATA"), "FIELDS");
-  if (!fields || !matchFields(fields, head.names)) return false;
+  if (!fields || !matchFields(fields, head.names)) {
+    return "one of the six fields is missing or of another type";
+  }
   head.rowData = child(packet, "ROWDATA");
   head.utf8 = declaredUtf8(head.document, wholePacket);
-  return true;
+  return {};
 }
 
 // Reads the records straight from the packet's bytes (see RowScanner), the rest of the
 // packet parsed by pugixml without them. `unparsed` when the packet does not have that
 // simple shape.
-Scan readScanned(std::string_view bytes, ReadingsTable& table, const ReleaseConsumed& consumed) {
+// `failedAt`: where the row that failed went wrong.
+Scan readScanned(std::string_view bytes, ReadingsTable& table, const ReleaseConsumed& consumed,
+                 std::size_t& failedAt) {
   HeadCopy copy(bytes, consumed);
   if (!copy.copy()) return copy.stopped ? Scan::Stopped : Scan::Unparsed;
   const std::size_t rowsEnd = findRowsEnd(bytes, copy.rowsBegin);
@@ -668,22 +682,32 @@ Scan readScanned(std::string_view bytes, ReadingsTable& table, const ReleaseCons
   // offset as that of its name, one past the '<'.
   if (!head.document.load_buffer_inplace(head.bytes.data(), head.bytes.size(), parseOptions,
                                          pugi::encoding_utf8) ||
-      !checkHead(bytes, head) || !head.rowData ||
+      !checkHead(bytes, head).empty() || !head.rowData ||
       head.rowData.offset_debug() != static_cast<std::ptrdiff_t>(copy.startTag + 1)) {
     return Scan::Unparsed;
   }
   RowScanner scanner(head.names, head.utf8, table);
-  return scanner.scan(bytes, copy.rowsBegin, rowsEnd, consumed);
+  const Scan scanned = scanner.scan(bytes, copy.rowsBegin, rowsEnd, consumed);
+  if (scanned == Scan::Failed)
+    failedAt = static_cast<std::size_t>(scanner.failedAt() - bytes.data());
+  return scanned;
 }
 
-bool readWhole(std::string_view bytes, ReadingsTable& table) {
-  if (bytes.size() > wholeParseLimit) return false;
+LoadResult readWhole(std::string_view bytes, ReadingsTable& table) {
+  if (bytes.size() > wholeParseLimit) return LoadResult::failed(LoadFailureKind::TooLargeToParse);
   PacketHead head;
-  if (!head.document.load_buffer(bytes.data(), bytes.size(), parseOptions, pugi::encoding_utf8) ||
-      !checkHead(bytes, head)) {
-    return false;
+  const pugi::xml_parse_result parsed =
+      head.document.load_buffer(bytes.data(), bytes.size(), parseOptions, pugi::encoding_utf8);
+  if (!parsed) {
+    // The parser may name the place just past the end where the text ran out.
+    const auto at = static_cast<std::size_t>(std::max<std::ptrdiff_t>(parsed.offset, 0));
+    return LoadResult::failed(LoadFailureKind::BrokenXml, 0, std::min(at, bytes.size()),
+                              parsed.description());
   }
-  if (!head.rowData) return true;  // metadata only: a packet without records
+  if (std::string lacks = checkHead(bytes, head); !lacks.empty()) {
+    return LoadResult::failed(LoadFailureKind::NotDataPacket, 0, 0, std::move(lacks));
+  }
+  if (!head.rowData) return {};  // metadata only: a packet without records
   RowReader reader(head.names, head.utf8);
   return readRows(head.rowData, reader, table);
 }
@@ -712,14 +736,17 @@ std::optional<std::int32_t> parsePacketTime(std::string_view text) {
   return (*hour * 60 + *minute) * 60'000 + msInMinute;
 }
 
-bool readDataPacket(std::string_view bytes, ReadingsTable& table, const ReleaseConsumed& consumed) {
+LoadResult readDataPacket(std::string_view bytes, ReadingsTable& table,
+                          const ReleaseConsumed& consumed) {
   // The bytes are taken as they are (GBK passes through); only a UTF-8 packet is converted.
-  switch (readScanned(bytes, table, consumed)) {
+  std::size_t failedAt = 0;
+  switch (readScanned(bytes, table, consumed, failedAt)) {
     case Scan::Done:
-      return true;
+      return {};
     case Scan::Failed:
+      return LoadResult::failed(LoadFailureKind::DamagedRow, 0, failedAt);
     case Scan::Stopped:
-      return false;
+      return LoadResult::failed(LoadFailureKind::Cancelled);
     case Scan::Unparsed:
       break;
   }

@@ -92,19 +92,32 @@ void freeGuardSlot(int slot) {
 }
 
 // Reads `size` bytes (the size the file had when opened; bytes appended meanwhile are not
-// part of this load). False when the file ends before (it was cut short meanwhile) or a read
-// fails.
-bool readWhole(int fd, std::size_t size, std::string& buffer) {
+// part of this load). Fails when the file ends before (it was cut short meanwhile: CutShort)
+// or a read fails.
+LoadResult readWhole(int fd, std::size_t size, std::string& buffer) {
   buffer.resize(size);
   std::size_t got = 0;
   const int error = readAll(fd, buffer.data(), size, got);
   buffer.resize(got);
-  return error == 0 && got == size;
+  if (error != 0) return LoadResult::failed(LoadFailureKind::Unreadable, 0, got, reason(error));
+  if (got != size) return LoadResult::failed(LoadFailureKind::CutShort, 0, got);
+  return {};
 }
 
-bool isRegularFile(const std::string& fileName) {
-  struct stat info {};
-  return ::stat(fileName.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+// Done for a regular file; else what it is instead.
+LoadResult regularFile(const struct stat& info) {
+  if (S_ISREG(info.st_mode)) return {};
+  if (S_ISDIR(info.st_mode)) return LoadResult::failed(LoadFailureKind::Folder);
+  if (S_ISFIFO(info.st_mode)) return LoadResult::failed(LoadFailureKind::Fifo);
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+    return LoadResult::failed(LoadFailureKind::Device);
+  }
+  return LoadResult::failed(LoadFailureKind::Socket);
+}
+
+LoadResult systemFailure(int error) {
+  return error == ENOENT ? LoadResult::failed(LoadFailureKind::NoSuchFile)
+                         : LoadResult::failed(LoadFailureKind::Unreadable, 0, 0, reason(error));
 }
 
 }  // namespace
@@ -118,15 +131,17 @@ bool FileBytes::intact() const {
   return m_guard < 0 || !guarded[static_cast<std::size_t>(m_guard)].cut.load();
 }
 
-bool FileBytes::open(const std::string& fileName) {
+LoadResult FileBytes::open(const std::string& fileName) {
   // Checked by name first so that no FIFO or device is ever opened, then again on the open
   // file (non-blocking, in case the name was swapped meanwhile).
-  if (!isRegularFile(fileName)) return false;
-  const UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd.valid()) return false;
   struct stat info {};
-  bool ok = ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode);
-  if (ok && info.st_size > 0) {
+  if (::stat(fileName.c_str(), &info) != 0) return systemFailure(errno);
+  if (LoadResult regular = regularFile(info); !regular.ok()) return regular;
+  const UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) return systemFailure(errno);
+  if (::fstat(fd.get(), &info) != 0) return systemFailure(errno);
+  LoadResult opened = regularFile(info);
+  if (opened.ok() && info.st_size > 0) {
     m_mappedSize = static_cast<std::size_t>(info.st_size);
     // Not populated up front: a reader that releases what it consumed then keeps only the
     // pages it is reading resident.
@@ -138,7 +153,7 @@ bool FileBytes::open(const std::string& fileName) {
       freeGuardSlot(m_guard);
       m_guard = -1;
       m_mapping = nullptr;
-      ok = readWhole(fd.get(), m_mappedSize, m_buffer);
+      opened = readWhole(fd.get(), m_mappedSize, m_buffer);
       m_mappedSize = 0;
       m_bytes = m_buffer;
     } else {
@@ -148,7 +163,7 @@ bool FileBytes::open(const std::string& fileName) {
       m_bytes = std::string_view(static_cast<const char*>(m_mapping), m_mappedSize);
     }
   }
-  return ok;
+  return opened;
 }
 
 void FileBytes::release(std::size_t offset) {

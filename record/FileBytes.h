@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "LoadFailure.h"
+
 namespace ostrel {
 
 // Told by a reader going through a file front to back that it will not read the bytes before
@@ -29,8 +31,10 @@ class FileBytes {
   FileBytes(const FileBytes&) = delete;
   FileBytes& operator=(const FileBytes&) = delete;
 
-  // False when the file cannot be opened or read, or is no regular file.
-  bool open(const std::string& fileName);
+  // Fails when the file is no regular file (Folder, Fifo, Device, Socket), is missing
+  // (NoSuchFile), cannot be opened or read (Unreadable, the system's reason), or, read into
+  // the buffer, turns out shorter than it was when opened (CutShort).
+  LoadResult open(const std::string& fileName);
   [[nodiscard]] std::string_view bytes() const { return m_bytes; }
   // False once the file was found shorter than when it was opened: bytes() then no longer
   // holds what the file held, and whatever was read from it must not be used.

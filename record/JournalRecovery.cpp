@@ -29,22 +29,6 @@ bool hasJournalShape(std::string_view line) {
          line.find_first_of("\r\n") == std::string_view::npos;
 }
 
-// A time in the journal's own form, "HH:MM:SS.mmm"; nullopt for anything else.
-std::optional<std::int32_t> parseJournalTime(std::string_view text) {
-  if (text.size() != 12 || text[2] != ':' || text[5] != ':' || text[8] != '.') return std::nullopt;
-  const auto number = [&](std::size_t at, std::size_t digits) -> std::optional<std::int32_t> {
-    std::int32_t value = 0;
-    for (std::size_t i = at; i < at + digits; ++i) {
-      if (text[i] < '0' || text[i] > '9') return std::nullopt;
-      value = value * 10 + (text[i] - '0');
-    }
-    return value;
-  };
-  const auto h = number(0, 2), m = number(3, 2), s = number(6, 2), ms = number(9, 3);
-  if (!h || !m || !s || !ms || *h > 23 || *m > 59 || *s > 59) return std::nullopt;
-  return ((*h * 60 + *m) * 60 + *s) * 1000 + *ms;
-}
-
 // A text cell as recorded (recordedCell).
 std::optional<std::string_view> recordedText(const ReadingsTable& table, std::size_t row,
                                              ReadingsTable::Field field) {
@@ -141,6 +125,21 @@ std::string journalTimeText(std::int32_t ms) {
   return text;
 }
 
+std::optional<std::int32_t> parseJournalTime(std::string_view text) {
+  if (text.size() != 12 || text[2] != ':' || text[5] != ':' || text[8] != '.') return std::nullopt;
+  const auto number = [&](std::size_t at, std::size_t digits) -> std::optional<std::int32_t> {
+    std::int32_t value = 0;
+    for (std::size_t i = at; i < at + digits; ++i) {
+      if (text[i] < '0' || text[i] > '9') return std::nullopt;
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  const auto h = number(0, 2), m = number(3, 2), s = number(6, 2), ms = number(9, 3);
+  if (!h || !m || !s || !ms || *h > 23 || *m > 59 || *s > 59) return std::nullopt;
+  return ((*h * 60 + *m) * 60 + *s) * 1000 + *ms;
+}
+
 JournalContent readJournal(std::string_view bytes, const LongTimeFormat& timeFormat) {
   JournalReader reader(timeFormat);
   reader.feed(bytes);
@@ -228,7 +227,7 @@ void JournalReader::readBatch() {
   for (std::size_t first = 0; first < m_batch.size();) {
     parsed.clear();
     const bool ok =
-        readJournalTable(std::string_view(m_batchText).substr(textFrom), parsed, plainTime);
+        readJournalTable(std::string_view(m_batchText).substr(textFrom), parsed, plainTime).ok();
     const std::size_t read = parsed.recordCount();
     for (std::size_t i = 0; i < read; ++i) {
       const Candidate& kept = m_batch[first + i];

@@ -87,6 +87,8 @@ class JournalReader {
 
 // A time of day as a journal line holds it: "HH:MM:SS.mmm", 24 hours, in any locale.
 std::string journalTimeText(std::int32_t ms);
+// The time of day a journal's time text stands for; nullopt for anything but that form.
+std::optional<std::int32_t> parseJournalTime(std::string_view text);
 
 // A journal left behind by a window that did not end cleanly, locked by this process.
 struct LeftJournal {

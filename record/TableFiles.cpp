@@ -12,10 +12,6 @@ namespace ostrel {
 
 namespace {
 
-Result<> loadFailed() { return Result<>::failure(std::string(loadFailedMessage)); }
-// A load its progress stopped: the same message, told apart by its outcome.
-Result<> loadCancelled() { return Result<>::cancel(std::string(loadFailedMessage)); }
-
 // A NUL byte where a file's first line (a text table's header) or a data packet begins: the
 // file holds no table, whatever its size (a sparse file of a gigabyte, say), and is refused
 // before a loader walks through all of it. (A NUL in a later text line ends the load there,
@@ -27,8 +23,23 @@ bool headerWithoutNul(std::string_view bytes) {
   return head.substr(0, head.find_first_of("\r\n")).find('\0') == std::string_view::npos;
 }
 
-bool startsWithoutNul(std::string_view bytes) {
-  return bytes.substr(0, nulProbe).find('\0') == std::string_view::npos;
+// Where the first NUL byte of a packet's start is; npos when there is none.
+std::size_t nulInStart(std::string_view bytes) { return bytes.substr(0, nulProbe).find('\0'); }
+
+// The file opened for a load; fails for an empty one too (no table, not even a header).
+LoadResult openForLoad(const std::string& fileName, FileBytes& file) {
+  LoadResult opened = file.open(fileName);
+  if (opened.ok() && file.bytes().empty()) return LoadResult::failed(LoadFailureKind::Empty);
+  return opened;
+}
+
+// A reader's result once the file was read: a file cut short under the reader failed, whatever
+// the reader made of it (what it read is not the file's content).
+LoadResult checkedIntact(const FileBytes& file, LoadResult read) {
+  if (!file.intact() && !read.cancelled()) {
+    return LoadResult::failed(LoadFailureKind::CutShort, 0, file.bytes().size());
+  }
+  return read;
 }
 
 // Why the table cannot be saved in the format so that it loads back the same; empty when
@@ -104,47 +115,42 @@ Result<> writeTableFile(const ReadingsTable& table, const std::string& fileName,
   return written ? replacement.commit() : result;
 }
 
-Result<> loadDataPacket(const std::string& fileName, ReadingsTable& table,
-                        const FileProgress& progress) {
+LoadResult loadDataPacket(const std::string& fileName, ReadingsTable& table,
+                          const FileProgress& progress) {
   FileBytes file;
-  if (!file.open(fileName) || !startsWithoutNul(file.bytes())) return loadFailed();
-  ReadingsTable loaded;
-  bool cancelled = false;
-  const FileProgress tracked = [&](std::size_t done, std::size_t total) {
-    cancelled = !progress(done, total);
-    return !cancelled;
-  };
-  if (!readDataPacket(file.bytes(), loaded,
-                      releaseWithProgress(file, progress ? tracked : FileProgress{})) ||
-      !file.intact()) {
-    return cancelled ? loadCancelled() : loadFailed();
+  if (LoadResult opened = openForLoad(fileName, file); !opened.ok()) return opened;
+  if (const std::size_t nul = nulInStart(file.bytes()); nul != std::string_view::npos) {
+    return LoadResult::failed(LoadFailureKind::NotDataPacket, 0, nul,
+                              "a NUL byte at byte " + std::to_string(nul));
   }
-  table.swapRecords(loaded);
-  return {};
+  ReadingsTable loaded;
+  LoadResult read = checkedIntact(
+      file, readDataPacket(file.bytes(), loaded, releaseWithProgress(file, progress)));
+  if (read.ok()) table.swapRecords(loaded);
+  return read;
 }
 
-Result<> loadTextTable(const std::string& fileName, ReadingsTable& table,
-                       const FileProgress& progress) {
+LoadResult loadTextTable(const std::string& fileName, ReadingsTable& table,
+                         const FileProgress& progress, TextForms forms) {
   FileBytes file;
-  if (!file.open(fileName) || !headerWithoutNul(file.bytes())) return loadFailed();
+  if (LoadResult opened = openForLoad(fileName, file); !opened.ok()) return opened;
+  if (!headerWithoutNul(file.bytes())) return LoadResult::failed(LoadFailureKind::NotTextTable);
   table.DisableControls();
   const std::size_t before = table.recordCount();
-  bool cancelled = false;
-  const FileProgress tracked = [&](std::size_t done, std::size_t total) {
-    cancelled = progress && !progress(done, total);
-    return !cancelled;
-  };
-  bool ok = readTextTable(file.bytes(), table, LongTimeFormat::fromEnvironment(),
-                          releaseWithProgress(file, progress ? tracked : FileProgress{}));
-  if (!file.intact() || cancelled) {
-    // The file was cut short under the reader (what it read is not the file's content), or
-    // the load was cancelled: nothing of it stays.
+  const LongTimeFormat& timeFormat = LongTimeFormat::fromEnvironment();
+  const ReleaseConsumed consumed = releaseWithProgress(file, progress);
+  LoadResult read =
+      checkedIntact(file, forms == TextForms::TableOrJournal
+                              ? readJournalTable(file.bytes(), table, timeFormat, consumed)
+                              : readTextTable(file.bytes(), table, timeFormat, consumed));
+  // A file cut short under the reader, or a cancelled load: nothing of it stays. (A damaged
+  // line keeps the records of the lines before it.)
+  const LoadFailureKind kind = read.failure().kind;
+  if (kind == LoadFailureKind::CutShort || kind == LoadFailureKind::Cancelled) {
     table.truncate(before);
-    ok = false;
   }
   table.EnableControls();
-  if (cancelled) return loadCancelled();
-  return ok ? Result<>() : loadFailed();
+  return read;
 }
 
 Result<> saveWorkbook(ReadingsTable& table, const std::string& fileName,
@@ -179,12 +185,12 @@ Result<> SaveTableToFile(ReadingsTable& table, const std::string& fileName,
   return saveFailed(fileName, packet, written);
 }
 
-Result<> LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst,
-                           const FileProgress& progress) {
+LoadResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst,
+                             const FileProgress& progress, TextForms forms) {
   if (EmptyFirst) table.clear();
-  if (isWorkbookName(fileName)) return loadFailed();
+  if (isWorkbookName(fileName)) return LoadResult::failed(LoadFailureKind::Workbook);
   return isDataPacketName(fileName) ? loadDataPacket(fileName, table, progress)
-                                    : loadTextTable(fileName, table, progress);
+                                    : loadTextTable(fileName, table, progress, forms);
 }
 
 void copyRecords(const ReadingsTable& from, std::size_t first, std::size_t count,

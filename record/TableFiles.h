@@ -8,6 +8,7 @@
 
 #include "ChunkedOutput.h"
 #include "FileBytes.h"
+#include "LoadFailure.h"
 #include "ReadingsTable.h"
 #include "TextTableFormat.h"
 #include "TimeText.h"
@@ -15,8 +16,6 @@
 #include "base/Result.h"
 
 namespace ostrel {
-
-inline constexpr std::string_view loadFailedMessage = "Failed to Load File!";
 
 // Told now and then how far a save or load got: `done` of `total` (bytes of the file read, of
 // the file's expected size written, or records of a workbook written). Its
@@ -41,16 +40,22 @@ Result<> SaveTableToFile(ReadingsTable& table, const std::string& fileName,
                          std::string_view decimalSeparator = ".", const WorkbookTests& tests = {},
                          const FileProgress& progress = {});
 
+// The forms of text a load takes: the window's "Open Data" takes the text table of "Save
+// Data"; the commands take the recording journal's form too (see readJournalTable), so that
+// a journal the window wrote can be converted, reported, charted and analysed.
+enum class TextForms { Table, TableOrJournal };
+
 // Loads a file into the table (EmptyFirst: empty it before). A data packet replaces the
 // table, which stays as it was if the packet cannot be loaded. A text file appends one
 // record per line after the first (state 4); a failing line (a NUL byte in it too) ends the
 // load, keeping the records of the lines before it. Anything but a regular file (a FIFO,
 // a device) is refused without being opened. A workbook (".xlsx") is written only, never
-// read. Any failure: not ok, message "Failed to Load File!"; on success no message.
-// A cancelled load (progress said false) is cancelled() with the same message and takes back
-// what it appended.
-Result<> LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst,
-                           const FileProgress& progress = {});
+// read. Any failure: not ok, message "Failed to Load File!", and failure() says why as it
+// was found (see LoadFailure.h); on success no message. A file cut short while it is read
+// fails (CutShort) and keeps nothing of what was read. A cancelled load (progress said false)
+// is cancelled() with the same message and takes back what it appended.
+LoadResult LoadTableFromFile(const std::string& fileName, ReadingsTable& table, bool EmptyFirst,
+                             const FileProgress& progress = {}, TextForms forms = TextForms::Table);
 
 // Appends the records [first, first + count) of `from` (their change states kept) to `to`:
 // a snapshot of the live table for a save or load on another thread.
@@ -68,17 +73,24 @@ std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& tim
 // a chunk (nothing more is written).
 bool writeTextTable(const ReadingsTable& table, const LongTimeFormat& timeFormat,
                     const ByteSink& sink);
-// Appends the records of a tab-separated text; false at the first failing line. `consumed`,
-// when given, is told now and then which bytes before an offset will not be read again; its
-// false stops the read, which then fails.
-bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat,
-                   const ReleaseConsumed& consumed = {});
+// The longest line a text table may hold: a record line is six short cells.
+inline constexpr std::size_t textMaxLineBytes = std::size_t{1} << 20;
 
-// The journal's form of the text lines: a line may carry a seventh cell, the record's test
-// time in whole seconds (RecordFields::TestTime), written only when the record has one. Reads
-// as readTextTable otherwise; a seventh cell that is no whole number >= 0 fails the line.
-bool readJournalTable(std::string_view bytes, ReadingsTable& table,
-                      const LongTimeFormat& timeFormat);
+// Appends the records of a tab-separated text. Fails at the first failing line (DamagedLine
+// with its number and the byte where its failing cell starts, LineTooLong), or NotTextTable
+// when the first line is no header; the records before stay. `consumed`, when given, is told
+// now and then which bytes before an offset will not be read again; its false stops the
+// read, which then fails (Cancelled).
+LoadResult readTextTable(std::string_view bytes, ReadingsTable& table,
+                         const LongTimeFormat& timeFormat, const ReleaseConsumed& consumed = {});
+
+// The journal's form of the text lines: a time may also be in the journal's own form with
+// milliseconds ("HH:MM:SS.mmm", see journalTimeText), and a line may carry a seventh cell,
+// the record's test time in whole seconds (RecordFields::TestTime), written only when the
+// record has one. Reads as readTextTable otherwise (every text table reads in this form too);
+// a seventh cell that is no whole number >= 0 fails the line.
+LoadResult readJournalTable(std::string_view bytes, ReadingsTable& table,
+                            const LongTimeFormat& timeFormat, const ReleaseConsumed& consumed = {});
 
 // True when the name's extension (from its last dot on) is ".xml" in any letter case.
 bool isDataPacketName(std::string_view fileName);

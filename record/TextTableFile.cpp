@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "JournalRecovery.h"
 #include "TableFiles.h"
 #include "TextTableFormat.h"
 #include "WholeNumber.h"
@@ -15,7 +16,7 @@ namespace {
 // The longest line a table file may hold. A record line is six short cells (the table keeps
 // 20 bytes of a text); a longer "line" is no table's, and a file of a gigabyte without a line
 // break (a sparse file, say) is refused after this much of it is read, not read through.
-constexpr std::size_t maxLineBytes = std::size_t{1} << 20;
+constexpr std::size_t maxLineBytes = textMaxLineBytes;
 
 // Splits text into lines ending at CR, LF or CRLF. Each of the two marks is searched with
 // memchr and where it was found (or how far it is known to be absent) kept until passed, so a
@@ -86,16 +87,17 @@ class LineSplitter {
   bool m_lineHoldsNul = false;
 };
 
-// Fields by position: No, Time, Value, Unit, V_Range, I_Range, and with `testTimeCell` a
-// seventh, the test time in whole seconds. False when a piece does not convert to its field or
-// the line has more pieces than that. The texts are views into the line.
-bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, RecordView& fields,
-                    bool testTimeCell) {
+// Fields by position: No, Time, Value, Unit, V_Range, I_Range, and with `journal` a seventh,
+// the test time in whole seconds, and the time in the journal's form with milliseconds too.
+// The texts are views into the line. Null when the line reads; else where in it the failing
+// piece starts (one that does not convert to its field, or a piece more than the form has).
+const char* recordFromLine(std::string_view line, const LongTimeFormat& timeFormat,
+                           RecordView& fields, bool journal) {
   std::array<std::string_view, ReadingsTable::fieldCount + 1> pieces;
-  const std::size_t maxPieces = ReadingsTable::fieldCount + (testTimeCell ? 1 : 0);
+  const std::size_t maxPieces = ReadingsTable::fieldCount + (journal ? 1 : 0);
   std::size_t count = 0;
   for (;;) {
-    if (count == maxPieces) return false;
+    if (count == maxPieces) return line.data();
     const void* tab = std::memchr(line.data(), '\t', line.size());
     if (tab == nullptr) {
       pieces[count++] = line;
@@ -106,10 +108,11 @@ bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, Rec
     line.remove_prefix(length + 1);
   }
   fields.No = parseInt32(pieces[0]);
-  if (!fields.No) return false;
+  if (!fields.No) return pieces[0].data();
   if (count > 1) {
-    fields.TimeMs = timeFormat.parse(pieces[1]);
-    if (!fields.TimeMs) return false;
+    fields.TimeMs = journal ? parseJournalTime(pieces[1]) : std::nullopt;
+    if (!fields.TimeMs) fields.TimeMs = timeFormat.parse(pieces[1]);
+    if (!fields.TimeMs) return pieces[1].data();
   }
   std::array<std::optional<std::string_view>*, 4> texts{&fields.Value, &fields.Unit,
                                                         &fields.V_Range, &fields.I_Range};
@@ -117,42 +120,58 @@ bool recordFromLine(std::string_view line, const LongTimeFormat& timeFormat, Rec
     *texts[k - 2] = pieces[k];
   }
   if (count > ReadingsTable::fieldCount) {
-    fields.TestTime = parseInt32(pieces[ReadingsTable::fieldCount]);
-    if (!fields.TestTime || *fields.TestTime < 0) return false;
+    const std::string_view cell = pieces[ReadingsTable::fieldCount];
+    fields.TestTime = parseInt32(cell);
+    if (!fields.TestTime || *fields.TestTime < 0) return cell.data();
   }
-  return true;
+  return nullptr;
 }
 
 // The first line is a header and not read, but it must be one: no NUL byte (TableFiles only
 // looks at the file's first bytes), no longer than any line, and in a file that holds nothing
 // after it, tab-separated titles, as every table's header has. A file of one line of anything
 // else holds no table and is refused, not loaded as an empty one.
-bool readHeader(LineSplitter& lines, std::string_view bytes) {
+LoadResult readHeader(LineSplitter& lines, std::string_view bytes) {
   std::string_view header;
-  if (!lines.next(header) || lines.lineHoldsNul()) return false;
-  return lines.position() < bytes.size() || header.find('\t') != std::string_view::npos;
+  if (!lines.next(header)) {
+    return lines.tooLong() ? LoadResult::failed(LoadFailureKind::LineTooLong, 1, 0)
+                           : LoadResult::failed(LoadFailureKind::NotTextTable);
+  }
+  if (lines.lineHoldsNul() ||
+      (lines.position() >= bytes.size() && header.find('\t') == std::string_view::npos)) {
+    return LoadResult::failed(LoadFailureKind::NotTextTable);
+  }
+  return {};
 }
 
-bool readLines(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat,
-               const ReleaseConsumed& consumed, bool testTimeCell) {
+LoadResult readLines(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat,
+                     const ReleaseConsumed& consumed, bool journal) {
   constexpr std::size_t releaseStep = std::size_t{4} << 20;
   LineSplitter lines(bytes);
-  if (!readHeader(lines, bytes)) return false;
+  if (LoadResult header = readHeader(lines, bytes); !header.ok()) return header;
   std::size_t released = 0;
+  std::size_t lineNumber = 1;
   std::string_view line;
   while (lines.next(line)) {
+    ++lineNumber;
     // A NUL byte fails the line: binary data, and a text no table file could carry further.
     RecordView fields;
-    if (lines.lineHoldsNul() || !recordFromLine(line, timeFormat, fields, testTimeCell)) {
-      return false;
+    const char* failed = lines.lineHoldsNul() ? line.data() + std::min(line.size(), line.find('\0'))
+                                              : recordFromLine(line, timeFormat, fields, journal);
+    if (failed != nullptr) {
+      return LoadResult::failed(LoadFailureKind::DamagedLine, lineNumber,
+                                static_cast<std::size_t>(failed - bytes.data()));
     }
     table.appendView(fields);
     if (consumed && lines.position() - released >= releaseStep) {
       released = lines.position();
-      if (!consumed(released)) return false;
+      if (!consumed(released)) return LoadResult::failed(LoadFailureKind::Cancelled);
     }
   }
-  return !lines.tooLong();
+  if (lines.tooLong()) {
+    return LoadResult::failed(LoadFailureKind::LineTooLong, lineNumber + 1, lines.position());
+  }
+  return {};
 }
 
 }  // namespace
@@ -179,14 +198,14 @@ std::string writeTextTable(const ReadingsTable& table, const LongTimeFormat& tim
   return out;
 }
 
-bool readTextTable(std::string_view bytes, ReadingsTable& table, const LongTimeFormat& timeFormat,
-                   const ReleaseConsumed& consumed) {
+LoadResult readTextTable(std::string_view bytes, ReadingsTable& table,
+                         const LongTimeFormat& timeFormat, const ReleaseConsumed& consumed) {
   return readLines(bytes, table, timeFormat, consumed, false);
 }
 
-bool readJournalTable(std::string_view bytes, ReadingsTable& table,
-                      const LongTimeFormat& timeFormat) {
-  return readLines(bytes, table, timeFormat, {}, true);
+LoadResult readJournalTable(std::string_view bytes, ReadingsTable& table,
+                            const LongTimeFormat& timeFormat, const ReleaseConsumed& consumed) {
+  return readLines(bytes, table, timeFormat, consumed, true);
 }
 
 }  // namespace ostrel

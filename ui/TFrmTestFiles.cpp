@@ -121,7 +121,7 @@ void TFrmTest::OpenClick() {
   // numbers, as if the file had been loaded at the moment the load began.
   const std::size_t start = cds1.recordCount();
   auto loaded = std::make_shared<ReadingsTable>();
-  auto result = std::make_shared<Result<>>();
+  auto result = std::make_shared<LoadResult>();
   const std::string name = QFile::encodeName(*fileName).toStdString();
 
   BackgroundWork::Job job;
@@ -157,9 +157,9 @@ void TFrmTest::OpenClick() {
       }
     }
     if (!result->ok()) {
+      // The fixed message, and under it why, as the load found it.
       m_dialogs->showError(this, QStringLiteral("Error"),
-                           result->message().empty() ? QStringLiteral("Failed to Load File!")
-                                                     : messageText(result->message()));
+                           messageText(result->message() + "\n" + result->reason()));
     }
   };
   m_work->runAndWait(std::move(job));

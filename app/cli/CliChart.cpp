@@ -121,10 +121,7 @@ int runChart(const std::vector<std::string>& args) {
     return 2;
   }
   ReadingsTable cds1;
-  if (!LoadTableFromFile(options->table, cds1, false).ok()) {
-    printLoadFailure(options->table, cds1);
-    return 1;
-  }
+  if (!loadTableForCommand(options->table, cds1).ok()) return 1;
   return drawChart(cds1, *options);
 }
 

@@ -1,5 +1,6 @@
-// ostrel-cli convert IN OUT: loads IN into an empty table as "Open Data" does and saves it
-// to OUT as "Save Data" does; each file's extension decides its format.
+// ostrel-cli convert IN OUT: loads IN into an empty table as "Open Data" does (a recording
+// journal too) and saves it to OUT as "Save Data" does; each file's extension decides its
+// format.
 #include <cstdio>
 
 #include "CliCommands.h"
@@ -16,11 +17,7 @@ int runConvert(const std::vector<std::string>& args) {
     return 2;
   }
   ReadingsTable table;
-  const Result<> loaded = LoadTableFromFile(args[0], table, false);
-  if (!loaded.ok()) {
-    printLoadFailure(args[0], table);
-    return 1;
-  }
+  if (!loadTableForCommand(args[0], table).ok()) return 1;
   const Result<> saved = SaveTableToFile(table, args[1], decimalSeparatorFromLocale());
   if (!saved.ok()) {
     std::fprintf(stderr, "%s\n", saved.message().c_str());

@@ -29,21 +29,22 @@ constexpr std::array<CommandHelp, 7> commands{{
      "usage: ostrel-cli convert IN OUT\n"
      "Loads the table file IN as \"Open Data\" does and saves it to OUT as \"Save Data\" does.\n"
      "Each file's extension decides its format: .xml an XML data packet, .xlsx an Excel\n"
-     "workbook (written only, never read), anything else (.xls, .txt) tab-separated text.\n"
+     "workbook (written only, never read), anything else (.xls, .txt) tab-separated text; IN\n"
+     "may also be a recording journal the window wrote.\n"
      "OUT is replaced only by a complete new file.\n"
      "Exit status: 0 done; 1 IN cannot be loaded or OUT cannot be written (the message on\n"
      "standard error); 2 wrong usage.\n"},
     {"report", false,
      "usage: ostrel-cli report TABLEFILE OUT (OUT ending in .pdf, .html, .txt or .csv)\n"
-     "Writes the test data report of a table file without a window, in the format OUT's\n"
-     "extension names.\n"
+     "Writes the test data report of a table file (or a recording journal) without a window,\n"
+     "in the format OUT's extension names.\n"
      "Exit status: 0 done; 1 TABLEFILE cannot be loaded or OUT cannot be written; 2 wrong\n"
      "usage.\n"},
     {"chart", true,
      "usage: ostrel-cli chart TABLEFILE OUT (OUT ending in .bmp or .png) [--page N]\n"
      "                  [--per-page N] [--line]\n"
-     "Draws the trend chart of a table file as the chart's bitmap save draws it, as .bmp or\n"
-     ".png by OUT's extension.\n"
+     "Draws the trend chart of a table file (or a recording journal) as the chart's bitmap\n"
+     "save draws it, as .bmp or .png by OUT's extension.\n"
      "  --page N       the page to draw (default 1)\n"
      "  --per-page N   readings per page (default 100; 0 puts the whole table on one page)\n"
      "  --line         the line presentation instead of the filled one\n"

@@ -58,10 +58,7 @@ int runReport(const std::vector<std::string>& args) {
     return 2;
   }
   ReadingsTable cds1;
-  if (!LoadTableFromFile(args[0], cds1, false).ok()) {
-    printLoadFailure(args[0], cds1);
-    return 1;
-  }
+  if (!loadTableForCommand(args[0], cds1).ok()) return 1;
   return writeReport(cds1, outFile, *format);
 }
 

@@ -10,11 +10,9 @@
 
 #include "CliCommands.h"
 #include "CliLoadFailure.h"
-#include "record/FileBytes.h"
 #include "record/InsulationTests.h"
 #include "record/ReadingsTable.h"
 #include "record/TableFiles.h"
-#include "record/TimeText.h"
 
 namespace ostrel::cli {
 
@@ -71,19 +69,6 @@ std::optional<TestsOptions> parse(const std::vector<std::string>& args) {
   return options;
 }
 
-// A table file as "Open Data" loads it; failing that, the text of a recording journal, whose
-// lines may carry the test time as a seventh cell.
-bool loadTable(const std::string& name, ReadingsTable& table) {
-  if (LoadTableFromFile(name, table, true).ok()) return true;
-  if (isDataPacketName(name)) return false;
-  FileBytes file;
-  if (!file.open(name)) return false;
-  ReadingsTable journal;
-  if (!readJournalTable(file.bytes(), journal, LongTimeFormat::fromEnvironment())) return false;
-  table.swapRecords(journal);
-  return true;
-}
-
 }  // namespace
 
 int runTests(const std::vector<std::string>& args) {
@@ -93,10 +78,7 @@ int runTests(const std::vector<std::string>& args) {
     return 2;
   }
   ReadingsTable table;
-  if (!loadTable(options->table, table)) {
-    printLoadFailure(options->table, table);
-    return 1;
-  }
+  if (!loadTableForCommand(options->table, table).ok()) return 1;
   const std::vector<InsulationTest> tests = findInsulationTests(table, options->judgement);
   const std::string out = options->json ? insulationTestsJson(tests) : insulationTestsText(tests);
   std::fwrite(out.data(), 1, out.size(), stdout);

@@ -99,7 +99,7 @@ TEST(FileBytes, ReleasedBytesStayReadable) {
   for (int i = 0; content.size() < (std::size_t{3} << 20); ++i) content += std::to_string(i) + ' ';
   test::writeBytes(name, content);
   FileBytes file;
-  ASSERT_TRUE(file.open(name));
+  ASSERT_TRUE(file.open(name).ok());
   ASSERT_EQ(file.bytes(), content);
   file.release(content.size() / 2 + 123);
   file.release(content.size() / 4);  // going back lets go of nothing more
@@ -114,7 +114,7 @@ TEST(FileBytes, AFileCutShortWhileMappedReadsAsNotIntact) {
   const std::string name = folder.file("bytes");
   test::writeBytes(name, std::string(std::size_t{1} << 20, 'x'));
   FileBytes file;
-  ASSERT_TRUE(file.open(name));
+  ASSERT_TRUE(file.open(name).ok());
   EXPECT_TRUE(file.intact());
   ASSERT_EQ(::truncate(name.c_str(), 1000), 0);
   const std::string_view bytes = file.bytes();
@@ -126,7 +126,7 @@ TEST(FileBytes, AFileCutShortWhileMappedReadsAsNotIntact) {
 
   // The next file mapped is guarded afresh.
   FileBytes next;
-  ASSERT_TRUE(next.open(name));
+  ASSERT_TRUE(next.open(name).ok());
   EXPECT_EQ(next.bytes(), std::string(1000, 'x'));
   EXPECT_TRUE(next.intact());
 }

@@ -224,7 +224,7 @@ TEST(ReadJournal, KeepsTheTestTimeInASeventhCell) {
   }
   // The table's own text form stays six cells: a seventh is no record there.
   ReadingsTable table;
-  EXPECT_FALSE(readTextTable(header() + line, table, cFormat()));
+  EXPECT_FALSE(readTextTable(header() + line, table, cFormat()).ok());
 }
 
 // The scan offers the newest journal no window holds, locked and cut back to whole lines;

@@ -89,7 +89,7 @@ class TextLoad : public testing::TestWithParam<LoadCase> {};
 
 TEST_P(TextLoad, LoadsLinesUntilTheFirstFailingOne) {
   ReadingsTable table;
-  EXPECT_EQ(readTextTable(GetParam().content, table, plainTime()), GetParam().ok);
+  EXPECT_EQ(readTextTable(GetParam().content, table, plainTime()).ok(), GetParam().ok);
   EXPECT_EQ(table.recordCount(), GetParam().records);
 }
 
@@ -140,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TextTableFile, PiecesFillFieldsByPositionUntrimmed) {
   ReadingsTable table;
   ASSERT_TRUE(
-      readTextTable(header + "-4\t07:08:09\t 1.5 \r\n5\t23:59:59\ta\tb\tc\td", table, plainTime()));
+      readTextTable(header + "-4\t07:08:09\t 1.5 \r\n5\t23:59:59\ta\tb\tc\td", table, plainTime())
+          .ok());
   EXPECT_EQ(table.no(0), -4);
   EXPECT_EQ(table.timeMs(0), ((7 * 60 + 8) * 60 + 9) * 1000);
   EXPECT_EQ(table.text(0, ReadingsTable::Value), " 1.5 ");

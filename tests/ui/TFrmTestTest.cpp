@@ -708,7 +708,8 @@ class TFrmTestTest : public QObject {
     QFile(empty).open(QIODevice::WriteOnly);
     m_log.openAnswer = empty;
     click("SpeedButton3");
-    QCOMPARE(m_log.errors, QStringList{QStringLiteral("Error|Failed to Load File!")});
+    // The fixed message, and under it the reason the load found.
+    QCOMPARE(m_log.errors, QStringList{QStringLiteral("Error|Failed to Load File!\nempty")});
     QCOMPARE(grid(*m_window)->model()->rowCount(), 6);
 
     // A FIFO is refused at once: waiting for a writer would freeze the window.
@@ -717,7 +718,7 @@ class TFrmTestTest : public QObject {
     m_log.openAnswer = fifo;
     click("SpeedButton3");
     QCOMPARE(m_log.errors.size(), 2);
-    QCOMPARE(m_log.errors.last(), QStringLiteral("Error|Failed to Load File!"));
+    QCOMPARE(m_log.errors.last(), QStringLiteral("Error|Failed to Load File!\na FIFO"));
     QCOMPARE(grid(*m_window)->model()->rowCount(), 6);
 
     m_log.saveAnswer = dir.filePath(QStringLiteral("missing/readings.xls"));
