@@ -2,6 +2,7 @@
 // whose members are deflated or stored. Only what the workbook library writes is read.
 #include "WorkbookCheck.h"
 
+#include <expat.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
-#include <pugixml.hpp>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,9 +25,8 @@ namespace ostrel {
 namespace {
 
 constexpr std::string_view sheetMember = "xl/worksheets/sheet1.xml";
-constexpr std::string_view rowEnd = "</row>";
-constexpr std::string_view sheetEnd = "</worksheet>";
-constexpr std::size_t smallMemberLimit = std::size_t{16} << 20;  // every member but the sheet
+// The central directory is read whole; the workbook library writes a few dozen members.
+constexpr std::size_t directoryLimit = std::size_t{16} << 20;
 constexpr std::size_t chunkBytes = std::size_t{1} << 16;
 
 std::uint64_t little(const unsigned char* at, int bytes) {
@@ -109,7 +109,7 @@ std::optional<Directory> findDirectory(const ArchiveFile& file) {
 
 std::optional<std::vector<Member>> readMembers(const ArchiveFile& file) {
   const auto directory = findDirectory(file);
-  if (!directory || directory->size > smallMemberLimit) return std::nullopt;
+  if (!directory || directory->size > directoryLimit) return std::nullopt;
   const auto bytes = file.read(directory->offset, static_cast<std::size_t>(directory->size));
   if (!bytes) return std::nullopt;
   std::vector<Member> members;
@@ -153,34 +153,59 @@ std::optional<std::vector<Member>> readMembers(const ArchiveFile& file) {
   return members;
 }
 
-// Counts a text's occurrences in a stream of chunks, and keeps its last bytes.
-class StreamScan {
+// Checks an XML member as its bytes come, in chunks, with the expat parser, which keeps no
+// more of the document than the token it is in: a member of any size is checked in a few
+// kilobytes. The document must be whole and well-formed; for the worksheet it also counts
+// the rows that hold a cell (a "row" element with a "c" element in it).
+class XmlStream {
  public:
+  XmlStream() : m_parser(XML_ParserCreate(nullptr)) {
+    if (m_parser == nullptr) return;
+    XML_SetUserData(m_parser, this);
+    XML_SetElementHandler(m_parser, &XmlStream::onStart, &XmlStream::onEnd);
+  }
+  ~XmlStream() {
+    if (m_parser != nullptr) XML_ParserFree(m_parser);
+  }
+  XmlStream(const XmlStream&) = delete;
+  XmlStream& operator=(const XmlStream&) = delete;
+
   void add(std::string_view chunk) {
-    m_carry.append(chunk);
-    for (std::size_t at = m_carry.find(rowEnd); at != std::string::npos;
-         at = m_carry.find(rowEnd, at + rowEnd.size())) {
-      ++m_rows;
-    }
-    // Keep the tail (for a "</row>" or the closing tag cut between chunks), but never a
-    // "</row>" already counted.
-    const std::size_t keep = sheetEnd.size() + 16;
-    std::size_t cut = m_carry.size() > keep ? m_carry.size() - keep : 0;
-    if (const std::size_t last = m_carry.rfind(rowEnd); last != std::string::npos) {
-      cut = std::max(cut, last + rowEnd.size());
-    }
-    m_carry.erase(0, cut);
+    if (!m_ok) return;
+    m_ok = XML_Parse(m_parser, chunk.data(), static_cast<int>(chunk.size()), XML_FALSE) ==
+           XML_STATUS_OK;
   }
-  [[nodiscard]] std::size_t rows() const { return m_rows; }
-  [[nodiscard]] bool endsWithSheetEnd() const {
-    std::string_view tail = m_carry;
-    while (!tail.empty() && static_cast<unsigned char>(tail.back()) <= ' ') tail.remove_suffix(1);
-    return tail.ends_with(sheetEnd);
+  // True when the bytes added make one whole, well-formed document.
+  [[nodiscard]] bool finish() {
+    if (m_ok) m_ok = XML_Parse(m_parser, nullptr, 0, XML_TRUE) == XML_STATUS_OK;
+    return m_ok;
   }
+  [[nodiscard]] std::size_t rowsWithCells() const { return m_rows; }
+  [[nodiscard]] const std::string& root() const { return m_root; }
 
  private:
-  std::string m_carry;
+  static void onStart(void* data, const XML_Char* name, const XML_Char** /*attributes*/) {
+    auto& self = *static_cast<XmlStream*>(data);
+    const std::string_view element = name;
+    if (self.m_depth++ == 0) self.m_root = element;
+    if (element == "row") {
+      self.m_cells = 0;
+    } else if (element == "c") {
+      ++self.m_cells;
+    }
+  }
+  static void onEnd(void* data, const XML_Char* name) {
+    auto& self = *static_cast<XmlStream*>(data);
+    --self.m_depth;
+    if (std::string_view(name) == "row" && self.m_cells > 0) ++self.m_rows;
+  }
+
+  XML_Parser m_parser;
+  bool m_ok = m_parser != nullptr;
+  std::size_t m_depth = 0;
+  std::size_t m_cells = 0;  // in the row being read
   std::size_t m_rows = 0;
+  std::string m_root;
 };
 
 // Inflates one member, handing its bytes to `sink` in chunks; false when it is damaged,
@@ -252,27 +277,23 @@ Result<> checkWorkbookArchive(const std::string& path, std::size_t sheetRows) {
   }
   bool sheetSeen = false;
   for (const Member& member : *members) {
-    const auto damaged = [&member] {
-      return Result<>::failure("The workbook's member " + member.name + " is incomplete");
-    };
-    if (member.name == sheetMember) {
-      sheetSeen = true;
-      StreamScan scan;
-      if (!inflateMember(file, member, [&](std::string_view chunk) { scan.add(chunk); }) ||
-          !scan.endsWithSheetEnd() || scan.rows() != sheetRows) {
-        return damaged();
-      }
-      continue;
-    }
-    if (member.size > smallMemberLimit) return damaged();
-    std::string content;
-    if (!inflateMember(file, member, [&](std::string_view chunk) { content.append(chunk); })) {
-      return damaged();
-    }
     const std::string_view name = member.name;
-    if (name.ends_with(".xml") || name.ends_with(".rels")) {
-      pugi::xml_document document;
-      if (!document.load_buffer(content.data(), content.size())) return damaged();
+    const bool xml = name.ends_with(".xml") || name.ends_with(".rels");
+    // Every member is inflated (its size and CRC checked) a chunk at a time, whatever its size.
+    XmlStream document;
+    const bool whole = inflateMember(file, member, [&](std::string_view chunk) {
+      if (xml) document.add(chunk);
+    });
+    if (!whole || (xml && !document.finish())) {
+      return Result<>::failure("The workbook's member " + member.name + " is incomplete");
+    }
+    if (name == sheetMember) {
+      sheetSeen = true;
+      if (document.root() != "worksheet" || document.rowsWithCells() != sheetRows) {
+        return Result<>::failure("The workbook's worksheet holds " +
+                                 std::to_string(document.rowsWithCells()) + " rows, not " +
+                                 std::to_string(sheetRows));
+      }
     }
   }
   return sheetSeen ? Result<>() : Result<>::failure("The workbook has no worksheet");

@@ -22,6 +22,7 @@ run_packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libhidapi-dev libudev-dev libpugixml-dev libxlsxwriter-dev
   zlib1g-dev  # xlsxwriter.pc links -lz, yet libxlsxwriter-dev does not depend on it
+  libexpat1-dev  # the workbook read back member by member as a stream
   libmosquitto-dev
   qt6-qpa-plugins fonts-liberation xdg-utils fonts-wqy-microhei
 )

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "RecordTestSupport.h"
 #include "record/TableFiles.h"
+#include "record/WorkbookCheck.h"
 #include "record/WorkbookFile.h"
 #include "tests/cli/ChildProcess.h"
 
@@ -256,6 +258,94 @@ TEST(Workbook, ReplacingKeepsPermissionsFollowsLinksAndRefusesFifos) {
   EXPECT_FALSE(SaveTableToFile(table, pipe, ".").ok());
   EXPECT_TRUE(std::filesystem::is_fifo(pipe));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 3);
+}
+
+// Where a member's pieces lie in a small archive (no ZIP64): its central directory entry and
+// the first byte of its packed data.
+struct MemberPlace {
+  std::size_t directoryEntry = std::string::npos;
+  std::size_t data = std::string::npos;
+};
+
+std::uint32_t littleAt(const std::string& bytes, std::size_t at, int length) {
+  std::uint32_t value = 0;
+  for (int i = length - 1; i >= 0; --i) {
+    value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+  }
+  return value;
+}
+
+MemberPlace findMember(const std::string& archive, const std::string& name) {
+  MemberPlace place;
+  for (std::size_t at = archive.find("PK\x01\x02"); at != std::string::npos;
+       at = archive.find("PK\x01\x02", at + 4)) {
+    if (archive.compare(at + 46, name.size(), name) != 0 ||
+        littleAt(archive, at + 28, 2) != name.size()) {
+      continue;
+    }
+    place.directoryEntry = at;
+    const std::size_t local = littleAt(archive, at + 42, 4);
+    place.data = local + 30 + littleAt(archive, local + 26, 2) + littleAt(archive, local + 28, 2);
+  }
+  return place;
+}
+
+// The read-back check refuses what a full disk or a broken write could leave: a member whose
+// bytes or recorded CRC differ by one flipped byte, a worksheet with a row more or fewer than
+// written.
+TEST(WorkbookCheck, RefusesAFlippedByteAndARowCountOffByOne) {
+  ReadingsTable table;
+  test::fillFixtureReadings(table);
+  ScratchFolder folder;
+  const std::string name = folder.file("t.xlsx");
+  ASSERT_TRUE(SaveTableToFile(table, name, ".").ok());
+  const std::size_t rows = 4;  // the header and three records
+  ASSERT_TRUE(checkWorkbookArchive(name, rows).ok());
+  EXPECT_FALSE(checkWorkbookArchive(name, rows + 1).ok());
+  EXPECT_FALSE(checkWorkbookArchive(name, rows - 1).ok());
+
+  const std::string archive = test::readBytes(name);
+  for (const char* member : {"xl/worksheets/sheet1.xml", "xl/styles.xml", "[Content_Types].xml"}) {
+    const MemberPlace place = findMember(archive, member);
+    ASSERT_NE(place.directoryEntry, std::string::npos) << member;
+    struct Flip {
+      const char* what;
+      std::size_t at;
+    };
+    for (const Flip flip :
+         {Flip{"recorded CRC", place.directoryEntry + 16}, Flip{"packed data", place.data + 2}}) {
+      SCOPED_TRACE(std::string(member) + ", " + flip.what);
+      std::string flipped = archive;
+      flipped[flip.at] = static_cast<char>(flipped[flip.at] ^ 0x01);
+      test::writeBytes(name, flipped);
+      const Result<> checked = checkWorkbookArchive(name, rows);
+      EXPECT_FALSE(checked.ok());
+      EXPECT_EQ(checked.message(),
+                std::string("The workbook's member ") + member + " is incomplete");
+    }
+  }
+}
+
+// A Cancel is looked at while the rows are written, not after the whole workbook: the save
+// stops at the progress call that said so, and keeps the old file.
+TEST(Workbook, ACancelDuringTheRowsStopsTheSaveThere) {
+  ReadingsTable table;
+  for (int i = 1; i <= 100'000; ++i) table.appendView({i, i, "1.5", "M\xA6\xB8", "IR", "x"});
+  ScratchFolder folder;
+  const std::string name = folder.file("t.xlsx");
+  test::writeBytes(name, "old content");
+  std::vector<std::size_t> told;
+  const Result<> saved =
+      writeWorkbook(table, name, ".", {}, [&told](std::size_t written, std::size_t records) {
+        EXPECT_EQ(records, 100'000U);
+        told.push_back(written);
+        return false;
+      });
+  EXPECT_TRUE(saved.cancelled()) << saved.message();
+  ASSERT_EQ(told.size(), 1U) << "no row is written after the Cancel";
+  EXPECT_LE(told[0], 4096U);
+  EXPECT_EQ(test::readBytes(name), "old content");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
 TEST(Workbook, IsWrittenOnlyNeverLoaded) {

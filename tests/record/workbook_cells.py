@@ -5,6 +5,8 @@ separated by tabs. A cell is written as its kind and value: "n:<number>|<format>
 
   workbook_cells.py FILE             every row
   workbook_cells.py FILE --sheet S   every row of the worksheet named S
+  workbook_cells.py FILE --sheet S --first N
+                                     the same for the worksheet named S
   workbook_cells.py FILE --first N   for big sheets: the sheet's size as openpyxl reads it
                                      ("rows: <count>, columns: <count>"), the row elements
                                      the sheet holds and the number of the last one
@@ -46,11 +48,11 @@ def row_text(row):
     return "\t".join(cell_text(cell) for cell in row).rstrip("\t")
 
 
-def row_elements(path):
-    """Counts the <row> elements of the first sheet's XML, streamed from the zip file."""
+def row_elements(path, number=1):
+    """Counts the <row> elements of a sheet's XML (the first: 1), streamed from the zip file."""
     count, carry, last = 0, b"", None
     with zipfile.ZipFile(path) as archive:
-        with archive.open("xl/worksheets/sheet1.xml") as sheet:
+        with archive.open(f"xl/worksheets/sheet{number}.xml") as sheet:
             while chunk := sheet.read(1 << 20):
                 text = carry + chunk
                 count += text.count(b"<row ")
@@ -65,22 +67,24 @@ def row_elements(path):
 
 def main():
     path = sys.argv[1]
-    first = int(sys.argv[3]) if len(sys.argv) > 3 and sys.argv[2] == "--first" else None
+    options = dict(zip(sys.argv[2::2], sys.argv[3::2]))
+    first = int(options["--first"]) if "--first" in options else None
     try:
         book = openpyxl.load_workbook(path, read_only=True)
     except Exception as error:  # any reason a workbook cannot be read
         print(f"cannot read {path}: {error}", file=sys.stderr)
         return 1
-    sheet = book.worksheets[0]
-    if len(sys.argv) > 3 and sys.argv[2] == "--sheet":
-        sheet, first = book[sys.argv[3]], None
+    sheet, number = book.worksheets[0], 1
+    if "--sheet" in options:
+        sheet = book[options["--sheet"]]
+        number = book.sheetnames.index(options["--sheet"]) + 1
     out = sys.stdout
     if first is None:
         for row in sheet.iter_rows():
             out.write(row_text(row) + "\n")
         return 0
     out.write(f"rows: {sheet.max_row}, columns: {sheet.max_column}\n")
-    count, last = row_elements(path)
+    count, last = row_elements(path, number)
     out.write(f"row elements: {count}, last: {last}\n")
     for row in sheet.iter_rows(max_row=first):
         out.write(row_text(row) + "\n")
