@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "record/GbkText.h"
 
@@ -121,7 +122,11 @@ void TestCurvePlot::paintEvent(QPaintEvent*) {
 }
 
 TestsWindow::TestsWindow(ReadingsTable& table, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_table(table) {
+    : QWidget(parent, Qt::Window),
+      m_table(table),
+      m_analysis(table, [this](std::vector<InsulationTest> tests, std::size_t records) {
+        showTests(std::move(tests), records);
+      }) {
   setObjectName(QStringLiteral("TestsWindow"));
   setWindowTitle(QStringLiteral("Tests"));
   resize(1100, 720);
@@ -245,6 +250,12 @@ void TestsWindow::showEvent(QShowEvent* event) {
   refresh();
 }
 
+void TestsWindow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  // The analysis's copy of the table is as large as the table: kept only while shown.
+  m_analysis.releaseCopy();
+}
+
 TestRecord TestsWindow::record() const {
   const auto text = [](const QString& field) { return field.toUtf8().toStdString(); };
   return {text(m_customer->text()), text(m_site->text()),     text(m_asset->text()),
@@ -279,8 +290,12 @@ TestJudgement TestsWindow::judgement() const {
 
 void TestsWindow::refresh() {
   m_dirty = false;
+  m_analysis.request(judgement());
+}
+
+void TestsWindow::showTests(std::vector<InsulationTest> tests, std::size_t records) {
   const int chosen = m_list->currentRow();
-  m_tests = findInsulationTests(m_table, judgement());
+  m_tests = std::move(tests);
   m_list->setRowCount(static_cast<int>(m_tests.size()));
   int passed = 0;
   int failed = 0;
@@ -325,7 +340,7 @@ void TestsWindow::refresh() {
   m_list->resizeColumnsToContents();
   m_summary->setText(QStringLiteral("%1 tests in %2 readings: %3 pass, %4 fail, %5 incomplete")
                          .arg(m_tests.size())
-                         .arg(m_table.recordCount())
+                         .arg(records)
                          .arg(passed)
                          .arg(failed)
                          .arg(static_cast<int>(m_tests.size()) - passed - failed));

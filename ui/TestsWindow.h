@@ -7,6 +7,7 @@
 #include "record/InsulationTests.h"
 #include "record/ReadingsTable.h"
 #include "record/WorkbookFile.h"
+#include "ui/TestsAnalysis.h"
 #include "ui/report/ReportLayout.h"
 
 class QCheckBox;
@@ -35,8 +36,9 @@ class TestCurvePlot : public QWidget {
 
 // The "Tests" window: the insulation tests found in the readings table with their figures and
 // verdicts, the R(t) plot of the chosen test, the judgement's options and the test record.
-// Follows the table while it is shown (at most once a second). Main thread only; the table
-// must outlive the window.
+// Follows the table while it is shown (at most once a second). The tests are found on a worker
+// thread (TestsAnalysis), so the list shows the last analysis until the next one is done.
+// Main thread only; the table must outlive the window.
 class TestsWindow : public QWidget, private ReadingsTableObserver {
  public:
   explicit TestsWindow(ReadingsTable& table, QWidget* parent = nullptr);
@@ -52,19 +54,25 @@ class TestsWindow : public QWidget, private ReadingsTableObserver {
   // the report" is ticked.
   [[nodiscard]] std::optional<TestSummary> reportSummary() const;
   [[nodiscard]] const std::vector<InsulationTest>& tests() const { return m_tests; }
-  // Finds the tests again with the current options.
+  // Asks for the tests again with the current options; they are shown when found.
   void refresh();
+  // Whether an analysis is asked for or running (the list may not show the table as it is).
+  [[nodiscard]] bool analysing() const { return m_analysis.busy(); }
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void recordsAppended(std::size_t first, std::size_t count) override;
   void tableReset() override;
+  // Lists the tests an analysis found in the table's first `records` records.
+  void showTests(std::vector<InsulationTest> tests, std::size_t records);
   void showChosen();
 
   ReadingsTable& m_table;
   std::vector<InsulationTest> m_tests;
+  TestsAnalysis m_analysis;
   bool m_dirty = true;
   QTimer* m_followTimer = nullptr;
   QTableWidget* m_list = nullptr;

@@ -53,7 +53,7 @@ constexpr std::array<CommandHelp, 7> commands{{
     {"log", true,
      "usage: ostrel-cli log [--demo | --demo-frames FILE | --device PATH] "
      "[--out FILE|- [--append | --overwrite]] [--format text|jsonl] [--mqtt URL] [--limit N] "
-     "[--interval S] [--no-repeat]\n"
+     "[--interval S] [--no-repeat] [--fast N]\n"
      "Records readings from the cable without the window, one record as it comes: into FILE\n"
      "(one flushed, whole line per record), to standard output (--out -, a pipe or a\n"
      "terminal) and/or to an MQTT broker. Link events go to standard error as history lines.\n"
@@ -80,6 +80,8 @@ constexpr std::array<CommandHelp, 7> commands{{
      "  --limit N       record up to record number N (default 10000)\n"
      "  --interval S    record a reading at most every S seconds\n"
      "  --no-repeat     skip a reading whose value equals the last one recorded\n"
+     "  --fast N        with --demo: the virtual meter's clock runs N times faster (1 to 60;\n"
+     "                  its 10-minute timed test then lasts 10 minutes / N)\n"
      "Exit status: 0 stopped; 1 no cable found, the cable cannot be opened, FILE cannot be\n"
      "written or is refused, or records were left unsent to the broker; 2 wrong usage.\n"},
     {"devices", false,

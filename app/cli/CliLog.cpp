@@ -41,6 +41,7 @@
 #include "record/TextTableFormat.h"
 #include "record/TimeText.h"
 #include "sim/hid/SimHidPlatform.h"
+#include "sim/meter/MeterScript.h"
 #include "sim/meter/VirtualMeter.h"
 #include "sim/uhid/FrameFile.h"
 #include "ui/AppState.h"
@@ -52,7 +53,7 @@ namespace {
 constexpr const char* logUsage =
     "usage: ostrel-cli log [--demo | --demo-frames FILE | --device PATH] "
     "[--out FILE|- [--append | --overwrite]] [--format text|jsonl] [--mqtt URL] [--limit N] "
-    "[--interval S] [--no-repeat]\n";
+    "[--interval S] [--no-repeat] [--fast N]\n";
 
 enum class Format { Text, JsonLines };
 
@@ -68,6 +69,7 @@ struct LogOptions {
   std::optional<std::int32_t> limit;
   std::optional<std::string> interval;
   bool noRepeat = false;
+  std::optional<int> fast;  // the virtual meter's clock speed (--demo only)
 };
 
 bool parsePositive(const std::string& text, std::int32_t& value) {
@@ -117,6 +119,9 @@ std::optional<LogOptions> parseOptions(const std::vector<std::string>& args) {
       std::int32_t limit = 0;
       if (!parsePositive(args[++i], limit)) return std::nullopt;
       options.limit = limit;
+    } else if (arg == "--fast" && hasValue) {
+      options.fast = sim::clockSpeedFromText(args[++i]);
+      if (!options.fast) return std::nullopt;
     } else if (arg == "--interval" && hasValue) {
       std::int32_t seconds = 0;
       if (!parsePositive(args[++i], seconds)) return std::nullopt;
@@ -127,6 +132,8 @@ std::optional<LogOptions> parseOptions(const std::vector<std::string>& args) {
   }
   if (options.outFile.empty() && options.mqtt.empty()) return std::nullopt;
   if (options.demo && !options.devicePath.empty()) return std::nullopt;
+  // Only the virtual meter's own demonstration has a clock; a frame file plays as it is.
+  if (options.fast && (!options.demo || !options.demoFrames.empty())) return std::nullopt;
   if (options.append && options.overwrite) return std::nullopt;
   if ((options.append || options.overwrite) &&
       (options.outFile.empty() || options.outFile == "-")) {
@@ -434,6 +441,8 @@ int runLog(const std::vector<std::string>& args) {
         return 1;
       }
       frames = std::move(read.value());
+    } else if (options->fast) {
+      frames = sim::demoSession(*options->fast);
     }
     auto sim = std::make_unique<SimHidPlatform>();
     meter = std::make_unique<sim::VirtualMeter>(*sim, std::move(frames));

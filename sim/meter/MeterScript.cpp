@@ -1,9 +1,13 @@
 #include "sim/meter/MeterScript.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
+
+#include "sim/meter/VirtualMeter.h"
 
 namespace ostrel::sim {
 
@@ -77,31 +81,76 @@ MeterPhase insulationTest(const char* name, const char* voltage, double startMOh
   return phase;
 }
 
-MeterPhase timedTest() {
+// The timer's min:sec of a time in whole seconds shown.
+std::string timerText(double seconds) {
+  const int whole = static_cast<int>(seconds);
+  char text[8];
+  std::snprintf(text, sizeof text, "%02d:%02d", whole / 60 % 100, whole % 60);
+  return text;
+}
+
+// The resistance of a sound winding under a steady test voltage, in MΩ: the absorption
+// current fades as 1/√t while the leakage current stays, so R climbs towards 16 GΩ,
+// R(1 min) is about 1.96 GΩ, R(10 min) 4.89 GΩ (PI 2.50) and R(30 s) 1.44 GΩ (DAR 1.36).
+double absorptionMOhm(double seconds) {
+  constexpr double finalMOhm = 16'000.0;
+  constexpr double absorption = 55.6;
+  return finalMOhm / (1.0 + absorption / std::sqrt(std::max(seconds, 1.0)));
+}
+
+constexpr double piTestSeconds = 600.0;
+
+// The meter's clock advances by this much between two frames at clock speed 1: one frame
+// period of its line (VirtualMeter: 20 reports of 12 ms).
+constexpr double framePeriodS =
+    static_cast<double>(VirtualMeter::reportPeriod.count() * VirtualMeter::reportsPerFrame) /
+    1000.0;
+
+// The marks of a test (15 s, 30 s, 1 min, 10 min) stand on the display for five frames
+// (1.2 s). The link reads a frame, then lets the frames of the next 500 ms go, so a reading
+// falls on each mark at any clock speed, however far apart the readings are in the test's time.
+constexpr std::array<double, 4> markSeconds = {15.0, 30.0, 60.0, piTestSeconds};
+constexpr int framesAtAMark = 5;
+
+// A polarisation index test at 1000 V, timed by the meter: the timer counts from 00:00 to
+// 10:00 while the resistance follows the absorption curve; the stage symbols show the first
+// stage until TIME1 (1 min) and the second until TIME2 (10 min). The clock runs clockSpeed
+// times faster than the frames come; the marks are shown as above whatever the speed.
+MeterPhase timedTest(int clockSpeed) {
   MeterPhase phase{"timed test", {}};
-  for (int second = 0; second < framesPerTest; ++second) {
-    char timer[8];
-    std::snprintf(timer, sizeof timer, "00:%02d", second);
+  const double step = framePeriodS * clockSpeed;
+  const auto show = [&phase](double seconds, int frames) {
     FrameBuilder builder = display(3);
     showTestVoltage(builder, "1000");
-    builder.symbol("power").symbol("labTIME1").timer(timer);
-    showResistance(builder, 20'000.0 + 500.0 * second, 40'000.0);
-    phase.frames.push_back(builder.bytes());
+    builder.symbol("power").symbol("labTIME1").symbol("labtime2");
+    builder.symbol(seconds < 60.0 ? "labs1" : "labs2").timer(timerText(seconds));
+    showResistance(builder, absorptionMOhm(seconds), 40'000.0);
+    phase.frames.insert(phase.frames.end(), static_cast<std::size_t>(frames), builder.bytes());
+  };
+  std::size_t nextMark = 0;
+  for (int frame = 0; frame * step < piTestSeconds; ++frame) {
+    const double seconds = frame * step;
+    for (; markSeconds[nextMark] <= seconds; ++nextMark) {
+      if (markSeconds[nextMark] < seconds) show(markSeconds[nextMark], framesAtAMark);
+    }
+    const bool atAMark =
+        std::find(markSeconds.begin(), markSeconds.end(), seconds) != markSeconds.end();
+    show(seconds, atAMark ? framesAtAMark : 1);
   }
+  show(piTestSeconds, framesAtAMark);
   return phase;
 }
 
-// The polarisation index: the ratio of the 10-minute to the 1-minute resistance, no unit.
-MeterPhase piTest() {
+// The test's result as the meter shows it at 10:00: the polarisation index, R(10 min) over
+// R(1 min), a ratio without a unit, with the third stage symbol.
+MeterPhase piResult() {
   MeterPhase phase{"PI test", {}};
-  const char* stages[] = {"labs1", "labs1", "labs2", "labs2", "labs3", "labs3"};
+  const double pi = absorptionMOhm(piTestSeconds) / absorptionMOhm(60.0);
   for (int i = 0; i < 6; ++i) {
-    char timer[8];
-    std::snprintf(timer, sizeof timer, "%02d:00", 1 + i * 9 / 5);
-    FrameBuilder builder = display(2);
-    showTestVoltage(builder, "2500");
-    builder.symbol("labp1").symbol("labTIME1").symbol("labtime2").symbol(stages[i]);
-    builder.timer(timer).mainDigits(valueText(2.1 + 0.1 * i));
+    FrameBuilder builder = display(3);
+    showTestVoltage(builder, "1000");
+    builder.symbol("labp1").symbol("labTIME1").symbol("labtime2").symbol("labs3");
+    builder.timer(timerText(piTestSeconds)).mainDigits(valueText(pi));
     phase.frames.push_back(builder.bytes());
   }
   return phase;
@@ -189,16 +238,28 @@ MeterPhase batteryGauge() {
 
 }  // namespace
 
-std::vector<MeterPhase> demoPhases() {
+std::optional<int> clockSpeedFromText(std::string_view text) {
+  int speed = 0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), speed);
+  if (status != std::errc{} || end != text.data() + text.size() || speed < 1 ||
+      speed > maxClockSpeed) {
+    return std::nullopt;
+  }
+  return speed;
+}
+
+std::vector<MeterPhase> demoPhases(int clockSpeed) {
+  clockSpeed = std::clamp(clockSpeed, 1, maxClockSpeed);
   return {
+      // The whole timed test first, so that a demonstration shows a test's figures soon.
+      timedTest(clockSpeed),
+      piResult(),
       insulationTest("insulation 500 V", " 500", 1.5, 1.6, 20'000.0),
       insulationTest("insulation 1000 V", "1000", 4.0, 1.6, 40'000.0),
       insulationTest("insulation 2500 V", "2500", 12.0, 1.6, 100'000.0),
       insulationTest("insulation 5000 V", "5000", 20'000.0, 1.5, 1'000'000.0),
-      timedTest(),
-      piTest(),
-      // NG at 1000 V before GOOD at 500 V: after the 2500 V of the PI test the thousands digit
-      // would keep its 2, and a 500 V display would still read as the 2500 V range.
+      // No 500 V display right after a 2500 V one: the hidden thousands digit would keep its
+      // 2, and the 500 V display would still read as the 2500 V range.
       comparator(false),
       comparator(true),
       voltage(true),
@@ -209,9 +270,9 @@ std::vector<MeterPhase> demoPhases() {
   };
 }
 
-std::vector<FrameBuilder::Frame> demoSession() {
+std::vector<FrameBuilder::Frame> demoSession(int clockSpeed) {
   Frames frames;
-  for (const MeterPhase& phase : demoPhases()) {
+  for (const MeterPhase& phase : demoPhases(clockSpeed)) {
     frames.insert(frames.end(), phase.frames.begin(), phase.frames.end());
   }
   return frames;

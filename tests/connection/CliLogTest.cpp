@@ -196,6 +196,41 @@ TEST(CliLog, JsonLinesStreamToAPipeCarriesEveryKey) {
   }
 }
 
+// --fast 60: the virtual meter's timed test runs sixty times faster, so its whole ten minutes
+// and the meter's PI come in about fifteen seconds, with the meter's timer in the records and a
+// reading at each of the test's marks, though the link reads only about every third frame.
+TEST(CliLog, FastDemoGivesTheWholeTimedTestAndTheMetersPi) {
+  std::unique_ptr<ChildProcess> process(
+      startLog({"--demo", "--fast", "60", "--format", "jsonl", "--out", "-", "--limit", "32"}));
+  ASSERT_TRUE(process->waitForExit(90000ms));
+  ASSERT_EQ(process->result().exitCode, 0) << process->result().err;
+  QStringList lines = QString::fromStdString(process->result().out).split('\n');
+  EXPECT_TRUE(lines.takeLast().isEmpty());
+  ASSERT_EQ(lines.size(), 32);
+  std::vector<double> timers;
+  std::optional<QJsonObject> pi;
+  for (int i = 0; i < lines.size() && !pi; ++i) {
+    SCOPED_TRACE(lines[i].toStdString());
+    // The PI is a ratio: its unit is null, which streamRecord does not take.
+    const std::optional<QJsonObject> record = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+    EXPECT_EQ((*record)["no"].toInt(), i + 1);
+    EXPECT_EQ((*record)["function"].toString(), QStringLiteral("IR:1000V 40G\u03A9"));
+    if ((*record)["mode"].toString() == QStringLiteral("PI")) {
+      pi = record;
+      break;
+    }
+    EXPECT_EQ((*record)["mode"].toString(), QStringLiteral("Timed"));
+    timers.push_back((*record)["test_time_s"].toDouble());
+  }
+  ASSERT_TRUE(pi.has_value()) << "the meter's PI follows the test";
+  EXPECT_EQ((*pi)["value"].toString(), QStringLiteral("2.501"));
+  EXPECT_EQ((*pi)["test_time_s"].toDouble(), 600);
+  EXPECT_TRUE(std::is_sorted(timers.begin(), timers.end())) << "the timer counts up";
+  for (const double mark : {15.0, 30.0, 60.0, 600.0}) {
+    EXPECT_NE(std::find(timers.begin(), timers.end(), mark), timers.end()) << mark;
+  }
+}
+
 // Readings in every unit the meter shows, and an overload, played by the virtual meter from a
 // frame file through the same link and pipeline as a cable's: the stream gives each its key
 // types, the number in base units (ohms, volts) and null for the overload.
@@ -368,6 +403,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "usage"},
         FailCase{"AppendToAStream", {"--demo", "--out", "-", "--append"}, 2, "usage"},
         FailCase{"UnknownFormat", {"--demo", "--out", "-", "--format", "csv"}, 2, "usage"},
+        FailCase{"FastWithoutDemo", {"--out", "-", "--fast", "10"}, 2, "usage"},
+        FailCase{"FastBeyondItsRange", {"--demo", "--out", "-", "--fast", "61"}, 2, "usage"},
+        FailCase{"FastWithAFrameFile",
+                 {"--demo-frames", "frames.txt", "--out", "-", "--fast", "10"},
+                 2,
+                 "usage"},
         FailCase{"PasswordInTheAddress",
                  {"--demo", "--mqtt", "mqtt://u:p@127.0.0.1/lab"},
                  2,

@@ -2,11 +2,15 @@
 // what a meter shows in that mode, and together the phases must light the whole display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "decode/FrameDecoder.h"
+#include "pipeline/FramePipeline.h"
+#include "record/InsulationTests.h"
+#include "record/RecordingRules.h"
 #include "sim/meter/MeterScript.h"
 
 namespace ostrel {
@@ -46,6 +50,16 @@ TEST(DemoCycle, EachPhaseReadsAsTheMeterShowsItAndTheWholeDisplayIsUsed) {
   const std::string mohm = "M" + ohm;
   const std::string gohm = "G" + ohm;
   const std::vector<PhaseReading> expected = {
+      // The whole ten-minute test, R climbing from 282.7 MΩ to 4.893 GΩ, then the meter's PI.
+      {"timed test",
+       "282.7",
+       "4.893",
+       {mohm, gohm},
+       "IR:1000V 40G" + ohm,
+       "Timed",
+       PhaseReading::BarGraphFollows},
+      // A polarisation index is a ratio without a unit.
+      {"PI test", "2.501", "2.501", {""}, "IR:1000V 40G" + ohm, "PI", PhaseReading::BarGraphSteady},
       {"insulation 500 V",
        "1.500",
        "263.9",
@@ -75,15 +89,6 @@ TEST(DemoCycle, EachPhaseReadsAsTheMeterShowsItAndTheWholeDisplayIsUsed) {
        "IR:5000V 1000G" + ohm,
        "Continuous",
        PhaseReading::BarGraphFollows},
-      {"timed test",
-       "20.00",
-       "25.50",
-       {gohm},
-       "IR:1000V 40G" + ohm,
-       "Timed",
-       PhaseReading::BarGraphFollows},
-      // A polarisation index is a ratio without a unit.
-      {"PI test", "2.100", "2.600", {""}, "IR:2500 100G" + ohm, "PI", PhaseReading::BarGraphSteady},
       {"comparator NG",
        "0.850",
        "0.900",
@@ -172,6 +177,63 @@ TEST(DemoCycle, EachPhaseReadsAsTheMeterShowsItAndTheWholeDisplayIsUsed) {
     const auto e = static_cast<E>(i);
     if (e == E::CONok || (blank.isVisible(e) && !DisplayModel::isDigit(e))) continue;
     EXPECT_EQ(lit.count(e), 1U) << displayElementName(e) << " is never lit";
+  }
+}
+
+// The demonstration's timed test as the window records and judges it, at the meter's own
+// pace and with its clock sped up: one test of 10 minutes at 1000 V with every figure, the
+// resistance rising, DAR and PI as the absorption curve gives them, the meter's PI among its
+// readings, and a verdict.
+TEST(DemoCycle, TheTimedTestIsWholeAndJudgedAtEveryClockSpeed) {
+  for (const int speed : {1, 7, 10, sim::maxClockSpeed}) {
+    SCOPED_TRACE(speed);
+    DisplayModel display;
+    ReadingTexts reading;
+    ReadingsTable table;
+    RecordingCounters counters;
+    counters.RecordLimit = 100'000;
+    RecordingControls controls;
+    std::int32_t now = 9 * 3'600'000;
+    RecordingRules rules(table, counters, controls, [&now] { return now += 240; });
+    FramePipeline pipeline(display, reading, rules, ".");
+    const std::vector<sim::FrameBuilder::Frame> frames = sim::demoSession(speed);
+    for (const auto& frame : frames) ASSERT_TRUE(pipeline.frameHandler()(hex(frame)));
+
+    const std::vector<InsulationTest> tests = findInsulationTests(table);
+    ASSERT_FALSE(tests.empty());
+    const InsulationTest& test = tests.front();
+    EXPECT_EQ(test.voltageV, 1000);
+    EXPECT_TRUE(test.timed);
+    EXPECT_EQ(test.durationS, 600);
+    const std::vector<sim::MeterPhase> phases = sim::demoPhases(speed);
+    EXPECT_EQ(test.readings, phases[0].frames.size() + phases[1].frames.size())
+        << "every frame of the test and of its PI is a reading of the one test";
+    for (std::size_t i = 1; i < test.curve.size(); ++i) {
+      EXPECT_GE(test.curve[i].first, test.curve[i - 1].first);
+      EXPECT_GE(test.curve[i].second, test.curve[i - 1].second) << "R rises with time";
+    }
+    // Each mark is on the display for five frames, so the figures are readings at the marks.
+    for (const double mark : {15.0, 30.0, 60.0, 600.0}) {
+      EXPECT_GE(std::count_if(test.curve.begin(), test.curve.end(),
+                              [mark](const auto& point) { return point.first == mark; }),
+                5)
+          << mark;
+    }
+    for (const MarkFigure* mark : {&test.r15, &test.r30, &test.r60, &test.r600}) {
+      EXPECT_TRUE(mark->ohm().has_value());
+    }
+    ASSERT_TRUE(test.dar && test.pi && test.meterPi);
+    // At the meter's own pace the timer shows each second for four frames: the figure is the
+    // last of them, up to 0.96 s after the mark.
+    EXPECT_NEAR(*test.dar, 1.36, 0.015);
+    EXPECT_NEAR(*test.pi, 2.50, 0.03);
+    EXPECT_NEAR(*test.meterPi, 2.501, 1e-9);
+    EXPECT_EQ(test.verdict, "pass");
+  }
+  EXPECT_EQ(sim::demoSession(sim::maxClockSpeed + 1), sim::demoSession(sim::maxClockSpeed));
+  EXPECT_EQ(sim::clockSpeedFromText("60"), 60);
+  for (const char* wrong : {"0", "61", "-1", "1.5", "", "10x", " 10"}) {
+    EXPECT_EQ(sim::clockSpeedFromText(wrong), std::nullopt) << wrong;
   }
 }
 

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QPrinter>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -16,6 +18,7 @@
 #include "ui/report/ReportPageView.h"
 #include "ui/report/ReportPreview.h"
 #include "ui/report/TestDataReport.h"
+#include "ui/work/BackgroundWork.h"
 
 namespace ostrel {
 namespace {
@@ -328,6 +331,78 @@ TEST(TestSummaryPage, ManyTestsContinueOnFurtherPages) {
         QStringLiteral("Test summary, page %1 of %2").arg(number - 1).arg(layout.pageCount() - 1)));
   }
   EXPECT_EQ(rows, 30);
+}
+
+// A copy of a fake data set's rows, as the window's snapshot of its table is for a worker.
+class FakeSnapshot final : public ReportRowsSnapshot {
+ public:
+  FakeSnapshot(const test::FakeDataSet& source, int rowCount) {
+    for (int row = 0; row < rowCount; ++row) {
+      QStringList cells;
+      for (int column = 0; column < ReportRows::columnCount; ++column) {
+        cells << source.cell(row, column);
+      }
+      m_copy.addRow(cells);
+    }
+  }
+  bool copySlice() override { return true; }
+  [[nodiscard]] const ReportRows& rows() const override { return m_copy; }
+
+ private:
+  test::FakeDataSet m_copy;
+};
+
+// The text pdftotext reads from a PDF; skips the test when the tool is missing.
+QString pdfText(const QString& pdf) {
+  const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+  if (tool.isEmpty()) return {};
+  QProcess process;
+  process.start(tool, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+  if (!process.waitForFinished(60000) || process.exitCode() != 0) return {};
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// With a summary in the preview, the PDF saved, the HTML and text exported and the pages
+// printed from the worker's snapshot hold the summary pages the preview shows.
+TEST_F(PreviewFixture, SavesExportsAndPrintsTheTestSummaryFromTheWorker) {
+  if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+    GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  }
+  const test::FakeDataSet data(40);
+  const ReportLayout layout(data, ReportTexts{}, tenMinuteTests(2));
+  ASSERT_EQ(layout.pageCount(), 3);
+  BackgroundWork work(nullptr);
+  ReportPreview preview(layout, nullptr, stubDialogs());
+  preview.setBackgroundWork(
+      &work, [&data](int rowCount) { return std::make_unique<FakeSnapshot>(data, rowCount); });
+
+  const auto fileText = [](const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+  };
+  nextFileName = dir.filePath(QStringLiteral("report.pdf"));
+  preview.saveAs(ReportFormat::Pdf);
+  const QString pdf = pdfText(nextFileName);
+  EXPECT_TRUE(pdf.contains(QStringLiteral("Test summary"))) << pdf.toStdString();
+  EXPECT_TRUE(pdf.contains(QStringLiteral("SN-0042")));
+  EXPECT_TRUE(pdf.contains(QStringLiteral("Pump 3")));
+  EXPECT_EQ(pdf.count(u'\f'), 3) << "one form feed per page";
+  for (const char* name : {"report.html", "report.txt"}) {
+    SCOPED_TRACE(name);
+    nextFileName = dir.filePath(QString::fromLatin1(name));
+    preview.saveAs(nextFileName.endsWith(QStringLiteral(".html")) ? ReportFormat::Html
+                                                                  : ReportFormat::Text);
+    const QString text = fileText(nextFileName);
+    EXPECT_TRUE(text.contains(QStringLiteral("Test summary")));
+    EXPECT_TRUE(text.contains(QStringLiteral("SN-0042")));
+  }
+
+  // The print dialog of the fixture asks for pages 2 to 3: a readings page and the summary.
+  preview.printReportPages();
+  EXPECT_EQ(offeredPages, 3);
+  const QString printed = pdfText(dir.filePath(QStringLiteral("printed.pdf")));
+  EXPECT_TRUE(printed.contains(QStringLiteral("Test summary"))) << printed.toStdString();
+  EXPECT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
 }
 
 // Print Data asks the summary source at each generation: none, none printed.

@@ -230,6 +230,7 @@ class TFrmTestTest : public QObject {
     QVERIFY(tests != nullptr);
     QVERIFY(tests->isVisible());
     auto* list = tests->findChild<QTableWidget*>(QStringLiteral("TestList"));
+    QTRY_VERIFY(!tests->analysing());  // the tests are found on a worker
     QCOMPARE(list->rowCount(), 1);
     QCOMPARE(list->item(0, 1)->text(), QStringLiteral("1000 V"));
     QCOMPARE(list->item(0, 3)->text(), QStringLiteral("60 s"));
@@ -240,6 +241,7 @@ class TFrmTestTest : public QObject {
     auto* winding = tests->findChild<QLineEdit*>(QStringLiteral("WindingC"));
     winding->setText(QStringLiteral("20"));
     tests->refresh();
+    QTRY_VERIFY(!tests->analysing());
     QCOMPARE(list->item(0, 9)->text(), QStringLiteral("50.00 M\u03A9"));
     QCOMPARE(list->item(0, 14)->text(), QStringLiteral("fail"));
     // What is entered and chosen goes to the workbook, and to the report when asked for.

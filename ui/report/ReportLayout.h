@@ -77,6 +77,9 @@ class ReportLayout {
   [[nodiscard]] int pageCount() const;
   [[nodiscard]] int readingsPageCount() const { return pageCountFor(m_rowCount); }
   [[nodiscard]] bool hasTestSummary() const { return m_summary.has_value(); }
+  // The test summary printed after the readings pages, if any: what a layout of the same
+  // report made elsewhere (a worker's export over a snapshot) must print too.
+  [[nodiscard]] const std::optional<TestSummary>& testSummary() const { return m_summary; }
   // The records on page number (1..pageCount()); none on a summary page.
   [[nodiscard]] PageRows rowsOnPage(int number) const;
   // Every element of page number (1..pageCount()), band by band, in print order.

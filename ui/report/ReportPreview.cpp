@@ -175,9 +175,11 @@ bool ReportPreview::runOnWorker(
   job.label = label;
   job.dialogParent = this;
   job.prepare = [snapshot] { return snapshot->copySlice(); };
-  job.run = [snapshot, ok, texts = m_layout.texts(),
+  // The worker's layout is the preview's over the snapshot: the same texts and the same test
+  // summary, so that the file and the paper hold every page the preview shows.
+  job.run = [snapshot, ok, texts = m_layout.texts(), summary = m_layout.testSummary(),
              write = std::move(write)](WorkProgress& progress) {
-    const ReportLayout layout(snapshot->rows(), texts);
+    const ReportLayout layout(snapshot->rows(), texts, summary);
     *ok = write(layout, progress);
   };
   job.finished = [ok, done = std::move(done)](bool cancelled) { done(*ok, cancelled); };

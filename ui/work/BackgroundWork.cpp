@@ -42,7 +42,18 @@ bool BackgroundWork::start(Job job) {
   m_running = true;
   m_job = std::move(job);
   m_progress = std::make_unique<WorkProgress>();
+  if (m_job.showsProgress) makeDialog();
+  if (m_busyHook) m_busyHook(true);
 
+  if (m_job.prepare) {
+    QTimer::singleShot(0, this, [this] { prepareStep(); });
+  } else {
+    startThread();
+  }
+  return true;
+}
+
+void BackgroundWork::makeDialog() {
   m_dialog = new QProgressDialog(m_job.dialogParent ? m_job.dialogParent : m_dialogParent);
   m_dialog->setWindowTitle(m_job.title);
   m_dialog->setLabelText(m_job.label);
@@ -60,14 +71,6 @@ bool BackgroundWork::start(Job job) {
     dialog->raise();
   });
   m_poll->start(pollMs);
-  if (m_busyHook) m_busyHook(true);
-
-  if (m_job.prepare) {
-    QTimer::singleShot(0, this, [this] { prepareStep(); });
-  } else {
-    startThread();
-  }
-  return true;
 }
 
 void BackgroundWork::prepareStep() {

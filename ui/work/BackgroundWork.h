@@ -42,8 +42,8 @@ class WorkProgress {
 // handed to the job's `finished` function there.
 //
 // A progress dialog (percentage, the operation and the file, Cancel) appears when the job
-// lasts longer than a moment. The owner disables its conflicting controls through the busy
-// hook. Main thread only, except the job's run function.
+// lasts longer than a moment, unless the job asks for none. The owner disables its conflicting
+// controls through the busy hook. Main thread only, except the job's run function.
 class BackgroundWork : public QObject {
  public:
   struct Job {
@@ -57,6 +57,9 @@ class BackgroundWork : public QObject {
     QWidget* dialogParent = nullptr;
     // Whether Cancel is offered (a job that cannot stop midway offers none).
     bool cancellable = true;
+    // Whether the progress dialog appears at all: a job the user did not start (an analysis
+    // that follows the table) runs without one.
+    bool showsProgress = true;
     // Runs on the main thread before the worker starts, one short step per event-loop turn,
     // until it returns true: taking the snapshot of a large table in slices, so that no
     // turn of the loop waits long. Cancel pressed meanwhile ends the job before run.
@@ -102,6 +105,7 @@ class BackgroundWork : public QObject {
   void prepareStep();
   void startThread();
   void jobDone();
+  void makeDialog();
   void showProgress();
 
   QWidget* m_dialogParent;
