@@ -32,8 +32,23 @@ std::array<GuardedMapping, 32> guarded;
 std::size_t pageSize = 4096;
 struct sigaction previousBusAction {};
 
-void onBusError(int signal, siginfo_t* info, void* context) {
-  const auto* at = static_cast<const char*>(info->si_addr);
+// Ends the process by the signal as if no handler were installed: the default action back,
+// and the signal raised again (a fault would come back on its own when the handler returns,
+// a signal sent with kill would not).
+void dieOfBusError() {
+  struct sigaction defaultAction {};
+  defaultAction.sa_handler = SIG_DFL;
+  sigemptyset(&defaultAction.sa_mask);
+  ::sigaction(SIGBUS, &defaultAction, nullptr);
+  ::raise(SIGBUS);
+}
+
+// Patches the mapping when the fault is a read past the end of one of ours; true when it did.
+bool patchCutMapping(const siginfo_t& info) {
+  // Only a real fault carries an address: a SIGBUS sent with kill or raise holds the sender's
+  // pid and uid where the address would be.
+  if (info.si_code != BUS_ADRERR) return false;
+  const auto* at = static_cast<const char*>(info.si_addr);
   for (GuardedMapping& mapping : guarded) {
     char* const begin = mapping.begin.load();
     const std::size_t size = mapping.size.load();
@@ -42,20 +57,26 @@ void onBusError(int signal, siginfo_t* info, void* context) {
     // and its result is discarded because intact() is false.
     char* const from = begin + static_cast<std::size_t>(at - begin) / pageSize * pageSize;
     const auto length = static_cast<std::size_t>(begin + size - from);
-    if (::mmap(from, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+    if (::mmap(from, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) ==
         MAP_FAILED) {
-      mapping.cut.store(true);
-      return;
+      return false;
     }
+    mapping.cut.store(true);
+    return true;
   }
-  // Not one of ours: the handler that was there before, or the default (the fault comes
-  // back on return and ends the process as it would have).
+  return false;
+}
+
+void onBusError(int signal, siginfo_t* info, void* context) {
+  if (patchCutMapping(*info)) return;
+  // Not one of ours: the handler that was there before, or the default (the process ends
+  // by the signal as it would have without this handler).
   if ((previousBusAction.sa_flags & SA_SIGINFO) != 0 && previousBusAction.sa_sigaction != nullptr) {
     previousBusAction.sa_sigaction(signal, info, context);
   } else if (previousBusAction.sa_handler != SIG_DFL && previousBusAction.sa_handler != SIG_IGN) {
     previousBusAction.sa_handler(signal);
   } else {
-    ::signal(SIGBUS, SIG_DFL);
+    dieOfBusError();
   }
 }
 

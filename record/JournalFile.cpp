@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <random>
 
 #include "TextTableFormat.h"
 #include "base/SystemCalls.h"
@@ -14,16 +15,15 @@ namespace ostrel {
 
 namespace {
 
-// mkdir -p with mode 0700 for what is made; 0 or the errno of the failing step.
-int makeFolder(const std::string& folder) {
-  for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-    const std::string part = folder.substr(0, slash);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    if (slash == std::string::npos) break;
-  }
-  struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0) return errno;
-  return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+// Six characters for a new journal's name, as mkstemp would choose them.
+std::string randomNameCharacters() {
+  static constexpr std::string_view letters =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
+  std::string characters(6, ' ');
+  for (char& c : characters) c = letters[pick(random)];
+  return characters;
 }
 
 }  // namespace
@@ -49,17 +49,33 @@ const std::string& JournalFile::headerLine() {
 }
 
 Result<std::unique_ptr<JournalFile>> JournalFile::create(const std::string& folder) {
+  JournalFolderOpening opening = openJournalFolder(folder, true);
+  if (!opening.untrusted.empty()) {
+    return Result<>::failure(folder + ": not trusted: " + opening.untrusted);
+  }
+  if (!opening.folder) return Result<>::failure(folder + ": " + reason(opening.error));
+  return create(std::move(opening.folder));
+}
+
+Result<std::unique_ptr<JournalFile>> JournalFile::create(
+    std::shared_ptr<const JournalFolder> folder) {
   const auto failed = [&folder](int error) {
-    return Result<>::failure(folder + ": " + reason(error));
+    return Result<>::failure(folder->path() + ": " + reason(error));
   };
-  if (const int made = makeFolder(folder); made != 0) return failed(made);
+  const int at = folder->fd();
   // A window starting meanwhile removes a creation it can lock (its creator looks gone): the
   // file is made again when that happened before this one locked it.
   int failure = 0;
   for (int attempt = 0; attempt < 8; ++attempt) {
-    std::string creating = folder + "/" + std::string(creatingPrefix) + "XXXXXX";
-    UniqueFd fd(::mkostemp(creating.data(), O_CLOEXEC));
-    if (!fd.valid()) return failed(errno);
+    const std::string characters = randomNameCharacters();
+    const std::string creating = std::string(creatingPrefix) + characters;
+    UniqueFd fd(
+        ::openat(at, creating.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.valid()) {
+      failure = errno;
+      if (failure == EEXIST) continue;  // a name taken: another one
+      return failed(failure);
+    }
     struct stat info {};
     if (!lockJournal(fd.get())) {
       failure = errno;
@@ -75,30 +91,34 @@ Result<std::unique_ptr<JournalFile>> JournalFile::create(const std::string& fold
     if (failure == 0) {
       // The journal name appears only now, locked and with its header, so that a window
       // starting meanwhile never takes it for one left behind.
-      std::string path = folder;
-      path += '/';
-      path += journalPrefix;
-      path += std::string_view(creating).substr(creating.size() - 6);
-      path += journalSuffix;
-      if (::renameat2(AT_FDCWD, creating.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+      std::string name(journalPrefix);
+      name += characters;
+      name += journalSuffix;
+      if (::renameat2(at, creating.c_str(), at, name.c_str(), RENAME_NOREPLACE) == 0) {
         // The new name on disk too: a crash right after must not lose the journal's entry.
-        if (const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            folderFd.valid()) {
-          // Best effort: the journal works without it, only a crash at this moment could
-          // lose its name.
-          (void)::fsync(folderFd.get());
-        }
-        auto file = std::make_unique<JournalFile>(std::move(fd), path, headerLine().size());
+        // Best effort: the journal works without it, only a crash at this moment could
+        // lose its name.
+        (void)folder->sync();
+        auto file = std::make_unique<JournalFile>(std::move(fd), std::move(folder), std::move(name),
+                                                  headerLine().size());
         file->m_needsCut = false;
         return {std::move(file)};
       }
       failure = errno;
     }
-    ::unlink(creating.c_str());
+    ::unlinkat(at, creating.c_str(), 0);
     break;
   }
   return failed(failure);
 }
+
+JournalFile::JournalFile(UniqueFd fd, std::shared_ptr<const JournalFolder> folder, std::string name,
+                         std::uint64_t wholeLength)
+    : m_fd(std::move(fd)),
+      m_folder(std::move(folder)),
+      m_name(std::move(name)),
+      m_path(m_folder->pathOf(m_name)),
+      m_length(wholeLength) {}
 
 JournalFile::JournalFile(UniqueFd fd, std::string path, std::uint64_t wholeLength)
     : m_fd(std::move(fd)), m_path(std::move(path)), m_length(wholeLength) {}
@@ -140,7 +160,9 @@ Result<> JournalFile::clear() {
 }
 
 Result<> JournalFile::remove() {
-  return ::unlink(m_path.c_str()) == 0 ? Result<>() : Result<>::failure(reason(errno));
+  const int removed =
+      m_folder ? ::unlinkat(m_folder->fd(), m_name.c_str(), 0) : ::unlink(m_path.c_str());
+  return removed == 0 ? Result<>() : Result<>::failure(reason(errno));
 }
 
 }  // namespace ostrel

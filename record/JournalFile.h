@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "JournalFolder.h"
 #include "base/Result.h"
 #include "base/UniqueFd.h"
 
@@ -45,13 +46,19 @@ class JournalSink {
 // other window takes it for a journal left behind. Not thread-safe: one thread at a time.
 class JournalFile final : public JournalSink {
  public:
-  // Creates a new journal in folder (made, mode 0700, when missing). The file appears under
-  // its journal name only once it is locked, and it already holds the header then.
-  // On failure the reason, "<folder>: <system's reason>".
+  // Creates a new journal in an open journal folder. The file appears under its journal name
+  // only once it is locked, and it already holds the header then; the folder is synced after
+  // the name appears. On failure the reason, "<folder>: <system's reason>".
+  static Result<std::unique_ptr<JournalFile>> create(std::shared_ptr<const JournalFolder> folder);
+  // The same in the folder at that path (made, mode 0700, when missing); a folder that is not
+  // trusted (see untrustedFolderReason) is refused, "<folder>: not trusted: <why>".
   static Result<std::unique_ptr<JournalFile>> create(const std::string& folder);
-  // Takes over a journal that is open for writing (fd) and locked by this process before the
-  // first write, whose whole lines end at wholeLength; bytes after it are cut away by the first
-  // write. Never reads the file.
+  // Takes over a journal of folder named `name` that is open for writing (fd) and locked by
+  // this process before the first write, whose whole lines end at wholeLength; bytes after it
+  // are cut away by the first write. Never reads the file.
+  JournalFile(UniqueFd fd, std::shared_ptr<const JournalFolder> folder, std::string name,
+              std::uint64_t wholeLength);
+  // The same for a file reached by its path (removed by that path).
   JournalFile(UniqueFd fd, std::string path, std::uint64_t wholeLength);
   // Closes the file, which releases the lock; the file stays.
   ~JournalFile() override = default;
@@ -67,7 +74,7 @@ class JournalFile final : public JournalSink {
   Result<> appendLine(std::string_view line) override;
   Result<> sync() override;    // fdatasync
   Result<> clear() override;   // back to the header line
-  Result<> remove() override;  // unlinks the file; it is closed when this goes
+  Result<> remove() override;  // unlinks the file from its folder; it is closed when this goes
   [[nodiscard]] std::string name() const override { return m_path; }
   // Cuts the file back to its last whole line (drops a damaged end).
   Result<> cutBack();
@@ -77,7 +84,9 @@ class JournalFile final : public JournalSink {
 
  private:
   UniqueFd m_fd;
-  std::string m_path;
+  std::shared_ptr<const JournalFolder> m_folder;
+  std::string m_name;  // in m_folder
+  std::string m_path;  // for reports
   std::uint64_t m_length = 0;
   bool m_needsCut = true;  // bytes beyond m_length may exist
 };

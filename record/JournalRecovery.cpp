@@ -51,17 +51,25 @@ bool isJournalName(std::string_view name) {
          name.substr(name.size() - journalSuffix.size()) == journalSuffix;
 }
 
-std::vector<Candidate> journalsIn(const std::string& folder, std::vector<std::string>& creating) {
+std::vector<Candidate> journalsIn(const JournalFolder& folder, std::vector<std::string>& creating) {
   std::vector<Candidate> found;
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-  if (!dir) return found;
+  // Its own descriptor: closedir closes it, the folder's stays open.
+  const int listed = ::fcntl(folder.fd(), F_DUPFD_CLOEXEC, 0);
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(listed < 0 ? nullptr : ::fdopendir(listed),
+                                                ::closedir);
+  if (!dir) {
+    if (listed >= 0) ::close(listed);
+    return found;
+  }
   while (const dirent* entry = ::readdir(dir.get())) {
     const std::string_view name = entry->d_name;
-    if (startsWith(name, creatingPrefix)) creating.push_back(folder + "/" + std::string(name));
+    if (startsWith(name, creatingPrefix)) creating.emplace_back(name);
     if (!isJournalName(name)) continue;
-    Candidate candidate{std::string(name), folder + "/" + std::string(name), {}};
+    Candidate candidate{std::string(name), folder.pathOf(name), {}};
     struct stat info {};
-    if (::lstat(candidate.path.c_str(), &info) == 0) candidate.modified = info.st_mtim;
+    if (::fstatat(folder.fd(), candidate.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+      candidate.modified = info.st_mtim;
+    }
     found.push_back(std::move(candidate));
   }
   std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
@@ -85,20 +93,17 @@ int readInto(int fd, JournalReader& reader, const std::atomic<bool>* cancel) {
   }
 }
 
-UnreadableJournal keepAside(const std::string& folder, const Candidate& journal,
+UnreadableJournal keepAside(const JournalFolder& folder, const Candidate& journal,
                             std::string reason) {
   UnreadableJournal kept{journal.path, std::move(reason), {}, {}};
   for (int attempt = 1; attempt < 100; ++attempt) {
     const std::string prefix = attempt == 1
                                    ? std::string(unreadablePrefix)
                                    : std::string(unreadablePrefix) + std::to_string(attempt) + "-";
-    std::string aside = folder;
-    aside += '/';
-    aside += prefix;
-    aside += journal.name;
-    if (::renameat2(AT_FDCWD, journal.path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) ==
-        0) {
-      kept.keptAs = aside;
+    const std::string aside = prefix + journal.name;
+    if (::renameat2(folder.fd(), journal.name.c_str(), folder.fd(), aside.c_str(),
+                    RENAME_NOREPLACE) == 0) {
+      kept.keptAs = folder.pathOf(aside);
       return kept;
     }
     if (errno != EEXIST) break;
@@ -108,10 +113,12 @@ UnreadableJournal keepAside(const std::string& folder, const Candidate& journal,
 }
 
 // A journal being created whose creator is gone holds no record: removed when its lock is free.
-void removeAbandonedCreations(const std::vector<std::string>& creating) {
-  for (const std::string& path : creating) {
-    const UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    if (fd.valid() && lockJournal(fd.get())) ::unlink(path.c_str());
+void removeAbandonedCreations(const JournalFolder& folder,
+                              const std::vector<std::string>& creating) {
+  for (const std::string& name : creating) {
+    const UniqueFd fd(
+        ::openat(folder.fd(), name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.valid() && lockJournal(fd.get())) ::unlinkat(folder.fd(), name.c_str(), 0);
   }
 }
 
@@ -282,19 +289,20 @@ JournalContent JournalReader::finish() {
 
 JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& timeFormat,
                              const std::atomic<bool>* cancel) {
-  JournalScan scan;
-  // Readings offered from a folder someone else controls could be anyone's.
-  struct stat folderInfo {};
-  if (::stat(folder.c_str(), &folderInfo) == 0) {
-    if (!S_ISDIR(folderInfo.st_mode)) {
-      scan.untrusted = "it is not a folder";
-    } else if (folderInfo.st_uid != ::geteuid()) {
-      scan.untrusted = "it belongs to another user";
-    } else if ((folderInfo.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-      scan.untrusted = "others may write to it";
-    }
-    if (!scan.untrusted.empty()) return scan;
+  const JournalFolderOpening opening = openJournalFolder(folder, false);
+  if (!opening.folder) {
+    // Readings offered from a folder someone else controls could be anyone's.
+    JournalScan scan;
+    scan.untrusted = opening.untrusted;
+    return scan;
   }
+  return scanLeftJournals(opening.folder, timeFormat, cancel);
+}
+
+JournalScan scanLeftJournals(const std::shared_ptr<const JournalFolder>& folderHandle,
+                             const LongTimeFormat& timeFormat, const std::atomic<bool>* cancel) {
+  JournalScan scan;
+  const JournalFolder& folder = *folderHandle;
   std::vector<std::string> creating;
   for (const Candidate& journal : journalsIn(folder, creating)) {
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
@@ -302,7 +310,8 @@ JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& ti
       return scan;
     }
     // O_NONBLOCK: a FIFO under a journal's name must not hang the start.
-    UniqueFd fd(::open(journal.path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    UniqueFd fd(
+        ::openat(folder.fd(), journal.name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (!fd.valid()) {
       if (errno != ENOENT) scan.unreadable.push_back(keepAside(folder, journal, reason(errno)));
       continue;
@@ -327,19 +336,19 @@ JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& ti
     }
     if (content.kind == JournalContent::Kind::Empty) {
       // One that cannot be removed holds nothing to lose; the next start looks at it again.
-      (void)::unlink(journal.path.c_str());
+      (void)::unlinkat(folder.fd(), journal.name.c_str(), 0);
       continue;
     }
     if (scan.left) continue;  // an older one: offered at a later start
-    LeftJournal left{
-        std::make_unique<JournalFile>(std::move(fd), journal.path, content.wholeLength),
-        std::move(content.records), content.droppedLastLine, content.droppedLines};
+    LeftJournal left{std::make_unique<JournalFile>(std::move(fd), folderHandle, journal.name,
+                                                   content.wholeLength),
+                     std::move(content.records), content.droppedLastLine, content.droppedLines};
     // A cut that fails here is done again before the first line is appended, and that
     // failure stops the journal with its reason (the file keeps m_needsCut until a cut works).
     (void)left.file->cutBack();
     scan.left = std::move(left);
   }
-  removeAbandonedCreations(creating);
+  removeAbandonedCreations(folder, creating);
   return scan;
 }
 

@@ -117,16 +117,22 @@ struct JournalScan {
   bool cancelled = false;
 };
 
-// Looks through folder for journals that no running window holds (their lock is free).
+// Looks through folder for journals that no running window holds (their lock is free). The
+// folder is opened once (see openJournalFolder) and never made here.
 // Journals without records are removed; unreadable ones are renamed aside and listed; the
 // newest one with records is returned, locked, for the window to offer (older ones stay for
 // later starts). A missing folder gives an empty scan; a folder that is not the user's own
-// or that others may write to is not looked into (see JournalScan::untrusted). Each journal
-// is read in pieces: what the scan holds is the offered records and a small buffer. A
+// or that its group or others may write to is not looked into (see JournalScan::untrusted). Each
+// journal is read in pieces: what the scan holds is the offered records and a small buffer. A
 // journal this process holds (the window's own, made while the scan runs) is locked, so it
 // is left alone like any running window's. cancel, when given, is looked at between pieces
 // (see JournalScan::cancelled). Any one thread.
 JournalScan scanLeftJournals(const std::string& folder, const LongTimeFormat& timeFormat,
+                             const std::atomic<bool>* cancel = nullptr);
+// The same in a journal folder already open (and so already found trusted): every journal is
+// reached through the folder's descriptor.
+JournalScan scanLeftJournals(const std::shared_ptr<const JournalFolder>& folder,
+                             const LongTimeFormat& timeFormat,
                              const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace ostrel

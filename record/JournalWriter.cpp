@@ -118,6 +118,10 @@ void JournalWriter::writeBatch(std::vector<Item>& batch) {
     if (!m_journal) {
       Result<std::unique_ptr<JournalSink>> opened =
           m_opener ? m_opener() : Result<>::failure("cannot create the journal");
+      if (opened.cancelled()) {
+        m_stopped = true;  // no journal on purpose: its opener has said why
+        continue;
+      }
       if (!opened.ok()) {
         fail(opened.message());
         continue;

@@ -28,7 +28,8 @@ namespace ostrel {
 class JournalWriter {
  public:
   // Opens the journal; runs on the writer thread at the first record, so a window that
-  // records nothing leaves no file. Fails with the reason.
+  // records nothing leaves no file. Fails with the reason; cancelled when there is to be no
+  // journal (the writer then stops without a report: whoever decided that tells the user).
   using Opener = std::function<Result<std::unique_ptr<JournalSink>>()>;
   using FailureHandler = std::function<void(const std::string& reason)>;
 

@@ -39,7 +39,7 @@ test_packages=(
   qemu-system-x86 busybox-static udev xz-utils cpio
   locales  # locale sources: tests compile a comma locale with localedef when none is installed
   mosquitto mosquitto-clients  # a real broker for the MQTT tests
-  systemd                      # systemd-analyze verify for the logging service's unit
+  systemd  # systemd-analyze verify of the logging service's unit; systemd-escape in the QEMU guest
   "${package_packages[@]}"
 )
 

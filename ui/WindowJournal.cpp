@@ -6,16 +6,36 @@
 #include <QStringList>
 #include <QTimer>
 #include <cstdio>
+#include <mutex>
 
 #include "QtDialogs.h"
 #include "ReadingsGrid.h"
 #include "TFrmTest.h"
+#include "base/SystemCalls.h"
+#include "record/JournalFolder.h"
 #include "record/JournalRecovery.h"
 #include "record/JournalWriter.h"
 #include "ui/AppState.h"
 #include "ui/work/BackgroundWork.h"
 
 namespace ostrel {
+
+// The journal folder, opened (made when missing) by whichever thread needs it first: the scan
+// or the writer at the first reading. Both then work in the same open folder.
+class JournalFolderOnce {
+ public:
+  explicit JournalFolderOnce(std::string path) : m_path(std::move(path)) {}
+  const std::string& path() const { return m_path; }
+  const JournalFolderOpening& get() {
+    std::call_once(m_once, [this] { m_opening = openJournalFolder(m_path, true); });
+    return m_opening;
+  }
+
+ private:
+  std::string m_path;
+  std::once_flag m_once;
+  JournalFolderOpening m_opening;
+};
 
 namespace {
 
@@ -96,11 +116,16 @@ void WindowJournal::start() {
   }
   if (m_folder.empty() || m_writer) return;
   // This run's journal is made at its first reading, locked before it gets its name: the
-  // scan takes it for a running window's and leaves it alone.
-  const std::string folder = m_folder;
+  // scan takes it for a running window's and leaves it alone. In a folder that is not
+  // trusted there is none; the scan's report says so.
+  m_folderOnce = std::make_shared<JournalFolderOnce>(m_folder);
   m_writer = std::make_unique<JournalWriter>(
-      [folder]() -> Result<std::unique_ptr<JournalSink>> {
-        Result<std::unique_ptr<JournalFile>> made = JournalFile::create(folder);
+      [folder = m_folderOnce]() -> Result<std::unique_ptr<JournalSink>> {
+        const JournalFolderOpening& opening = folder->get();
+        if (!opening.untrusted.empty()) return Result<>::cancel(opening.untrusted);
+        if (!opening.folder)
+          return Result<>::failure(folder->path() + ": " + reason(opening.error));
+        Result<std::unique_ptr<JournalFile>> made = JournalFile::create(opening.folder);
         if (!made.ok()) return made;
         return {std::move(made.value())};
       },
@@ -117,10 +142,14 @@ void WindowJournal::start() {
 
   m_scanning = true;
   m_cancelScan = false;
-  m_scanThread = std::thread([this, folder] {
+  m_scanThread = std::thread([this, folder = m_folderOnce] {
     ::pthread_setname_np(::pthread_self(), "ostrel-journal");
-    auto scan = std::make_shared<JournalScan>(
-        scanLeftJournals(folder, LongTimeFormat::fromEnvironment(), &m_cancelScan));
+    auto scan = std::make_shared<JournalScan>();
+    const JournalFolderOpening& opening = folder->get();
+    if (opening.folder) {
+      *scan = scanLeftJournals(opening.folder, LongTimeFormat::fromEnvironment(), &m_cancelScan);
+    }
+    scan->untrusted = opening.untrusted;
     if (scan->cancelled) return;
     // Handled on the main thread; dropped with this object if it goes first.
     QMetaObject::invokeMethod(
@@ -150,7 +179,8 @@ void WindowJournal::scanDone(const std::shared_ptr<JournalScan>& result) {
     m_dialogs->showError(
         &m_window, applicationTitle,
         QStringLiteral("The recording journal folder %1 is not trusted (%2): no readings are "
-                       "recovered from it.")
+                       "recovered from it, and none are written to it. Readings are not "
+                       "protected against a crash until they are saved.")
             .arg(pathText(m_folder), QString::fromLocal8Bit(scan.untrusted)));
     return;
   }

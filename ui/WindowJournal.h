@@ -11,6 +11,7 @@
 
 namespace ostrel {
 
+class JournalFolderOnce;
 class JournalWriter;
 class TFrmTest;
 struct JournalScan;
@@ -51,6 +52,9 @@ class WindowJournal : public QObject {
   // removed; No deletes that journal, as the question says. A table holding anything else
   // (a file loaded during the scan) is not asked about: the journal stays for a later start.
   // Journals that could not be read (renamed aside) are reported after the question.
+  // The folder is opened once, by the scan or the first reading, whichever comes first; a
+  // folder that is not trusted (see untrustedFolderReason) is told once and never written:
+  // the window records without a journal.
   void start();
   // The window ended normally ("Exit" or closed): a scan still running is stopped (the journal
   // it read stays as it was) and this run's journal is removed.
@@ -75,6 +79,7 @@ class WindowJournal : public QObject {
 
   TFrmTest& m_window;
   std::string m_folder;
+  std::shared_ptr<JournalFolderOnce> m_folderOnce;  // shared with the scan and writer threads
   bool m_toldUnprotected = false;  // the message for a missing state folder was shown
   std::unique_ptr<Dialogs> m_dialogs;
   std::unique_ptr<JournalWriter> m_writer;

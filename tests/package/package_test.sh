@@ -47,6 +47,7 @@ for path in /usr/bin/ostrel /usr/bin/ostrel-demo /usr/bin/ostrel-cli \
   /usr/share/icons/hicolor/scalable/apps/ostrel.svg \
   /usr/share/metainfo/org.ostrel.Ostrel.metainfo.xml \
   /usr/lib/udev/rules.d/70-ostrel-cable.rules /usr/lib/udev/rules.d/71-ostrel-log.rules \
+  /usr/lib/udev/ostrel-cable-name \
   /usr/lib/systemd/system/ostrel-log@.service /usr/lib/sysusers.d/ostrel.conf \
   /usr/share/ostrel/manual/index.html /usr/share/ostrel/manual/files.html \
   /usr/share/man/man1/ostrel-cli.1.gz /usr/share/man/man1/ostrel.1.gz \

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <string>
 #include <vector>
 
@@ -129,6 +131,24 @@ TEST(FileBytes, AFileCutShortWhileMappedReadsAsNotIntact) {
   ASSERT_TRUE(next.open(name).ok());
   EXPECT_EQ(next.bytes(), std::string(1000, 'x'));
   EXPECT_TRUE(next.intact());
+}
+
+// A SIGBUS that is no read past a cut file's end (one sent with kill or raise, which carries
+// no fault address) ends the process as it would without the guard, even while a file is
+// mapped; the guard is not disarmed by it either.
+TEST(FileBytesDeathTest, ASigbusFromOutsideEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ScratchFolder folder;
+  const std::string name = folder.file("bytes");
+  test::writeBytes(name, std::string(std::size_t{1} << 20, 'x'));
+  FileBytes file;
+  ASSERT_TRUE(file.open(name));
+  EXPECT_EXIT(::raise(SIGBUS), testing::KilledBySignal(SIGBUS), "");
+  EXPECT_EXIT(::kill(::getpid(), SIGBUS), testing::KilledBySignal(SIGBUS), "");
+  // The same process still guards its mapping afterwards.
+  ASSERT_EQ(::truncate(name.c_str(), 1000), 0);
+  EXPECT_EQ(file.bytes()[500'000], '\0');
+  EXPECT_FALSE(file.intact());
 }
 
 }  // namespace

@@ -307,6 +307,35 @@ TEST(ConvertCli, AnInputCutShortDuringTheLoadFailsIt) {
   GTEST_SKIP() << "the load was never caught while it ran";
 }
 
+// A SIGBUS sent from outside while the loader has the input mapped is not taken for a file
+// cut short: the command ends by the signal, as any program would, and writes nothing.
+TEST(ConvertCli, ASigbusSentDuringTheLoadEndsTheCommand) {
+  ScratchFolder folder;
+  const std::string in = folder.file("in.xls");
+  test::writeBytes(in, textTable(400'000));
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    test::ChildProcess child(OSTREL_CLI, {"convert", in, folder.file("out.xml")});
+    bool caught = false;
+    while (child.running()) {
+      if (!mapsFile(child.pid(), in)) continue;
+      child.sendSignal(SIGSTOP);
+      caught = mapsFile(child.pid(), in);
+      if (caught) child.sendSignal(SIGBUS);
+      child.sendSignal(SIGCONT);
+      break;
+    }
+    ASSERT_TRUE(child.waitForExit(std::chrono::seconds(60)));
+    if (!caught) {
+      std::filesystem::remove(folder.file("out.xml"));
+      continue;  // loaded before the mapping was seen: try again
+    }
+    EXPECT_EQ(child.result().signal, SIGBUS) << child.result().exitCode;
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out.xml")));
+    return;
+  }
+  GTEST_SKIP() << "the load was never caught while it ran";
+}
+
 // A stop signal (SIGTERM, SIGHUP, SIGINT) while the output's temporary file is being written: the
 // command ends by the signal, and neither a temporary file nor a partial output is left. The
 // command is stopped the moment its temporary file shows, so the signal surely comes in time.

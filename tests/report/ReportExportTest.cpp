@@ -56,6 +56,37 @@ TEST(CsvExport, QuotesOnlyFieldsWithCommaQuoteOrLineBreak) {
   EXPECT_EQ(csvField(QStringLiteral("1.234")), QStringLiteral("1.234"));
 }
 
+// A cell a spreadsheet would take for a formula is written as text (a leading apostrophe);
+// numbers, signed ones too, stay numbers, and the apostrophe comes before any quoting.
+TEST(CsvExport, MarksFormulaLikeCellsAsText) {
+  const struct {
+    const char* cell;
+    const char* field;
+  } cases[] = {
+      {"=1+2", "'=1+2"},
+      {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+      {"@SUM(1+1)", "'@SUM(1+1)"},
+      {"+1+2", "'+1+2"},
+      {"-1+2", "'-1+2"},
+      {"-A1", "'-A1"},
+      {"-", "'-"},
+      {"\tx", "'\tx"},
+      {"\r=1", "\"'\r=1\""},
+      {"=SUM(1,2)", "\"'=SUM(1,2)\""},
+      {"=\"a\"", "\"'=\"\"a\"\"\""},
+      {"-1.5", "-1.5"},
+      {"+3", "+3"},
+      {"-0,512", "\"-0,512\""},
+      {"-.5e-3", "-.5e-3"},
+      {"1.234", "1.234"},
+      {"a=b", "a=b"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(csvField(QString::fromUtf8(c.cell)), QString::fromUtf8(c.field)) << c.cell;
+  }
+}
+
 TEST(CsvExport, ListsEveryRecordOfEveryPageOnce) {
   const test::FakeDataSet rows(75);
   const QStringList lines =

@@ -9,9 +9,9 @@ command -v systemd-analyze >/dev/null 2>&1 || { echo "no systemd-analyze: skippe
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 sed "s|/usr/bin/ostrel-cli|$cli|" "$unit" >"$dir/ostrel-log@.service"
-ln -s ostrel-log@.service "$dir/ostrel-log@ABC123.service"
+ln -s ostrel-log@.service "$dir/ostrel-log@1a86_e008_41422d3132.service"
 cd "$dir"
-out=$(systemd-analyze verify --man=no ./ostrel-log@ABC123.service 2>&1) || {
+out=$(systemd-analyze verify --man=no ./ostrel-log@1a86_e008_41422d3132.service 2>&1) || {
   echo "$out"
   exit 1
 }

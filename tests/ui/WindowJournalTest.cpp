@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <QAbstractItemModel>
 #include <QDir>
@@ -11,12 +12,17 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
 
 #include "StubDialogs.h"
 #include "record/JournalFile.h"
@@ -26,6 +32,55 @@
 #include "ui/AppState.h"
 #include "ui/TFrmTest.h"
 #include "ui/WindowJournal.h"
+#include "ui/work/BackgroundWork.h"
+
+// The journal's syncs and removals, watched: this binary puts its own fdatasync and unlinkat
+// in place of the C library's. While `slowSyncOf` names a file, each fdatasync of it takes a
+// while before it is done and counted; an unlinkat of any other journal notes how many were
+// done by then.
+namespace {
+
+std::mutex watchedMutex;
+std::string slowSyncOf;       // guarded by watchedMutex
+int slowSyncsDone = 0;        // guarded
+int slowSyncsAtRemoval = -1;  // guarded: slowSyncsDone when another journal was removed
+
+std::string pathOfDescriptor(int fd) {
+  char target[4096];
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+  return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
+}
+
+}  // namespace
+
+extern "C" int fdatasync(int fd) {
+  std::string watched;
+  {
+    const std::lock_guard lock(watchedMutex);
+    watched = slowSyncOf;
+  }
+  const bool slow = !watched.empty() && pathOfDescriptor(fd) == watched;
+  if (slow) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const int result = static_cast<int>(::syscall(SYS_fdatasync, fd));
+  if (slow) {
+    const std::lock_guard lock(watchedMutex);
+    ++slowSyncsDone;
+  }
+  return result;
+}
+
+extern "C" int unlinkat(int folder, const char* name, int flags) {
+  {
+    const std::lock_guard lock(watchedMutex);
+    const std::string_view removed(name);
+    if (!slowSyncOf.empty() && removed.rfind("recording-", 0) == 0 &&
+        !slowSyncOf.ends_with(removed)) {
+      slowSyncsAtRemoval = slowSyncsDone;
+    }
+  }
+  return static_cast<int>(::syscall(SYS_unlinkat, folder, name, flags));
+}
 
 namespace ostrel::test {
 
@@ -255,31 +310,67 @@ class WindowJournalTest : public QObject {
     QVERIFY(!QDir(folder()).exists());
   }
 
-  // A journal folder that others may write to, or that is not the user's own, is not
-  // trusted: no recovery is offered from it, and a message says why.
-  void anUntrustedFolderOffersNothing() {
-    QVERIFY(QDir().mkpath(folder()));
+  // A journal folder that its group or others may write to, a symbolic link in its place, or
+  // one that is not the user's own, is not trusted: no recovery is offered from it, one
+  // message says why, and the readings recorded (before the scan is done and after) are
+  // recorded without a journal: nothing is written into the folder.
+  void anUntrustedFolderIsNeitherReadNorWritten_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("link");
+    QTest::addColumn<QString>("reason");
+    const QString othersWrite = QStringLiteral("others may write to it");
+    QTest::newRow("0777") << 0777 << false << othersWrite;
+    QTest::newRow("0775") << 0775 << false << othersWrite;
+    QTest::newRow("0770") << 0770 << false << othersWrite;
+    QTest::newRow("symbolic link") << 0700 << true << QStringLiteral("it is a symbolic link");
+  }
+  void anUntrustedFolderIsNeitherReadNorWritten() {
+    QFETCH(int, mode);
+    QFETCH(bool, link);
+    QFETCH(QString, reason);
+    const QString real = link ? m_state.path() + QStringLiteral("/elsewhere") : folder();
+    QVERIFY(QDir().mkpath(real));
     const std::string left = header() + "1\t14:30:05.120\t1.234\tM\xA6\xB8\tIR:500V\tTimed\r\n";
-    writeFile(folder() + QStringLiteral("/recording-abcdef.txt"), left);
-    QVERIFY(::chmod(QFile::encodeName(folder()).constData(), 0777) == 0);
+    writeFile(real + QStringLiteral("/recording-abcdef.txt"), left);
+    QVERIFY(::chmod(QFile::encodeName(real).constData(), static_cast<mode_t>(mode)) == 0);
+    if (link) QVERIFY(QFile::link(real, folder()));
     {
-      JournaledWindow w(folder(), true);
+      JournaledWindow w(folder(), true, false);
+      record(*w.window, "1.000");  // before the scan is done
+      w.journal->flush();
+      waitForScan(*w.journal);
+      record(*w.window, "1.001");
+      w.journal->flush();
+      QCoreApplication::processEvents();
       QVERIFY(w.log.questions.isEmpty());
       QCOMPARE(w.log.errors.size(), 1);
-      QVERIFY2(w.log.errors.first().contains(QStringLiteral("others may write to it")),
-               qPrintable(w.log.errors.first()));
-      QVERIFY(w.window->table().empty());
-    }
+      QVERIFY2(w.log.errors.first().contains(reason), qPrintable(w.log.errors.first()));
+      QCOMPARE(w.window->table().recordCount(), std::size_t{2});
+    }  // no clean end: a journal written would stay
+    QCOMPARE(
+        QDir(real).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+        QStringList{QStringLiteral("recording-abcdef.txt")});
+    QCOMPARE(readAll(real + QStringLiteral("/recording-abcdef.txt")).toStdString(), left);
+  }
+
+  // A folder that is not the user's own (as root only: the test gives it away).
+  void aFolderOfAnotherUserIsNotTrusted() {
+    if (::geteuid() != 0) QSKIP("only root can give a folder to another user");
+    QVERIFY(QDir().mkpath(folder()));
     QVERIFY(::chmod(QFile::encodeName(folder()).constData(), 0700) == 0);
-    if (::geteuid() == 0 && ::chown(QFile::encodeName(folder()).constData(), 65534, 65534) == 0) {
+    QVERIFY(::chown(QFile::encodeName(folder()).constData(), 65534, 65534) == 0);
+    {
       JournaledWindow w(folder(), true);
+      record(*w.window, "1.000");
+      w.journal->flush();
       QVERIFY(w.log.questions.isEmpty());
       QCOMPARE(w.log.errors.size(), 1);
       QVERIFY2(w.log.errors.first().contains(QStringLiteral("belongs to another user")),
                qPrintable(w.log.errors.first()));
-      QVERIFY(::chown(QFile::encodeName(folder()).constData(), 0, 0) == 0);
-    }
-    QCOMPARE(readAll(folder() + QStringLiteral("/recording-abcdef.txt")).toStdString(), left);
+    }  // no clean end: a journal written would stay
+    QVERIFY(::chown(QFile::encodeName(folder()).constData(), 0, 0) == 0);
+    QCOMPARE(QDir(folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{});
   }
 
   // A journal that cannot be removed at a clean end (a folder took its name) is reported, in
@@ -523,6 +614,74 @@ class WindowJournalTest : public QObject {
                table.text(row, ReadingsTable::Value));
     }
     QVERIFY(w.log.errors.isEmpty());
+  }
+
+  // Yes with readings recorded during the scan: this run's journal is removed only once those
+  // readings are synced in the recovered journal (its sync is slowed down, so a removal that
+  // does not wait for it comes first).
+  void thisRunsJournalGoesOnlyOnceTheRecoveredOneIsSynced() {
+    QVERIFY(QDir().mkpath(folder()));
+    const QString recovered = folder() + QStringLiteral("/recording-abcdef.txt");
+    writeFile(recovered, journalOf(3));
+    {
+      const std::lock_guard lock(watchedMutex);
+      slowSyncOf = QFile::encodeName(recovered).toStdString();
+      slowSyncsDone = 0;
+      slowSyncsAtRemoval = -1;
+    }
+    JournaledWindow w(folder(), true, false);
+    record(*w.window, "2.000");
+    w.journal->flush();  // this run's journal exists
+    QCOMPARE(journals().size(), 2);
+    waitForScan(*w.journal);
+    int syncsAtRemoval = 0;
+    {
+      const std::lock_guard lock(watchedMutex);
+      syncsAtRemoval = slowSyncsAtRemoval;
+      slowSyncOf.clear();
+    }
+    QCOMPARE(journals(), QStringList{QStringLiteral("recording-abcdef.txt")});
+    QVERIFY2(syncsAtRemoval >= 1, qPrintable(QString::number(syncsAtRemoval)));
+    QCOMPARE(readAll(recovered).count("\r\n"), 5);  // header, three recovered, one live
+  }
+
+  // A reading recorded while a data packet loads follows the packet's records in the table and
+  // is the journal's only record afterwards (the loaded ones are not journaled). The load is
+  // held until the reading is in.
+  void aReadingRecordedDuringAPacketLoadReachesTheJournal() {
+    JournaledWindow w(folder(), true);
+    const QString packet = m_state.path() + QStringLiteral("/t.xml");
+    ReadingsTable two;
+    two.append({7, 36'000'000, "1", "V", "DCV  600V", "Continuous"});
+    two.append({8, 36'001'000, "2", "V", "DCV  600V", "Continuous"});
+    QVERIFY(SaveTableToFile(two, packet.toStdString()).ok());
+    std::atomic<bool> recorded{false};
+    w.window->setLoadedTablePreparer([&recorded](const ReadingsTable&) {
+      for (int i = 0; i < 600 && !recorded; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+      return TFrmTest::LoadedTableStep();
+    });
+    QTimer during;
+    QObject::connect(&during, &QTimer::timeout, [&] {
+      if (recorded || !w.window->fileWork().busy()) return;
+      record(*w.window, "3.000");
+      recorded = true;
+    });
+    during.start(0);
+    w.log.openAnswer = packet;
+    w.window->OpenClick();
+    during.stop();
+    QVERIFY(recorded);
+    QCOMPARE(w.window->table().recordCount(), std::size_t{3});
+    w.journal->flush();
+    QCOMPARE(journals().size(), 1);
+    const JournalContent journaled =
+        readJournal(readAll(folder() + u'/' + journals().first()).toStdString(),
+                    LongTimeFormat::fromEnvironment());
+    QCOMPARE(journaled.records->recordCount(), std::size_t{1});
+    QCOMPARE(journaled.records->text(0, ReadingsTable::Value),
+             std::optional<std::string_view>("3.000"));
   }
 
   // A file loaded during the scan: the table is not only this run's readings, so nothing is

@@ -6,6 +6,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <algorithm>
 #include <string>
@@ -109,7 +110,22 @@ std::optional<ReportFormat> reportFormatForFile(const QString& fileName) {
   return std::nullopt;
 }
 
-QString csvField(const QString& text) {
+QString csvText(const QString& text) {
+  // A cell a spreadsheet would read as a formula (or whose leading tab or CR it would drop
+  // before reading one) is marked as text with a leading apostrophe. A plain number, signed or
+  // not, with either decimal separator, is no formula and stays a number.
+  static const QRegularExpression plainNumber(QRegularExpression::anchoredPattern(
+      QStringLiteral("[+-]?([0-9]+([.,][0-9]*)?|[.,][0-9]+)([eE][+-]?[0-9]+)?")));
+  if (text.isEmpty()) return text;
+  const QChar first = text.front();
+  const bool formulaStart = first == u'=' || first == u'+' || first == u'-' || first == u'@' ||
+                            first == u'\t' || first == u'\r';
+  if (!formulaStart || plainNumber.match(text).hasMatch()) return text;
+  return QLatin1Char('\'') + text;
+}
+
+QString csvField(const QString& cell) {
+  const QString text = csvText(cell);
   const bool needsQuotes = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
                            text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
   if (!needsQuotes) return text;

@@ -63,8 +63,13 @@ bool paintReportPages(QPainter& painter, QPagedPaintDevice& device, const Report
                       int first, int last, bool sheetsUsed = false,
                       const ReportProgress& progress = {});
 
-// One CSV field: unchanged unless it holds ',', '"', CR or LF, then quoted with inner
-// quotes doubled.
-QString csvField(const QString& text);
+// A cell's text with a leading apostrophe when a spreadsheet would take it for a formula: it
+// starts with '=', '+', '-', '@', a tab or CR and is not a plain number ("-1.5" stays as it
+// is, "-1+2" does not).
+QString csvText(const QString& text);
+
+// One CSV field: the cell's csvText, unchanged unless it holds ',', '"', CR or LF, then quoted
+// with inner quotes doubled.
+QString csvField(const QString& cell);
 
 }  // namespace ostrel
