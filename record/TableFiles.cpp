@@ -88,6 +88,14 @@ ReleaseConsumed releaseWithProgress(FileBytes& file, FileProgress progress) {
   };
 }
 
+// Tells the progress that the whole is done, so that it ends at 100 % however far the size
+// expected from the first records was off, or however far the last step of the reader was from
+// the end. Its answer is not asked for: a Cancel from here on comes after the whole file was
+// written or read.
+void reportWhole(const FileProgress& progress, std::size_t whole) {
+  if (progress) static_cast<void>(progress(whole, whole));
+}
+
 // Writes the table's file straight to the replacement file, a chunk at a time, so that a
 // table of any size is saved without a second copy of it in memory. On failure the system's
 // reason, or cancelled (the old file then stays as it was).
@@ -112,7 +120,9 @@ Result<> writeTableFile(const ReadingsTable& table, const std::string& fileName,
   };
   const bool written = packet ? writeDataPacket(table, toFile)
                               : writeTextTable(table, LongTimeFormat::fromEnvironment(), toFile);
-  return written ? replacement.commit() : result;
+  if (!written) return result;
+  reportWhole(progress, sent);
+  return replacement.commit();
 }
 
 LoadResult loadDataPacket(const std::string& fileName, ReadingsTable& table,
@@ -126,7 +136,10 @@ LoadResult loadDataPacket(const std::string& fileName, ReadingsTable& table,
   ReadingsTable loaded;
   LoadResult read = checkedIntact(
       file, readDataPacket(file.bytes(), loaded, releaseWithProgress(file, progress)));
-  if (read.ok()) table.swapRecords(loaded);
+  if (read.ok()) {
+    reportWhole(progress, file.bytes().size());
+    table.swapRecords(loaded);
+  }
   return read;
 }
 
@@ -150,6 +163,7 @@ LoadResult loadTextTable(const std::string& fileName, ReadingsTable& table,
     table.truncate(before);
   }
   table.EnableControls();
+  if (read.ok()) reportWhole(progress, file.bytes().size());
   return read;
 }
 

@@ -18,9 +18,10 @@
 namespace ostrel {
 
 // Told now and then how far a save or load got: `done` of `total` (bytes of the file read, of
-// the file's expected size written, or records of a workbook written). Its
-// false cancels: a load then fails and leaves the table as it was, a save leaves the old file
-// as it was. It may be called on any thread the save or load runs on.
+// the file's expected size written, or records of a workbook written); a save or load that
+// got through all of it says so last, done == total. Its false cancels: a load then fails and
+// leaves the table as it was, a save leaves the old file as it was. It may be called on any
+// thread the save or load runs on.
 using FileProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
 // Saves the whole table; ".xml" (any letter case) writes a data packet, ".xlsx" an Excel

@@ -2,6 +2,8 @@
 // the file work runs on a worker thread, so no reading the meter offers is lost, the saved
 // file holds the table as it was at the click, and Cancel leaves file and table as they were.
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -10,11 +12,16 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 
@@ -33,6 +40,47 @@
 #include "ui/report/ReportPreview.h"
 #include "ui/report/TestDataReport.h"
 #include "ui/work/BackgroundWork.h"
+
+namespace {
+
+// A save held on purpose: while `holding` is set, the flush of a save's temporary file
+// ("NAME.ostrel-XXXXXX") waits until the test lets it go. Its bytes are all written then and
+// the rename is still to come, so the save is under way for as long as the test wants.
+struct SaveHold {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool holding = false;
+  bool held = false;  // a flush is waiting
+};
+SaveHold saveHold;
+
+constexpr auto longestHold = std::chrono::seconds(20);
+
+bool isReplacementFile(int fd) {
+  char link[64];
+  char target[4096];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t length = ::readlink(link, target, sizeof target - 1);
+  if (length <= 0) return false;
+  target[length] = '\0';
+  return std::strstr(target, ".ostrel-") != nullptr;
+}
+
+}  // namespace
+
+// Takes the C library's place in this binary (the file code is linked in statically).
+extern "C" int fsync(int fd) {
+  if (isReplacementFile(fd)) {
+    std::unique_lock lock(saveHold.mutex);
+    if (saveHold.holding) {
+      saveHold.held = true;
+      saveHold.changed.notify_all();
+      saveHold.changed.wait_for(lock, longestHold, [] { return !saveHold.holding; });
+      saveHold.held = false;
+    }
+  }
+  return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -203,6 +251,50 @@ TEST(WindowFileWork, RecordingGoesOnWhileAMillionRecordsAreSavedAndLoaded) {
   EXPECT_EQ(saved.record(atSave - 1).No, lastSaved.No);
   EXPECT_EQ(saved.record(atSave - 1).TimeMs, lastSaved.TimeMs);
   EXPECT_EQ(saved.record(atSave - 1).Value, lastSaved.Value);
+}
+
+// A reading recorded while Save Data runs is not in the file: the table still holds unsaved
+// readings, so closing the window asks. The save is held at its flush until a reading has been
+// recorded, so one always arrives during it.
+TEST(WindowFileWork, AReadingRecordedWhileTheSaveRunsStaysUnsaved) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  RecordingWindow w(10);
+  ReadingsTable& table = w.window.table();
+  bool recordedWhileHeld = false;
+  w.window.setRecordedHook([&](std::size_t /*row*/) {
+    const std::lock_guard lock(saveHold.mutex);
+    if (!saveHold.held) return;
+    recordedWhileHeld = true;
+    saveHold.holding = false;
+    saveHold.changed.notify_all();
+  });
+  const QString packet = dir.filePath(QStringLiteral("held.xml"));
+  w.dialogs.saveAnswer = packet;
+  const std::size_t atSave = table.recordCount();
+  {
+    const std::lock_guard lock(saveHold.mutex);
+    saveHold.holding = true;
+  }
+  w.window.Save_asClick();
+  {
+    const std::lock_guard lock(saveHold.mutex);
+    saveHold.holding = false;
+  }
+  ASSERT_TRUE(recordedWhileHeld) << "no reading was recorded while the save was held";
+  ASSERT_EQ(w.dialogs.messages.size(), 1);
+  EXPECT_EQ(w.dialogs.messages.back(),
+            QStringLiteral("Save table to specified file: %1 Scuss!").arg(packet));
+  ReadingsTable saved;
+  ASSERT_TRUE(ostrel::LoadTableFromFile(packet.toStdString(), saved, false).ok());
+  EXPECT_EQ(saved.recordCount(), atSave);
+  ASSERT_GT(table.recordCount(), atSave);
+  EXPECT_TRUE(w.window.hasUnsavedReadings());
+
+  w.window.Panel2Click();  // recording stops: nothing more comes in while closing is asked
+  w.dialogs.unsavedAnswer = ostrel::UnsavedReadingsAnswer::Cancel;
+  EXPECT_FALSE(w.window.close());
+  EXPECT_EQ(w.dialogs.unsavedQuestions.size(), 1);
 }
 
 // Cancel: the old file stays byte for byte when a save (text, packet, workbook) is cancelled

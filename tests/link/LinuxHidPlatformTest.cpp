@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 #include <linux/input.h>
 
+#include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <span>
+#include <stop_token>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -138,6 +142,33 @@ TEST(LinuxHidPlatform, ListsReadsAndConfiguresAUhidCable) {
   }));
   EXPECT_EQ(reports[0], (std::vector<std::uint8_t>{0x00, 0xF2, 0x0D, 0x0A, 0, 0, 0, 0, 0}));
   device->SetDataHandler({});
+}
+
+// The cable has no numbered reports: hidraw hands its reports over without an ID byte, and the
+// reader puts the ID 0 in front, as every reader hands reports out. A plain file in a private
+// folder stands in for the node (one report to read, then nothing), so this runs without
+// /dev/uhid; its name has no hidraw entry in sysfs, so it has no report descriptor, as a device
+// without numbered reports has no Report ID item.
+TEST(LinuxHidPlatform, AReportWithoutNumberGetsTheIdZeroInFront) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const std::string node = folder.filePath(QStringLiteral("cable-report-stand-in")).toStdString();
+  const std::vector<std::uint8_t> wire{0xF2, 0x0D, 0x0A, 0, 0, 0, 0, 0};
+  std::ofstream(node, std::ios::binary)
+      .write(reinterpret_cast<const char*>(wire.data()), static_cast<std::streamsize>(wire.size()));
+
+  LinuxHidPlatform platform;
+  std::uint32_t error = 1;
+  const std::unique_ptr<HidReader> reader = platform.openReader(node, error);
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(error, 0U);
+  std::vector<std::uint8_t> buffer(9, 0xEE);  // the cable's input report length, ID included
+  const std::stop_source stop;
+  const HidReadResult read = reader->read(buffer, 20ms, stop.get_token());
+  EXPECT_EQ(read.error, 0U);
+  ASSERT_EQ(read.bytes, 9U);
+  EXPECT_EQ(buffer, (std::vector<std::uint8_t>{0x00, 0xF2, 0x0D, 0x0A, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(reader->read(buffer, 20ms, stop.get_token()).bytes, 0U) << "one report, read once";
 }
 
 }  // namespace

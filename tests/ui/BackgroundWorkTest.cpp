@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -90,6 +92,50 @@ TEST(BackgroundWork, CancelReachesTheJobAndASecondJobWaitsItsTurn) {
   ASSERT_TRUE(work.runAndWait(std::move(early)));
   EXPECT_FALSE(ran);
   EXPECT_TRUE(wasCancelled);
+}
+
+// The share the job tells reaches the main thread in thousandths and ends at the whole: all
+// of the units done is 1000 and the dialog shows 100 %; more than the total stays at the
+// whole; without a total the job cannot tell (-1, the dialog's busy indicator).
+TEST(BackgroundWork, TheShareDoneEndsAtTheWhole) {
+  struct Case {
+    std::uint64_t done;
+    std::uint64_t total;
+    int permille;
+  };
+  for (const Case& c :
+       {Case{0, 10, 0}, Case{5, 10, 500}, Case{9'999, 10'000, 999}, Case{10, 10, 1000},
+        Case{12, 10, 1000}, Case{std::uint64_t{1} << 40, std::uint64_t{1} << 40, 1000},
+        Case{3, 0, -1}}) {
+    WorkProgress progress;
+    EXPECT_TRUE(progress.report(c.done, c.total));
+    EXPECT_EQ(progress.permille(), c.permille) << c.done << " of " << c.total;
+  }
+
+  BackgroundWork work(nullptr);
+  std::atomic<bool> seen{false};
+  bool finished = false;
+  BackgroundWork::Job job;
+  job.threadName = "ostrel-whole";
+  job.run = [&seen](WorkProgress& progress) {
+    progress.report(1, 3);
+    progress.report(3, 3);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!seen && std::chrono::steady_clock::now() < giveUp) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  };
+  job.finished = [&finished](bool) { finished = true; };
+  ASSERT_TRUE(work.start(std::move(job)));
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (work.dialog()->value() != 100 && std::chrono::steady_clock::now() < giveUp) {
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+  }
+  EXPECT_EQ(work.permille(), 1000);
+  EXPECT_EQ(work.dialog()->value(), 100);
+  seen = true;
+  while (!finished) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  EXPECT_EQ(work.permille(), -1) << "no job runs";
 }
 
 }  // namespace
