@@ -52,7 +52,7 @@ void printHistory(const std::string& line) { std::fprintf(stderr, "%s\n", line.c
 // How long the end waits for the broker to take what is queued: after the last record
 // (--limit), and after a stop signal, which must end the logger within two seconds.
 constexpr std::chrono::milliseconds endWait{10000};
-constexpr std::chrono::milliseconds stopSignalWait{1500};
+constexpr std::chrono::milliseconds stopSignalWait{1000};
 
 // The history line of the line settings the link sends to the cable at each connect: the
 // report's bytes in hexadecimal, as the window's history shows them.

@@ -156,9 +156,11 @@ LineVerdict jsonLine(std::string_view line) {
   return {};
 }
 
+// A time of day in some locale's form: digits and a colon among its words ("09:41:46 AM",
+// or the hour after a word of its own).
 bool looksLikeATime(std::string_view cell) {
-  return cell.find(':') != std::string_view::npos && !cell.empty() && cell.front() >= '0' &&
-         cell.front() <= '9';
+  return cell.find(':') != std::string_view::npos &&
+         cell.find_first_of("0123456789") != std::string_view::npos;
 }
 
 // A text table record as the logger writes it: six cells, the number, the time in this
