@@ -81,8 +81,10 @@ int runTests(const std::vector<std::string>& args) {
   if (!loadTableForCommand(options->table, table).ok()) return 1;
   const std::vector<InsulationTest> tests = findInsulationTests(table, options->judgement);
   const std::string out = options->json ? insulationTestsJson(tests) : insulationTestsText(tests);
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  // A report larger than the buffer is written (and fails) inside fwrite: its error stays in
+  // the stream's error flag, which fflush of an emptied buffer does not report.
+  const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+  return written && std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace ostrel::cli

@@ -1,4 +1,5 @@
 // ostrel-cli convert, run as a separate process.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -481,6 +482,55 @@ TEST(JournalCli, EveryCommandThatLoadsATableReadsAJournalTheWindowWrote) {
     const test::ChildResult run = test::runProgram(OSTREL_CLI, command, offscreen);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(std::filesystem::exists(command[2]));
+  }
+}
+
+// ostrel-cli tests whose standard output cannot be written (a full device of the test's own,
+// in its folder) fails with status 1, for a short report as for one larger than a buffer.
+TEST(TestsCli, AnOutputThatCannotBeWrittenFailsIt) {
+  ScratchFolder folder;
+  const std::string full = folder.file("full");
+  if (::mknod(full.c_str(), S_IFCHR | 0600, ::makedev(1, 7)) != 0) {
+    GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+  }
+  if (const int fd = ::open(full.c_str(), O_WRONLY | O_CLOEXEC); fd < 0) {
+    GTEST_SKIP() << "cannot open a device node here (nodev?): " << std::strerror(errno);
+  } else {
+    ::close(fd);
+  }
+  // Tests of 1000 V and 500 V by turns, each read every 5 s for a minute.
+  const auto table = [&](int tests) {
+    std::string text = "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark\r\n";
+    for (int test = 0, no = 1; test < tests; ++test) {
+      for (int t = 0; t <= 60; t += 5, ++no) {
+        char line[128];
+        const int second = test * 70 + t;
+        std::snprintf(line, sizeof line, "%d\t%02d:%02d:%02d\t%d.0\tM\xA6\xB8\t%s\tTimed\r\n", no,
+                      10 + second / 3600, second / 60 % 60, second % 60, 100 + t,
+                      test % 2 == 0 ? "IR:1000V 40G\xA6\xB8" : "IR:500V 20G\xA6\xB8");
+        text += line;
+      }
+    }
+    const std::string name = folder.file("tests-" + std::to_string(tests) + ".txt");
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+    return name;
+  };
+  for (const int tests : {1, 60}) {
+    SCOPED_TRACE(std::to_string(tests) + " tests");
+    const std::string name = table(tests);
+    const test::ChildResult written = test::runProgram(OSTREL_CLI, {"tests", "--json", name});
+    ASSERT_EQ(written.exitCode, 0) << written.err;
+    if (tests > 1) {
+      ASSERT_GT(written.out.size(), 16384U) << "the report fits a buffer";
+    }
+    const test::ChildResult failed = test::runProgram(
+        OSTREL_CLI, {"tests", "--json", name}, test::ChildOptions().withChildSetup([&full] {
+          const int fd = ::open(full.c_str(), O_WRONLY);
+          if (fd >= 0) ::dup2(fd, STDOUT_FILENO);
+        }));
+    EXPECT_EQ(failed.exitCode, 1) << failed.err;
   }
 }
 
