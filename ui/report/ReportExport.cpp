@@ -125,13 +125,12 @@ QString csvText(const QString& text) {
 }
 
 QString csvField(const QString& cell) {
-  const QString text = csvText(cell);
+  QString text = csvText(cell);
   const bool needsQuotes = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
                            text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
   if (!needsQuotes) return text;
-  QString quoted = text;
-  quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-  return QLatin1Char('"') + quoted + QLatin1Char('"');
+  text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
 bool writeReportHtml(const ReportLayout& layout, QIODevice& out, const ReportProgress& progress) {
