@@ -142,7 +142,7 @@ TEST(FileBytesDeathTest, ASigbusFromOutsideEndsTheProcess) {
   const std::string name = folder.file("bytes");
   test::writeBytes(name, std::string(std::size_t{1} << 20, 'x'));
   FileBytes file;
-  ASSERT_TRUE(file.open(name));
+  ASSERT_TRUE(file.open(name).ok());
   EXPECT_EXIT(::raise(SIGBUS), testing::KilledBySignal(SIGBUS), "");
   EXPECT_EXIT(::kill(::getpid(), SIGBUS), testing::KilledBySignal(SIGBUS), "");
   // The same process still guards its mapping afterwards.
