@@ -44,14 +44,29 @@ fi
 listed() {
   if [ ${#only[@]} -gt 0 ]; then printf '%s\n' "${only[@]}"; else git ls-files -- '*.cpp'; fi
 }
+# A unity build (CMAKE_UNITY_BUILD) lists its batch files, not the sources they include: each
+# source is given its batch's command in a compile database of our own, which clang-tidy reads.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 mapfile -t sources < <(listed | grep -E '\.cpp$' | grep -v '^tests/' | python3 -c '
-import json, os, sys
+import json, os, re, sys
 db = json.load(open(os.path.join(sys.argv[1], "compile_commands.json")))
-compiled = {os.path.realpath(e["file"]) for e in db}
+expanded = []
+for entry in db:
+    if not re.search(r"/Unity/unity_\d+_cxx\.cxx$", entry["file"]):
+        expanded.append(entry)
+        continue
+    with open(entry["file"], encoding="utf-8") as batch:
+        for source in re.findall(r"^#include \"(.+)\"$", batch.read(), re.M):
+            expanded.append(dict(entry, file=source,
+                                 command=entry["command"].replace(entry["file"], source)))
+with open(os.path.join(sys.argv[2], "compile_commands.json"), "w") as out:
+    json.dump(expanded, out)
+compiled = {os.path.realpath(e["file"]) for e in expanded}
 for line in sys.stdin:
     path = line.rstrip("\n")
     print(("" if os.path.realpath(path) in compiled else "-") + path)
-' "$build")
+' "$build" "$work")
 compiled=()
 for s in "${sources[@]}"; do
   case $s in
@@ -70,8 +85,7 @@ fi
 # ours that stands in for a standard one. The fixed names of NAMES.md (their one list) are not
 # given to clang-tidy: matching each declaration against their 3,500-character pattern was half
 # of clang-tidy's time. tools/tidy-fixed-names.py drops the naming findings on them instead.
-config=$(mktemp)
-trap 'rm -f "$config"' EXIT
+config=$work/clang-tidy.yaml
 {
   cat .clang-tidy
   echo "  - { key: readability-identifier-naming.FunctionIgnoredRegexp, value: '^BM_[A-Za-z0-9]+\$' }"
@@ -82,9 +96,9 @@ echo "check-tidy: ${#compiled[@]} source files, $jobs at a time (each file is na
 # The build compiles with GCC: clang does not know some of its warning options.
 # shellcheck disable=SC2016 # $0, $1 and $@ belong to the inner shell
 if ! printf '%s\0' "${compiled[@]}" |
-  xargs -0 -n 4 -P "$jobs" sh -c 'build=$0 config=$1; shift; echo "check-tidy: $*" >&2
-    exec tools/tidy-fixed-names.py NAMES.md -- clang-tidy -p "$build" --quiet \
-      --config-file="$config" --warnings-as-errors="*" --extra-arg=-Wno-unknown-warning-option "$@"' "$build" "$config" \
+  xargs -0 -n 4 -P "$jobs" sh -c 'database=$0 config=$1; shift; echo "check-tidy: $*" >&2
+    exec tools/tidy-fixed-names.py NAMES.md -- clang-tidy -p "$database" --quiet \
+      --config-file="$config" --warnings-as-errors="*" --extra-arg=-Wno-unknown-warning-option "$@"' "$work" "$config" \
     2> >(grep --line-buffered -v -e 'warnings generated' -e '^Suppressed ' -e '^Use -header-filter' >&2); then
   echo "check-tidy: clang-tidy found problems (see above)" >&2
   exit 1
