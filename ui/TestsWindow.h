@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QWidget>
 #include <optional>
 #include <vector>
@@ -11,6 +12,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -54,6 +56,13 @@ class TestsWindow : public QWidget, private ReadingsTableObserver {
   [[nodiscard]] const std::vector<InsulationTest>& tests() const { return m_tests; }
   // Finds the tests again with the current options.
   void refresh();
+  // The latest moment the table's last reading can have been taken, from which the date of its
+  // first reading is worked out while "Date of first reading" is left empty: a loaded file's
+  // modification time; none (the default) for now, as for a recording.
+  void setTableEnd(std::optional<QDateTime> end);
+  // The date of the table's first reading: the one typed, else the one worked out; none while
+  // the typed one is no date.
+  [[nodiscard]] std::optional<std::int32_t> firstReadingDay() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -62,6 +71,11 @@ class TestsWindow : public QWidget, private ReadingsTableObserver {
   void recordsAppended(std::size_t first, std::size_t count) override;
   void tableReset() override;
   void showChosen();
+  void buildRecordFields(QWidget* parent, QFormLayout* form);
+  // Marks the typed fields whose text breaks their rule (a temperature, the rated voltage,
+  // the date); an empty field is never marked.
+  void markTypedFields();
+  [[nodiscard]] std::int32_t guessedFirstDay() const;
 
   ReadingsTable& m_table;
   std::vector<InsulationTest> m_tests;
@@ -76,7 +90,9 @@ class TestsWindow : public QWidget, private ReadingsTableObserver {
   QComboBox* m_dar = nullptr;
   QCheckBox* m_printSummary = nullptr;
   QLineEdit *m_customer = nullptr, *m_site = nullptr, *m_asset = nullptr, *m_operator = nullptr,
-            *m_serial = nullptr, *m_ambient = nullptr, *m_winding = nullptr, *m_humidity = nullptr;
+            *m_serial = nullptr, *m_ambient = nullptr, *m_winding = nullptr, *m_humidity = nullptr,
+            *m_ratedKv = nullptr, *m_date = nullptr;
+  std::optional<QDateTime> m_tableEnd;
   QPlainTextEdit* m_notes = nullptr;
   QLabel* m_summary = nullptr;
 };
