@@ -108,8 +108,7 @@ std::string ratioBelowText(double value, double limit) {
 
 // ohmText with the digits that make a resistance below `limitOhm` read below it.
 std::string ohmBelowText(double ohm, double limitOhm) {
-  const std::string plain = ohmText(ohm);
-  if (!(ohm < limitOhm)) return plain;
+  if (!(ohm < limitOhm)) return ohmText(ohm);
   static constexpr std::array<std::pair<double, const char*>, 5> units = {
       {{1e12, "T"}, {1e9, "G"}, {1e6, "M"}, {1e3, "k"}, {1, ""}}};
   for (const auto& [factor, prefix] : units) {
@@ -120,7 +119,7 @@ std::string ohmBelowText(double ohm, double limitOhm) {
              "\xCE\xA9";
     }
   }
-  return plain;
+  return ohmText(ohm);
 }
 
 constexpr const char* degreesC =
