@@ -1,5 +1,6 @@
 #include "InsulationTests.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -83,17 +84,6 @@ struct TestReading {
   double piValue = 0;
 };
 
-MarkFigure figureAt(const std::vector<TestReading>& readings, double markS, double toleranceS) {
-  MarkFigure figure;
-  for (const TestReading& reading : readings) {
-    if (reading.elapsedS > markS) break;
-    if (reading.meterPi || !reading.r || reading.elapsedS < markS - toleranceS) continue;
-    figure.found = true;
-    figure.r = *reading.r;
-  }
-  return figure;
-}
-
 std::optional<double> ratio(const MarkFigure& top, const MarkFigure& bottom) {
   const auto a = top.ohm();
   const auto b = bottom.ohm();
@@ -101,136 +91,260 @@ std::optional<double> ratio(const MarkFigure& top, const MarkFigure& bottom) {
   return *a / *b;
 }
 
-void judge(InsulationTest& test, const TestJudgement& j) {
-  bool failed = false;
-  bool incomplete = false;
-  std::vector<std::string>& reasons = test.reasons;
+// The decimals that make `value` read below `limit` when it is below it ("PI 1.995" is
+// "1.995", never "2.00"); `decimals` when they already do, or when it is not below.
+int decimalsBelow(double value, double limit, int decimals) {
+  if (!(value < limit)) return decimals;
+  for (int d = decimals; d <= 12; ++d) {
+    const double shown = std::round(value * std::pow(10.0, d)) / std::pow(10.0, d);
+    if (shown < limit) return d;
+  }
+  return 12;
+}
 
-  // Insulation resistance at 1 minute against the minimum.
-  double minimumOhm = 100e6;
-  std::string minimumName = "100 M\xCE\xA9 (form-wound, after 1970)";
+std::string ratioBelowText(double value, double limit) {
+  return fixed(value, decimalsBelow(value, limit, 2));
+}
+
+// ohmText with the digits that make a resistance below `limitOhm` read below it.
+std::string ohmBelowText(double ohm, double limitOhm) {
+  if (!(ohm < limitOhm)) return ohmText(ohm);
+  static constexpr std::array<std::pair<double, const char*>, 5> units = {
+      {{1e12, "T"}, {1e9, "G"}, {1e6, "M"}, {1e3, "k"}, {1, ""}}};
+  for (const auto& [factor, prefix] : units) {
+    if (std::fabs(ohm) >= factor || factor == 1) {
+      const double scaled = ohm / factor;
+      const int decimals = std::fabs(scaled) >= 100 ? 1 : std::fabs(scaled) >= 10 ? 2 : 3;
+      return fixed(scaled, decimalsBelow(scaled, limitOhm / factor, decimals)) + " " + prefix +
+             "\xCE\xA9";
+    }
+  }
+  return ohmText(ohm);
+}
+
+constexpr const char* degreesC =
+    " \xC2\xB0"
+    "C";
+
+std::string markName(double markS) {
+  return markS >= 60 ? "R(" + fixed(markS / 60, 0) + " min)" : "R(" + fixed(markS, 0) + " s)";
+}
+
+// The one-minute minimum in ohms and its name; none for kV + 1 without a rated voltage.
+std::optional<std::pair<double, std::string>> minimumOf(const TestJudgement& j) {
   switch (j.minimum) {
     case MinimumClass::FormWound100M:
-      break;
+      return std::pair{100e6, std::string("100 M\xCE\xA9 (form-wound, after 1970)")};
     case MinimumClass::RandomWound5M:
-      minimumOhm = 5e6;
-      minimumName = "5 M\xCE\xA9 (random-wound, below 1 kV)";
-      break;
-    case MinimumClass::KvPlusOne:
-      minimumOhm = (test.voltageV / 1000.0 + 1.0) * 1e6;
-      minimumName = ohmText(minimumOhm) + " (test kV + 1 M\xCE\xA9)";
-      break;
+      return std::pair{5e6, std::string("5 M\xCE\xA9 (random-wound, below 1 kV)")};
+    case MinimumClass::KvPlusOne: {
+      if (!j.ratedKv) return std::nullopt;
+      const double ohm = (*j.ratedKv + 1.0) * 1e6;
+      return std::pair{ohm,
+                       ohmText(ohm) + " (rated " + numberText(*j.ratedKv) + " kV + 1 M\xCE\xA9)"};
+    }
     case MinimumClass::Fixed:
-      minimumOhm = j.fixedMinimumMOhm * 1e6;
-      minimumName = ohmText(minimumOhm);
       break;
   }
-  if (!test.r60.found) {
-    incomplete = true;
-    reasons.push_back("no reading at 1 min (test " + fixed(test.durationS, 0) +
-                      " s): insulation resistance not judged");
-  } else if (test.r60.r.overRange) {
-    reasons.push_back("R(1 min) over range, above the minimum " + minimumName);
-  } else {
+  const double ohm = j.fixedMinimumMOhm * 1e6;
+  return std::pair{ohm, ohmText(ohm)};
+}
+
+// The grade of a DAR, with the sources the manual names: R(60 s)/R(30 s) in the bands of the
+// instrument makers' insulation-testing guides (questionable 1.0 to 1.25, good 1.4 to 1.6,
+// excellent above 1.6; they give none below 1.0 nor between 1.25 and 1.4); R(60 s)/R(15 s)
+// against the power-industry test codes' absorption ratio of at least 1.3.
+std::string darGrade(DarMarks marks, double dar) {
+  if (marks == DarMarks::R60R15) return dar < 1.3 ? "below 1.3 (damp?)" : "1.3 or more";
+  if (dar < 1.0) return "no grade (the bands begin at 1.0)";
+  if (dar <= 1.25) return "questionable";
+  if (dar < 1.4) return "no grade (between the questionable and the good band)";
+  return dar <= 1.6 ? "good" : "excellent";
+}
+
+// A DAR with the decimals that keep it in its own grade (1.2504 is not "1.25: no grade").
+std::string darText(DarMarks marks, double dar) {
+  int decimals = 2;
+  while (decimals < 9) {
+    const double shown = std::round(dar * std::pow(10.0, decimals)) / std::pow(10.0, decimals);
+    if (darGrade(marks, shown) == darGrade(marks, dar)) break;
+    ++decimals;
+  }
+  return fixed(dar, decimals);
+}
+
+struct Judging {
+  InsulationTest& test;
+  const TestJudgement& j;
+  bool failed = false;
+  bool incomplete = false;
+
+  void reason(std::string text) { test.reasons.push_back(std::move(text)); }
+
+  // Insulation resistance at 1 minute against the minimum.
+  void oneMinute() {
+    const auto minimum = minimumOf(j);
+    if (!test.r60.found) {
+      incomplete = true;
+      reason("no reading at 1 min (test " + fixed(test.durationS, 0) +
+             " s): insulation resistance not judged");
+      return;
+    }
+    if (!minimum) {
+      incomplete = true;
+      reason("R(1 min) not judged against kV + 1 M\xCE\xA9: rated voltage unknown");
+      return;
+    }
+    const auto& [minimumOhm, minimumName] = *minimum;
+    if (test.r60.r.overRange) {
+      reason("R(1 min) over range, above the minimum " + minimumName);
+      return;
+    }
     const double r = j.windingTemperatureC ? *test.r60At40COhm : test.r60.r.ohm;
-    const std::string what =
-        j.windingTemperatureC
-            ? "R(1 min) at 40 \xC2\xB0"
-              "C " +
-                  ohmText(r) + " (measured " + ohmText(test.r60.r.ohm) + " at " +
-                  fixed(*j.windingTemperatureC, 1) +
-                  " \xC2\xB0"
-                  "C)"
-            : "R(1 min) " + ohmText(r) + " (not corrected: no winding temperature)";
+    const std::string what = j.windingTemperatureC
+                                 ? "R(1 min) at 40" + std::string(degreesC) + " " +
+                                       ohmBelowText(r, minimumOhm) + " (measured " +
+                                       ohmText(test.r60.r.ohm) + " at " +
+                                       fixed(*j.windingTemperatureC, 1) + degreesC + ")"
+                                 : "R(1 min) " + ohmBelowText(r, minimumOhm) +
+                                       " (not corrected: no winding temperature)";
     if (r < minimumOhm) {
       failed = true;
-      reasons.push_back(what + " below the minimum " + minimumName);
+      reason(what + " below the minimum " + minimumName);
     } else {
-      reasons.push_back(what + " meets the minimum " + minimumName);
+      reason(what + " meets the minimum " + minimumName);
+    }
+    if (j.windingTemperatureC && std::fabs(*j.windingTemperatureC - 40.0) > 30.0) {
+      reason("the correction factor is approximate so far from 40" + std::string(degreesC) + " (" +
+             fixed(std::fabs(*j.windingTemperatureC - 40.0), 1) + " K)");
     }
   }
 
-  // Polarization index.
-  const double piMinimum = j.thermalClass == 'A' ? 1.5 : 2.0;
-  const std::string piLimit =
-      "the minimum " + fixed(piMinimum, 1) + " for class " + std::string(1, j.thermalClass);
-  const auto judgePi = [&](double pi, const std::string& name) {
+  void judgePi(double pi, const std::string& name) {
+    const double piMinimum = j.thermalClass == 'A' ? 1.5 : 2.0;
+    const std::string limit =
+        "the minimum " + fixed(piMinimum, 1) + " for class " + std::string(1, j.thermalClass);
     if (pi < piMinimum) {
       failed = true;
-      reasons.push_back(name + " " + fixed(pi, 2) + " below " + piLimit);
+      reason(name + " " + ratioBelowText(pi, piMinimum) + " below " + limit);
     } else {
-      reasons.push_back(name + " " + fixed(pi, 2) + " meets " + piLimit);
-    }
-  };
-  const auto r60 = test.r60.ohm();
-  const bool piMeaningless =
-      (r60 && *r60 > j.piMeaningfulUpToOhm) || (test.r60.found && test.r60.r.overRange);
-  if (piMeaningless) {
-    reasons.push_back("PI not judged: R(1 min) above " + ohmText(j.piMeaningfulUpToOhm));
-  } else if (test.pi) {
-    judgePi(*test.pi, "PI");
-  } else if (test.r600.found && test.r600.r.overRange) {
-    reasons.push_back("PI undefined: R(10 min) over range");
-  } else if (test.meterPi) {
-    judgePi(*test.meterPi, "meter's PI");
-  } else if (test.r600.found) {
-    incomplete = true;
-    reasons.push_back("PI undefined: no R(1 min)");
-  } else {
-    reasons.push_back("PI not measured (test shorter than 10 min)");
-  }
-
-  // Dielectric absorption ratio: told, not judged.
-  const std::string darName = j.dar == DarMarks::R60R15 ? "DAR (60/15)" : "DAR (60/30)";
-  if (test.dar) {
-    const double dar = *test.dar;
-    const char* grade = dar < 1.0     ? "poor"
-                        : dar <= 1.25 ? "questionable"
-                        : dar <= 1.4  ? "acceptable"
-                                      : "good";
-    reasons.push_back(darName + " " + fixed(dar, 2) + ": " + grade);
-  } else {
-    const MarkFigure& base = j.dar == DarMarks::R60R15 ? test.r15 : test.r30;
-    if ((base.found && base.r.overRange) || (test.r60.found && test.r60.r.overRange)) {
-      reasons.push_back(darName + " undefined: a reading over range");
+      reason(name + " " + fixed(pi, 2) + " meets " + limit);
     }
   }
 
-  test.verdict = failed ? "fail" : incomplete ? "incomplete" : "pass";
-}
+  // Polarization index: the readings' own, else the meter's; both shown when both exist.
+  void polarizationIndex() {
+    // The standard's bound is on R(1 min) at 40 °C; as measured when no temperature is given.
+    const auto r60 = test.r60At40COhm ? test.r60At40COhm : test.r60.ohm();
+    const bool piMeaningless =
+        (r60 && *r60 > j.piMeaningfulUpToOhm) || (test.r60.found && test.r60.r.overRange);
+    const std::string meterShown =
+        test.meterPi ? " (the meter's PI " + fixed(*test.meterPi, 2) + " not judged either)" : "";
+    if (piMeaningless) {
+      reason("PI not judged: R(1 min)" +
+             (test.r60At40COhm ? " at 40" + std::string(degreesC) : std::string()) + " above " +
+             ohmText(j.piMeaningfulUpToOhm) + meterShown);
+    } else if (test.pi) {
+      judgePi(*test.pi, "PI");
+      if (test.meterPi) {
+        const bool differs = std::fabs(*test.meterPi - *test.pi) > 0.1;
+        reason("the meter's PI " + fixed(*test.meterPi, 2) +
+               (differs
+                    ? " differs from the readings' PI " + fixed(*test.pi, 2) + " by more than 0.1"
+                    : " agrees with the readings' PI"));
+      }
+    } else if (test.r600.found && test.r600.r.overRange) {
+      reason("PI undefined: R(10 min) over range" + meterShown);
+    } else if (test.meterPi) {
+      judgePi(*test.meterPi, "meter's PI");
+    } else if (test.r600.found) {
+      incomplete = true;
+      reason("PI undefined: no R(1 min)");
+    } else {
+      reason("PI not measured (test shorter than 10 min)");
+    }
+  }
+
+  // Dielectric absorption ratio: told with its grade where a source gives one, never judged.
+  void absorptionRatio() {
+    const std::string name = j.dar == DarMarks::R60R15 ? "DAR (60/15)" : "DAR (60/30)";
+    if (!test.dar) {
+      const MarkFigure& base = j.dar == DarMarks::R60R15 ? test.r15 : test.r30;
+      if ((base.found && base.r.overRange) || (test.r60.found && test.r60.r.overRange)) {
+        reason(name + " undefined: a reading over range");
+      }
+      return;
+    }
+    reason(name + " " + darText(j.dar, *test.dar) + ": " + darGrade(j.dar, *test.dar));
+  }
+
+  // Says which figures were taken between readings rather than at one.
+  void interpolations() {
+    std::string told;
+    for (const auto& [figure, markS] : {std::pair{&test.r15, 15.0}, std::pair{&test.r30, 30.0},
+                                        std::pair{&test.r60, 60.0}, std::pair{&test.r600, 600.0}}) {
+      if (!figure->found || !figure->interpolated) continue;
+      const bool extrapolated = figure->toS < markS;
+      told += (told.empty() ? "" : "; ") + markName(markS) +
+              (extrapolated ? " extrapolated from the readings at " : " interpolated between ") +
+              fixed(figure->fromS, 0) + " s and " + fixed(figure->toS, 0) + " s";
+    }
+    if (!told.empty()) reason(told + " (log R linear in log t)");
+  }
+};
 
 // Works out the figures of one test from its readings.
 void measure(InsulationTest& test, const std::vector<TestReading>& readings,
              const TestJudgement& j) {
   test.readings = readings.size();
   test.durationS = readings.empty() ? 0 : readings.back().elapsedS;
+  std::vector<double> times;
+  std::vector<MarkReading> resistances;
+  std::size_t negative = 0;
   for (const TestReading& reading : readings) {
+    times.push_back(reading.elapsedS);
     if (reading.meterPi) {
       test.meterPi = reading.piValue;
       continue;
     }
-    if (!reading.r || reading.r->overRange) continue;
+    if (!reading.r) continue;
+    if (!reading.r->overRange && reading.r->ohm < 0) {
+      ++negative;
+      continue;
+    }
+    resistances.push_back({reading.elapsedS, *reading.r});
+    if (reading.r->overRange) continue;
     test.curve.emplace_back(reading.elapsedS, reading.r->ohm);
     if (!test.minOhm || reading.r->ohm < *test.minOhm) test.minOhm = reading.r->ohm;
   }
-  test.r15 = figureAt(readings, 15, j.markToleranceS);
-  test.r30 = figureAt(readings, 30, j.markToleranceS);
-  test.r60 = figureAt(readings, 60, j.markToleranceS);
-  test.r600 = figureAt(readings, 600, j.markToleranceS);
+  test.spacingS = medianSpacing(times);
+  test.r15 = figureAtMark(resistances, 15, test.spacingS);
+  test.r30 = figureAtMark(resistances, 30, test.spacingS);
+  test.r60 = figureAtMark(resistances, 60, test.spacingS);
+  test.r600 = figureAtMark(resistances, 600, test.spacingS);
   if (const auto r60 = test.r60.ohm(); r60 && j.windingTemperatureC) {
     test.r60At40COhm = *r60 * std::pow(0.5, (40.0 - *j.windingTemperatureC) / 10.0);
   }
   test.dar = ratio(test.r60, j.dar == DarMarks::R60R15 ? test.r15 : test.r30);
   test.pi = ratio(test.r600, test.r60);
-  judge(test, j);
+
+  Judging judging{test, j};
+  if (negative > 0) {
+    judging.incomplete = true;
+    judging.reason(std::to_string(negative) +
+                   " reading(s) with a negative resistance left out: no meter shows one");
+  }
+  judging.oneMinute();
+  judging.polarizationIndex();
+  judging.absorptionRatio();
+  judging.interpolations();
+  test.verdict = judging.failed ? "fail" : judging.incomplete ? "incomplete" : "pass";
 }
+
+// A time of day that falls by more than an hour (more than a clock change) is the next day.
+bool startsNextDay(std::int32_t previousMs, std::int32_t ms) { return previousMs - ms > 3'600'000; }
 
 }  // namespace
-
-std::optional<double> MarkFigure::ohm() const {
-  if (!found || r.overRange) return std::nullopt;
-  return r.ohm;
-}
 
 std::optional<Resistance> resistanceFromTexts(std::string_view value, std::string_view unit) {
   const auto reading = readingValue(value, unit, std::nullopt);
@@ -280,6 +394,18 @@ bool parseMinimumClass(std::string_view text, TestJudgement& judgement) {
 
 std::optional<double> typedNumber(std::string_view text) { return decimalNumber(text); }
 
+std::optional<double> typedTemperature(std::string_view text) {
+  const auto celsius = typedNumber(text);
+  if (!celsius || *celsius < minTypedCelsius || *celsius > maxTypedCelsius) return std::nullopt;
+  return celsius;
+}
+
+std::optional<double> typedRatedKv(std::string_view text) {
+  const auto kv = typedNumber(text);
+  if (!kv || *kv <= 0 || *kv > 1000) return std::nullopt;
+  return kv;
+}
+
 std::string darMarksText(DarMarks dar) { return dar == DarMarks::R60R15 ? "60/15" : "60/30"; }
 
 std::string minimumClassText(const TestJudgement& judgement) {
@@ -313,6 +439,9 @@ std::vector<InsulationTest> findInsulationTests(const ReadingsTable& table,
   std::optional<std::int32_t> firstMs;  // the untimed run's first time of day
   std::optional<std::int32_t> lastMs;
   std::optional<std::int32_t> lastTimer;
+  RunningMedian spacing;  // of the untimed test so far
+  std::optional<std::int32_t> day = judgement.firstDay;
+  std::optional<std::int32_t> dayMs;  // the last time of day seen, for the days it passes
 
   const auto close = [&] {
     if (!open) return;
@@ -320,14 +449,19 @@ std::vector<InsulationTest> findInsulationTests(const ReadingsTable& table,
     tests.push_back(std::move(current));
     current = InsulationTest{};
     readings.clear();
+    spacing.clear();
     open = false;
   };
 
   for (std::size_t row = 0; row < table.recordCount(); ++row) {
+    const std::optional<std::int32_t> ms = table.timeMs(row);
+    if (ms) {
+      if (day && dayMs && startsNextDay(*dayMs, *ms)) ++*day;
+      dayMs = ms;
+    }
     const std::optional<std::string_view> function = table.text(row, ReadingsTable::V_Range);
     const int volts = function ? insulationTestVoltage(*function).value_or(0) : 0;
     const std::optional<std::int32_t> timer = table.testTimeS(row);
-    const std::optional<std::int32_t> ms = table.timeMs(row);
     // A reading in plain ohms is a low-resistance check, whatever voltage the display kept.
     const std::string_view unit = table.text(row, ReadingsTable::Unit).value_or("");
     const auto scale = readingUnit(unit);
@@ -341,7 +475,13 @@ std::vector<InsulationTest> findInsulationTests(const ReadingsTable& table,
     bool continues = open && current.function == fn && current.voltageV == volts &&
                      current.timed == timer.has_value();
     if (continues && timer) continues = *timer >= *lastTimer;
-    if (continues && !timer) continues = secondsBetween(*lastMs, *ms) <= judgement.gapSeconds;
+    if (continues && !timer) {
+      const double gap = secondsBetween(*lastMs, *ms);
+      const double bound = spacing.empty() ? 3 * judgement.gapSeconds
+                                           : std::max(judgement.gapSeconds, 3 * spacing.median());
+      continues = gap <= bound;
+      if (continues && gap > 0) spacing.add(gap);
+    }
     if (!continues) {
       close();
       open = true;
@@ -351,6 +491,7 @@ std::vector<InsulationTest> findInsulationTests(const ReadingsTable& table,
       current.voltageV = volts;
       current.timed = timer.has_value();
       current.startMs = ms;
+      current.startDay = ms ? day : std::nullopt;
       firstMs = ms;
     }
     current.lastRow = row;
@@ -372,6 +513,26 @@ std::vector<InsulationTest> findInsulationTests(const ReadingsTable& table,
   }
   close();
   return tests;
+}
+
+std::int32_t firstReadingDay(const ReadingsTable& table, std::int32_t endDay, std::int32_t endMs) {
+  std::int32_t days = 0;
+  std::optional<std::int32_t> lastMs;
+  for (std::size_t row = 0; row < table.recordCount(); ++row) {
+    const std::optional<std::int32_t> ms = table.timeMs(row);
+    if (!ms) continue;
+    if (lastMs && startsNextDay(*lastMs, *ms)) ++days;
+    lastMs = ms;
+  }
+  // A last reading later in the day than the end moment was taken the day before it.
+  if (lastMs && *lastMs > endMs) ++days;
+  return endDay - days;
+}
+
+std::string testStartText(const InsulationTest& test, char dateSeparator) {
+  if (!test.startMs) return "-";
+  if (!test.startDay) return clockText(*test.startMs);
+  return isoDate(*test.startDay) + dateSeparator + clockText(*test.startMs);
 }
 
 std::string ohmText(double ohm) {
@@ -400,7 +561,7 @@ std::string insulationTestsJson(const std::vector<InsulationTest>& tests) {
     out += "\n  {\"test\": " + std::to_string(t.number);
     out += ", \"function\": " + jsonString(gbkToUtf8(t.function));
     out += ", \"voltage_v\": " + std::to_string(t.voltageV);
-    out += ", \"start\": " + (t.startMs ? jsonString(clockText(*t.startMs)) : std::string("null"));
+    out += ", \"start\": " + (t.startMs ? jsonString(testStartText(t)) : std::string("null"));
     out += ", \"duration_s\": " + jsonNumber(t.durationS);
     out += ", \"readings\": " + std::to_string(t.readings);
     out += ", \"r15_ohm\": " + jsonNumber(t.r15.ohm());
@@ -436,17 +597,17 @@ std::string insulationTestsText(const std::vector<InsulationTest>& tests) {
   const auto optional = [](std::optional<double> value, int decimals) {
     return value ? fixed(*value, decimals) : std::string("-");
   };
-  std::string out = cell("Test", 4) + cell("Voltage", 7) + cell("Start", 8) + cell("Duration", 8) +
+  std::string out = cell("Test", 4) + cell("Voltage", 7) + cell("Start", 19) + cell("Duration", 8) +
                     cell("Readings", 8) + cell("R 15 s", 11) + cell("R 30 s", 11) +
                     cell("R 1 min", 11) + cell("R 10 min", 11) + cell("R 1 min 40°C", 12) +
                     cell("DAR", 5) + cell("PI", 5) + cell("Meter PI", 8) + cell("Lowest", 11) +
                     "Verdict\n";
   for (const InsulationTest& t : tests) {
     out += cell(std::to_string(t.number), 4) + cell(std::to_string(t.voltageV) + " V", 7) +
-           cell(t.startMs ? clockText(*t.startMs) : "-", 8) +
-           cell(fixed(t.durationS, 0) + " s", 8) + cell(std::to_string(t.readings), 8) +
-           cell(resistanceText(t.r15), 11) + cell(resistanceText(t.r30), 11) +
-           cell(resistanceText(t.r60), 11) + cell(resistanceText(t.r600), 11) +
+           cell(testStartText(t, ' '), 19) + cell(fixed(t.durationS, 0) + " s", 8) +
+           cell(std::to_string(t.readings), 8) + cell(resistanceText(t.r15), 11) +
+           cell(resistanceText(t.r30), 11) + cell(resistanceText(t.r60), 11) +
+           cell(resistanceText(t.r600), 11) +
            cell(t.r60At40COhm ? ohmText(*t.r60At40COhm) : "-", 12) + cell(optional(t.dar, 2), 5) +
            cell(optional(t.pi, 2), 5) + cell(optional(t.meterPi, 2), 8) +
            cell(t.minOhm ? ohmText(*t.minOhm) : "-", 11) + t.verdict + "\n";

@@ -174,6 +174,8 @@ lxw_error writeTestsSheet(lxw_workbook* workbook, const ReadingsTable& table, lx
   }
   lxw_format* time = workbook_add_format(workbook);
   format_set_num_format(time, "hh:mm:ss");
+  lxw_format* dateTime = workbook_add_format(workbook);
+  format_set_num_format(dateTime, "yyyy-mm-dd hh:mm:ss");
   lxw_row_t row = 1;
   for (const InsulationTest& t : findInsulationTests(table, judgement)) {
     const auto number = [&](lxw_col_t col, std::optional<double> value) {
@@ -182,7 +184,13 @@ lxw_error writeTestsSheet(lxw_workbook* workbook, const ReadingsTable& table, lx
     number(0, t.number);
     check(worksheet_write_string(sheet, row, 1, gbkToUtf8(t.function).c_str(), nullptr));
     number(2, t.voltageV);
-    if (t.startMs) check(worksheet_write_number(sheet, row, 3, *t.startMs / msPerDay, time));
+    // A date as the workbook counts days: from 1899-12-30, day 25569 being 1970-01-01.
+    if (t.startMs && t.startDay) {
+      check(worksheet_write_number(sheet, row, 3, *t.startDay + 25569.0 + *t.startMs / msPerDay,
+                                   dateTime));
+    } else if (t.startMs) {
+      check(worksheet_write_number(sheet, row, 3, *t.startMs / msPerDay, time));
+    }
     number(4, t.durationS);
     number(5, static_cast<double>(t.readings));
     number(6, t.r15.ohm());
@@ -239,6 +247,8 @@ lxw_error writeTestRecordSheet(lxw_workbook* workbook, const WorkbookTests& test
   text("Asset or tag", r.asset);
   text("Operator", r.operatorName);
   text("Instrument serial", r.instrumentSerial);
+  number("Rated voltage (kV)", r.ratedKv);
+  text("Date of first reading", r.firstReadingDate);
   number(
       "Ambient temperature (\xC2\xB0"
       "C)",

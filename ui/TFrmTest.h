@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "Dialogs.h"
 #include "decode/DisplayModel.h"
@@ -109,6 +111,9 @@ class TFrmTest : public QMainWindow {
   void showTestsWindow();
   // The Tests window, nullptr before it was first opened.
   [[nodiscard]] TestsWindow* testsWindow() const { return m_testsWindow; }
+  // The latest moment cds1's last reading can have been taken (a loaded file's modification
+  // time; none: now, as for readings recorded here), which the Tests window dates tests from.
+  void setTableEnd(std::optional<QDateTime> end);
   // "Delete Data": asks first; on yes empties cds1 and restarts the numbering at 1.
   void ClearRClick();
   // "Save Data": asks for a file name and saves cds1 there, as it is at the click, on a worker
@@ -207,6 +212,7 @@ class TFrmTest : public QMainWindow {
   std::array<QAction*, RecordLimitMenu::entries.size()> m_limitItems{};  // set1k .. setlimit
   QAction* HELP1 = nullptr;
   TestsWindow* m_testsWindow = nullptr;
+  std::optional<QDateTime> m_tableEnd;
   QTimer* SampInterTime = nullptr;
   std::unique_ptr<BackgroundWork> m_work;
 };

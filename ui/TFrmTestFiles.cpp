@@ -137,7 +137,8 @@ void TFrmTest::OpenClick() {
       *handToViews = prepare(*loaded);
     }
   };
-  job.finished = [this, loaded, result, start, replaces, handToViews](bool cancelled) {
+  const QDateTime fileTime = QFileInfo(*fileName).lastModified();
+  job.finished = [this, loaded, result, start, replaces, handToViews, fileTime](bool cancelled) {
     if (cancelled) return;                         // the table stays as it was
     const bool merge = result->ok() || !replaces;  // a failed text load keeps the lines before
     if (merge) {
@@ -147,6 +148,8 @@ void TFrmTest::OpenClick() {
       copyRecords(cds1, recordedFrom, recorded, *loaded);
       if (*handToViews) (*handToViews)(*loaded);
       cds1.swapRecords(*loaded);
+      // The file's readings come first: they were taken before it was last written.
+      if (start == 0 || (replaces && result->ok())) setTableEnd(fileTime);
       if (replaces && result->ok()) {
         m_unsavedReadings = recorded > 0;
         if (m_onRecordsDropped) m_onRecordsDropped();

@@ -191,8 +191,16 @@ void TFrmTest::buildMenu() {
   connect(showTests, &QAction::triggered, this, [this] { showTestsWindow(); });
 }
 
+void TFrmTest::setTableEnd(std::optional<QDateTime> end) {
+  m_tableEnd = std::move(end);
+  if (m_testsWindow != nullptr) m_testsWindow->setTableEnd(m_tableEnd);
+}
+
 void TFrmTest::showTestsWindow() {
-  if (m_testsWindow == nullptr) m_testsWindow = new TestsWindow(cds1, this);
+  if (m_testsWindow == nullptr) {
+    m_testsWindow = new TestsWindow(cds1, this);
+    m_testsWindow->setTableEnd(m_tableEnd);
+  }
   m_testsWindow->show();
   m_testsWindow->raise();
   m_testsWindow->activateWindow();

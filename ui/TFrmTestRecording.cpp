@@ -63,6 +63,7 @@ void TFrmTest::ClearRClick() {
         this, QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size())));
   });
   if (cleared) m_unsavedReadings = false;
+  if (cleared) setTableEnd(std::nullopt);
   if (cleared && m_onRecordsDropped) m_onRecordsDropped();
 }
 

@@ -193,24 +193,7 @@ TestsWindow::TestsWindow(ReadingsTable& table, QWidget* parent)
   lowerLayout->addLayout(plotAndReasons, 3);
 
   auto* recordBox = new QGroupBox(QStringLiteral("Test record"), lower);
-  auto* form = new QFormLayout(recordBox);
-  const auto edit = [&](QLineEdit*& field, const char* name, const char* caption) {
-    field = new QLineEdit(recordBox);
-    field->setObjectName(QString::fromLatin1(name));
-    form->addRow(QString::fromUtf8(caption), field);
-  };
-  edit(m_customer, "Customer", "Customer");
-  edit(m_site, "Site", "Site");
-  edit(m_asset, "Asset", "Asset or tag");
-  edit(m_operator, "Operator", "Operator");
-  edit(m_serial, "InstrumentSerial", "Instrument serial");
-  edit(m_ambient, "AmbientC", "Ambient temperature (\u00B0C)");
-  edit(m_winding, "WindingC", "Winding temperature (\u00B0C)");
-  edit(m_humidity, "Humidity", "Humidity (%)");
-  m_notes = new QPlainTextEdit(recordBox);
-  m_notes->setObjectName(QStringLiteral("Notes"));
-  m_notes->setMaximumHeight(70);
-  form->addRow(QStringLiteral("Notes"), m_notes);
+  buildRecordFields(recordBox, new QFormLayout(recordBox));
   lowerLayout->addWidget(recordBox, 2);
   splitter->addWidget(m_list);
   splitter->addWidget(lower);
@@ -226,8 +209,11 @@ TestsWindow::TestsWindow(ReadingsTable& table, QWidget* parent)
   for (QComboBox* box : {m_minimum, m_thermal, m_dar}) {
     connect(box, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
   }
-  for (QLineEdit* field : {m_minimumMOhm, m_winding}) {
+  for (QLineEdit* field : {m_minimumMOhm, m_winding, m_ratedKv, m_date}) {
     connect(field, &QLineEdit::editingFinished, this, [this] { refresh(); });
+  }
+  for (QLineEdit* field : {m_ambient, m_winding, m_ratedKv, m_date}) {
+    connect(field, &QLineEdit::textChanged, this, [this] { markTypedFields(); });
   }
   connect(m_list, &QTableWidget::itemSelectionChanged, this, [this] { showChosen(); });
 
@@ -241,6 +227,67 @@ TestsWindow::TestsWindow(ReadingsTable& table, QWidget* parent)
 }
 
 TestsWindow::~TestsWindow() { m_table.removeObserver(this); }
+
+void TestsWindow::buildRecordFields(QWidget* parent, QFormLayout* form) {
+  const auto edit = [&](QLineEdit*& field, const char* name, const char* caption) {
+    field = new QLineEdit(parent);
+    field->setObjectName(QString::fromLatin1(name));
+    form->addRow(QString::fromUtf8(caption), field);
+  };
+  edit(m_customer, "Customer", "Customer");
+  edit(m_site, "Site", "Site");
+  edit(m_asset, "Asset", "Asset or tag");
+  edit(m_operator, "Operator", "Operator");
+  edit(m_serial, "InstrumentSerial", "Instrument serial");
+  edit(m_ratedKv, "RatedKv", "Rated voltage (kV)");
+  edit(m_date, "FirstReadingDate", "Date of first reading");
+  edit(m_ambient, "AmbientC", "Ambient temperature (\u00B0C)");
+  edit(m_winding, "WindingC", "Winding temperature (\u00B0C)");
+  edit(m_humidity, "Humidity", "Humidity (%)");
+  m_ratedKv->setToolTip(QStringLiteral("Line to line, for the kV + 1 M\u03A9 minimum"));
+  m_date->setToolTip(
+      QStringLiteral("YYYY-MM-DD; left empty, worked out from the recording or "
+                     "the loaded file's time"));
+  for (QLineEdit* field : {m_ambient, m_winding}) {
+    field->setToolTip(QStringLiteral("-50 to 200, \"20.5\" or \"20,5\""));
+  }
+  m_notes = new QPlainTextEdit(parent);
+  m_notes->setObjectName(QStringLiteral("Notes"));
+  m_notes->setMaximumHeight(70);
+  form->addRow(QStringLiteral("Notes"), m_notes);
+}
+
+void TestsWindow::markTypedFields() {
+  const auto mark = [](QLineEdit* field, bool valid) {
+    const bool refused = !valid && !field->text().trimmed().isEmpty();
+    field->setProperty("refused", refused);
+    field->setStyleSheet(refused ? QStringLiteral("QLineEdit { background: #f8c8c8; }")
+                                 : QString());
+  };
+  const auto typed = [](const QLineEdit* field) { return field->text().toUtf8().toStdString(); };
+  mark(m_ambient, typedTemperature(typed(m_ambient)).has_value());
+  mark(m_winding, typedTemperature(typed(m_winding)).has_value());
+  mark(m_ratedKv, typedRatedKv(typed(m_ratedKv)).has_value());
+  mark(m_date, dayFromIsoDate(typed(m_date).c_str()).has_value());
+}
+
+void TestsWindow::setTableEnd(std::optional<QDateTime> end) {
+  m_tableEnd = std::move(end);
+  m_date->setPlaceholderText(utf8(isoDate(guessedFirstDay())));
+  m_dirty = true;
+}
+
+std::int32_t TestsWindow::guessedFirstDay() const {
+  const QDateTime end = m_tableEnd.value_or(QDateTime::currentDateTime());
+  const auto endDay = static_cast<std::int32_t>(QDate(1970, 1, 1).daysTo(end.date()));
+  return ostrel::firstReadingDay(m_table, endDay, end.time().msecsSinceStartOfDay());
+}
+
+std::optional<std::int32_t> TestsWindow::firstReadingDay() const {
+  const QString typed = m_date->text().trimmed();
+  if (typed.isEmpty()) return guessedFirstDay();
+  return dayFromIsoDate(typed.toStdString());
+}
 
 void TestsWindow::recordsAppended(std::size_t, std::size_t) { m_dirty = true; }
 void TestsWindow::tableReset() { m_dirty = true; }
@@ -258,9 +305,18 @@ void TestsWindow::hideEvent(QHideEvent* event) {
 
 TestRecord TestsWindow::record() const {
   const auto text = [](const QString& field) { return field.toUtf8().toStdString(); };
-  return {text(m_customer->text()), text(m_site->text()),     text(m_asset->text()),
-          text(m_operator->text()), text(m_serial->text()),   text(m_ambient->text()),
-          text(m_winding->text()),  text(m_humidity->text()), text(m_notes->toPlainText())};
+  const std::optional<std::int32_t> day = firstReadingDay();
+  return {text(m_customer->text()),
+          text(m_site->text()),
+          text(m_asset->text()),
+          text(m_operator->text()),
+          text(m_serial->text()),
+          text(m_ambient->text()),
+          text(m_winding->text()),
+          text(m_humidity->text()),
+          text(m_notes->toPlainText()),
+          text(m_ratedKv->text()),
+          day ? isoDate(*day) : text(m_date->text())};
 }
 
 WorkbookTests TestsWindow::workbookTests() const { return {judgement(), record()}; }
@@ -282,14 +338,15 @@ TestJudgement TestsWindow::judgement() const {
   const QString thermal = m_thermal->currentText();
   j.thermalClass = thermal.isEmpty() ? 'B' : thermal.at(0).toLatin1();
   j.dar = m_dar->currentIndex() == 1 ? DarMarks::R60R15 : DarMarks::R60R30;
-  if (const auto winding = typedNumber(m_winding->text().toUtf8().toStdString())) {
-    j.windingTemperatureC = winding;
-  }
+  j.windingTemperatureC = typedTemperature(m_winding->text().toUtf8().toStdString());
+  j.ratedKv = typedRatedKv(m_ratedKv->text().toUtf8().toStdString());
+  j.firstDay = firstReadingDay();
   return j;
 }
 
 void TestsWindow::refresh() {
   m_dirty = false;
+  m_date->setPlaceholderText(utf8(isoDate(guessedFirstDay())));
   m_analysis.request(judgement());
 }
 
@@ -302,14 +359,9 @@ void TestsWindow::showTests(std::vector<InsulationTest> tests, std::size_t recor
   for (std::size_t i = 0; i < m_tests.size(); ++i) {
     const InsulationTest& t = m_tests[i];
     const int row = static_cast<int>(i);
-    const int startS = t.startMs ? *t.startMs / 1000 : -1;
     const QStringList cells = {QString::number(t.number),
                                QStringLiteral("%1 V").arg(t.voltageV),
-                               startS < 0 ? QStringLiteral("-")
-                                          : QStringLiteral("%1:%2:%3")
-                                                .arg(startS / 3600, 2, 10, QLatin1Char('0'))
-                                                .arg(startS / 60 % 60, 2, 10, QLatin1Char('0'))
-                                                .arg(startS % 60, 2, 10, QLatin1Char('0')),
+                               utf8(testStartText(t, ' ')),
                                QStringLiteral("%1 s").arg(t.durationS, 0, 'f', 0),
                                QString::number(t.readings),
                                utf8(resistanceText(t.r15)),

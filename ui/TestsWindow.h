@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QWidget>
 #include <optional>
 #include <vector>
@@ -12,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -58,6 +60,13 @@ class TestsWindow : public QWidget, private ReadingsTableObserver {
   void refresh();
   // Whether an analysis is asked for or running (the list may not show the table as it is).
   [[nodiscard]] bool analysing() const { return m_analysis.busy(); }
+  // The latest moment the table's last reading can have been taken, from which the date of its
+  // first reading is worked out while "Date of first reading" is left empty: a loaded file's
+  // modification time; none (the default) for now, as for a recording.
+  void setTableEnd(std::optional<QDateTime> end);
+  // The date of the table's first reading: the one typed, else the one worked out; none while
+  // the typed one is no date.
+  [[nodiscard]] std::optional<std::int32_t> firstReadingDay() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -69,6 +78,11 @@ class TestsWindow : public QWidget, private ReadingsTableObserver {
   // Lists the tests an analysis found in the table's first `records` records.
   void showTests(std::vector<InsulationTest> tests, std::size_t records);
   void showChosen();
+  void buildRecordFields(QWidget* parent, QFormLayout* form);
+  // Marks the typed fields whose text breaks their rule (a temperature, the rated voltage,
+  // the date); an empty field is never marked.
+  void markTypedFields();
+  [[nodiscard]] std::int32_t guessedFirstDay() const;
 
   ReadingsTable& m_table;
   std::vector<InsulationTest> m_tests;
@@ -84,7 +98,9 @@ class TestsWindow : public QWidget, private ReadingsTableObserver {
   QComboBox* m_dar = nullptr;
   QCheckBox* m_printSummary = nullptr;
   QLineEdit *m_customer = nullptr, *m_site = nullptr, *m_asset = nullptr, *m_operator = nullptr,
-            *m_serial = nullptr, *m_ambient = nullptr, *m_winding = nullptr, *m_humidity = nullptr;
+            *m_serial = nullptr, *m_ambient = nullptr, *m_winding = nullptr, *m_humidity = nullptr,
+            *m_ratedKv = nullptr, *m_date = nullptr;
+  std::optional<QDateTime> m_tableEnd;
   QPlainTextEdit* m_notes = nullptr;
   QLabel* m_summary = nullptr;
 };

@@ -97,18 +97,23 @@ constexpr std::array<CommandHelp, 7> commands{{
      "Exit status: 0 listed (also none); 1 no HID support on this system; 2 wrong usage.\n"},
     {"tests", true,
      "usage: ostrel-cli tests TABLE [--json] [--temperature C] [--dar 60/30|60/15]\n"
-     "                  [--minimum 100M|5M|kv1|N] [--thermal-class A|B|F|H]\n"
+     "                  [--minimum 100M|5M|kv1|N] [--rated-kv KV] [--thermal-class A|B|F|H]\n"
+     "                  [--date YYYY-MM-DD]\n"
      "Finds the insulation tests in a table file (text or XML, or a recording journal, whose\n"
      "lines keep the meter's timer) and prints each test's figures and verdict: a readable\n"
      "table, or with --json one object per test.\n"
      "  --json              JSON: test, function, voltage_v, start, duration_s, readings,\n"
      "                      r15_ohm, r30_ohm, r60_ohm, r600_ohm, r60_40c_ohm, dar, pi,\n"
      "                      meter_pi, min_ohm, verdict, reasons (numbers or null)\n"
-     "  --temperature C     winding temperature: R(1 min) is corrected to 40 \u00B0C\n"
+     "  --temperature C     winding temperature, -50 to 200 (\"20.5\" or \"20,5\"): R(1 min)\n"
+     "                      is corrected to 40 \u00B0C\n"
      "  --dar 60/30|60/15   the DAR's readings (default 60/30)\n"
-     "  --minimum CLASS     minimum R(1 min) at 40 \u00B0C: 100M (default), 5M, kv1 (test kV\n"
-     "                      + 1 M\u03A9) or a number of M\u03A9\n"
+     "  --minimum CLASS     minimum R(1 min) at 40 \u00B0C: 100M (default), 5M, kv1 (rated kV\n"
+     "                      + 1 M\u03A9, with --rated-kv) or a number of M\u03A9\n"
+     "  --rated-kv KV       the machine's rated voltage in kV (line to line) for kv1\n"
      "  --thermal-class C   A (PI at least 1.5) or B, F, H (PI at least 2.0; default B)\n"
+     "  --date YYYY-MM-DD   the date of the table's first reading (default: worked out\n"
+     "                      from the file's modification time); start then has the date\n"
      "Exit status: 0 done; 1 TABLE cannot be loaded; 2 wrong usage.\n"},
 }};
 

@@ -409,12 +409,12 @@ TEST(TestsCli, FindsTheTestsOfATextTableAndOfAJournal) {
     std::fclose(file);
   }
   for (const std::string& name : {table, left}) {
-    const test::ChildResult run =
-        test::runProgram(OSTREL_CLI, {"tests", "--json", "--temperature", "30", name});
+    const test::ChildResult run = test::runProgram(
+        OSTREL_CLI, {"tests", "--json", "--temperature", "30", "--date", "2026-06-15", name});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(
         run.out.find("\"test\": 1, \"function\": \"IR:1000V 40G\u03A9\", \"voltage_v\": 1000, "
-                     "\"start\": \"10:00:00\", \"duration_s\": 600, \"readings\": 121, "
+                     "\"start\": \"2026-06-15T10:00:00\", \"duration_s\": 600, \"readings\": 121, "
                      "\"r15_ohm\": 115000000, \"r30_ohm\": 130000000, \"r60_ohm\": 160000000, "
                      "\"r600_ohm\": 320000000, \"r60_40c_ohm\": 80000000, \"dar\": "),
         std::string::npos)

@@ -137,15 +137,19 @@ TEST(Workbook, TestSheetsFollowTheGivenOptionsAndRecord) {
   tests.judgement.minimum = MinimumClass::Fixed;
   tests.judgement.fixedMinimumMOhm = 50;
   tests.judgement.thermalClass = 'F';
+  tests.judgement.firstDay = dayFromIsoDate("2026-06-15");
   tests.record = {
-      "M\xC3\xBChle AG",     "", " Pump 3 ", "A. Smith", "SN-0042", "21,5", "20", "about 60",
-      "dry day\nsecond line"};
+      "M\xC3\xBChle AG",      "",    " Pump 3 ",  "A. Smith", "SN-0042", "21,5", "20", "about 60",
+      "dry day\nsecond line", "6,6", "2026-06-15"};
   ScratchFolder folder;
   const std::string name = folder.file("record.xlsx");
   const Result<> saved = SaveTableToFile(table, name, ".", tests);
   ASSERT_TRUE(saved.ok()) << saved.message();
 
   READ_BACK_OR_SKIP(testsSheet, name, {"--sheet", "Tests"});
+  // The start is a date and time when the date is known.
+  EXPECT_NE(testsSheet.out.find("\tdatetime:2026-06-15 10:00:00\t"), std::string::npos)
+      << testsSheet.out;
   // R(1 min) 160 MΩ at 20 °C is 40 MΩ at 40 °C, below 50 MΩ; DAR 160/115.
   EXPECT_NE(testsSheet.out.find("\tn:160000000|General\t\tn:40000000|General\t"
                                 "n:1.391304347826087|General\t\t\tn:100000000|General\ts:fail\t"),
@@ -160,6 +164,8 @@ TEST(Workbook, TestSheetsFollowTheGivenOptionsAndRecord) {
             "s:Asset or tag\ts:Pump 3\n"
             "s:Operator\ts:A. Smith\n"
             "s:Instrument serial\ts:SN-0042\n"
+            "s:Rated voltage (kV)\tn:6.6|General\n"
+            "s:Date of first reading\ts:2026-06-15\n"
             "s:Ambient temperature (\u00B0C)\tn:21.5|General\n"
             "s:Winding temperature (\u00B0C)\tn:20|General\n"
             "s:Humidity (%)\ts:about 60\n"

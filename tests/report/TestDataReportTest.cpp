@@ -249,9 +249,10 @@ TestSummary tenMinuteTests(int count) {
   }
   TestSummary summary;
   summary.judgement.windingTemperatureC = 20;
+  summary.judgement.firstDay = dayFromIsoDate("2026-06-15");
   summary.record = {
-      "M\xC3\xBChle AG",     "Works 2", "Pump 3", "A. Smith", "SN-0042", "21,5", "20", "55",
-      "dry day\nsecond line"};
+      "M\xC3\xBChle AG",      "Works 2", "Pump 3",    "A. Smith", "SN-0042", "21,5", "20", "55",
+      "dry day\nsecond line", "6,6",     "2026-06-15"};
   summary.tests = findInsulationTests(table, summary.judgement);
   return summary;
 }
@@ -287,11 +288,27 @@ TEST(TestSummaryPage, FollowsTheReadingsPagesWhichStayAsTheyAre) {
 
   const std::vector<ReportElement> page = withSummary.page(3);
   const QStringList shown = texts(page);
-  for (const char* expected :
-       {" TEST DATA REPORT", "Test summary", "M\u00FChle AG", "Pump 3", "SN-0042", "21,5 \u00B0C",
-        "20 \u00B0C", "55 %", "dry day", "second line", "from 20.0 \u00B0C", "R(60 s) / R(30 s)",
-        "160.0 M\u03A9", "40.00 M\u03A9", "1.23", "2.00", "fail",
-        "2 tests: 0 pass, 2 fail, 0 incomplete"}) {
+  for (const char* expected : {" TEST DATA REPORT",
+                               "Test summary",
+                               "M\u00FChle AG",
+                               "Pump 3",
+                               "SN-0042",
+                               "21,5 \u00B0C",
+                               "20 \u00B0C",
+                               "55 %",
+                               "dry day",
+                               "second line",
+                               "from 20.0 \u00B0C",
+                               "R(60 s) / R(30 s)",
+                               "160.0 M\u03A9",
+                               "40.00 M\u03A9",
+                               "1.23",
+                               "2.00",
+                               "fail",
+                               "6,6 kV",
+                               "2026-06-15",
+                               "2026-06-15 00:00:00",
+                               "2 tests: 0 pass, 2 fail, 0 incomplete"}) {
     EXPECT_TRUE(shown.contains(QString::fromUtf8(expected))) << expected << "\n"
                                                              << shown.join('|').toStdString();
   }

@@ -177,15 +177,15 @@ struct SummaryColumn {
   double leftMm;
 };
 constexpr std::array<SummaryColumn, 11> summaryColumns{{{"Test", 0},
-                                                        {"Voltage", 10},
-                                                        {"Start", 24},
-                                                        {"Duration", 40},
-                                                        {"R 30 s", 56},
-                                                        {"R 1 min", 75},
-                                                        {"R 10 min", 94},
-                                                        {"R 1 min 40 \u00B0C", 113},
-                                                        {"DAR", 137},
-                                                        {"PI", 150},
+                                                        {"Voltage", 9},
+                                                        {"Start", 21},
+                                                        {"Duration", 50},
+                                                        {"R 30 s", 64},
+                                                        {"R 1 min", 81},
+                                                        {"R 10 min", 98},
+                                                        {"R 1 min 40 \u00B0C", 115},
+                                                        {"DAR", 139},
+                                                        {"PI", 151},
                                                         {"Verdict", 163}}};
 
 QString utf8(const std::string& text) {
@@ -228,20 +228,12 @@ QString minimumText(const TestJudgement& j) {
     case MinimumClass::RandomWound5M:
       return QStringLiteral("5 M\u03A9 (random-wound, below 1 kV)");
     case MinimumClass::KvPlusOne:
-      return QStringLiteral("test kV + 1 M\u03A9");
+      return j.ratedKv ? QStringLiteral("rated %1 kV + 1 M\u03A9").arg(*j.ratedKv)
+                       : QStringLiteral("rated kV + 1 M\u03A9 (rated voltage unknown)");
     case MinimumClass::Fixed:
       break;
   }
   return utf8(minimumClassText(j)) + QStringLiteral(" M\u03A9");
-}
-
-QString clock(std::optional<std::int32_t> ms) {
-  if (!ms) return QStringLiteral("-");
-  const int s = *ms / 1000;
-  return QStringLiteral("%1:%2:%3")
-      .arg(s / 3600, 2, 10, QLatin1Char('0'))
-      .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-      .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString ratioText(std::optional<double> ratio) {
@@ -268,12 +260,15 @@ void ReportLayout::layOutSummary() {
        true);
   const TestRecord& r = summary.record;
   const TestJudgement& j = summary.judgement;
-  const std::array<std::pair<const char*, QString>, 12> fields{{
+  const std::array<std::pair<const char*, QString>, 14> fields{{
       {"Customer", utf8(r.customer)},
       {"Site", utf8(r.site)},
       {"Asset or tag", utf8(r.asset)},
       {"Operator", utf8(r.operatorName)},
       {"Instrument serial", utf8(r.instrumentSerial)},
+      {"Rated voltage", measuredText(r.ratedKv, " kV")},
+      {"Date of first reading",
+       r.firstReadingDate.empty() ? QStringLiteral("-") : utf8(r.firstReadingDate)},
       {"Ambient temperature", measuredText(r.ambientC, " \u00B0C")},
       {"Winding temperature", measuredText(r.windingC, " \u00B0C")},
       {"Humidity", measuredText(r.humidityPct, " %")},
@@ -310,7 +305,7 @@ void ReportLayout::layOutSummary() {
     const std::array<QString, summaryColumns.size()> cells{
         QString::number(t.number),
         QStringLiteral("%1 V").arg(t.voltageV),
-        clock(t.startMs),
+        utf8(testStartText(t, ' ')),
         QStringLiteral("%1 s").arg(t.durationS, 0, 'f', 0),
         utf8(resistanceText(t.r30)),
         utf8(resistanceText(t.r60)),
