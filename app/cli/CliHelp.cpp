@@ -110,7 +110,7 @@ constexpr std::array<CommandHelp, 7> commands{{
      "  --dar 60/30|60/15   the DAR's readings (default 60/30)\n"
      "  --minimum CLASS     minimum R(1 min) at 40 \u00B0C: 100M (default), 5M, kv1 (rated kV\n"
      "                      + 1 M\u03A9, with --rated-kv) or a number of M\u03A9\n"
-     "  --rated-kv KV       the machine's rated voltage in kV (line to line) for kv1\n"
+     "  --rated-kv KV       the machine's rated line-to-line voltage in kV, for kv1\n"
      "  --thermal-class C   A (PI at least 1.5) or B, F, H (PI at least 2.0; default B)\n"
      "  --date YYYY-MM-DD   the date of the table's first reading (default: worked out\n"
      "                      from the file's modification time); start then has the date\n"
