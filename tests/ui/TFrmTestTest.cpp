@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -639,14 +640,50 @@ class TFrmTestTest : public QObject {
     QCOMPARE(m_state->recording.IntervalCountdown, 8);
   }
 
-  void intervalOutOfRangeIsReported() {
+  // The interval is checked as it is typed, ticked or not: once ten digits make a number too
+  // large, the box is marked and the note gives the reason; no message box ever comes up.
+  // Letters are refused without a word, and an empty box with the tick records every reading.
+  void intervalIsCheckedAsTyped_data() {
+    QTest::addColumn<bool>("ticked");
+    QTest::newRow("unticked") << false;
+    QTest::newRow("ticked") << true;
+  }
+  void intervalIsCheckedAsTyped() {
+    QFETCH(bool, ticked);
     auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
-    edit->setText(QStringLiteral("7"));
+    auto* note = m_window->findChild<QLabel*>(QStringLiteral("RecordHeld"));
+    m_window->findChild<QCheckBox*>(QStringLiteral("RecordSI"))->setChecked(ticked);
+    const QColor plain = edit->palette().color(QPalette::Base);
+    m_window->activateWindow();
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("7"));
     QCOMPARE(m_state->recording.IntervalCountdown, 7);
-    QVERIFY(m_log.errors.isEmpty());
-    edit->setText(QStringLiteral("99999999999"));
-    QCOMPARE(m_log.errors.size(), 1);
-    QCOMPARE(m_state->recording.IntervalCountdown, 7);
+    QTest::keyClicks(edit, QStringLiteral("abc"));
+    QCOMPARE(edit->text(), QStringLiteral("7"));
+    QVERIFY(note->isHidden());
+    edit->selectAll();
+    const QString typed = QStringLiteral("99999999999");
+    for (int n = 1; n <= typed.size(); ++n) {
+      QTest::keyClick(edit, Qt::Key_9);
+      const bool tooLarge = n >= 10;
+      QCOMPARE(note->isVisible(), tooLarge);
+      QCOMPARE(edit->palette().color(QPalette::Base) != plain, tooLarge);
+      if (n == 10)
+        QCOMPARE(note->text(), QStringLiteral("'9999999999' is not a valid integer value"));
+    }
+    QCOMPARE(m_log.errors, QStringList());
+    QCOMPARE(m_state->recording.IntervalCountdown, 999'999'999);  // the last usable text
+
+    edit->clear();
+    QVERIFY(note->isHidden());
+    QCOMPARE(edit->palette().color(QPalette::Base), plain);
+    for (const char* value : {"1.5", "2.5", "3.5"}) {
+      m_window->ShowData860(sim::FrameBuilder().mainDigits(value).unit("MΩ").text());
+    }
+    QCOMPARE(m_window->table().recordCount(), std::size_t{3});
+    QCOMPARE(m_log.errors, QStringList());
+    QVERIFY(note->isHidden());
   }
 
   void samplingTimerCountsDown() {
