@@ -22,6 +22,7 @@ class QPushButton;
 class QScrollArea;
 class QTimer;
 class QToolButton;
+class QKeySequence;
 
 namespace ostrel {
 
@@ -156,6 +157,9 @@ class TFrmTest : public QMainWindow {
   void chooseRecordLimit(std::size_t entry);
   void connectRecordingControls();
   void fitGridToClientViewport();
+  // A command of the whole window on `keys`, named `name` (a QAction of the window).
+  QAction* windowCommand(const char* name, const QKeySequence& keys,
+                         const std::function<void()>& run);
   // Save Data's work: false when cancelled or failed.
   bool saveTable();
   // Before unsaved readings would be dropped: true when they may go (none, saved now, or

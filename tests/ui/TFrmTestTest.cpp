@@ -926,6 +926,82 @@ class TFrmTestTest : public QObject {
     QCOMPARE(QApplication::focusWidget(), view);
   }
 
+  // The window's commands have the usual desktop keys, from whatever control has the focus.
+  void commandShortcuts() {
+    int print = 0, connectClicks = 0;
+    m_window->setPrintHandler([&] { ++print; });
+    m_window->setConnectHandler([&] { ++connectClicks; });
+    m_window->ShowData860(sim::FrameBuilder().mainDigits("1.5").unit("MΩ").text());  // unsaved
+    m_log.unsavedAnswer = UnsavedReadingsAnswer::Cancel;
+    m_window->activateWindow();
+    grid(*m_window)->setFocus();
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+      QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+    press(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(m_log.saveAsked, 1);
+    press(Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(print, 1);
+    press(Qt::Key_F5);
+    QCOMPARE(connectClicks, 1);
+    press(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(m_log.openAsked, 1);
+    press(Qt::Key_Q, Qt::ControlModifier);  // Exit asks about the unsaved reading; Cancel stays
+    QCOMPARE(m_log.unsavedQuestions.size(), 1);
+    QVERIFY(m_window->isVisible());
+  }
+
+  // Tab walks every command of the window in its order from top to bottom, and Space runs
+  // the one that has the focus.
+  void tabReachesEveryCommand() {
+    int connectClicks = 0;
+    m_window->setConnectHandler([&] { ++connectClicks; });
+    m_window->activateWindow();
+    auto* connectPanel = m_window->findChild<QWidget*>(QStringLiteral("Panel2"));
+    connectPanel->setFocus();
+    QCOMPARE(QApplication::focusWidget(), connectPanel);
+    QStringList walked{connectPanel->objectName()};
+    for (int i = 0; i < 10; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      walked << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(walked, (QStringList{"Panel2", "Panel3", "RepeatSet", "RecordSI", "RecordSITime",
+                                  "SpeedButton2", "SpeedButton1", "SpeedButton3", "MajPrint",
+                                  "DBGrid1", walked.last()}));
+    connectPanel->setFocus();
+    QTest::keyClick(connectPanel, Qt::Key_Space);
+    QCOMPARE(connectClicks, 1);
+  }
+
+  // Tab leaves the Tests window's table for its next control, and Escape closes the Tests
+  // window and the manual's window.
+  void tabLeavesTheTestsTableEscapeCloses() {
+    appendRecords(*m_window, 3);
+    m_window->showTestsWindow();
+    TestsWindow* tests = m_window->testsWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(tests));
+    tests->activateWindow();
+    auto* list = tests->findChild<QTableWidget*>(QStringLiteral("TestList"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != list);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!tests->isVisible());
+
+    QtDialogs dialogs;
+    QVERIFY(dialogs.showHelpWindow(nullptr, QStringLiteral(OSTREL_MANUAL_DIR "/index.html")));
+    QWidget* help = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->objectName() == QStringLiteral("HelpWindow")) help = widget;
+    }
+    QVERIFY(help && QTest::qWaitForWindowExposed(help));
+    help->activateWindow();
+    help->setFocus();
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : help,
+                    Qt::Key_Escape);
+    QVERIFY(!help->isVisible());
+  }
+
   void helpKeyFromEveryControl_data() {
     QTest::addColumn<QString>("focus");
     QTest::newRow("grid") << "DBGrid1";
