@@ -226,6 +226,7 @@ void ReadingsGrid::setModel(ReadingsGridModel* model) {
 
 void ReadingsGrid::showLastRow() {
   const std::size_t records = tableRows();
+  const QScopedValueRollback showing(m_showingLast, true);
   setFollowing(true);
   if (records == 0) {
     m_currentRecord.reset();
@@ -293,6 +294,11 @@ void ReadingsGrid::currentChanged(const QModelIndex& current, const QModelIndex&
   if (!current.isValid()) return;
   m_currentRecord = recordOfRow(current.row());
   m_currentColumn = current.column();
+  // A row the user moved to (a key, a click) other than the newest stops the grid following
+  // the recording, even while the view is still at the bottom; the newest one resumes it.
+  if (!m_syncing && !m_showingLast && m_window) {
+    setFollowing(*m_currentRecord + 1 >= tableRows());
+  }
 }
 
 std::size_t ReadingsGrid::tableRows() const { return m_window ? m_window->recordCount() : 0; }

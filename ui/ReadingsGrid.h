@@ -14,8 +14,9 @@ struct GridScrollScale;
 // DBGrid1: read-only, whole-row selection, a title row and a row-indicator column that
 // marks the current row. Cells Arial 11 px centred, titles Arial 12 px centred, the column
 // widths of the layout; the user may drag column borders. While the view is at the table's
-// bottom it follows the recording: when rows are appended, the last one becomes the current
-// row. Scrolled up, the view and the current row stay, and a note at the bottom counts the
+// bottom and the newest row is current it follows the recording: when rows are appended,
+// the last one becomes the current row. Scrolled up, or with another row made current by a
+// key or click, the view and the current row stay, and a note at the bottom counts the
 // rows that arrived meanwhile (a click on it goes to the newest). Main thread only.
 //
 // Its model is the table's ReadingsGridModel, the only model it takes: the view holds a
@@ -99,6 +100,7 @@ class ReadingsGrid : public QTableView {
   int m_appendedFrom = -1;  // first appended row while the grid follows an append; else -1
 
   bool m_following = true;               // the view is at the bottom and follows appended rows
+  bool m_showingLast = false;            // showLastRow makes the newest row current
   std::size_t m_seenRecords = 0;         // the table's records when the user last followed it
   QToolButton* m_newRowsNote = nullptr;  // "N new rows": shown while rows arrive unseen
 
