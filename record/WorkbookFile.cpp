@@ -4,6 +4,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -27,6 +28,26 @@ constexpr std::array<std::string_view, ReadingsTable::fieldCount + 1> headerTitl
 constexpr std::array<double, ReadingsTable::fieldCount + 1> columnWidths = {16, 13, 10, 8,
                                                                             16, 12, 10};
 constexpr lxw_col_t testTimeColumn = ReadingsTable::fieldCount;
+
+// Characters a text takes in a cell: its longest line, in code points of its UTF-8.
+std::size_t shownWidth(std::string_view utf8) {
+  std::size_t longest = 0;
+  std::size_t line = 0;
+  for (const char c : utf8) {
+    if (c == '\n') {
+      line = 0;
+    } else if ((static_cast<unsigned char>(c) & 0xC0U) != 0x80U) {
+      longest = std::max(longest, ++line);
+    }
+  }
+  return longest;
+}
+
+// A column width (in characters) for a title and figures of up to `figure` characters, with
+// a character's room to spare.
+double fittingWidth(std::string_view title, std::size_t figure) {
+  return static_cast<double>(std::max(shownWidth(title), figure)) + 2.0;
+}
 constexpr double msPerDay = 86'400'000.0;
 
 // The cell formats of one workbook; they belong to the workbook and go with it.
@@ -170,6 +191,11 @@ lxw_error writeTestsSheet(lxw_workbook* workbook, const ReadingsTable& table, lx
     if (error == LXW_NO_ERROR) error = e;
   };
   for (std::size_t col = 0; col < titles.size(); ++col) {
+    // Wide enough for the title and for a figure as General shows it (up to 11 characters,
+    // "1.23457E+11"); the function and the reasons are widened to their texts below.
+    const double width = fittingWidth(titles[col], 11);
+    check(worksheet_set_column(sheet, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col),
+                               width, nullptr));
     check(worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(col), titles[col], header));
   }
   lxw_format* time = workbook_add_format(workbook);
@@ -177,12 +203,16 @@ lxw_error writeTestsSheet(lxw_workbook* workbook, const ReadingsTable& table, lx
   lxw_format* dateTime = workbook_add_format(workbook);
   format_set_num_format(dateTime, "yyyy-mm-dd hh:mm:ss");
   lxw_row_t row = 1;
+  std::size_t widestFunction = shownWidth(titles[1]);
+  std::size_t widestReasons = shownWidth(titles[16]);
   for (const InsulationTest& t : findInsulationTests(table, judgement)) {
     const auto number = [&](lxw_col_t col, std::optional<double> value) {
       if (value) check(worksheet_write_number(sheet, row, col, *value, nullptr));
     };
     number(0, t.number);
-    check(worksheet_write_string(sheet, row, 1, gbkToUtf8(t.function).c_str(), nullptr));
+    const std::string function = gbkToUtf8(t.function);
+    widestFunction = std::max(widestFunction, shownWidth(function));
+    check(worksheet_write_string(sheet, row, 1, function.c_str(), nullptr));
     number(2, t.voltageV);
     // A date as the workbook counts days: from 1899-12-30, day 25569 being 1970-01-01.
     if (t.startMs && t.startDay) {
@@ -205,9 +235,14 @@ lxw_error writeTestsSheet(lxw_workbook* workbook, const ReadingsTable& table, lx
     check(worksheet_write_string(sheet, row, 15, t.verdict.c_str(), nullptr));
     std::string reasons;
     for (const std::string& reason : t.reasons) reasons += (reasons.empty() ? "" : "; ") + reason;
+    widestReasons = std::max(widestReasons, shownWidth(reasons));
     if (!reasons.empty()) check(worksheet_write_string(sheet, row, 16, reasons.c_str(), nullptr));
     if (error != LXW_NO_ERROR || ++row > workbookMaxRecords) break;
   }
+  // Column widths may be set after the rows: they are written when the sheet is closed.
+  check(worksheet_set_column(sheet, 1, 1, static_cast<double>(widestFunction) + 2.0, nullptr));
+  check(worksheet_set_column(sheet, 16, 16,
+                             std::min(static_cast<double>(widestReasons) + 2.0, 255.0), nullptr));
   return error;
 }
 
@@ -221,8 +256,21 @@ lxw_error writeTestRecordSheet(lxw_workbook* workbook, const WorkbookTests& test
   const auto check = [&error](lxw_error e) {
     if (error == LXW_NO_ERROR) error = e;
   };
-  check(worksheet_set_column(sheet, 0, 0, 30, nullptr));
-  check(worksheet_set_column(sheet, 1, 1, 40, nullptr));
+  // The fields' names are known; the values are as long as the user typed them (the longest
+  // line of the notes), up to a width that still fits a screen.
+  const TestRecord& typed = tests.record;
+  std::size_t longestValue = 0;
+  for (const std::string_view value :
+       {std::string_view(typed.customer), std::string_view(typed.site),
+        std::string_view(typed.asset), std::string_view(typed.operatorName),
+        std::string_view(typed.instrumentSerial), std::string_view(typed.ambientC),
+        std::string_view(typed.windingC), std::string_view(typed.humidityPct),
+        std::string_view(typed.notes)}) {
+    longestValue = std::max(longestValue, shownWidth(value));
+  }
+  check(worksheet_set_column(sheet, 0, 0, 34, nullptr));
+  check(worksheet_set_column(
+      sheet, 1, 1, std::clamp(static_cast<double>(longestValue) + 2.0, 20.0, 100.0), nullptr));
   check(worksheet_write_string(sheet, 0, 0, "Field", header));
   check(worksheet_write_string(sheet, 0, 1, "Value", header));
   lxw_row_t row = 1;

@@ -1,7 +1,9 @@
 #include "ClickPanel.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 
 #include "WindowFonts.h"
 
@@ -11,6 +13,7 @@ ClickPanel::ClickPanel(const QString& caption, QWidget* parent)
     : QWidget(parent), m_caption(caption) {
   setCursor(Qt::PointingHandCursor);
   setFont(arialFont(16));
+  setFocusPolicy(Qt::TabFocus);
 }
 
 void ClickPanel::setCaption(const QString& caption) {
@@ -30,6 +33,36 @@ void ClickPanel::paintEvent(QPaintEvent*) {
   painter.setPen(Qt::black);
   painter.setFont(font());
   painter.drawText(inside, Qt::AlignCenter, m_caption);
+  if (hasFocus()) {
+    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    painter.drawRect(inside.adjusted(2, 2, -3, -3));
+  }
+}
+
+void ClickPanel::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        click();
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void ClickPanel::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void ClickPanel::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 void ClickPanel::mousePressEvent(QMouseEvent* event) {

@@ -10,7 +10,8 @@ namespace ostrel {
 
 // A panel that acts as a button: centred caption in Arial 16 px on button face, raised
 // outer and inner bevel, hand cursor. A click (press and release over it with the left
-// button) runs the click handler. Main thread only.
+// button) runs the click handler, and so do Space and Enter while it has the keyboard focus
+// (reached with Tab; a dotted frame marks it). Main thread only.
 class ClickPanel : public QWidget {
  public:
   ClickPanel(const QString& caption, QWidget* parent);
@@ -25,6 +26,9 @@ class ClickPanel : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   QString m_caption;

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTextBrowser>
 #include <QUrl>
@@ -130,6 +131,8 @@ bool QtDialogs::showHelpWindow(QWidget* /*parent*/, const QString& page) {
     m_help->setWindowTitle(QStringLiteral("Ostrel Manual"));
     m_help->setOpenExternalLinks(true);
     m_help->resize(760, 640);
+    QObject::connect(new QShortcut(QKeySequence(Qt::Key_Escape), m_help.get()),
+                     &QShortcut::activated, m_help.get(), &QWidget::close);
   }
   m_help->setSource(QUrl::fromLocalFile(page));
   if (m_help->document()->isEmpty()) return false;

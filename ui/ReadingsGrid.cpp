@@ -105,14 +105,26 @@ ReadingsGrid::ReadingsGrid(QWidget* parent) : QTableView(parent) {
   m_vertical = new QScrollBar(Qt::Vertical, this);
   m_vertical->hide();
   connect(m_vertical, &QScrollBar::valueChanged, this, [this](int value) {
-    if (!m_syncing) scrollToTop(verticalScale().topOf(value));
+    if (m_syncing) return;
+    scrollToTop(verticalScale().topOf(value));
+    followIfAtBottom();
   });
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
     if (m_syncing) return;
     syncVerticalBar();
+    followIfAtBottom();
     slideWindowIfNeeded();
   });
   m_horizontal = mirrorScrollBar(horizontalScrollBar(), this);
+
+  m_newRowsNote = new QToolButton(this);
+  m_newRowsNote->setObjectName(QStringLiteral("newRowsNote"));
+  m_newRowsNote->setFocusPolicy(Qt::NoFocus);  // reached with Ctrl+End from the grid
+  m_newRowsNote->hide();
+  connect(m_newRowsNote, &QToolButton::clicked, this, [this] {
+    showLastRow();
+    setFocus();
+  });
 }
 
 void ReadingsGrid::fitInto(const QRect& shown) {
@@ -178,10 +190,26 @@ void ReadingsGrid::placeScrollBars() {
                             inside.width() - verticalWidth, bar);
   m_vertical->raise();
   m_horizontal->raise();
+  placeNewRowsNote();
+}
+
+// At the bottom right of the rows in sight, clear of the bars.
+void ReadingsGrid::placeNewRowsNote() {
+  if (!m_newRowsNote) return;
+  const QRect shown = uncoveredViewport();
+  const QSize size = m_newRowsNote->sizeHint();
+  const QPoint bottomRight = viewport()->mapTo(this, shown.bottomRight());
+  m_newRowsNote->setGeometry(QRect(QPoint(std::max(0, bottomRight.x() - size.width() - 1),
+                                          std::max(0, bottomRight.y() - size.height() - 1)),
+                                   size));
+  m_newRowsNote->raise();
 }
 
 void ReadingsGrid::setModel(ReadingsGridModel* model) {
+  if (m_window) m_window->setFollowsTable(true);
   m_window = model;
+  m_following = false;
+  setFollowing(true);
   if (m_window) m_window->setWindowRows(windowRows);
   m_currentRecord.reset();
   QTableView::setModel(model);
@@ -198,6 +226,8 @@ void ReadingsGrid::setModel(ReadingsGridModel* model) {
 
 void ReadingsGrid::showLastRow() {
   const std::size_t records = tableRows();
+  const QScopedValueRollback showing(m_showingLast, true);
+  setFollowing(true);
   if (records == 0) {
     m_currentRecord.reset();
     syncVerticalBar();
@@ -264,6 +294,11 @@ void ReadingsGrid::currentChanged(const QModelIndex& current, const QModelIndex&
   if (!current.isValid()) return;
   m_currentRecord = recordOfRow(current.row());
   m_currentColumn = current.column();
+  // A row the user moved to (a key, a click) other than the newest stops the grid following
+  // the recording, even while the view is still at the bottom; the newest one resumes it.
+  if (!m_syncing && !m_showingLast && m_window) {
+    setFollowing(*m_currentRecord + 1 >= tableRows());
+  }
 }
 
 std::size_t ReadingsGrid::tableRows() const { return m_window ? m_window->recordCount() : 0; }
@@ -377,8 +412,44 @@ void ReadingsGrid::syncVerticalBar() {
 }
 
 void ReadingsGrid::rowsWereAppended(int first) {
+  if (!m_following) {
+    rowsArrivedUnseen(tableRows());
+    return;
+  }
   const QScopedValueRollback appending(m_appendedFrom, first);
   showLastRow();
+}
+
+void ReadingsGrid::rowsArrivedUnseen(std::size_t records) {
+  syncVerticalBar();
+  const std::size_t unseen = records > m_seenRecords ? records - m_seenRecords : 0;
+  if (unseen == 0) return;
+  m_newRowsNote->setText(unseen == 1 ? QStringLiteral("1 new row \u25BC")
+                                     : QStringLiteral("%1 new rows \u25BC").arg(unseen));
+  m_newRowsNote->show();
+  placeNewRowsNote();
+}
+
+void ReadingsGrid::setFollowing(bool following) {
+  m_seenRecords = tableRows();
+  if (following == m_following) return;
+  m_following = following;
+  if (following && m_newRowsNote) m_newRowsNote->hide();
+  if (!m_window) return;
+  if (following) {
+    m_window->setFollowsTable(true);
+  } else {
+    m_window->setFollowsTable(false, [this] { rowsArrivedUnseen(tableRows()); });
+  }
+}
+
+// The user scrolled: the view follows the recording again once at the table's bottom, and
+// stops following once above it.
+void ReadingsGrid::followIfAtBottom() {
+  if (!m_window || m_appendedFrom >= 0) return;
+  const GridScrollScale scale = verticalScale();
+  const bool atBottom = topInTable() >= scale.lastTop;
+  if (atBottom != m_following) setFollowing(atBottom);
 }
 
 // Appended rows change nothing above them: showLastRow paints them after scrolling, rather

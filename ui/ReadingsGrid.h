@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTableView>
+#include <QToolButton>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -12,8 +13,11 @@ struct GridScrollScale;
 
 // DBGrid1: read-only, whole-row selection, a title row and a row-indicator column that
 // marks the current row. Cells Arial 11 px centred, titles Arial 12 px centred, the column
-// widths of the layout; the user may drag column borders. When rows are appended, the last
-// one becomes the current row. Main thread only.
+// widths of the layout; the user may drag column borders. While the view is at the table's
+// bottom and the newest row is current it follows the recording: when rows are appended,
+// the last one becomes the current row. Scrolled up, or with another row made current by a
+// key or click, the view and the current row stay, and a note at the bottom counts the
+// rows that arrived meanwhile (a click on it goes to the newest). Main thread only.
 //
 // Its model is the table's ReadingsGridModel, the only model it takes: the view holds a
 // window of at most windowRows of the table's records and slides it as the user scrolls,
@@ -34,6 +38,8 @@ class ReadingsGrid : public QTableView {
 
   // Makes the last row current and scrolls it into view (no-op on an empty model).
   void showLastRow();
+  // Whether appended rows are followed: the view is at the table's bottom.
+  [[nodiscard]] bool followsNewRows() const { return m_following; }
 
   // As QTableView's, and then far enough that the row clears the horizontal bar and the
   // strip the window hides at the grid's bottom (a key to the last rows shows them whole).
@@ -78,6 +84,10 @@ class ReadingsGrid : public QTableView {
   void syncVerticalBar();
   void modelWasReset();
   void rowsWereAppended(int first);
+  void rowsArrivedUnseen(std::size_t count);
+  void setFollowing(bool following);
+  void followIfAtBottom();
+  void placeNewRowsNote();
   [[nodiscard]] QRect uncoveredViewport() const;
 
   ReadingsGridModel* m_window = nullptr;  // the bound model, a window over the table
@@ -88,6 +98,11 @@ class ReadingsGrid : public QTableView {
   bool m_placingWindow = false;  // the model resets because the view moves the window
   bool m_slidePending = false;
   int m_appendedFrom = -1;  // first appended row while the grid follows an append; else -1
+
+  bool m_following = true;               // the view is at the bottom and follows appended rows
+  bool m_showingLast = false;            // showLastRow makes the newest row current
+  std::size_t m_seenRecords = 0;         // the table's records when the user last followed it
+  QToolButton* m_newRowsNote = nullptr;  // "N new rows": shown while rows arrive unseen
 
   QSize m_hidden{0, 0};                // widths hidden at the right and bottom
   QScrollBar* m_vertical = nullptr;    // in sight; spans the whole table

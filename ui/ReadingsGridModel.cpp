@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <utility>
 
 #include "ui/report/ReadingsTableDataSet.h"
 
@@ -68,13 +69,23 @@ void ReadingsGridModel::recordsAppended(std::size_t first, std::size_t count) {
   const int newRows = rowsFrom(m_start);
   if (windowEnd != first || m_records - m_start > static_cast<std::size_t>(newRows)) {
     // Not a continuation of the rows shown, or more than the window holds.
-    if (count > 0) tableReset();
+    if (count == 0) return;
+    if (m_followsTable) {
+      tableReset();
+    } else if (m_beyondWindow) {
+      m_beyondWindow();
+    }
     return;
   }
   if (newRows <= m_rows) return;
   beginInsertRows({}, m_rows, newRows - 1);
   m_rows = newRows;
   endInsertRows();
+}
+
+void ReadingsGridModel::setFollowsTable(bool follows, std::function<void()> beyondWindow) {
+  m_followsTable = follows;
+  m_beyondWindow = std::move(beyondWindow);
 }
 
 void ReadingsGridModel::tableReset() {

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <cstddef>
+#include <functional>
 
 #include "record/GbkText.h"
 #include "record/ReadingsTable.h"
@@ -18,10 +19,12 @@ namespace ostrel {
 // that a view pays for a bounded number of rows however large the table grows. Without a
 // limit (the default), and whenever the table has no more records than the limit, the
 // window is the whole table and row r is record r. Appended records always come into the
-// window, since the grid follows the recording: while the window ends at the table's end
+// window while the grid follows the recording: while the window ends at the table's end
 // and has room they are inserted as rows; otherwise the window moves to the table's end
-// (a model reset), keeping half its rows free for the records still to come. A table reset
-// also puts the window at the table's end.
+// (a model reset), keeping half its rows free for the records still to come. While the grid
+// does not follow (the user looks back), a window that cannot take them as rows stays where
+// it is and the records are only counted and announced. A table reset always puts the
+// window at the table's end.
 class ReadingsGridModel : public QAbstractTableModel, public ReadingsTableObserver {
  public:
   explicit ReadingsGridModel(ReadingsTable& table, QObject* parent = nullptr);
@@ -49,6 +52,9 @@ class ReadingsGridModel : public QAbstractTableModel, public ReadingsTableObserv
   // Moves the window to start at record `first`, or as close to it as keeps the window full
   // (a model reset when the window changes; nothing otherwise).
   void moveWindow(std::size_t first);
+  // Whether appended records move the window to the table's end (the default); while not,
+  // records the window cannot take as rows are counted and `beyondWindow` is called.
+  void setFollowsTable(bool follows, std::function<void()> beyondWindow = {});
 
  private:
   [[nodiscard]] std::size_t tailStart() const;
@@ -61,6 +67,8 @@ class ReadingsGridModel : public QAbstractTableModel, public ReadingsTableObserv
   std::size_t m_records;    // the table's records as last notified
   std::size_t m_start = 0;  // record shown as row 0
   int m_rows = 0;           // rows announced to the views; follows the table's notifications
+  bool m_followsTable = true;
+  std::function<void()> m_beyondWindow;
 };
 
 }  // namespace ostrel

@@ -24,6 +24,7 @@ class QPushButton;
 class QScrollArea;
 class QTimer;
 class QToolButton;
+class QKeySequence;
 
 namespace ostrel {
 
@@ -134,10 +135,11 @@ class TFrmTest : public QMainWindow {
   void markReadingsUnsaved() { m_unsavedReadings = true; }
   // The file work (save, load, report) running on a worker thread, one at a time.
   [[nodiscard]] BackgroundWork& fileWork() { return *m_work; }
-  // The interval edit changed: restarts the countdown with its text; an invalid text is
-  // reported in a message box and the countdown kept.
+  // The interval edit changed: restarts the countdown with its text; an invalid text keeps
+  // the countdown and is reported in the window (no message box: it is checked per key).
   void RecordSITimeChange();
-  // Marks the interval edit and shows RecordHeld while the rules hold recording.
+  // Marks the interval edit and shows in RecordHeld why its text is no interval (ticked or
+  // not); the note's tool tip says when the rules hold recording for it.
   void showRecordingHeld();
   // Every second: counts the sampling interval down.
   void SampInterTimeTimer();
@@ -160,6 +162,9 @@ class TFrmTest : public QMainWindow {
   void chooseRecordLimit(std::size_t entry);
   void connectRecordingControls();
   void fitGridToClientViewport();
+  // A command of the whole window on `keys`, named `name` (a QAction of the window).
+  QAction* windowCommand(const char* name, const QKeySequence& keys,
+                         const std::function<void()>& run);
   // Save Data's work: false when cancelled or failed.
   bool saveTable();
   // Before unsaved readings would be dropped: true when they may go (none, saved now, or
@@ -200,7 +205,7 @@ class TFrmTest : public QMainWindow {
   QCheckBox* RepeatSet = nullptr;
   QCheckBox* RecordSI = nullptr;
   QLineEdit* RecordSITime = nullptr;
-  QLabel* RecordHeld = nullptr;  // says why recording is held, shown only then
+  QLabel* RecordHeld = nullptr;  // says why the interval text is wrong, shown only then
   QToolButton* SpeedButton2 = nullptr;
   QToolButton* SpeedButton1 = nullptr;
   QToolButton* SpeedButton3 = nullptr;

@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <array>
+#include <functional>
 
 #include "ButtonPictures.h"
 #include "ClickPanel.h"
@@ -58,7 +60,7 @@ QToolButton* speedButton(QWidget* parent, const char* name, const QRect& place,
   button->setIcon(picture);
   button->setIconSize(QSize(16, 16));
   button->setToolTip(hint);
-  button->setFocusPolicy(Qt::NoFocus);
+  button->setFocusPolicy(Qt::TabFocus);  // in the Tab order; Space runs it
   return button;
 }
 
@@ -107,12 +109,20 @@ void TFrmTest::buildWindow() {
     connect(bar, &QScrollBar::rangeChanged, this, [this] { fitGridToClientViewport(); });
   }
 
-  HELP1 = new QAction(this);
-  HELP1->setObjectName(QStringLiteral("HELP1"));
-  HELP1->setShortcut(QKeySequence(Qt::Key_F1));
-  HELP1->setShortcutContext(Qt::WindowShortcut);
-  connect(HELP1, &QAction::triggered, this, [this] { HELP1Click(); });
-  addAction(HELP1);
+  HELP1 = windowCommand("HELP1", QKeySequence(Qt::Key_F1), [this] { HELP1Click(); });
+  windowCommand("SaveKey", QKeySequence::Save, [this] { Save_asClick(); });
+  windowCommand("OpenKey", QKeySequence::Open, [this] { OpenClick(); });
+  windowCommand("PrintKey", QKeySequence::Print, [this] { MajPrintClick(); });
+  windowCommand("ExitKey", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { Panel3Click(); });
+  windowCommand("ConnectKey", QKeySequence(Qt::Key_F5), [this] { Panel2Click(); });
+  // Tab walks the commands from top to bottom: Connect, Exit, the toolbar, the grid (the
+  // chart's controls and SetFeature follow in the order they are made).
+  const std::array<QWidget*, 10> tabOrder = {Panel2,       Panel3,       RepeatSet,    RecordSI,
+                                             RecordSITime, SpeedButton2, SpeedButton1, SpeedButton3,
+                                             MajPrint,     DBGrid1};
+  for (std::size_t i = 1; i < tabOrder.size(); ++i) {
+    setTabOrder(tabOrder[i - 1], tabOrder[i]);
+  }
 
   SampInterTime = new QTimer(this);
   SampInterTime->setObjectName(QStringLiteral("SampInterTime"));
@@ -122,6 +132,17 @@ void TFrmTest::buildWindow() {
   // (the chart's enlarge switch changes the height); the user cannot.
   setFixedSize(layout::clientArea.width(),
                layout::clientArea.height() + menuBar()->sizeHint().height());
+}
+
+QAction* TFrmTest::windowCommand(const char* name, const QKeySequence& keys,
+                                 const std::function<void()>& run) {
+  auto* action = new QAction(this);
+  action->setObjectName(QString::fromLatin1(name));
+  action->setShortcut(keys);
+  action->setShortcutContext(Qt::WindowShortcut);
+  connect(action, &QAction::triggered, this, run);
+  addAction(action);
+  return action;
 }
 
 void TFrmTest::fitGridToClientViewport() {

@@ -37,22 +37,25 @@ void TFrmTest::connectRecordingControls() {
 
 void TFrmTest::RecordSITimeChange() {
   m_controls.RecordSITime = RecordSITime->text().toStdString();
-  if (auto error = m_rules.RecordSITimeChange(m_controls.RecordSITime)) {
-    m_dialogs->showError(this, applicationTitle, QString::fromStdString(*error));
-  }
+  // Checked as the user types: a wrong text marks the box and the note says why, and no
+  // box interrupts the typing (the rules keep the last usable countdown meanwhile).
+  m_rules.RecordSITimeChange(m_controls.RecordSITime);
   showRecordingHeld();
 }
 
 void TFrmTest::showRecordingHeld() {
+  const IntervalReading interval = readInterval(m_controls.RecordSITime);
+  const bool wrong = !interval.ok;
   const bool held = m_rules.recordingHeld();
   QPalette marked = RecordSITime->palette();
   marked.setColor(QPalette::Base, QColor(0xFF, 0xC0, 0xC0));
-  RecordSITime->setPalette(held ? marked : QPalette());
-  RecordSITime->setToolTip(
-      held ? QString::fromStdString(readInterval(m_controls.RecordSITime).error) : QString());
-  RecordHeld->setText(held ? QStringLiteral("Recording held: invalid sampling interval")
-                           : QString());
-  RecordHeld->setVisible(held);
+  RecordSITime->setPalette(wrong ? marked : QPalette());
+  const QString why = QString::fromStdString(interval.error);
+  const QString heldNote = QStringLiteral("Recording held: invalid sampling interval");
+  RecordSITime->setToolTip(wrong ? (held ? why + u'\n' + heldNote : why) : QString());
+  RecordHeld->setText(why);
+  RecordHeld->setToolTip(held ? heldNote : QString());
+  RecordHeld->setVisible(wrong);
 }
 
 void TFrmTest::SampInterTimeTimer() { m_rules.SampInterTimeTimer(); }

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
@@ -178,6 +179,9 @@ TestsWindow::TestsWindow(ReadingsTable& table, QWidget* parent)
   m_list->setSelectionMode(QAbstractItemView::SingleSelection);
   m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_list->verticalHeader()->hide();
+  m_list->setTabKeyNavigation(false);  // Tab goes on to the next control; arrows move inside
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          &QWidget::close);
 
   auto* lower = new QWidget(splitter);
   auto* lowerLayout = new QHBoxLayout(lower);

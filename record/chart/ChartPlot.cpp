@@ -162,7 +162,14 @@ ChartPlot layoutChartPlot(const ChartTrace& trace, const ChartRows& rows, int wi
   shown.span = std::max({shown.span, shown.count, std::size_t{1}});
   layoutRowTicks(plot, shown, width, firstRowNumber);
   const ChartRunSummary page = trace.summary(shown.first, shown.first + shown.count);
-  plot.quantity = page.newest;
+  // One axis per quantity: resistance, the meter's main reading, keeps the axis whenever the
+  // page holds any; a voltage reading among them would otherwise hide the whole trace.
+  const bool ohms = page.holds(ChartQuantity::Resistance);
+  const bool volts = page.holds(ChartQuantity::Voltage);
+  plot.quantity = ohms    ? ChartQuantity::Resistance
+                  : volts ? ChartQuantity::Voltage
+                          : ChartQuantity::None;
+  plot.otherLeftOut = ohms && volts;
   if (plot.quantity == ChartQuantity::None) {
     return plot;
   }

@@ -38,7 +38,9 @@ struct ChartTick {
 };
 
 // A page laid out for a plot `width` pixels wide and `height` high. It plots one quantity:
-// that of the page's newest reading; readings of the other quantity are gaps. Resistance is
+// resistance when the page holds a resistance reading, voltage only on a page of voltage
+// readings alone, so a voltage reading never takes the resistance axis. Readings of the
+// other quantity are gaps, and otherLeftOut says that some were left out. Resistance is
 // plotted on a logarithmic axis (axis units: decades, log10 of ohms; readings of 0 ohms or
 // below on the axis' bottom) from the decade below its lowest reading to the decade above its
 // highest, labelled per decade in the unit it reads in ("100k\xA6\xB8", "1M\xA6\xB8",
@@ -47,7 +49,8 @@ struct ChartTick {
 // + r. A page without a number of either quantity plots nothing (quantity None, no columns).
 struct ChartPlot {
   ChartQuantity quantity = ChartQuantity::None;
-  double low = 0.0;  // the value axis' range, in axis units
+  bool otherLeftOut = false;  // the page holds readings of the quantity not plotted
+  double low = 0.0;           // the value axis' range, in axis units
   double high = 1.0;
   std::vector<ChartColumn> columns;
   std::vector<ChartTick> valueTicks;

@@ -269,23 +269,36 @@ TEST(ChartPlot, ResistanceOnADecadeAxisLabelledInTheUnitItReads) {
   EXPECT_LT(plot.columns[0].x, plot.columns[1].x);
 }
 
-TEST(ChartPlot, APageThatMixesQuantitiesPlotsThatOfItsNewestReading) {
+// Resistance keeps its axis: a voltage reading among resistance readings never takes the
+// axis nor makes the resistance trace vanish; it is left out and the plot says so. A page of
+// voltage readings alone plots them on a voltage axis.
+TEST(ChartPlot, ResistanceKeepsItsAxisWhenVoltageReadingsArrive) {
   const ChartTrace trace =
       traceOf({megohms(5), ChartQuantityValue{ChartQuantity::Voltage, 480}, std::nullopt,
                ChartQuantityValue{ChartQuantity::Voltage, 520}, megohms(7), std::nullopt});
-  const ChartPlot volts = layoutChartPlot(trace, {0, 4, 4}, 100, 100, 1);
-  ASSERT_EQ(volts.quantity, ChartQuantity::Voltage);
+  for (const std::size_t count : {std::size_t{2}, std::size_t{4}, std::size_t{6}}) {
+    const ChartPlot ohms = layoutChartPlot(trace, {0, count, count}, 100, 100, 1);
+    ASSERT_EQ(ohms.quantity, ChartQuantity::Resistance) << count << " rows";
+    EXPECT_TRUE(ohms.otherLeftOut) << count << " rows";
+    ASSERT_EQ(ohms.columns.size(), count);
+    EXPECT_FALSE(ohms.columns[0].gap) << "the resistance reading stays plotted";
+    EXPECT_TRUE(ohms.columns[1].gap) << "the voltage reading is left out";
+    EXPECT_NE(ohms.valueTicks.back().labelGbk.back(), 'V');
+  }
+
+  const ChartPlot volts = layoutChartPlot(trace, {1, 3, 3}, 100, 100, 1);
+  ASSERT_EQ(volts.quantity, ChartQuantity::Voltage) << "no resistance on the page";
+  EXPECT_FALSE(volts.otherLeftOut);
   EXPECT_LE(volts.low, 480.0);
   EXPECT_GE(volts.high, 520.0);
   EXPECT_LT(volts.high - volts.low, 200.0) << "fitted to the readings, not to zero";
-  ASSERT_EQ(volts.columns.size(), 4u);
-  EXPECT_TRUE(volts.columns[0].gap) << "resistance on a voltage page is a gap";
-  EXPECT_FALSE(volts.columns[1].gap);
-  EXPECT_TRUE(volts.columns[2].gap) << "not a number";
+  ASSERT_EQ(volts.columns.size(), 3u);
+  EXPECT_FALSE(volts.columns[0].gap);
+  EXPECT_TRUE(volts.columns[1].gap) << "not a number";
   EXPECT_EQ(volts.valueTicks.back().labelGbk.back(), 'V');
 
-  const ChartPlot ohms = layoutChartPlot(trace, {0, 6, 6}, 100, 100, 1);
-  EXPECT_EQ(ohms.quantity, ChartQuantity::Resistance) << "the newest number, gaps after it";
+  const ChartPlot ohmsOnly = layoutChartPlot(traceOf({megohms(5)}), {0, 1, 1}, 100, 100, 1);
+  EXPECT_FALSE(ohmsOnly.otherLeftOut);
 
   const ChartPlot none = layoutChartPlot(traceOf({std::nullopt}), {0, 1, 1}, 100, 100, 1);
   EXPECT_EQ(none.quantity, ChartQuantity::None);

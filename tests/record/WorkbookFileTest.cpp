@@ -175,6 +175,79 @@ TEST(Workbook, TestSheetsFollowTheGivenOptionsAndRecord) {
             "s:Thermal class\ts:F\n");
 }
 
+// Each column of the test sheets is at least as wide as its widest cell (a title, a text's
+// longest line or a figure as General shows it), so no spreadsheet cuts them. Read from the
+// sheets' XML with Python's standard library: for each cell that does not fit, a line
+// "sheet column: text (width)".
+TEST(Workbook, TestSheetsColumnsFitTheirCells) {
+  ReadingsTable table;
+  for (int t = 0; t <= 600; t += 5) {
+    table.append({t / 5 + 1, 36'000'000 + t * 1000, t < 60 ? "123.4" : "1234", "G\xA6\xB8",
+                  "IR:1000V 40G\xA6\xB8", "Timed", t});
+  }
+  WorkbookTests tests;
+  tests.record = {"Stadtwerke Musterstadt, Umspannwerk Nord",
+                  "",
+                  "Transformer T2 (110/20 kV)",
+                  "A. Smith",
+                  "SN-0042-7781",
+                  "21,5",
+                  "",
+                  "",
+                  "short\na longer line of notes here"};
+  ScratchFolder folder;
+  const std::string name = folder.file("widths.xlsx");
+  ASSERT_TRUE(SaveTableToFile(table, name, ".", tests).ok());
+  const char* script = R"(
+import re, sys, zipfile
+from xml.etree import ElementTree as ET
+ns = {'m': 'http://schemas.openxmlformats.org/spreadsheetml/2006/main',
+      'r': 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'}
+z = zipfile.ZipFile(sys.argv[1])
+book = ET.fromstring(z.read('xl/workbook.xml'))
+rels = ET.fromstring(z.read('xl/_rels/workbook.xml.rels'))
+target = {r.get('Id'): r.get('Target') for r in rels}
+shared = []
+if 'xl/sharedStrings.xml' in z.namelist():
+    for si in ET.fromstring(z.read('xl/sharedStrings.xml')).findall('m:si', ns):
+        shared.append(''.join(t.text or '' for t in si.iter('{%s}t' % ns['m'])))
+sheets = 0
+for sheet in book.find('m:sheets', ns):
+    name = sheet.get('name')
+    if name not in ('Tests', 'Test record'):
+        continue
+    xml = ET.fromstring(z.read('xl/' + target[sheet.get('{%s}id' % ns['r'])]))
+    widths = {}
+    for col in xml.iter('{%s}col' % ns['m']):
+        for c in range(int(col.get('min')), int(col.get('max')) + 1):
+            widths[c] = float(col.get('width'))
+    seen = 0
+    for cell in xml.iter('{%s}c' % ns['m']):
+        letters = re.match('[A-Z]+', cell.get('r')).group(0)
+        column = 0
+        for ch in letters:
+            column = column * 26 + ord(ch) - 64
+        kind = cell.get('t')
+        if kind == 'inlineStr':
+            text = ''.join(t.text or '' for t in cell.iter('{%s}t' % ns['m']))
+        elif kind == 's':
+            text = shared[int(cell.find('m:v', ns).text)]
+        else:
+            v = cell.find('m:v', ns)
+            text = '' if v is None else v.text[:11]
+        seen += 1
+        need = max(len(line) for line in text.split('\n')) + 1
+        if widths.get(column, 8.43) < need:
+            print(f'cut {name} {letters}: {text} ({widths.get(column, 8.43)})')
+    sheets += 1 if seen > 1 else 0
+print(f'sheets {sheets}')
+)";
+  const test::ChildResult run = test::runProgram(OSTREL_PYTHON3, {"-c", script, name});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.find("cut "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("sheets 2"), std::string::npos) << run.out;
+}
+
 TEST(Workbook, ValuesAreNumbersOnlyWithTheLocalesSeparator) {
   ReadingsTable table;
   table.append({1, 0, "1,25", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "PI"});

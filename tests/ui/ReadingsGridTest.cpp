@@ -163,6 +163,51 @@ class ReadingsGridTest : public QObject {
     }
   }
 
+  // Scrolled up while records arrive, the rows in sight and the current row stay, and a note
+  // says how many rows came; back at the bottom the grid follows the newest row again. Near
+  // the end (the window takes the records as rows) and far up (it cannot) alike.
+  void scrolledUpTheGridStaysAndSaysRowsArrived_data() {
+    QTest::addColumn<int>("rowsUp");
+    QTest::newRow("a row up by key, in sight") << -1;
+    QTest::newRow("a few rows up") << 30;
+    QTest::newRow("far up") << tableRecords / 2;
+  }
+  void scrolledUpTheGridStaysAndSaysRowsArrived() {
+    QFETCH(int, rowsUp);
+    GridOver shown(tableRecords);
+    QScrollBar* bar = shown.bar();
+    if (rowsUp < 0) {
+      QTest::keyClick(&shown.grid, Qt::Key_Up);  // the view stays at the bottom
+    } else {
+      bar->setValue(bar->maximum() - rowsUp * rowHeight);
+    }
+    QApplication::processEvents();
+    const std::size_t top = shown.topRecord();
+    const std::optional<std::size_t> current = shown.grid.currentRecord();
+    auto* note = shown.grid.findChild<QWidget*>(QStringLiteral("newRowsNote"));
+    QVERIFY(!note || !note->isVisible());
+    for (int no = tableRecords + 1; no <= tableRecords + 5; ++no) {
+      appendRecords(shown.table, no, 1);
+      QApplication::processEvents();
+    }
+    QCOMPARE(shown.topRecord(), top);
+    QCOMPARE(shown.grid.currentRecord(), current);
+    QVERIFY(note);
+    QVERIFY(note->isVisible());
+    QVERIFY(note->property("text").toString().contains(QStringLiteral("5 new")));
+    QVERIFY(shown.inSight().contains(
+        QRect(shown.grid.viewport()->mapFrom(&shown.grid, note->pos()), note->size())));
+    QVERIFY(rowsUp < 0 || bar->value() < bar->maximum());
+
+    QTest::keyClick(&shown.grid, Qt::Key_End, Qt::ControlModifier);  // follows again
+    QApplication::processEvents();
+    QVERIFY(!note->isVisible());
+    appendRecords(shown.table, tableRecords + 6, 1);
+    QApplication::processEvents();
+    VERIFY_CURRENT(shown, tableRecords + 5);
+    QCOMPARE(bar->value(), bar->maximum());
+  }
+
   // Keys move the current row in the whole table: across the window's edges and to the
   // table's very first and last records.
   void keysReachEveryRecord_data() {

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -641,14 +642,50 @@ class TFrmTestTest : public QObject {
     QCOMPARE(m_state->recording.IntervalCountdown, 8);
   }
 
-  void intervalOutOfRangeIsReported() {
+  // The interval is checked as it is typed, ticked or not: once ten digits make a number too
+  // large, the box is marked and the note gives the reason; no message box ever comes up.
+  // Letters are refused without a word, and an empty box with the tick records every reading.
+  void intervalIsCheckedAsTyped_data() {
+    QTest::addColumn<bool>("ticked");
+    QTest::newRow("unticked") << false;
+    QTest::newRow("ticked") << true;
+  }
+  void intervalIsCheckedAsTyped() {
+    QFETCH(bool, ticked);
     auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"));
-    edit->setText(QStringLiteral("7"));
+    auto* note = m_window->findChild<QLabel*>(QStringLiteral("RecordHeld"));
+    m_window->findChild<QCheckBox*>(QStringLiteral("RecordSI"))->setChecked(ticked);
+    const QColor plain = edit->palette().color(QPalette::Base);
+    m_window->activateWindow();
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("7"));
     QCOMPARE(m_state->recording.IntervalCountdown, 7);
-    QVERIFY(m_log.errors.isEmpty());
-    edit->setText(QStringLiteral("99999999999"));
-    QCOMPARE(m_log.errors.size(), 1);
-    QCOMPARE(m_state->recording.IntervalCountdown, 7);
+    QTest::keyClicks(edit, QStringLiteral("abc"));
+    QCOMPARE(edit->text(), QStringLiteral("7"));
+    QVERIFY(note->isHidden());
+    edit->selectAll();
+    const QString typed = QStringLiteral("99999999999");
+    for (int n = 1; n <= typed.size(); ++n) {
+      QTest::keyClick(edit, Qt::Key_9);
+      const bool tooLarge = n >= 10;
+      QCOMPARE(note->isVisible(), tooLarge);
+      QCOMPARE(edit->palette().color(QPalette::Base) != plain, tooLarge);
+      if (n == 10)
+        QCOMPARE(note->text(), QStringLiteral("'9999999999' is not a valid integer value"));
+    }
+    QCOMPARE(m_log.errors, QStringList());
+    QCOMPARE(m_state->recording.IntervalCountdown, 999'999'999);  // the last usable text
+
+    edit->clear();
+    QVERIFY(note->isHidden());
+    QCOMPARE(edit->palette().color(QPalette::Base), plain);
+    for (const char* value : {"1.5", "2.5", "3.5"}) {
+      m_window->ShowData860(sim::FrameBuilder().mainDigits(value).unit("MΩ").text());
+    }
+    QCOMPARE(m_window->table().recordCount(), std::size_t{3});
+    QCOMPARE(m_log.errors, QStringList());
+    QVERIFY(note->isHidden());
   }
 
   void samplingTimerCountsDown() {
@@ -890,6 +927,82 @@ class TFrmTestTest : public QObject {
     QCOMPARE(view->currentIndex().row(), 1);
     QTest::keyClick(view, Qt::Key_Right);
     QCOMPARE(QApplication::focusWidget(), view);
+  }
+
+  // The window's commands have the usual desktop keys, from whatever control has the focus.
+  void commandShortcuts() {
+    int print = 0, connectClicks = 0;
+    m_window->setPrintHandler([&] { ++print; });
+    m_window->setConnectHandler([&] { ++connectClicks; });
+    m_window->ShowData860(sim::FrameBuilder().mainDigits("1.5").unit("MΩ").text());  // unsaved
+    m_log.unsavedAnswer = UnsavedReadingsAnswer::Cancel;
+    m_window->activateWindow();
+    grid(*m_window)->setFocus();
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+      QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+    press(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(m_log.saveAsked, 1);
+    press(Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(print, 1);
+    press(Qt::Key_F5);
+    QCOMPARE(connectClicks, 1);
+    press(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(m_log.openAsked, 1);
+    press(Qt::Key_Q, Qt::ControlModifier);  // Exit asks about the unsaved reading; Cancel stays
+    QCOMPARE(m_log.unsavedQuestions.size(), 1);
+    QVERIFY(m_window->isVisible());
+  }
+
+  // Tab walks every command of the window in its order from top to bottom, and Space runs
+  // the one that has the focus.
+  void tabReachesEveryCommand() {
+    int connectClicks = 0;
+    m_window->setConnectHandler([&] { ++connectClicks; });
+    m_window->activateWindow();
+    auto* connectPanel = m_window->findChild<QWidget*>(QStringLiteral("Panel2"));
+    connectPanel->setFocus();
+    QCOMPARE(QApplication::focusWidget(), connectPanel);
+    QStringList walked{connectPanel->objectName()};
+    for (int i = 0; i < 10; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      walked << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(walked, (QStringList{"Panel2", "Panel3", "RepeatSet", "RecordSI", "RecordSITime",
+                                  "SpeedButton2", "SpeedButton1", "SpeedButton3", "MajPrint",
+                                  "DBGrid1", walked.last()}));
+    connectPanel->setFocus();
+    QTest::keyClick(connectPanel, Qt::Key_Space);
+    QCOMPARE(connectClicks, 1);
+  }
+
+  // Tab leaves the Tests window's table for its next control, and Escape closes the Tests
+  // window and the manual's window.
+  void tabLeavesTheTestsTableEscapeCloses() {
+    appendRecords(*m_window, 3);
+    m_window->showTestsWindow();
+    TestsWindow* tests = m_window->testsWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(tests));
+    tests->activateWindow();
+    auto* list = tests->findChild<QTableWidget*>(QStringLiteral("TestList"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != list);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!tests->isVisible());
+
+    QtDialogs dialogs;
+    QVERIFY(dialogs.showHelpWindow(nullptr, QStringLiteral(OSTREL_MANUAL_DIR "/index.html")));
+    QWidget* help = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->objectName() == QStringLiteral("HelpWindow")) help = widget;
+    }
+    QVERIFY(help && QTest::qWaitForWindowExposed(help));
+    help->activateWindow();
+    help->setFocus();
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : help,
+                    Qt::Key_Escape);
+    QVERIFY(!help->isVisible());
   }
 
   void helpKeyFromEveryControl_data() {

@@ -197,6 +197,22 @@ ChartRows chartShownRows(const TrendChartModel& model, const std::optional<Chart
   return rows;
 }
 
+namespace {
+
+// The voltage readings that share a page with resistance readings are not plotted: the note
+// at the plot's top right says so, so that the gaps they leave are not taken for lost data.
+void paintLeftOutNote(QPainter& p, const QRect& plotRect) {
+  const QString note = QStringLiteral("Voltage readings not plotted");
+  const QFontMetrics metrics(p.font());
+  const QRect box(plotRect.right() - metrics.horizontalAdvance(note) - 6, plotRect.top() + 2,
+                  metrics.horizontalAdvance(note) + 4, metrics.height());
+  p.fillRect(box, Qt::white);
+  p.setPen(Qt::darkGray);
+  p.drawText(box, Qt::AlignCenter, note);
+}
+
+}  // namespace
+
 std::optional<std::size_t> chartRowAt(const QRect& bounds, const TrendChartModel& model, int x,
                                       const std::optional<ChartRows>& zoom) {
   const QRect plot = chartPlotArea(bounds);
@@ -230,6 +246,10 @@ void paintChartPlot(QPainter& painter, const QRect& bounds, const TrendChartMode
     painter.setRenderHint(QPainter::Antialiasing, false);
     paintSeries(painter, plot, frame, active == 0);
     paintOverRange(painter, plot, frame);
+  }
+  if (plot.otherLeftOut) {
+    painter.setClipping(false);
+    paintLeftOutNote(painter, plotRect);
   }
   painter.restore();
 }

@@ -48,7 +48,7 @@ QToolButton* speedButton(QWidget& chart, const char* name, const QRect& bounds, 
   const QPixmap pixmap = chartToolPicture(picture);
   button->setIcon(QIcon(pixmap));
   button->setIconSize(pixmap.size());
-  button->setFocusPolicy(Qt::NoFocus);
+  button->setFocusPolicy(Qt::TabFocus);  // in the Tab order; Space runs it
   return button;
 }
 
