@@ -265,7 +265,8 @@ lxw_error writeTestRecordSheet(lxw_workbook* workbook, const WorkbookTests& test
         std::string_view(typed.asset), std::string_view(typed.operatorName),
         std::string_view(typed.instrumentSerial), std::string_view(typed.ambientC),
         std::string_view(typed.windingC), std::string_view(typed.humidityPct),
-        std::string_view(typed.notes)}) {
+        std::string_view(typed.notes), std::string_view(typed.ratedKv),
+        std::string_view(typed.firstReadingDate)}) {
     longestValue = std::max(longestValue, shownWidth(value));
   }
   check(worksheet_set_column(sheet, 0, 0, 34, nullptr));
