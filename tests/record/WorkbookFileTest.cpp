@@ -194,7 +194,9 @@ TEST(Workbook, TestSheetsColumnsFitTheirCells) {
                   "21,5",
                   "",
                   "",
-                  "short\na longer line of notes here"};
+                  "short\na longer line of notes here",
+                  "20",
+                  "2026-12-11"};
   ScratchFolder folder;
   const std::string name = folder.file("widths.xlsx");
   ASSERT_TRUE(SaveTableToFile(table, name, ".", tests).ok());
