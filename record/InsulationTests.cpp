@@ -106,20 +106,25 @@ std::string ratioBelowText(double value, double limit) {
   return fixed(value, decimalsBelow(value, limit, 2));
 }
 
-// ohmText with the digits that make a resistance below `limitOhm` read below it.
-std::string ohmBelowText(double ohm, double limitOhm) {
-  if (!(ohm < limitOhm)) return ohmText(ohm);
+// A resistance in the largest prefix it reaches, with four figures; with `limitOhm`, with the
+// digits that make a resistance below that limit read below it.
+std::string scaledOhmText(double ohm, std::optional<double> limitOhm) {
   static constexpr std::array<std::pair<double, const char*>, 5> units = {
       {{1e12, "T"}, {1e9, "G"}, {1e6, "M"}, {1e3, "k"}, {1, ""}}};
   for (const auto& [factor, prefix] : units) {
     if (std::fabs(ohm) >= factor || factor == 1) {
       const double scaled = ohm / factor;
-      const int decimals = std::fabs(scaled) >= 100 ? 1 : std::fabs(scaled) >= 10 ? 2 : 3;
-      return fixed(scaled, decimalsBelow(scaled, limitOhm / factor, decimals)) + " " + prefix +
-             "\xCE\xA9";
+      int decimals = std::fabs(scaled) >= 100 ? 1 : std::fabs(scaled) >= 10 ? 2 : 3;
+      if (limitOhm) decimals = decimalsBelow(scaled, *limitOhm / factor, decimals);
+      return fixed(scaled, decimals) + " " + prefix + "\xCE\xA9";
     }
   }
-  return ohmText(ohm);
+  return fixed(ohm, 3);
+}
+
+// ohmText with the digits that make a resistance below `limitOhm` read below it.
+std::string ohmBelowText(double ohm, double limitOhm) {
+  return ohm < limitOhm ? scaledOhmText(ohm, limitOhm) : scaledOhmText(ohm, std::nullopt);
 }
 
 constexpr const char* degreesC =
@@ -535,18 +540,7 @@ std::string testStartText(const InsulationTest& test, char dateSeparator) {
   return isoDate(*test.startDay) + dateSeparator + clockText(*test.startMs);
 }
 
-std::string ohmText(double ohm) {
-  static constexpr std::array<std::pair<double, const char*>, 5> units = {
-      {{1e12, "T"}, {1e9, "G"}, {1e6, "M"}, {1e3, "k"}, {1, ""}}};
-  for (const auto& [factor, prefix] : units) {
-    if (std::fabs(ohm) >= factor || factor == 1) {
-      const double scaled = ohm / factor;
-      const int decimals = std::fabs(scaled) >= 100 ? 1 : std::fabs(scaled) >= 10 ? 2 : 3;
-      return fixed(scaled, decimals) + " " + prefix + "\xCE\xA9";
-    }
-  }
-  return fixed(ohm, 3);
-}
+std::string ohmText(double ohm) { return scaledOhmText(ohm, std::nullopt); }
 
 std::string resistanceText(const MarkFigure& figure) {
   if (!figure.found) return "-";
