@@ -18,8 +18,9 @@ void TestsAnalysis::recordsAppended(std::size_t /*first*/, std::size_t /*count*/
 
 void TestsAnalysis::tableReset() { ++m_generation; }
 
-void TestsAnalysis::request(const TestJudgement& judgement) {
+void TestsAnalysis::request(const TestJudgement& judgement, std::optional<TableEnd> datedFrom) {
   m_pending = judgement;
+  m_pendingDatedFrom = datedFrom;
   if (!m_work.busy()) start();
 }
 
@@ -42,6 +43,7 @@ bool TestsAnalysis::copySlice() {
 void TestsAnalysis::start() {
   auto run = std::make_shared<Run>();
   run->judgement = *m_pending;
+  run->datedFrom = m_pendingDatedFrom;
   m_pending.reset();
   BackgroundWork::Job job;
   job.threadName = "ostrel-tests";
@@ -54,6 +56,10 @@ void TestsAnalysis::start() {
     return true;
   };
   job.run = [run](WorkProgress& /*progress*/) {
+    if (run->datedFrom) {
+      run->judgement.firstDay =
+          firstReadingDay(*run->table, run->datedFrom->day, run->datedFrom->ms);
+    }
     run->tests = findInsulationTests(*run->table, run->judgement);
   };
   job.finished = [this, run](bool /*cancelled*/) { finished(*run); };
@@ -68,7 +74,7 @@ void TestsAnalysis::finished(Run& run) {
   if (m_pending) {
     start();
   }
-  if (current && m_found) m_found(std::move(run.tests), records);
+  if (current && m_found) m_found(std::move(run.tests), records, run.judgement.firstDay);
 }
 
 }  // namespace ostrel

@@ -22,16 +22,26 @@ namespace ostrel {
 // Main thread only; the table must outlive it. Its destruction waits for a running analysis.
 class TestsAnalysis : private ReadingsTableObserver {
  public:
-  // Told on the main thread: the tests found and the number of records they were found in.
-  using Found = std::function<void(std::vector<InsulationTest> tests, std::size_t records)>;
+  // Told on the main thread: the tests found, the number of records they were found in and the
+  // day of the first reading they were dated from (none when the judgement gave none).
+  using Found = std::function<void(std::vector<InsulationTest> tests, std::size_t records,
+                                   std::optional<std::int32_t> firstDay)>;
+  // The moment the table's last reading was taken at the latest (days since 1970-01-01 and
+  // milliseconds into that day), from which the first reading's day is worked out.
+  struct TableEnd {
+    std::int32_t day = 0;
+    std::int32_t ms = 0;
+  };
 
   TestsAnalysis(ReadingsTable& table, Found found);
   ~TestsAnalysis() override;
   TestsAnalysis(const TestsAnalysis&) = delete;
   TestsAnalysis& operator=(const TestsAnalysis&) = delete;
 
-  // Asks for the tests of the table as it is now, judged by `judgement`.
-  void request(const TestJudgement& judgement);
+  // Asks for the tests of the table as it is now, judged by `judgement`. With `datedFrom`, the
+  // judgement's first day is worked out on the worker from the table and that end moment (a walk
+  // over every record, kept off the main thread).
+  void request(const TestJudgement& judgement, std::optional<TableEnd> datedFrom = std::nullopt);
   // Whether an analysis is asked for, being prepared or running.
   [[nodiscard]] bool busy() const { return m_work.busy() || m_pending.has_value(); }
   // Frees the copy of the table (nobody looks at the tests now); the next request copies the
@@ -47,6 +57,7 @@ class TestsAnalysis : private ReadingsTableObserver {
   struct Run {
     std::shared_ptr<const ReadingsTable> table;
     TestJudgement judgement;
+    std::optional<TableEnd> datedFrom;
     std::uint64_t generation = 0;
     std::vector<InsulationTest> tests;
   };
@@ -66,6 +77,7 @@ class TestsAnalysis : private ReadingsTableObserver {
   std::uint64_t m_generation = 0;      // counts the table's changes other than appends
   std::uint64_t m_copyGeneration = 0;  // the generation m_copy was taken in
   std::optional<TestJudgement> m_pending;
+  std::optional<TableEnd> m_pendingDatedFrom;
 };
 
 }  // namespace ostrel

@@ -125,7 +125,11 @@ void TestCurvePlot::paintEvent(QPaintEvent*) {
 TestsWindow::TestsWindow(ReadingsTable& table, QWidget* parent)
     : QWidget(parent, Qt::Window),
       m_table(table),
-      m_analysis(table, [this](std::vector<InsulationTest> tests, std::size_t records) {
+      m_analysis(table, [this](std::vector<InsulationTest> tests, std::size_t records,
+                               std::optional<std::int32_t> firstDay) {
+        if (firstDay && m_date->text().trimmed().isEmpty()) {
+          m_date->setPlaceholderText(utf8(isoDate(*firstDay)));
+        }
         showTests(std::move(tests), records);
       }) {
   setObjectName(QStringLiteral("TestsWindow"));
@@ -277,14 +281,18 @@ void TestsWindow::markTypedFields() {
 
 void TestsWindow::setTableEnd(std::optional<QDateTime> end) {
   m_tableEnd = std::move(end);
-  m_date->setPlaceholderText(utf8(isoDate(guessedFirstDay())));
-  m_dirty = true;
+  m_dirty = true;  // the worked-out date shows with the next analysis
+}
+
+TestsAnalysis::TableEnd TestsWindow::tableEnd() const {
+  const QDateTime end = m_tableEnd.value_or(QDateTime::currentDateTime());
+  return {static_cast<std::int32_t>(QDate(1970, 1, 1).daysTo(end.date())),
+          end.time().msecsSinceStartOfDay()};
 }
 
 std::int32_t TestsWindow::guessedFirstDay() const {
-  const QDateTime end = m_tableEnd.value_or(QDateTime::currentDateTime());
-  const auto endDay = static_cast<std::int32_t>(QDate(1970, 1, 1).daysTo(end.date()));
-  return ostrel::firstReadingDay(m_table, endDay, end.time().msecsSinceStartOfDay());
+  const TestsAnalysis::TableEnd end = tableEnd();
+  return ostrel::firstReadingDay(m_table, end.day, end.ms);
 }
 
 std::optional<std::int32_t> TestsWindow::firstReadingDay() const {
@@ -332,6 +340,12 @@ std::optional<TestSummary> TestsWindow::reportSummary() const {
 }
 
 TestJudgement TestsWindow::judgement() const {
+  TestJudgement j = chosenOptions();
+  j.firstDay = firstReadingDay();
+  return j;
+}
+
+TestJudgement TestsWindow::chosenOptions() const {
   TestJudgement j;
   const std::array kinds = {MinimumClass::FormWound100M, MinimumClass::RandomWound5M,
                             MinimumClass::KvPlusOne, MinimumClass::Fixed};
@@ -344,14 +358,21 @@ TestJudgement TestsWindow::judgement() const {
   j.dar = m_dar->currentIndex() == 1 ? DarMarks::R60R15 : DarMarks::R60R30;
   j.windingTemperatureC = typedTemperature(m_winding->text().toUtf8().toStdString());
   j.ratedKv = typedRatedKv(m_ratedKv->text().toUtf8().toStdString());
-  j.firstDay = firstReadingDay();
   return j;
 }
 
 void TestsWindow::refresh() {
   m_dirty = false;
-  m_date->setPlaceholderText(utf8(isoDate(guessedFirstDay())));
-  m_analysis.request(judgement());
+  // The date worked out from the table walks every record: the worker does that, not the
+  // main thread, which asks for an analysis about once a second while readings arrive.
+  TestJudgement j = chosenOptions();
+  const QString typed = m_date->text().trimmed();
+  if (!typed.isEmpty()) {
+    j.firstDay = dayFromIsoDate(typed.toStdString());
+    m_analysis.request(j);
+  } else {
+    m_analysis.request(j, tableEnd());
+  }
 }
 
 void TestsWindow::showTests(std::vector<InsulationTest> tests, std::size_t records) {

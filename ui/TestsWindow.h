@@ -82,6 +82,9 @@ class TestsWindow : public QWidget, private ReadingsTableObserver {
   // Marks the typed fields whose text breaks their rule (a temperature, the rated voltage,
   // the date); an empty field is never marked.
   void markTypedFields();
+  // The judgement's options as chosen, without the first reading's day.
+  [[nodiscard]] TestJudgement chosenOptions() const;
+  [[nodiscard]] TestsAnalysis::TableEnd tableEnd() const;
   [[nodiscard]] std::int32_t guessedFirstDay() const;
 
   ReadingsTable& m_table;
